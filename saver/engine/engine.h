@@ -1,0 +1,109 @@
+// The saver engine: the Life grid with its generator, the stagnation rule
+// that replaces a settled field, and the paced frame loop.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "platform/platform.h"
+
+// ---- Life grid -------------------------------------------------------------
+// One byte per cell: 2 x live-neighbour count + alive (0..17), row-major,
+// wrapping on both axes. The grid in use is columns x rows; the buffer has
+// room for one cell per surface pixel.
+struct CellGrid {
+  uint8_t* LiveCells;
+  uint8_t* SnapshotCells;
+  size_t capacity;  // bytes of each half
+};
+extern CellGrid Grid;
+
+struct NeighbourStep {
+  int32_t left;
+  int32_t right;
+  int32_t up;
+  int32_t down;
+};
+
+// Allocates the zero-filled buffer of both halves; ends the process with
+// exit code 1 when there is no memory.
+void AllocateCellGrid(size_t cells);
+// True when a grid of columns x rows is non-empty and fits the buffer; the
+// grid operations do nothing for any other size.
+bool GridFits(int32_t columns, int32_t rows);
+
+NeighbourStep NeighbourOffsets(int32_t x, int32_t y, int32_t columns, int32_t rows);
+void SetCell(int32_t x, int32_t y, int32_t columns, int32_t rows);
+void ClearCell(int32_t x, int32_t y, int32_t columns, int32_t rows);
+void RandomFill(int32_t columns, int32_t rows);
+void StepGeneration(int32_t columns, int32_t rows);
+
+// The engine's generator: 214013 x state + 2531011, bits 16..30.
+void LcgSeed(uint32_t seed);
+int32_t LcgNext();
+extern uint32_t LcgState;
+
+// ---- Stagnation and reset --------------------------------------------------
+
+struct PopulationHistory {
+  int32_t p1;
+  int32_t p2;
+  int32_t p3;
+  uint32_t ResetDeadline;
+};
+extern PopulationHistory ClassicHistory;
+extern PopulationHistory AnimatedHistory;
+
+extern int32_t Generation;
+extern int32_t Population;
+extern int32_t ResetCount;
+
+// True when the field is still developing (step it), false when it has been
+// stagnant past its deadline (reset it). Pushes the deadline on for a new
+// nonzero population.
+bool PopulationDeveloping(PopulationHistory* history, int32_t population);
+// Pushes the history on, steps the grid and the counters.
+void AdvanceField(PopulationHistory* history, int32_t columns, int32_t rows, int32_t population);
+// Classic variant, called after a classic frame has been drawn.
+void AdvanceOrReset(int32_t columns, int32_t rows, int32_t population);
+// Animated variant, called at the end of a transition with the population the
+// coming step will leave. A reset may move on to the next lifeface.
+void AdvanceOrReset(WindowHandle window, int32_t columns, int32_t rows, int32_t nextPopulation);
+// A new random field: generation 1, population 0, transition restarted.
+void ResetField(int32_t columns, int32_t rows);
+
+// ---- Frame loop --------------------------------------------------------------
+
+enum : uint32_t { SuspendTick = 1u };
+
+struct FrameLayout {
+  bool animated;
+  int32_t cellSize;  // pixels of one cell on the surface
+  int32_t scale;     // animated: tile pixel scale
+  int32_t columns;
+  int32_t rows;
+};
+
+extern int32_t ClientWidth;
+extern int32_t ClientHeight;
+extern FrameSurface* Surface;
+extern FontHandle OverlayFont;
+extern uint32_t NextFrameTime;
+extern int32_t SeedInUse;
+extern uint32_t SuspendFlags;
+
+inline int32_t Align256(int32_t x) { return static_cast<int32_t>((static_cast<uint32_t>(x) + 255u) & ~255u); }
+// Cells of size q across x pixels: alignup(x, q) / q.
+int32_t CellCount(int32_t pixels, int32_t cellSize);
+// The classic cell size, 1 << cscale with cscale kept to 0..8 so a cell is
+// never larger than the surface's 256-pixel alignment.
+int32_t ClassicCellSize();
+// The tile scale of Animated Mode, 1 << ascale with ascale kept to 0..3.
+int32_t AnimatedScale();
+// How the next frame will lay out the cells: Animated Mode when a lifeface
+// can be shown, classic otherwise.
+FrameLayout CurrentLayout();
+
+void InitEngine(WindowHandle window, int32_t surfaceWidth, int32_t surfaceHeight);
+void FrameTick(WindowHandle window);
+void PresentFrame(WindowHandle window);

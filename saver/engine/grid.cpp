@@ -1,0 +1,89 @@
+#include <cstdlib>
+#include <cstring>
+
+#include "engine/engine.h"
+
+CellGrid Grid = {nullptr, nullptr, 0};
+uint32_t LcgState = 0;
+
+void AllocateCellGrid(size_t cells) {
+  uint8_t* block = static_cast<uint8_t*>(std::calloc(2, cells));
+  if (block == nullptr) PlatformExit(1);
+  Grid.LiveCells = block;
+  Grid.SnapshotCells = block + cells;
+  Grid.capacity = cells;
+}
+
+bool GridFits(int32_t columns, int32_t rows) {
+  return columns > 0 && rows > 0 && Grid.LiveCells != nullptr &&
+         static_cast<uint64_t>(columns) * static_cast<uint64_t>(rows) <= Grid.capacity;
+}
+
+// A one-cell-wide (or high) torus is its own neighbour on that axis, so the
+// wrapping step of the last column (row) is used for the first one too.
+NeighbourStep NeighbourOffsets(int32_t x, int32_t y, int32_t columns, int32_t rows) {
+  NeighbourStep step;
+  step.left = x == 0 ? columns - 1 : -1;
+  step.right = x == columns - 1 ? 1 - columns : 1;
+  step.up = y == 0 ? (rows - 1) * columns : -columns;
+  step.down = y == rows - 1 ? -(rows - 1) * columns : columns;
+  return step;
+}
+
+static void AddToNeighbours(uint8_t* cell, const NeighbourStep& s, uint8_t delta) {
+  cell[s.up + s.left] += delta;
+  cell[s.up] += delta;
+  cell[s.up + s.right] += delta;
+  cell[s.left] += delta;
+  cell[s.right] += delta;
+  cell[s.down + s.left] += delta;
+  cell[s.down] += delta;
+  cell[s.down + s.right] += delta;
+}
+
+void SetCell(int32_t x, int32_t y, int32_t columns, int32_t rows) {
+  if (!GridFits(columns, rows)) return;
+  uint8_t* cell = Grid.LiveCells + static_cast<size_t>(y) * columns + x;
+  *cell |= 1;
+  AddToNeighbours(cell, NeighbourOffsets(x, y, columns, rows), 2);
+}
+
+void ClearCell(int32_t x, int32_t y, int32_t columns, int32_t rows) {
+  if (!GridFits(columns, rows)) return;
+  uint8_t* cell = Grid.LiveCells + static_cast<size_t>(y) * columns + x;
+  *cell &= static_cast<uint8_t>(~1u);
+  AddToNeighbours(cell, NeighbourOffsets(x, y, columns, rows), static_cast<uint8_t>(-2));
+}
+
+void LcgSeed(uint32_t seed) { LcgState = seed; }
+
+int32_t LcgNext() {
+  LcgState = LcgState * 214013u + 2531011u;
+  return static_cast<int32_t>((LcgState >> 16) & 0x7FFFu);
+}
+
+void RandomFill(int32_t columns, int32_t rows) {
+  if (!GridFits(columns, rows)) return;
+  std::memset(Grid.LiveCells, 0, static_cast<size_t>(columns) * rows);
+  int64_t draws = static_cast<int64_t>(columns) * rows;
+  for (int64_t k = 0; k < draws; ++k) {
+    int32_t x = LcgNext() % columns;
+    int32_t y = LcgNext() % rows;
+    if ((Grid.LiveCells[static_cast<size_t>(y) * columns + x] & 1) == 0) SetCell(x, y, columns, rows);
+  }
+}
+
+void StepGeneration(int32_t columns, int32_t rows) {
+  if (!GridFits(columns, rows)) return;
+  std::memcpy(Grid.SnapshotCells, Grid.LiveCells, static_cast<size_t>(columns) * rows);
+  const uint8_t* snapshot = Grid.SnapshotCells;
+  for (int32_t y = 0; y < rows; ++y) {
+    for (int32_t x = 0; x < columns; ++x) {
+      uint8_t v = *snapshot++;
+      if (v == 6)
+        SetCell(x, y, columns, rows);
+      else if ((v & 1) != 0 && v != 5 && v != 7)
+        ClearCell(x, y, columns, rows);
+    }
+  }
+}

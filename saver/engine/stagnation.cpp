@@ -1,0 +1,68 @@
+#include "engine/engine.h"
+#include "lifeface/lifeface.h"
+#include "render/render.h"
+#include "settings/settings.h"
+
+PopulationHistory ClassicHistory = {0, 0, 0, 0};
+PopulationHistory AnimatedHistory = {0, 0, 0, 0};
+int32_t Generation = 1;
+int32_t Population = 0;
+int32_t ResetCount = 0;
+
+bool PopulationDeveloping(PopulationHistory* history, int32_t population) {
+  if (population != 0 && population != history->p1 && population != history->p2 &&
+      population != history->p3) {
+    history->ResetDeadline = PlatformTickCount() + static_cast<uint32_t>(Settings.reset);
+    return true;
+  }
+  // Unsigned on purpose: the zero deadline at start is always past, so the
+  // first boundary makes the first field.
+  return history->ResetDeadline >= PlatformTickCount();
+}
+
+void AdvanceField(PopulationHistory* history, int32_t columns, int32_t rows, int32_t population) {
+  history->p3 = history->p2;
+  history->p2 = history->p1;
+  history->p1 = population;
+  StepGeneration(columns, rows);
+  Population = population;
+  Generation += 1;
+}
+
+static void ForgetHistory(PopulationHistory* history) { history->p1 = history->p2 = history->p3 = 0; }
+
+void AdvanceOrReset(int32_t columns, int32_t rows, int32_t population) {
+  if (PopulationDeveloping(&ClassicHistory, population)) {
+    AdvanceField(&ClassicHistory, columns, rows, population);
+    return;
+  }
+  ResetField(columns, rows);
+  ResetCount += 1;
+  ForgetHistory(&ClassicHistory);
+}
+
+void AdvanceOrReset(WindowHandle window, int32_t columns, int32_t rows, int32_t nextPopulation) {
+  if (PopulationDeveloping(&AnimatedHistory, nextPopulation)) {
+    AdvanceField(&AnimatedHistory, columns, rows, nextPopulation);
+    return;
+  }
+  if ((Settings.flags & FlagRandomLifeface) && LifefaceCatalogue.count > 0) {
+    Settings.face = static_cast<int32_t>((static_cast<int64_t>(Settings.face) + 1) % LifefaceCatalogue.count);
+    LoadLifeface(window);
+    // The new field is made for the cells the next frame will draw, also when
+    // the new lifeface proved unusable and the frames turn classic.
+    const FrameLayout layout = CurrentLayout();
+    columns = layout.columns;
+    rows = layout.rows;
+  }
+  ResetField(columns, rows);
+  ResetCount += 1;
+  ForgetHistory(&AnimatedHistory);
+}
+
+void ResetField(int32_t columns, int32_t rows) {
+  RandomFill(columns, rows);
+  Generation = 1;
+  Population = 0;
+  RestartTransition();
+}

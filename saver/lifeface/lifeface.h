@@ -1,0 +1,77 @@
+// Lifefaces: the catalogue "tumbra.ini" of tiled pictures, and the loading of
+// the current one into a 32-bit surface.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "platform/platform.h"
+#include "settings/settings.h"
+
+const int LifefaceTextSize = 80;  // 79 characters and the terminator
+
+// One catalogue section. Text members are zero-terminated; numbers carry no
+// sign in the file but wrap at 32 bits.
+struct LifefaceRecord {
+  char name[LifefaceTextSize];
+  char bmp[LifefaceTextSize];
+  char author[LifefaceTextSize];
+  char comment[LifefaceTextSize];
+  int32_t pixels;
+  int32_t x0;
+  int32_t x1;
+  int32_t x2;
+  int32_t x3;
+  int32_t coltime;
+  int32_t y0;
+  int32_t y1;
+  int32_t rowtime;
+  int32_t flags;
+};
+
+struct LifefaceCatalogueState {
+  LifefaceRecord* records;
+  int32_t count;
+  int32_t capacity;  // a multiple of 16
+  // The folder the catalogue was found in, with a trailing separator; a
+  // relative bmp path is taken from there, whatever the current folder is.
+  char folder[260];
+};
+extern LifefaceCatalogueState LifefaceCatalogue;
+
+const int CatalogueKeyRows = 13;
+extern const SettingDef CatalogueKeys[CatalogueKeyRows];
+
+// Reads the whole catalogue. A file that cannot be opened or read ends the
+// process with exit code 1; malformed lines and unusable records are dropped.
+void LoadCatalogue(const char* fileName);
+// Parses catalogue text already in memory (the same rules as the file).
+void ParseCatalogueText(const char* text, size_t length);
+// Forgets every record (tests and fuzzing start each input afresh).
+void ClearCatalogue();
+bool LifefaceUsable(const LifefaceRecord* record);
+// The path of a record's bitmap: bmp itself when absolute, else bmp inside the
+// catalogue's folder. False when it would not fit the buffer.
+bool LifefacePath(const LifefaceRecord* record, char* path, size_t size);
+
+// The current record, or null when face does not index the catalogue.
+LifefaceRecord* CurrentLifeface();
+
+// The picture of the current lifeface, or null: then Animated Mode cannot run.
+extern FrameSurface* LifefaceSurface;
+// Loads the picture of face (0 when face is out of range), checks the tile
+// size, normalises the tile indexes and prepares the transition.
+void LoadLifeface(WindowHandle window);
+
+// ---- Native bitmap reader (BMP files, uncompressed 1/4/8/24/32 bits) ----
+
+struct DecodedBitmap {
+  int32_t width;
+  int32_t height;
+  uint32_t* pixels;  // width x height, top row first, 0x00RRGGBB
+};
+
+// Decodes a BMP file held in memory. False, with nothing allocated, when the
+// data is not a bitmap this reader takes or is damaged in any way.
+bool DecodeBmp(const uint8_t* data, size_t size, DecodedBitmap* bitmap);
+void FreeDecodedBitmap(DecodedBitmap* bitmap);

@@ -1,0 +1,124 @@
+// The few services the portable saver code needs from the system. Each build
+// links exactly one implementation of every group: win32/ on Windows, posix/
+// natively; tests may link fakes from tests/fakes instead. No windows.h here.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+typedef void* WindowHandle;   // HWND on Windows
+typedef void* ContextHandle;  // HDC: the drawing context of a surface
+typedef void* FontHandle;     // HFONT
+typedef void* FileHandle;     // an open file
+
+// ---- Clock and process -----------------------------------------------------
+
+// Milliseconds since some fixed moment, wrapping at 2^32.
+uint32_t PlatformTickCount();
+void PlatformSleep(uint32_t milliseconds);
+// Ends the process at once with the given exit code; nothing is saved.
+[[noreturn]] void PlatformExit(int code);
+
+// ---- Files -------------------------------------------------------------------
+
+// Opens a file for reading, or returns null. A bare name is searched for the
+// way the system searches for one (the program's own folder first, then the
+// current folder and the system folders). When foundPath is given it receives
+// the full path of the file opened, truncated to fit foundPathSize.
+FileHandle PlatformOpenRead(const char* name, char* foundPath, size_t foundPathSize);
+// Reads up to size bytes. False on a read error; *got is 0 at the end.
+bool PlatformRead(FileHandle file, void* buffer, uint32_t size, uint32_t* got);
+bool PlatformFileSize(FileHandle file, uint32_t* size);
+void PlatformClose(FileHandle file);
+// True when the path names a place by itself (a drive, a root or a share),
+// false when it is relative to some folder.
+bool PlatformPathIsAbsolute(const char* path);
+// The separator the system prefers between a folder and a name.
+char PlatformPathSeparator();
+
+// ---- Settings store ----------------------------------------------------------
+// One key of named values, each a DWORD or a binary block (the registry key of
+// the saver on Windows, a small file natively).
+
+struct StoreKey {
+  void* handle;
+};
+
+enum StoreType : uint32_t {
+  StoreBinary = 3,  // REG_BINARY
+  StoreDword = 4,   // REG_DWORD
+};
+
+enum StoreStatus {
+  StoreOk,
+  StoreMissing,   // no value of that name
+  StoreTooLong,   // the stored value has more bytes than the buffer
+  StoreFailed,    // any other failure
+};
+
+// Opens the key, creating it when it does not exist; *createdNew tells which.
+bool StoreOpen(StoreKey* key, bool* createdNew);
+// Reads a value into data; *size holds the capacity on entry and the number
+// of bytes stored on return. The stored type is not looked at.
+StoreStatus StoreRead(StoreKey key, const char* name, void* data, uint32_t* size);
+bool StoreWrite(StoreKey key, const char* name, StoreType type, const void* data, uint32_t size);
+void StoreClose(StoreKey key);
+
+// ---- Surfaces ----------------------------------------------------------------
+
+// A 32-bit picture with its drawing context. Pixel (x, y) counted from the
+// top-left is the word at bits + y * stride + 4 * x, 0x00RRGGBB.
+struct FrameSurface {
+  int32_t width;
+  int32_t height;
+  int32_t stride;  // bytes from one displayed row to the one below; negative when bottom-up
+  uint8_t* bits;   // first pixel of the top displayed row
+  ContextHandle dc;
+  void* bitmap;    // the system's object behind the pixels
+};
+
+// Makes the pixel memory and drawing context of a surface described like a
+// device-independent bitmap: a positive height is bottom-up. Sets bits to the
+// first byte of the pixel memory (the bottom row when bottom-up), dc and
+// bitmap. False when anything cannot be made.
+bool PlatformCreateSurface(WindowHandle window, int32_t width, int32_t height, int32_t bitsPerPixel,
+                           FrameSurface* surface);
+void PlatformReleaseSurface(FrameSurface* surface);
+// Copies width x height pixels of the surface, from its pixel (sourceX,
+// sourceY), to the window's client area at (0, 0). False when the window has
+// no drawing context just now.
+bool PlatformPresent(WindowHandle window, const FrameSurface* surface, int32_t sourceX, int32_t sourceY,
+                     int32_t width, int32_t height);
+
+// ---- Bitmap files --------------------------------------------------------------
+
+struct LoadedBitmap {
+  void* handle;
+  int32_t width;
+  int32_t height;
+};
+
+// Loads a bitmap file of any depth the system reads. False when it cannot.
+bool PlatformLoadBitmap(const char* path, LoadedBitmap* bitmap);
+// Copies the whole picture to the surface's top-left corner as 0x00RRGGBB.
+void PlatformDrawBitmap(const LoadedBitmap* bitmap, FrameSurface* surface);
+void PlatformFreeBitmap(LoadedBitmap* bitmap);
+
+// ---- Text ----------------------------------------------------------------------
+// Colours handed to these calls are in the system's text order 0x00BBGGRR.
+
+struct TextMetrics {
+  int32_t height;
+  int32_t aveCharWidth;
+  int32_t maxCharWidth;
+};
+
+// Bold 10-point "Courier New" at the window's resolution; null is no error.
+FontHandle PlatformCreateOverlayFont(WindowHandle window);
+// Selects the font into the context and sets its mapping mode to plain pixels.
+void PlatformSelectFont(ContextHandle dc, FontHandle font);
+void PlatformGetTextMetrics(ContextHandle dc, TextMetrics* metrics);
+void PlatformSetTextColour(ContextHandle dc, uint32_t colorref);
+void PlatformSetBackgroundOpaque(ContextHandle dc, bool opaque);
+void PlatformSetBackgroundColour(ContextHandle dc, uint32_t colorref);
+void PlatformTextOut(ContextHandle dc, int32_t x, int32_t y, const char* text, int32_t length);

@@ -1,0 +1,81 @@
+#include <limits.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "platform/platform.h"
+
+// Catalogue paths are written with backslashes; here they become slashes.
+static std::string NativePath(const char* name) {
+  std::string path(name);
+  for (char& c : path)
+    if (c == '\\') c = '/';
+  return path;
+}
+
+static std::string ProgramFolder() {
+  char self[PATH_MAX];
+  ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
+  if (length <= 0) return std::string();
+  self[length] = 0;
+  char* slash = std::strrchr(self, '/');
+  return slash ? std::string(self, slash + 1) : std::string();
+}
+
+static FILE* OpenRegular(const std::string& path) {
+  struct stat info;
+  if (stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return nullptr;
+  return std::fopen(path.c_str(), "rb");
+}
+
+FileHandle PlatformOpenRead(const char* name, char* foundPath, size_t foundPathSize) {
+  std::string path = NativePath(name);
+  FILE* file = nullptr;
+  std::string opened;
+  if (path.find('/') != std::string::npos) {
+    opened = path;
+    file = OpenRegular(opened);
+  } else {
+    // A bare name: the program's own folder first, then the current one.
+    opened = ProgramFolder() + path;
+    file = OpenRegular(opened);
+    if (file == nullptr) {
+      opened = path;
+      file = OpenRegular(opened);
+    }
+  }
+  if (file == nullptr) return nullptr;
+  if (foundPath != nullptr && foundPathSize > 0) {
+    char full[PATH_MAX];
+    const char* shown = realpath(opened.c_str(), full) ? full : opened.c_str();
+    std::snprintf(foundPath, foundPathSize, "%s", shown);
+  }
+  return file;
+}
+
+bool PlatformRead(FileHandle file, void* buffer, uint32_t size, uint32_t* got) {
+  FILE* f = static_cast<FILE*>(file);
+  size_t n = std::fread(buffer, 1, size, f);
+  *got = static_cast<uint32_t>(n);
+  return !std::ferror(f);
+}
+
+bool PlatformFileSize(FileHandle file, uint32_t* size) {
+  struct stat info;
+  if (fstat(fileno(static_cast<FILE*>(file)), &info) != 0) return false;
+  *size = static_cast<uint32_t>(info.st_size);
+  return true;
+}
+
+void PlatformClose(FileHandle file) { std::fclose(static_cast<FILE*>(file)); }
+
+bool PlatformPathIsAbsolute(const char* path) {
+  if (path[0] == '/' || path[0] == '\\') return true;
+  return ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z')) && path[1] == ':';
+}
+
+char PlatformPathSeparator() { return '/'; }

@@ -1,0 +1,69 @@
+// Rendering: the 32-bit frame surface, the classic neighbour-count colouring,
+// the lifeface animation and the information overlay.
+#pragma once
+
+#include <cstdint>
+
+#include "platform/platform.h"
+
+// ---- Frame surface and classic colouring -------------------------------------
+
+// Live colours for neighbour counts 0..8, then the dead colour.
+const int PaletteSize = 10;
+const int DeadColour = 9;
+extern uint32_t Palette[PaletteSize];
+
+// A new surface of the given size; ends the process with exit code 1 when it
+// cannot be made.
+FrameSurface* CreateFrameSurface(WindowHandle window, int32_t width, int32_t height, int32_t bitsPerPixel);
+void ReleaseFrameSurface(FrameSurface* surface);
+inline uint32_t* SurfacePixel(const FrameSurface* surface, int32_t x, int32_t y) {
+  return reinterpret_cast<uint32_t*>(surface->bits + static_cast<intptr_t>(y) * surface->stride) + x;
+}
+
+// Every pixel of the frame surface := colour.
+void FillSurface(uint32_t colour);
+// Resolves the palette from the settings and clears the surface to the dead colour.
+void BuildPalette();
+void FillBlock(uint32_t* first, int32_t stride, int32_t width, int32_t height, uint32_t colour);
+// The neighbour-count colour offset of this moment.
+uint32_t ColourOffset();
+// Draws every cell, counts the population and hands over to the stagnation
+// rule, which steps the grid or resets the field.
+void DrawClassicFrame(int32_t columns, int32_t rows, int32_t cellSize);
+
+// ---- Lifeface animation --------------------------------------------------------
+
+struct TransitionState {
+  int32_t rowSpan;
+  int32_t birthSpan;
+  int32_t survivorSpan;
+  int32_t deathSpan;
+  int32_t TransitionFrames;  // M: drawn frames per generation
+  int32_t TransitionFrame;   // frames counted in the current transition, 0..M
+  int32_t birthRate;         // 16.16 tiles per frame
+  int32_t deathRate;
+  int32_t birthProgress;     // 16.16 offsets into the runs
+  int32_t deathProgress;
+  int32_t NextPopulation;    // cells alive after the coming step
+};
+extern TransitionState Transition;
+
+// Spans, frame count and rates of the current lifeface; restarts the transition.
+void PrepareTransition();
+// Back to the first frame of a transition (after a step or a reset).
+void RestartTransition();
+void AnimatedTick(WindowHandle window, int32_t columns, int32_t rows, int32_t scale);
+int32_t DrawLifefaceFrame(int32_t columns, int32_t rows, int32_t scale, int32_t birthTile, int32_t deathTile);
+void CopyTile(int32_t column, int32_t row, int32_t tileColumn, int32_t tileRow, int32_t scale);
+
+// ---- Information overlay ----------------------------------------------------------
+
+struct FrameRateMeter {
+  uint32_t lastOverlayTime;
+  uint32_t intervalSum;
+  uint32_t intervalCount;
+};
+extern FrameRateMeter FrameRate;
+
+void DrawOverlay();

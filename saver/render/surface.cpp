@@ -1,0 +1,46 @@
+#include <cstdlib>
+
+#include "engine/engine.h"
+#include "render/render.h"
+#include "settings/settings.h"
+
+uint32_t Palette[PaletteSize];
+
+FrameSurface* CreateFrameSurface(WindowHandle window, int32_t width, int32_t height, int32_t bitsPerPixel) {
+  FrameSurface* surface = static_cast<FrameSurface*>(std::calloc(1, sizeof(FrameSurface)));
+  if (surface == nullptr) PlatformExit(1);
+  if (!PlatformCreateSurface(window, width, height, bitsPerPixel, surface)) PlatformExit(1);
+  surface->width = width;
+  surface->height = height;
+  surface->stride = width * (bitsPerPixel / 8);
+  if (height > 0) {
+    // Bottom-up memory: start at the top displayed row and walk upward.
+    surface->bits += static_cast<intptr_t>(surface->stride) * (height - 1);
+    surface->stride = -surface->stride;
+  }
+  return surface;
+}
+
+void ReleaseFrameSurface(FrameSurface* surface) {
+  if (surface == nullptr) return;
+  PlatformReleaseSurface(surface);
+  std::free(surface);
+}
+
+void FillBlock(uint32_t* first, int32_t stride, int32_t width, int32_t height, uint32_t colour) {
+  uint8_t* row = reinterpret_cast<uint8_t*>(first);
+  for (int32_t y = 0; y < height; ++y, row += stride) {
+    uint32_t* p = reinterpret_cast<uint32_t*>(row);
+    for (int32_t x = 0; x < width; ++x) p[x] = colour;
+  }
+}
+
+void FillSurface(uint32_t colour) {
+  if (Surface == nullptr) return;
+  FillBlock(SurfacePixel(Surface, 0, 0), Surface->stride, Surface->width, Surface->height, colour);
+}
+
+void BuildPalette() {
+  for (int i = 0; i < PaletteSize; ++i) Palette[i] = ColourByIndex(Settings.n[i]);
+  FillSurface(Palette[DeadColour]);
+}

@@ -1,0 +1,95 @@
+# Shared helpers of the end-to-end tests: sourced, with E2E_ROOT set to the
+# folder that prepare.sh filled (display number and wine prefix).
+set -u
+: "${E2E_ROOT:?E2E_ROOT must name the prepared folder}"
+export WINEPREFIX="$E2E_ROOT/prefix"
+export DISPLAY=":$(cat "$E2E_ROOT/display")"
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml="
+WINE=/usr/lib/wine/wine64
+WINDIR="$WINEPREFIX/drive_c/windows"
+SAVER_KEY='HKCU\Software\KORVEL\tumbra'
+E2E_OUT="$E2E_ROOT/out"
+mkdir -p "$E2E_OUT"
+
+fail() {
+  echo "FAIL: $*" >&2
+  exit 1
+}
+
+note() { echo "-- $*"; }
+
+# Windows exit codes reach the shell as their low 8 bits: -1 is 255.
+expect_code() {
+  local want=$1 got=$2 what=$3
+  [ "$got" = "$want" ] || fail "$what: exit code $got, expected $want"
+}
+
+# Runs a program to its end; the exit code is printed.
+wine_run() {
+  "$WINE" "$@" >>"$E2E_OUT/wine.log" 2>&1
+  echo $?
+}
+
+# Starts a program in the background; its pid is in WINE_PID.
+wine_start() {
+  "$WINE" "$@" >>"$E2E_OUT/wine.log" 2>&1 &
+  WINE_PID=$!
+}
+
+# Waits for a background program to end within $2 seconds; prints its exit
+# code, or "running" when it is still going.
+wait_exit() {
+  local pid=$1 seconds=$2 i
+  for i in $(seq $((seconds * 10))); do
+    if ! kill -0 "$pid" 2>/dev/null; then
+      wait "$pid"
+      echo $?
+      return
+    fi
+    sleep 0.1
+  done
+  echo running
+}
+
+# Prints the X window ids whose title is exactly $1 (none: empty).
+find_windows() { xdotool search --name "^$1\$" 2>/dev/null || true; }
+
+# Waits until a window titled $1 exists (up to $2 seconds); prints its id.
+wait_window() {
+  local title=$1 seconds=${2:-20} i ids
+  for i in $(seq $((seconds * 10))); do
+    ids=$(find_windows "$title")
+    if [ -n "$ids" ]; then
+      echo "$ids" | head -n 1
+      return 0
+    fi
+    sleep 0.1
+  done
+  return 1
+}
+
+screenshot() { import -window root "$1" 2>/dev/null; }
+
+# Colour of one pixel of a picture as rrggbb.
+pixel_at() {
+  convert "$1" -format '%[hex:u.p{'"$2,$3"'}]' info: 2>/dev/null | tail -c 7 | head -c 6 | tr 'A-F' 'a-f'
+}
+
+# The value of a registry entry as `reg query` shows it ("REG_DWORD 0xbb8").
+reg_value() {
+  "$WINE" reg query "$1" /v "$2" 2>/dev/null | tr -d '\r' | awk -v n="$2" '$1 == n { print $2, $3 }'
+}
+
+reg_key_exists() { "$WINE" reg query "$1" >/dev/null 2>&1; }
+
+reg_set_dword() { "$WINE" reg add "$SAVER_KEY" /v "$1" /t REG_DWORD /d "$2" /f >/dev/null 2>&1; }
+
+# Forgets everything a test may have left: settings, installed files, stray
+# programs.
+reset_saver_state() {
+  "$WINE" reg delete 'HKCU\Software\KORVEL' /f >/dev/null 2>&1 || true
+  rm -rf "$WINDIR/tumbra" "$WINDIR/tumbra.scr" "$WINDIR/tumbra.ini"
+  pkill -f 'tumbra\.scr' 2>/dev/null || true
+  pkill -f 'install\.exe|uninstall\.exe|test_window\.exe' 2>/dev/null || true
+}

@@ -1,0 +1,49 @@
+// Test doubles of the platform: a clock the test moves, an in-memory settings
+// store that can be made to fail, and text calls that are recorded.
+#pragma once
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+
+// ---- clock
+extern uint32_t FakeNow;
+extern std::vector<uint32_t> FakeSleeps;  // every sleep asked for
+void FakeClockReset(uint32_t now);
+
+// ---- store
+struct FakeValue {
+  StoreType type;
+  std::vector<uint8_t> bytes;
+};
+struct FakeStoreState {
+  bool exists = false;
+  std::map<std::string, FakeValue> values;
+  std::vector<std::string> writes;  // names in the order written
+  bool failOpen = false;
+  std::string failWriteOf;          // this value cannot be written
+  std::string failReadOf;           // this value cannot be read
+  int opens = 0;
+  int closes = 0;
+};
+extern FakeStoreState FakeStore;
+void FakeStoreReset();
+void FakeStorePutDword(const std::string& name, uint32_t value);
+void FakeStorePutBytes(const std::string& name, const std::vector<uint8_t>& bytes);
+
+// ---- text
+struct FakeTextCall {
+  ContextHandle dc;
+  int32_t x;
+  int32_t y;
+  std::string text;
+  uint32_t colour;      // text colour in force, system order
+  uint32_t background;  // background colour in force, system order
+  bool opaque;
+  FontHandle font;
+};
+extern std::vector<FakeTextCall> FakeTextOuts;
+extern TextMetrics FakeMetrics;
+void FakeTextReset();

@@ -1,0 +1,93 @@
+#include <gtest/gtest.h>
+
+#include "test_support.h"
+
+namespace {
+
+// Feeds populations to the classic rule, one generation boundary each, with
+// the clock moving `step` ms between them; returns the indexes that reset.
+std::vector<int> Boundaries(const std::vector<int32_t>& populations, uint32_t step) {
+  std::vector<int> resets;
+  for (size_t i = 0; i < populations.size(); ++i) {
+    int32_t before = ResetCount;
+    AdvanceOrReset(10, 10, populations[i]);
+    if (ResetCount != before) resets.push_back(static_cast<int>(i));
+    FakeNow += step;
+  }
+  return resets;
+}
+
+class Stagnation : public testing::Test {
+ protected:
+  void SetUp() override {
+    ResetEngineState(100);
+    // The first boundary after start finds the deadline 0 long past.
+    AdvanceOrReset(10, 10, 0);
+    ASSERT_EQ(ResetCount, 1);
+  }
+};
+
+TEST_F(Stagnation, FirstBoundaryMakesTheFirstField) {
+  EXPECT_EQ(Generation, 1);
+  EXPECT_EQ(Population, 0);
+  EXPECT_GT(LiveCount(10, 10), 0);
+}
+
+TEST_F(Stagnation, ResetFrameShowsGenerationOneAndTheNextStepTwo) {
+  AdvanceOrReset(10, 10, 57);
+  EXPECT_EQ(Generation, 2);
+  EXPECT_EQ(Population, 57);
+}
+
+TEST_F(Stagnation, BlockResetsOnceResetTimeHasPassedWithoutNewValue) {
+  // Populations settle at 4 at boundary 2 (time 200); deadline 200 + 3000.
+  std::vector<int32_t> pops = {30, 12, 4};
+  for (int i = 0; i < 40; ++i) pops.push_back(4);
+  std::vector<int> resets = Boundaries(pops, 100);
+  ASSERT_FALSE(resets.empty());
+  // Boundary k happens at k * 100 ms; the first one past 3200 is 33.
+  EXPECT_EQ(resets.front(), 33);
+}
+
+TEST_F(Stagnation, RepeatsWithinTheLastThreeAreStagnant) {
+  std::vector<int32_t> blinkerBesideBlock(60, 7);
+  EXPECT_FALSE(Boundaries(blinkerBesideBlock, 100).empty());
+  ResetCount = 0;
+  std::vector<int32_t> alternating;
+  for (int i = 0; i < 60; ++i) alternating.push_back(i % 2 ? 12 : 10);
+  EXPECT_FALSE(Boundaries(alternating, 100).empty());
+}
+
+TEST_F(Stagnation, FourValueCycleNeverResets) {
+  std::vector<int32_t> cycle;
+  for (int i = 0; i < 400; ++i) cycle.push_back(10 + i % 4);
+  EXPECT_TRUE(Boundaries(cycle, 100).empty());
+}
+
+TEST_F(Stagnation, ResetZeroResetsAsSoonAsTheClockMovesPastTheLastNewValue) {
+  Settings.reset = 0;
+  EXPECT_TRUE(Boundaries({20, 20}, 0).empty());
+  FakeNow += 1;
+  EXPECT_EQ(Boundaries({20}, 0), std::vector<int>{0});
+}
+
+TEST_F(Stagnation, ResetClearsTheHistorySoTheNextValueIsNew) {
+  while (ResetCount == 1) {
+    AdvanceOrReset(10, 10, 9);
+    FakeNow += 100;
+  }
+  EXPECT_EQ(ClassicHistory.p1, 0);
+  EXPECT_EQ(ClassicHistory.p2, 0);
+  EXPECT_EQ(ClassicHistory.p3, 0);
+  AdvanceOrReset(10, 10, 9);
+  EXPECT_EQ(ClassicHistory.ResetDeadline, FakeNow + 3000);
+  EXPECT_EQ(ClassicHistory.p1, 9);
+}
+
+TEST_F(Stagnation, ClassicResetLeavesTheLifefaceAlone) {
+  Settings.face = 2;
+  Boundaries(std::vector<int32_t>(40, 9), 100);
+  EXPECT_EQ(Settings.face, 2);
+}
+
+}  // namespace

@@ -1,0 +1,57 @@
+// Shared set-up of the process-wide engine state for unit tests.
+#pragma once
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "engine/engine.h"
+#include "fakes/fakes.h"
+#include "lifeface/lifeface.h"
+#include "render/render.h"
+#include "settings/settings.h"
+
+// Fresh settings, counters, clock, store and text record; a grid buffer of
+// `cells` bytes per half and, when width > 0, a frame surface.
+inline void ResetEngineState(size_t cells, int32_t surfaceWidth = 0, int32_t surfaceHeight = 0) {
+  Settings = DefaultSettings;
+  FakeClockReset(100000);
+  FakeStoreReset();
+  FakeTextReset();
+  ClassicHistory = PopulationHistory{0, 0, 0, 0};
+  AnimatedHistory = PopulationHistory{0, 0, 0, 0};
+  Generation = 1;
+  Population = 0;
+  ResetCount = 0;
+  NextFrameTime = 0;
+  SuspendFlags = 0;
+  FrameRate = FrameRateMeter{0, 0, 0};
+  std::free(Grid.LiveCells);
+  Grid = CellGrid{nullptr, nullptr, 0};
+  AllocateCellGrid(cells);
+  ReleaseFrameSurface(Surface);
+  Surface = surfaceWidth > 0 ? CreateFrameSurface(nullptr, surfaceWidth, surfaceHeight, 32) : nullptr;
+  ReleaseFrameSurface(LifefaceSurface);
+  LifefaceSurface = nullptr;
+  ClearCatalogue();
+  ClientWidth = surfaceWidth;
+  ClientHeight = surfaceHeight;
+}
+
+inline uint8_t CellAt(int32_t x, int32_t y, int32_t columns) { return Grid.LiveCells[y * columns + x]; }
+
+// Places live cells given as rows of text ('#' alive) with their top-left at (x, y).
+inline void PlacePattern(const std::vector<std::string>& pattern, int32_t x, int32_t y, int32_t columns,
+                         int32_t rows) {
+  for (size_t r = 0; r < pattern.size(); ++r)
+    for (size_t c = 0; c < pattern[r].size(); ++c)
+      if (pattern[r][c] == '#') SetCell((x + c) % columns, (y + r) % rows, columns, rows);
+}
+
+inline int32_t LiveCount(int32_t columns, int32_t rows) {
+  int32_t n = 0;
+  for (int32_t i = 0; i < columns * rows; ++i) n += Grid.LiveCells[i] & 1;
+  return n;
+}
+
+inline uint32_t PixelAt(int32_t x, int32_t y) { return *SurfacePixel(Surface, x, y); }

@@ -1,0 +1,123 @@
+// Checks the registry store under Windows (run by wine64 in the tests): the
+// first load creates the key with twenty values of the right types and
+// sizes, saving and loading go round unchanged, and the failure rules hold.
+#include <windows.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "settings/settings.h"
+
+static int Failures = 0;
+
+#define CHECK(condition)                                                     \
+  do {                                                                       \
+    if (!(condition)) {                                                      \
+      std::printf("FAILED line %d: %s\n", __LINE__, #condition);             \
+      ++Failures;                                                            \
+    }                                                                        \
+  } while (0)
+
+static const char* KeyPath = "Software\\KORVEL\\tumbra";
+
+static HKEY OpenKey() {
+  HKEY key = nullptr;
+  RegOpenKeyExA(HKEY_CURRENT_USER, KeyPath, 0, KEY_ALL_ACCESS, &key);
+  return key;
+}
+
+// Runs this program again with one argument and returns its exit code.
+static DWORD RunChild(const char* argument) {
+  char self[MAX_PATH];
+  GetModuleFileNameA(nullptr, self, MAX_PATH);
+  std::string command = std::string("\"") + self + "\" " + argument;
+  STARTUPINFOA start;
+  std::memset(&start, 0, sizeof start);
+  start.cb = sizeof start;
+  PROCESS_INFORMATION process;
+  if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &start, &process))
+    return 9999;
+  WaitForSingleObject(process.hProcess, INFINITE);
+  DWORD code = 9999;
+  GetExitCodeProcess(process.hProcess, &code);
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  return code;
+}
+
+static void CheckCreatedKey() {
+  RegDeleteKeyA(HKEY_CURRENT_USER, KeyPath);
+  Settings = DefaultSettings;
+  LoadSettings();
+  CHECK(std::memcmp(&Settings, &DefaultSettings, sizeof Settings) == 0);
+  HKEY key = OpenKey();
+  CHECK(key != nullptr);
+  DWORD values = 0;
+  RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values, nullptr, nullptr, nullptr,
+                   nullptr);
+  CHECK(values == 20);
+  int dwords = 0;
+  for (const SettingDef& row : SettingsTable) {
+    DWORD type = 0, size = 0;
+    CHECK(RegQueryValueExA(key, row.key, nullptr, &type, nullptr, &size) == ERROR_SUCCESS);
+    if (type == REG_DWORD && size == 4) ++dwords;
+    if (std::strcmp(row.key, "n") == 0) CHECK(type == REG_BINARY && size == 40);
+    if (std::strcmp(row.key, "colors") == 0) CHECK(type == REG_BINARY && size == 64);
+  }
+  CHECK(dwords == 18);
+  DWORD reset = 0, size = 4;
+  RegQueryValueExA(key, "reset", nullptr, nullptr, reinterpret_cast<BYTE*>(&reset), &size);
+  CHECK(reset == 3000);
+  RegCloseKey(key);
+}
+
+static void CheckRoundTrip() {
+  Settings = DefaultSettings;
+  Settings.delay = -5;
+  Settings.face = 1000;
+  Settings.n[3] = 11;
+  Settings.colors[2] = 0x123456;
+  Settings.flags = 0x80000001u;
+  SaverSettings saved = Settings;
+  SaveSettings();
+  Settings = DefaultSettings;
+  LoadSettings();
+  CHECK(std::memcmp(&Settings, &saved, sizeof Settings) == 0);
+
+  HKEY key = OpenKey();
+  WORD shortDelay = 0x0063;
+  RegSetValueExA(key, "delay", 0, REG_BINARY, reinterpret_cast<const BYTE*>(&shortDelay), 2);
+  RegCloseKey(key);
+  Settings.delay = 0x11223344;
+  LoadSettings();
+  CHECK(Settings.delay == 0x11220063);
+}
+
+static void CheckFailures() {
+  HKEY key = OpenKey();
+  BYTE tooLong[68] = {};
+  RegSetValueExA(key, "colors", 0, REG_BINARY, tooLong, sizeof tooLong);
+  RegCloseKey(key);
+  CHECK(RunChild("load") == 1);
+
+  RegDeleteKeyA(HKEY_CURRENT_USER, KeyPath);
+  CHECK(RunChild("load") == 0);  // creates the key anew
+  key = OpenKey();
+  RegDeleteValueA(key, "flags");
+  RegCloseKey(key);
+  CHECK(RunChild("load") == 1);
+  RegDeleteKeyA(HKEY_CURRENT_USER, KeyPath);
+}
+
+int main(int argc, char** argv) {
+  if (argc > 1 && std::strcmp(argv[1], "load") == 0) {
+    LoadSettings();
+    return 0;
+  }
+  CheckCreatedKey();
+  CheckRoundTrip();
+  CheckFailures();
+  std::printf("%s\n", Failures == 0 ? "store check passed" : "store check FAILED");
+  return Failures == 0 ? 0 : 1;
+}
