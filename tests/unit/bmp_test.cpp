@@ -1,0 +1,305 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "lifeface/lifeface.h"
+#include "lifeface_files.h"
+
+namespace {
+
+// Decodes the file and gives its pixels top-down, or nothing when it is refused.
+bool Decode(const std::vector<uint8_t>& file, int32_t* width, int32_t* height, std::vector<uint32_t>* pixels) {
+  DecodedBitmap bitmap = {7, 7, nullptr};
+  if (!DecodeBmp(file.data(), file.size(), &bitmap)) {
+    EXPECT_EQ(bitmap.pixels, nullptr);
+    return false;
+  }
+  *width = bitmap.width;
+  *height = bitmap.height;
+  pixels->assign(bitmap.pixels, bitmap.pixels + static_cast<size_t>(bitmap.width) * bitmap.height);
+  FreeDecodedBitmap(&bitmap);
+  EXPECT_EQ(bitmap.pixels, nullptr);
+  return true;
+}
+
+std::vector<uint32_t> DecodeExpecting(const BmpSpec& spec, int32_t width, int32_t height) {
+  int32_t w = 0, h = 0;
+  std::vector<uint32_t> pixels;
+  EXPECT_TRUE(Decode(WriteBmp(spec), &w, &h, &pixels));
+  EXPECT_EQ(w, width);
+  EXPECT_EQ(h, height);
+  return pixels;
+}
+
+bool Refused(const std::vector<uint8_t>& file) {
+  int32_t w = 0, h = 0;
+  std::vector<uint32_t> pixels;
+  return !Decode(file, &w, &h, &pixels);
+}
+
+const std::vector<uint32_t> Sixteen = {0x000000, 0xFF0000, 0x00FF00, 0x0000FF, 0xFFFF00, 0xFF00FF,
+                                       0x00FFFF, 0x7F0000, 0x007F00, 0x00007F, 0x7F7F00, 0x7F007F,
+                                       0x007F7F, 0x7F7F7F, 0xCCCCCC, 0xFFFFFF};
+
+std::vector<uint32_t> Through(const std::vector<uint32_t>& palette, const std::vector<uint32_t>& indexes) {
+  std::vector<uint32_t> out;
+  for (uint32_t i : indexes) out.push_back(i < palette.size() ? palette[i] : 0);
+  return out;
+}
+
+// ---- Depths and orientations ------------------------------------------------------
+
+TEST(Bmp, OneBitRowsPaddedAndBottomUp) {
+  BmpSpec spec;
+  spec.width = 11;  // two bytes of bits and two of padding per row
+  spec.height = 3;
+  spec.depth = 1;
+  spec.palette = {0x102030, 0xA0B0C0};
+  spec.values = {1, 0, 0, 0, 0, 0, 0, 0, 1, 0, 1,  //
+                 0, 1, 0, 1, 0, 1, 0, 1, 0, 1, 0,  //
+                 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1};
+  EXPECT_EQ(DecodeExpecting(spec, 11, 3), Through(spec.palette, spec.values));
+  spec.height = -3;
+  EXPECT_EQ(DecodeExpecting(spec, 11, 3), Through(spec.palette, spec.values));
+}
+
+TEST(Bmp, FourBitBothOrientations) {
+  BmpSpec spec;
+  spec.width = 5;
+  spec.height = 2;
+  spec.depth = 4;
+  spec.palette = Sixteen;
+  spec.values = {0, 1, 2, 3, 4, 15, 14, 13, 12, 11};
+  EXPECT_EQ(DecodeExpecting(spec, 5, 2), Through(Sixteen, spec.values));
+  spec.height = -2;
+  EXPECT_EQ(DecodeExpecting(spec, 5, 2), Through(Sixteen, spec.values));
+}
+
+TEST(Bmp, EightBitWithShortPaletteReadsUnknownIndexesAsBlack) {
+  BmpSpec spec;
+  spec.width = 3;
+  spec.height = 2;
+  spec.depth = 8;
+  spec.palette = {0x112233, 0x445566, 0x778899};
+  spec.colorsUsed = 3;
+  spec.values = {0, 1, 2, 3, 200, 255};
+  EXPECT_EQ(DecodeExpecting(spec, 3, 2), (std::vector<uint32_t>{0x112233, 0x445566, 0x778899, 0, 0, 0}));
+}
+
+TEST(Bmp, PaletteIsCutWherePixelsBeginWhateverColoursUsedClaims) {
+  // colorsUsed 0 means 256 entries, but only two lie before the pixels.
+  BmpSpec spec;
+  spec.width = 4;
+  spec.height = 1;
+  spec.depth = 8;
+  spec.palette = {0xABCDEF, 0x010203};
+  spec.values = {1, 0, 2, 77};
+  EXPECT_EQ(DecodeExpecting(spec, 4, 1), (std::vector<uint32_t>{0x010203, 0xABCDEF, 0, 0}));
+  spec.colorsUsed = 100000;
+  EXPECT_EQ(DecodeExpecting(spec, 4, 1), (std::vector<uint32_t>{0x010203, 0xABCDEF, 0, 0}));
+}
+
+TEST(Bmp, TwentyFourBitOddWidthBothOrientations) {
+  for (int32_t height : {3, -3}) {
+    const std::vector<uint8_t> file = WritePlacesBmp(5, height);
+    int32_t w = 0, h = 0;
+    std::vector<uint32_t> pixels;
+    ASSERT_TRUE(Decode(file, &w, &h, &pixels));
+    ASSERT_EQ(w, 5);
+    ASSERT_EQ(h, 3);
+    for (uint32_t y = 0; y < 3; ++y)
+      for (uint32_t x = 0; x < 5; ++x) EXPECT_EQ(pixels[y * 5 + x], (x << 16 | y << 8) + 1) << x << "," << y;
+  }
+}
+
+TEST(Bmp, ThirtyTwoBitPlainIgnoresTheTopByte) {
+  BmpSpec spec;
+  spec.width = 2;
+  spec.height = -2;
+  spec.depth = 32;
+  spec.values = {0xFF123456, 0x00ABCDEF, 0x80000001, 0x7FFFFFFF};
+  EXPECT_EQ(DecodeExpecting(spec, 2, 2), (std::vector<uint32_t>{0x123456, 0xABCDEF, 0x000001, 0xFFFFFF}));
+}
+
+TEST(Bmp, ThirtyTwoBitMasksAfterInfoHeaderAndInsideV5) {
+  BmpSpec spec;
+  spec.width = 2;
+  spec.height = 1;
+  spec.depth = 32;
+  spec.compression = 3;
+  spec.masks[0] = 0x00FF0000;
+  spec.masks[1] = 0x0000FF00;
+  spec.masks[2] = 0x000000FF;
+  spec.values = {0xEE123456, 0x00ABCDEF};
+  EXPECT_EQ(DecodeExpecting(spec, 2, 1), (std::vector<uint32_t>{0x123456, 0xABCDEF}));
+  // Channels in the other order, as some writers store them.
+  spec.headerSize = 124;
+  spec.masks[0] = 0x000000FF;
+  spec.masks[1] = 0x0000FF00;
+  spec.masks[2] = 0xFF000000;
+  spec.values = {0x56341278, 0xEFCDAB00};  // byte 2 lies in no channel
+  EXPECT_EQ(DecodeExpecting(spec, 2, 1), (std::vector<uint32_t>{0x781256, 0x00ABEF}));
+}
+
+TEST(Bmp, SixteenBitFiveFiveFiveAndFiveSixFive) {
+  BmpSpec spec;
+  spec.width = 3;
+  spec.height = 1;
+  spec.depth = 16;
+  spec.values = {0x7C00, 0x03E0, 0x001F};
+  EXPECT_EQ(DecodeExpecting(spec, 3, 1), (std::vector<uint32_t>{0xFF0000, 0x00FF00, 0x0000FF}));
+  spec.compression = 3;
+  spec.masks[0] = 0xF800;
+  spec.masks[1] = 0x07E0;
+  spec.masks[2] = 0x001F;
+  spec.values = {0xF800, 0x0400, 0x0010};  // full red, green 32/63, blue 16/31
+  EXPECT_EQ(DecodeExpecting(spec, 3, 1), (std::vector<uint32_t>{0xFF0000, 0x008200, 0x000084}));
+}
+
+TEST(Bmp, CoreHeaderWithThreeBytePalette) {
+  BmpSpec spec;
+  spec.headerSize = 12;
+  spec.width = 3;
+  spec.height = 2;
+  spec.depth = 8;
+  spec.palette = {0x0A0B0C, 0xF0E0D0};
+  spec.values = {1, 0, 1, 0, 0, 1};
+  EXPECT_EQ(DecodeExpecting(spec, 3, 2), Through(spec.palette, spec.values));
+}
+
+TEST(Bmp, LargerHeadersWithoutMasks) {
+  for (uint32_t headerSize : {52u, 56u, 64u, 108u, 124u}) {
+    BmpSpec spec;
+    spec.headerSize = headerSize;
+    spec.width = 2;
+    spec.height = -1;
+    spec.depth = 4;
+    spec.palette = Sixteen;
+    spec.values = {5, 9};
+    EXPECT_EQ(DecodeExpecting(spec, 2, 1), Through(Sixteen, spec.values)) << headerSize;
+  }
+}
+
+// ---- Damaged and unsupported files ---------------------------------------------------
+
+BmpSpec SmallEightBit() {
+  BmpSpec spec;
+  spec.width = 6;
+  spec.height = 4;
+  spec.depth = 8;
+  spec.palette = Sixteen;
+  spec.values.assign(24, 3);
+  return spec;
+}
+
+TEST(Bmp, EveryTruncationIsRefused) {
+  BmpSpec masked;
+  masked.width = 3;
+  masked.height = -2;
+  masked.depth = 32;
+  masked.compression = 3;
+  masked.masks[0] = 0xFF0000;
+  masked.masks[1] = 0xFF00;
+  masked.masks[2] = 0xFF;
+  masked.values.assign(6, 0x123456);
+  for (const std::vector<uint8_t>& whole : {WriteBmp(SmallEightBit()), WritePlacesBmp(3, 2), WriteBmp(masked)}) {
+    ASSERT_FALSE(Refused(whole));
+    for (size_t length = 0; length < whole.size(); ++length) {
+      // An exact-size copy, so a read past the end is caught by the sanitizer.
+      std::vector<uint8_t> cut(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(length));
+      EXPECT_TRUE(Refused(cut)) << length;
+    }
+  }
+  DecodedBitmap bitmap;
+  EXPECT_FALSE(DecodeBmp(nullptr, 0, &bitmap));
+}
+
+TEST(Bmp, HeadersThatLieAreRefused) {
+  const std::vector<uint8_t> good = WriteBmp(SmallEightBit());
+  struct Damage {
+    size_t at;
+    uint32_t value;
+    const char* what;
+  };
+  const Damage damages[] = {
+      {0, 0x4D41, "signature"},
+      {10, 0xFFFFFFF0u, "pixel offset past the end"},
+      {10, 20, "pixel offset inside the header"},
+      {14, 0x10000, "header larger than the file"},
+      {14, 20, "header size unknown"},
+      {18, 0, "width 0"},
+      {18, 0xFFFFFFFAu, "negative width"},
+      {22, 0, "height 0"},
+      {22, 0x80000000u, "smallest height"},
+      {22, 5, "more rows than stored"},
+      {22, 0xFFFFFFFBu, "more rows than stored, top-down"},
+      {18, 0x7FFFFFFF, "huge width"},
+      {26, 0x00080002, "two planes"},
+      {26, 0x00020001, "depth 2"},
+      {26, 0x00400001, "depth 64"},
+      {30, 1, "run-length compression"},
+      {30, 3, "masks on 8 bits"},
+      {30, 4, "embedded picture"},
+  };
+  for (const Damage& d : damages) {
+    std::vector<uint8_t> bad = good;
+    if (d.at == 0) {
+      bad[0] = static_cast<uint8_t>(d.value);
+      bad[1] = static_cast<uint8_t>(d.value >> 8);
+    } else {
+      Set32(bad, d.at, d.value);
+    }
+    EXPECT_TRUE(Refused(bad)) << d.what;
+  }
+}
+
+TEST(Bmp, DimensionsWhoseProductOverflowsAreRefused) {
+  BmpSpec spec;
+  spec.depth = 1;
+  spec.palette = {0, 0xFFFFFF};
+  spec.values = {1};
+  std::vector<uint8_t> file = WriteBmp(spec);
+  Set32(file, 18, 0x10000);  // 65536 x 65536 is 2^32: 0 in 32-bit arithmetic
+  Set32(file, 22, 0x10000);
+  EXPECT_TRUE(Refused(file));
+  Set32(file, 22, 0xFFFF0000u);
+  EXPECT_TRUE(Refused(file));
+}
+
+TEST(Bmp, PicturesAboveTheCapAreRefusedEvenWithAllTheirBytes) {
+  // 8193 x 8192 one-bit pixels: every byte present, one row over 64 M pixels.
+  BmpSpec spec;
+  spec.depth = 1;
+  spec.palette = {0, 0xFFFFFF};
+  spec.values = {1};
+  std::vector<uint8_t> file = WriteBmp(spec);
+  const size_t pixelOffset = file.size() - 4;
+  const size_t stride = (8193 + 31) / 32 * 4;
+  file.resize(pixelOffset + stride * 8192, 0);
+  Set32(file, 18, 8193);
+  Set32(file, 22, 8192);
+  EXPECT_TRUE(Refused(file));
+  Set32(file, 18, 8192);  // exactly 64 M pixels is taken
+  DecodedBitmap bitmap;
+  ASSERT_TRUE(DecodeBmp(file.data(), file.size(), &bitmap));
+  EXPECT_EQ(bitmap.width, 8192);
+  EXPECT_EQ(bitmap.height, 8192);
+  EXPECT_EQ(bitmap.pixels[0], 0u);
+  FreeDecodedBitmap(&bitmap);
+}
+
+TEST(Bmp, MasksMissingFromAShortFileAreRefused) {
+  BmpSpec spec;
+  spec.width = 1;
+  spec.depth = 32;
+  spec.compression = 3;
+  spec.masks[0] = 0xFF0000;
+  spec.masks[1] = 0xFF00;
+  spec.masks[2] = 0xFF;
+  spec.values = {0x123456};
+  std::vector<uint8_t> file = WriteBmp(spec);
+  file.resize(14 + 40 + 8);  // the masks cut short, no pixels
+  EXPECT_TRUE(Refused(file));
+}
+
+}  // namespace
