@@ -1,0 +1,231 @@
+// Configuration UI: the "Life Settings" dialog with its two tab pages and the
+// About box. Everything here is portable; the dialog procedures themselves are
+// declared at the end for Windows builds only.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "lifeface/lifeface.h"
+#include "platform/platform.h"
+#include "settings/settings.h"
+
+// ---- Resource and control ids --------------------------------------------------
+
+enum : int32_t {
+  SettingsDialogId = 2003,
+  AnimatedPageId = 128,
+  ClassicPageId = 129,
+  AboutBoxId = 130,
+  DialogIconId = 147,
+};
+
+enum : int32_t {
+  IdInfoForeground = 101,  // 101..104 foreground lists, 105..108 background lists
+  IdInfoBackground = 105,
+  IdSeed = 109,
+  IdDelay = 110,
+  IdReset = 111,
+  IdModeTabs = 112,
+  IdAnimatedScale = 113,
+  IdFrameSkip = 114,
+  IdLifefaceList = 115,
+  IdClassicScale = 116,
+  IdFirstNeighbourColour = 117,  // 117..126: N = 0 .. N = 8, then "Clear:"
+  IdCycle = 127,
+  IdFirstFlag = 131,             // 131..139 own flags bits 0..8
+  IdPrintInfo = 131,
+  IdPrintFps = 134,
+  IdArbitrary = 135,
+  IdSpecific = 136,
+  IdRandomLifeface = 137,
+  IdDigitalEffect = 138,
+  IdCycleAtReset = 139,
+  IdLifefaceGroup = 140,
+  IdBitmapLabel = 141,
+  IdAuthorLabel = 142,
+  IdCommentLabel = 143,
+  IdAbout = 144,
+  IdRandomize = 145,
+  IdUndo = 146,
+};
+
+// ---- Control bindings ------------------------------------------------------------
+
+enum BindPhase : int32_t { Load = 0, Store = 1 };
+
+// What a bound control is; the Windows side keeps one function per kind in a
+// table indexed by this value.
+enum BindingKind : int32_t {
+  NoKind = 0,
+  ColourList,
+  SpinEdit,
+  ModeTabs,
+  FlagCheck,
+  ScaleList,
+  InactiveList,
+  LifefaceList,
+  BindingKindCount,
+};
+
+struct ControlBinding {
+  int32_t id;
+  BindingKind kind;
+  int32_t param1;
+  int32_t param2;
+  int32_t param3;
+};
+
+const int32_t FirstBindingId = 101;
+const int32_t LastBindingId = 143;
+const int BindingCount = LastBindingId - FirstBindingId + 1;
+// Row k binds control id 101 + k.
+extern const ControlBinding ControlBindings[BindingCount];
+
+struct WalkList {
+  const int32_t* ids;
+  int count;
+};
+extern const WalkList MainBindings;
+extern const WalkList AnimatedPageBindings;
+extern const WalkList ClassicPageBindings;
+
+// The row of a control id, or null outside 101..143.
+const ControlBinding* BindingOf(int32_t id);
+// The 32-bit setting of a value control (101..127): word id - 101 of the
+// settings record. Null for any other id.
+int32_t* SettingOfControl(int32_t id);
+// The flags bit owned by a check box or radio button (131..139); 0 otherwise.
+uint32_t FlagBitOfControl(int32_t id);
+
+typedef void (*BindingKindFunction)(WindowHandle parent, const ControlBinding& row, int32_t phase);
+// Visits the ids of a walk list in order and calls the function of each row's
+// kind. Ids without a kind, and phases other than Load and Store, do nothing.
+void WalkBindings(WindowHandle parent, const WalkList& list, int32_t phase,
+                  const BindingKindFunction (&kinds)[BindingKindCount]);
+
+// ---- Value rules of the kinds ------------------------------------------------------
+
+// The list item to select for a stored index: the index itself when the list
+// has it, else -1 (no selection).
+int32_t ListSelectionFor(int32_t setting, int32_t itemCount);
+// What OK stores from a list of itemCount items: the selected item; with no
+// usable selection the current value when the list could show it, else the
+// fallback. Never an index the list does not offer.
+int32_t StoredListIndex(int32_t selected, int32_t current, int32_t itemCount, int32_t fallback);
+// The default of a value control's setting (the fallback of its list).
+int32_t DefaultOfControl(int32_t id);
+// The tab that shows a stored mode: every mode but Animated runs classic.
+int32_t TabOfMode(int32_t mode);
+// What OK stores for the selected tab (-1: none, keep the current mode).
+int32_t ModeOfTab(int32_t tab, int32_t current);
+
+// A spin edit's text as a number: leading white space, an optional sign and
+// decimal digits up to the first other character; no digits give 0. Wraps at
+// 32 bits rather than overflowing. At most the first 31 characters count.
+int32_t SpinTextValue(const char* text);
+const int SpinTextLimit = 31;
+// The step an up-down is about to apply, times the multiplier, kept within
+// the range of an int.
+int32_t ScaleSpinDelta(int32_t delta, int32_t multiplier);
+// The multiplier of a spin step: a fresh generator number for the seed, the
+// row's param3 otherwise.
+int32_t SpinStepMultiplier(const ControlBinding& row);
+
+// What OK stores in seed: 0 when "Arbitrary" is the choice, so that the
+// saver seeds from the clock as that choice promises; the typed seed else.
+int32_t StoredSeed(int32_t typed, uint32_t flags);
+
+// The index OK stores in face: the selected record, or, with no valid
+// selection, the loaded face when it names a record, else 0. An empty
+// catalogue keeps face as loaded.
+int32_t StoredFace(int32_t selected, int32_t face, int32_t recordCount);
+// The lifeface list's Store: sets face and loads its picture when the choice
+// differs from what is loaded.
+void StoreLifefaceChoice(WindowHandle page, int32_t selected);
+
+// The four information texts of a lifeface record.
+struct LifefaceInfoTexts {
+  char group[256];
+  char bitmap[256];
+  char author[256];
+  char comment[256];
+};
+void FormatLifefaceInfo(const LifefaceRecord& record, LifefaceInfoTexts* texts);
+
+// ---- Neighbour colours: Randomize and Undo --------------------------------------------
+
+const int NeighbourColourLists = 10;
+// The assignment before the latest Randomize; all 0 at start.
+extern int32_t UndoColours[NeighbourColourLists];
+// Permutes the ten selected indexes in place, keeping the old ones for Undo.
+void RandomizeColours(int32_t selected[NeighbourColourLists]);
+// The assignment before the latest Randomize.
+void UndoColourChoice(int32_t selected[NeighbourColourLists]);
+
+// ---- Colour helpers ----------------------------------------------------------------
+
+// Each channel b + floor((a - b) * t / 256); t = 256 gives a, 0 gives b.
+uint32_t BlendColour(uint32_t a, uint32_t b, int32_t t);
+// A system text colour (red in the low byte) from red, green and blue.
+inline uint32_t TextColourOf(uint8_t red, uint8_t green, uint8_t blue) {
+  return static_cast<uint32_t>(red) | (static_cast<uint32_t>(green) << 8) | (static_cast<uint32_t>(blue) << 16);
+}
+
+// ---- About box -------------------------------------------------------------------
+
+// The credits: lines of text, each ended by LF, with escape sequences ESC 'F'
+// r g b (text colour), ESC 'B' r g b (opaque background) and ESC 'T'
+// (transparent background). Colour bytes may be 0, so the text carries its
+// length; a 0 where a character is due ends it.
+extern const uint8_t CreditsText[];
+extern const size_t CreditsLength;
+const int CreditsColumns = 61;  // characters across the box
+const int CreditsRows = 18;     // lines down the box
+const int CreditsFirstRow = 4;
+
+// Draws the credits through the platform's text calls: each line centred in a
+// field 61 characters of width a wide, the first at y, then one line of
+// height h lower each.
+void DrawCredits(ContextHandle dc, const uint8_t* text, size_t length, int32_t a, int32_t h, int32_t y);
+
+struct AboutBoxState {
+  FontHandle font;   // the fixed-pitch font of the credits
+  int32_t width;     // W: the box in pixels, fixed when it opens
+  int32_t height;    // H
+  int32_t columns;   // the borrowed grid while the box is open
+  int32_t rows;
+  uint32_t face;     // the dialog face colour, 0x00RRGGBB
+};
+extern AboutBoxState AboutBox;
+
+const uint32_t AboutGenerationTime = 25;  // milliseconds per generation
+const int32_t AboutCellSize = 8;
+const int32_t AboutFadeWeight = 220;
+
+// W and H for a font: 61 characters by 18 lines, each rounded up to a
+// multiple of 8.
+int32_t AboutBoxWidth(const TextMetrics& metrics);
+int32_t AboutBoxHeight(const TextMetrics& metrics);
+
+// Opening: size the box from the font, lay a fresh field of 8-pixel cells over
+// the part of the box the frame surface holds, fade the palette towards the
+// face colour, clear the surface, suspend the saver's frame tick and set the
+// digital effect and cycling at reset.
+void OpenAboutBox(FontHandle font, uint32_t faceColour);
+// One paint message: when a generation is due, draw it and the credits.
+// True when a generation was drawn.
+bool AboutBoxTick();
+// Lays the borrowed grid out again for the saver's own frames.
+void RelayoutGrid();
+// Closing: grid and colours handed back, the frame tick resumed.
+void CloseAboutBox();
+
+// The portable source defines ConfigPortableOnly so that it never sees windows.h.
+#if defined(_WIN32) && !defined(ConfigPortableOnly)
+#include <windows.h>
+
+INT_PTR CALLBACK SettingsDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+INT_PTR CALLBACK TabPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam);
+INT_PTR CALLBACK AboutDialogProc(HWND box, UINT message, WPARAM wParam, LPARAM lParam);
+#endif
