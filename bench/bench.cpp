@@ -1,0 +1,184 @@
+// tumbra_bench: the engine beside the plain algorithms, on 1080p and 2160p
+// one-pixel fields, and the memory-bandwidth floor of a one-pixel frame.
+//
+//   tumbra_bench [benchmark flags]
+//   tumbra_bench --soup-rle=FILE [--size=1080p] [--rule=B3/S23]
+//       writes the benchmark's soup (generation 0) as RLE and exits
+#include <benchmark/benchmark.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "bench_fields.h"
+#include "engine/engine.h"
+#include "plain.h"
+#include "render/render.h"
+#include "settings/settings.h"
+
+namespace {
+
+// Generations a Step or frame benchmark walks through before the field is put
+// back to its start.
+const int FieldSpan = 100;
+
+void UseSurface(const BenchSize& size) {
+  if (Surface == nullptr || Surface->width != size.width || Surface->height != size.height) {
+    ReleaseFrameSurface(Surface);
+    Surface = CreateFrameSurface(nullptr, size.width, size.height, 32);
+  }
+  ClientWidth = size.width;
+  ClientHeight = size.height;
+}
+
+// Frames always step: the reset deadline lies far ahead.
+void KeepDeveloping() {
+  Settings = DefaultSettings;
+  Settings.reset = 1 << 30;
+  ClassicHistory = PopulationHistory{0, 0, 0, PlatformTickCount() + (1u << 30)};
+  Generation = 1;
+  Population = 0;
+}
+
+void PlainClassicFrame(int32_t columns, int32_t rows, int32_t cellSize) {
+  const PlainClassicLook look = {Palette, ColourOffset(),
+                                 (Settings.flags & FlagDigitalEffect) != 0};
+  const int32_t population = PlainPaintClassic(Grid.LiveCells, columns, rows, cellSize, Surface, look);
+  if (PopulationDeveloping(&ClassicHistory, population)) {
+    ClassicHistory.p3 = ClassicHistory.p2;
+    ClassicHistory.p2 = ClassicHistory.p1;
+    ClassicHistory.p1 = population;
+    PlainStep(Grid.LiveCells, Grid.SnapshotCells, columns, rows);
+    Population = population;
+    Generation += 1;
+  }
+}
+
+// Runs `work` once per iteration on a field that starts at `start` and is put
+// back every FieldSpan generations (outside the timing).
+template <class Work>
+void WalkGenerations(benchmark::State& state, const std::vector<uint8_t>& start, Work work) {
+  std::memcpy(Grid.LiveCells, start.data(), start.size());
+  int generation = 0;
+  for (auto _ : state) {
+    if (generation == FieldSpan) {
+      state.PauseTiming();
+      std::memcpy(Grid.LiveCells, start.data(), start.size());
+      generation = 0;
+      state.ResumeTiming();
+    }
+    work();
+    ++generation;
+  }
+  benchmark::ClobberMemory();
+}
+
+void BenchStep(benchmark::State& state, bool engine, BenchSize size, int firstGeneration) {
+  const int32_t columns = size.width, rows = size.height;
+  UseGridFor(size);
+  const std::vector<uint8_t>& start = BenchField(columns, rows, firstGeneration);
+  if (engine)
+    WalkGenerations(state, start, [&] { StepGeneration(columns, rows); });
+  else
+    WalkGenerations(state, start, [&] { PlainStep(Grid.LiveCells, Grid.SnapshotCells, columns, rows); });
+  state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(columns) * rows);
+}
+
+void BenchFill(benchmark::State& state, bool engine, BenchSize size) {
+  const int32_t columns = size.width, rows = size.height;
+  UseGridFor(size);
+  uint32_t plainState = BenchSeed;
+  LcgSeed(BenchSeed);
+  for (auto _ : state) {
+    if (engine)
+      RandomFill(columns, rows);
+    else
+      PlainFill(Grid.LiveCells, &plainState, columns, rows);
+  }
+  benchmark::ClobberMemory();
+  state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(columns) * rows);
+}
+
+void BenchClassicFrame(benchmark::State& state, bool engine, BenchSize size, int32_t cellSize) {
+  UseGridFor(size);
+  UseSurface(size);
+  KeepDeveloping();
+  BuildPalette();
+  const int32_t columns = CellCount(size.width, cellSize), rows = CellCount(size.height, cellSize);
+  const std::vector<uint8_t>& start = BenchField(columns, rows, 0);
+  if (engine)
+    WalkGenerations(state, start, [&] { DrawClassicFrame(columns, rows, cellSize); });
+  else
+    WalkGenerations(state, start, [&] { PlainClassicFrame(columns, rows, cellSize); });
+  state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(size.width) * size.height);
+}
+
+// The bytes a one-pixel frame cannot avoid: the grid read and written once,
+// and every pixel written once.
+void BenchMemoryBound(benchmark::State& state, BenchSize size) {
+  const size_t cells = static_cast<size_t>(size.width) * size.height;
+  std::vector<uint8_t> from(cells, 1), to(cells, 2);
+  std::vector<uint32_t> pixels(cells, 3);
+  uint8_t fill = 0;
+  for (auto _ : state) {
+    std::memcpy(to.data(), from.data(), cells);
+    std::memset(pixels.data(), fill++, cells * 4);
+    benchmark::DoNotOptimize(to.data());
+    benchmark::DoNotOptimize(pixels.data());
+    benchmark::ClobberMemory();
+  }
+  state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(cells));
+}
+
+void RegisterAll() {
+  using benchmark::RegisterBenchmark;
+  for (const BenchSize& size : BenchSizes) {
+    const std::string s = size.name;
+    for (bool engine : {false, true}) {
+      const std::string kind = engine ? "engine" : "plain";
+      RegisterBenchmark(("Step/" + kind + "/" + s + "/soup").c_str(), BenchStep, engine, size, 0)
+          ->Unit(benchmark::kMillisecond);
+      RegisterBenchmark(("Step/" + kind + "/" + s + "/settled").c_str(), BenchStep, engine, size, 1000)
+          ->Unit(benchmark::kMillisecond);
+    }
+    for (bool engine : {false, true}) {
+      const std::string kind = engine ? "engine" : "plain";
+      RegisterBenchmark(("Fill/" + kind + "/" + s).c_str(), BenchFill, engine, size)->Unit(benchmark::kMillisecond);
+    }
+    for (int32_t cell : {1, 8})
+      for (bool engine : {false, true}) {
+        const std::string kind = engine ? "engine" : "plain";
+        RegisterBenchmark(("ClassicFrame/" + kind + "/" + s + "/" + std::to_string(cell) + "px").c_str(),
+                          BenchClassicFrame, engine, size, cell)
+            ->Unit(benchmark::kMillisecond);
+      }
+    RegisterAnimatedBenchmarks(size);
+    RegisterBenchmark(("MemoryBound/" + s + "/1px").c_str(), BenchMemoryBound, size)->Unit(benchmark::kMillisecond);
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::string soupFile, sizeName = "1080p", rule = "B3/S23";
+  std::vector<char*> rest;
+  for (int i = 0; i < argc; ++i) {
+    if (std::strncmp(argv[i], "--soup-rle=", 11) == 0)
+      soupFile = argv[i] + 11;
+    else if (std::strncmp(argv[i], "--size=", 7) == 0)
+      sizeName = argv[i] + 7;
+    else if (std::strncmp(argv[i], "--rule=", 7) == 0)
+      rule = argv[i] + 7;
+    else
+      rest.push_back(argv[i]);
+  }
+  if (!soupFile.empty()) return WriteSoupRle(soupFile.c_str(), sizeName.c_str(), rule.c_str()) ? 0 : 1;
+
+  int restCount = static_cast<int>(rest.size());
+  benchmark::Initialize(&restCount, rest.data());
+  if (benchmark::ReportUnrecognizedArguments(restCount, rest.data())) return 1;
+  RegisterAll();
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}

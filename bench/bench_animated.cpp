@@ -1,0 +1,3 @@
+#include "bench_fields.h"
+
+void RegisterAnimatedBenchmarks(const BenchSize&) {}

@@ -1,0 +1,76 @@
+#include "bench_fields.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <string>
+#include <tuple>
+
+#include "engine/engine.h"
+
+const BenchSize BenchSizes[2] = {{"1080p", 1920, 1080}, {"2160p", 3840, 2160}};
+
+void UseGridFor(const BenchSize& size) {
+  const size_t cells = static_cast<size_t>(size.width) * size.height;
+  if (Grid.LiveCells != nullptr && Grid.capacity == cells) return;
+  std::free(Grid.LiveCells);
+  Grid = CellGrid{nullptr, nullptr, 0};
+  AllocateCellGrid(cells);
+}
+
+const std::vector<uint8_t>& BenchField(int32_t columns, int32_t rows, int generations) {
+  static std::map<std::tuple<int32_t, int32_t, int>, std::vector<uint8_t>> made;
+  std::vector<uint8_t>& field = made[std::make_tuple(columns, rows, generations)];
+  if (field.empty()) {
+    LcgSeed(BenchSeed);
+    RandomFill(columns, rows);
+    for (int g = 0; g < generations; ++g) StepGeneration(columns, rows);
+    field.assign(Grid.LiveCells, Grid.LiveCells + static_cast<size_t>(columns) * rows);
+  }
+  return field;
+}
+
+bool WriteSoupRle(const char* path, const char* sizeName, const char* rule) {
+  const BenchSize* size = nullptr;
+  for (const BenchSize& s : BenchSizes)
+    if (std::strcmp(s.name, sizeName) == 0) size = &s;
+  if (size == nullptr) return false;
+  UseGridFor(*size);
+  const std::vector<uint8_t>& field = BenchField(size->width, size->height, 0);
+  FILE* out = std::fopen(path, "w");
+  if (out == nullptr) return false;
+  std::fprintf(out, "x = %d, y = %d, rule = %s\n", size->width, size->height, rule);
+  std::string line;
+  auto put = [&](int count, char tag) {
+    if (count == 0) return;
+    char item[16];
+    if (count == 1)
+      std::snprintf(item, sizeof item, "%c", tag);
+    else
+      std::snprintf(item, sizeof item, "%d%c", count, tag);
+    if (line.size() + std::strlen(item) > 70) {
+      std::fprintf(out, "%s\n", line.c_str());
+      line.clear();
+    }
+    line += item;
+  };
+  for (int32_t y = 0; y < size->height; ++y) {
+    const uint8_t* row = field.data() + static_cast<size_t>(y) * size->width;
+    int run = 0;
+    bool alive = false;
+    for (int32_t x = 0; x < size->width; ++x) {
+      const bool a = (row[x] & 1) != 0;
+      if (a != alive && run > 0) {
+        put(run, alive ? 'o' : 'b');
+        run = 0;
+      }
+      alive = a;
+      ++run;
+    }
+    if (alive) put(run, 'o');  // trailing dead cells are implied
+    put(1, y + 1 < size->height ? '$' : '!');
+  }
+  std::fprintf(out, "%s\n", line.c_str());
+  return std::fclose(out) == 0;
+}
