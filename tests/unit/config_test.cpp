@@ -1,0 +1,713 @@
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "config/config.h"
+#include "test_support.h"
+
+namespace {
+
+// ---- Binding table ---------------------------------------------------------------
+
+std::vector<int32_t> Ids(const WalkList& list) { return std::vector<int32_t>(list.ids, list.ids + list.count); }
+
+TEST(Bindings, OneRowPerControlIdInOrder) {
+  for (int k = 0; k < BindingCount; ++k) EXPECT_EQ(ControlBindings[k].id, FirstBindingId + k);
+  EXPECT_EQ(BindingOf(100), nullptr);
+  EXPECT_EQ(BindingOf(144), nullptr);
+  EXPECT_EQ(BindingOf(143)->id, 143);
+}
+
+TEST(Bindings, WalkListsInTheirOrder) {
+  EXPECT_EQ(Ids(MainBindings),
+            (std::vector<int32_t>{101, 102, 103, 104, 105, 106, 107, 108, 109, 110, 111, 112, 131, 132, 133, 134, 135,
+                                  136}));
+  EXPECT_EQ(Ids(AnimatedPageBindings), (std::vector<int32_t>{113, 114, 115, 137}));
+  EXPECT_EQ(Ids(ClassicPageBindings),
+            (std::vector<int32_t>{116, 117, 118, 119, 120, 121, 122, 123, 124, 125, 126, 127, 138, 139}));
+}
+
+TEST(Bindings, EveryListedIdHasAKindAndEveryKindIsListedOnce) {
+  std::multiset<int32_t> listed;
+  for (const WalkList* list : {&MainBindings, &AnimatedPageBindings, &ClassicPageBindings})
+    for (int32_t id : Ids(*list)) {
+      listed.insert(id);
+      const ControlBinding* row = BindingOf(id);
+      ASSERT_NE(row, nullptr) << id;
+      EXPECT_GT(row->kind, NoKind) << id;
+      EXPECT_LT(row->kind, BindingKindCount) << id;
+    }
+  for (const ControlBinding& row : ControlBindings) {
+    if (row.kind == NoKind) continue;
+    EXPECT_EQ(listed.count(row.id), 1u) << "row " << row.id << " is walked once";
+  }
+  for (int32_t id : {128, 129, 130, 140, 141, 142, 143}) EXPECT_EQ(BindingOf(id)->kind, NoKind) << id;
+}
+
+TEST(Bindings, ValueControlsAddressTheirSettingWord) {
+  Settings = DefaultSettings;
+  EXPECT_EQ(SettingOfControl(101), &Settings.inf);
+  EXPECT_EQ(SettingOfControl(108), &Settings.bfps);
+  EXPECT_EQ(SettingOfControl(109), &Settings.seed);
+  EXPECT_EQ(SettingOfControl(112), &Settings.mode);
+  EXPECT_EQ(SettingOfControl(115), &Settings.face);
+  EXPECT_EQ(SettingOfControl(116), &Settings.cscale);
+  EXPECT_EQ(SettingOfControl(117), &Settings.n[0]);
+  EXPECT_EQ(SettingOfControl(126), &Settings.n[9]);
+  EXPECT_EQ(SettingOfControl(127), &Settings.cycle);
+  for (int32_t id = 101; id <= 127; ++id)
+    EXPECT_EQ(reinterpret_cast<int32_t*>(&Settings) + (id - 101), SettingOfControl(id)) << id;
+  EXPECT_EQ(SettingOfControl(100), nullptr);
+  EXPECT_EQ(SettingOfControl(128), nullptr);
+  EXPECT_EQ(DefaultOfControl(101), 1);
+  EXPECT_EQ(DefaultOfControl(116), 3);
+  EXPECT_EQ(DefaultOfControl(126), 0);
+}
+
+TEST(Bindings, FlagChecksOwnTheirBitAndDisableTheRightControls) {
+  for (int32_t id = 131; id <= 139; ++id) {
+    EXPECT_EQ(BindingOf(id)->kind, FlagCheck) << id;
+    EXPECT_EQ(FlagBitOfControl(id), 1u << (id - 131)) << id;
+  }
+  EXPECT_EQ(FlagBitOfControl(130), 0u);
+  EXPECT_EQ(FlagBitOfControl(140), 0u);
+  for (int32_t id = 131; id <= 134; ++id) {
+    const ControlBinding& row = *BindingOf(id);
+    EXPECT_EQ(row.param1, id - 30);
+    EXPECT_EQ(row.param2, id - 26);
+    EXPECT_EQ(row.param3, 0);
+  }
+  EXPECT_EQ(BindingOf(136)->param1, 109);
+  EXPECT_EQ(BindingOf(137)->param1, 115);
+  EXPECT_EQ(BindingOf(137)->param3, 1);
+  EXPECT_EQ(BindingOf(139)->param1, 127);
+  EXPECT_EQ(BindingOf(139)->param3, 1);
+  EXPECT_EQ(BindingOf(135)->param1, 0);
+  EXPECT_EQ(BindingOf(138)->param1, 0);
+}
+
+TEST(Bindings, KindsAndParametersOfTheValueControls) {
+  for (int32_t id : {101, 105, 108, 117, 126}) EXPECT_EQ(BindingOf(id)->kind, ColourList) << id;
+  const ControlBinding& delay = *BindingOf(110);
+  EXPECT_EQ(delay.kind, SpinEdit);
+  EXPECT_EQ(delay.param1, 0);
+  EXPECT_EQ(delay.param2, 1000);
+  EXPECT_EQ(delay.param3, 10);
+  EXPECT_EQ(BindingOf(111)->param1, 1000);
+  EXPECT_EQ(BindingOf(111)->param2, 10000);
+  EXPECT_EQ(BindingOf(111)->param3, 1000);
+  EXPECT_EQ(BindingOf(109)->param1, -32768);
+  EXPECT_EQ(BindingOf(109)->param2, 32767);
+  EXPECT_EQ(BindingOf(127)->param2, 10000);
+  EXPECT_EQ(BindingOf(127)->param3, 1000);
+  EXPECT_EQ(BindingOf(112)->kind, ModeTabs);
+  EXPECT_EQ(BindingOf(113)->kind, ScaleList);
+  EXPECT_EQ(BindingOf(113)->param1, 4);
+  EXPECT_EQ(BindingOf(116)->param1, 5);
+  EXPECT_EQ(BindingOf(114)->kind, InactiveList);
+  EXPECT_EQ(BindingOf(115)->kind, LifefaceList);
+}
+
+struct WalkRecord {
+  WindowHandle parent;
+  int32_t id;
+  int32_t phase;
+};
+std::vector<WalkRecord> Walked;
+void Record(WindowHandle parent, const ControlBinding& row, int32_t phase) {
+  Walked.push_back({parent, row.id, phase});
+}
+
+TEST(Bindings, WalkCallsTheKindOfEachRowInListOrder) {
+  BindingKindFunction kinds[BindingKindCount] = {};
+  for (int k = 1; k < BindingKindCount; ++k) kinds[k] = Record;
+  int parent = 0;
+  Walked.clear();
+  WalkBindings(&parent, ClassicPageBindings, Store, kinds);
+  ASSERT_EQ(Walked.size(), 14u);
+  for (size_t k = 0; k < Walked.size(); ++k) {
+    EXPECT_EQ(Walked[k].id, ClassicPageBindings.ids[k]);
+    EXPECT_EQ(Walked[k].phase, Store);
+    EXPECT_EQ(Walked[k].parent, &parent);
+  }
+  // Only the kinds a list uses are called; another phase calls nothing.
+  BindingKindFunction onlyFlags[BindingKindCount] = {};
+  onlyFlags[FlagCheck] = Record;
+  Walked.clear();
+  WalkBindings(&parent, MainBindings, Load, onlyFlags);
+  ASSERT_EQ(Walked.size(), 6u);
+  EXPECT_EQ(Walked.front().id, 131);
+  Walked.clear();
+  WalkBindings(&parent, MainBindings, 2, kinds);
+  EXPECT_TRUE(Walked.empty());
+  static const int32_t unbound[] = {128, 140, 99, 500};
+  WalkBindings(&parent, WalkList{unbound, 4}, Load, kinds);
+  EXPECT_TRUE(Walked.empty());
+}
+
+// ---- Value rules -------------------------------------------------------------------
+
+TEST(SpinEdit, TextToNumber) {
+  EXPECT_EQ(SpinTextValue("50000"), 50000);
+  EXPECT_EQ(SpinTextValue("  -7x"), -7);
+  EXPECT_EQ(SpinTextValue(""), 0);
+  EXPECT_EQ(SpinTextValue("abc"), 0);
+  EXPECT_EQ(SpinTextValue("3000"), 3000);
+  EXPECT_EQ(SpinTextValue("+12"), 12);
+  EXPECT_EQ(SpinTextValue("\t 15ms"), 15);
+  EXPECT_EQ(SpinTextValue("-"), 0);
+  EXPECT_EQ(SpinTextValue("1 000"), 1);  // no thousands separators
+  EXPECT_EQ(SpinTextValue("-32768"), -32768);
+}
+
+TEST(SpinEdit, LongAndHugeTextsStaySound) {
+  // Digits past the 31st character are not read; too many digits wrap.
+  std::string longText = std::string(30, ' ') + "9";
+  EXPECT_EQ(SpinTextValue(longText.c_str()), 9);
+  longText = std::string(31, ' ') + "9";
+  EXPECT_EQ(SpinTextValue(longText.c_str()), 0);
+  EXPECT_EQ(SpinTextValue("4294967296"), 0);
+  EXPECT_EQ(SpinTextValue("2147483648"), INT32_MIN);
+  EXPECT_EQ(SpinTextValue("99999999999999999999"), static_cast<int32_t>(1661992959u));
+}
+
+TEST(SpinEdit, StepMultipliers) {
+  EXPECT_EQ(SpinStepMultiplier(*BindingOf(110)), 10);
+  EXPECT_EQ(SpinStepMultiplier(*BindingOf(111)), 1000);
+  EXPECT_EQ(SpinStepMultiplier(*BindingOf(127)), 1000);
+  // The seed steps by a fresh generator number each time.
+  LcgSeed(1);
+  EXPECT_EQ(SpinStepMultiplier(*BindingOf(109)), 41);
+  EXPECT_EQ(SpinStepMultiplier(*BindingOf(109)), 18467);
+  EXPECT_EQ(ScaleSpinDelta(1, 1000), 1000);
+  EXPECT_EQ(ScaleSpinDelta(-1, 10), -10);
+  EXPECT_EQ(ScaleSpinDelta(-1, 32767), -32767);
+  EXPECT_EQ(ScaleSpinDelta(100000, 32767), INT32_MAX);
+  EXPECT_EQ(ScaleSpinDelta(-100000, 32767), INT32_MIN);
+}
+
+TEST(StoreRules, ListSelectionOfAStoredIndex) {
+  EXPECT_EQ(ListSelectionFor(0, 16), 0);
+  EXPECT_EQ(ListSelectionFor(15, 16), 15);
+  EXPECT_EQ(ListSelectionFor(16, 16), -1);
+  EXPECT_EQ(ListSelectionFor(-1, 16), -1);
+  EXPECT_EQ(ListSelectionFor(7, 5), -1);
+  EXPECT_EQ(ListSelectionFor(0, 0), -1);
+}
+
+TEST(StoreRules, ListWithoutSelectionNeverStoresMinusOne) {
+  // A selection is stored as it is.
+  EXPECT_EQ(StoredListIndex(4, 20, 16, 1), 4);
+  // No selection: the stored index when the list offers it, else the default.
+  EXPECT_EQ(StoredListIndex(-1, 9, 16, 1), 9);
+  EXPECT_EQ(StoredListIndex(-1, 20, 16, 1), 1);
+  EXPECT_EQ(StoredListIndex(-1, -3, 16, 0), 0);
+  // Scale lists: cscale 7 is beyond the five items, the default 3 is stored.
+  EXPECT_EQ(StoredListIndex(-1, 7, 5, DefaultOfControl(116)), 3);
+  EXPECT_EQ(StoredListIndex(-1, 9, 4, DefaultOfControl(113)), 1);
+  for (int32_t id = 101; id <= 126; ++id) {
+    const ControlBinding& row = *BindingOf(id);
+    const int32_t items = row.kind == ScaleList ? row.param1 : 16;
+    if (row.kind != ColourList && row.kind != ScaleList) continue;
+    const int32_t stored = StoredListIndex(-1, 1000, items, DefaultOfControl(id));
+    EXPECT_GE(stored, 0) << id;
+    EXPECT_LT(stored, items) << id;
+  }
+}
+
+TEST(StoreRules, ModeAndTab) {
+  EXPECT_EQ(TabOfMode(ModeAnimated), 0);
+  EXPECT_EQ(TabOfMode(ModeClassic), 1);
+  EXPECT_EQ(TabOfMode(5), 1);  // the saver runs any other mode classic
+  EXPECT_EQ(TabOfMode(-1), 1);
+  EXPECT_EQ(ModeOfTab(1, 0), 1);
+  EXPECT_EQ(ModeOfTab(0, 1), 0);
+  EXPECT_EQ(ModeOfTab(-1, 1), 1);
+}
+
+TEST(StoreRules, SeedFollowsTheRadioButtons) {
+  EXPECT_EQ(StoredSeed(1234, FlagSeedSpecific), 1234);
+  EXPECT_EQ(StoredSeed(1234, FlagSeedArbitrary), 0);
+  EXPECT_EQ(StoredSeed(-5, DefaultSettings.flags), 0);
+  // With neither or both buttons checked the typed seed stays.
+  EXPECT_EQ(StoredSeed(77, 0), 77);
+  EXPECT_EQ(StoredSeed(77, FlagSeedArbitrary | FlagSeedSpecific), 77);
+}
+
+TEST(StoreRules, FaceOfTheLifefaceList) {
+  EXPECT_EQ(StoredFace(2, 0, 3), 2);
+  EXPECT_EQ(StoredFace(-1, 1, 3), 1);
+  EXPECT_EQ(StoredFace(-1, 5, 3), 0);
+  EXPECT_EQ(StoredFace(3, -2, 3), 0);
+  // An empty catalogue keeps the loaded face, never the list's -1.
+  EXPECT_EQ(StoredFace(-1, 0, 0), 0);
+  EXPECT_EQ(StoredFace(-1, 4, 0), 4);
+}
+
+TEST(StoreRules, InformationTexts) {
+  LifefaceRecord record = {};
+  std::strcpy(record.name, "Pebbles");
+  std::strcpy(record.bmp, "tumbra\\pebbles.bmp");
+  std::strcpy(record.author, "Someone");
+  std::memset(record.comment, 'c', sizeof record.comment);  // no terminator
+  LifefaceInfoTexts texts;
+  FormatLifefaceInfo(record, &texts);
+  EXPECT_STREQ(texts.group, "Pebbles Information");
+  EXPECT_STREQ(texts.bitmap, "Bitmap image: tumbra\\pebbles.bmp");
+  EXPECT_STREQ(texts.author, "Author: Someone");
+  EXPECT_EQ(std::string(texts.comment), "Comment: " + std::string(79, 'c'));
+}
+
+// A catalogue of real bitmap files for the lifeface list's Store.
+class LifefaceStore : public testing::Test {
+ protected:
+  void SetUp() override {
+    ResetEngineState(64);
+    char pattern[] = "/tmp/tumbra-config-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    folder = pattern;
+    bitmap = folder + "/face.bmp";
+    WriteBitmap(bitmap, 64, 64);
+  }
+  void TearDown() override {
+    ReleaseFrameSurface(LifefaceSurface);
+    LifefaceSurface = nullptr;
+    ClearCatalogue();
+    std::remove(bitmap.c_str());
+    rmdir(folder.c_str());
+  }
+  static void WriteBitmap(const std::string& path, int32_t width, int32_t height) {
+    const uint32_t rowBytes = static_cast<uint32_t>(width) * 3u;
+    const uint32_t size = 54 + rowBytes * static_cast<uint32_t>(height);
+    std::vector<uint8_t> bytes(size, 0x40);
+    auto put32 = [&](size_t at, uint32_t v) {
+      for (int k = 0; k < 4; ++k) bytes[at + k] = static_cast<uint8_t>(v >> (8 * k));
+    };
+    bytes[0] = 'B';
+    bytes[1] = 'M';
+    put32(2, size);
+    put32(6, 0);
+    put32(10, 54);
+    put32(14, 40);
+    put32(18, static_cast<uint32_t>(width));
+    put32(22, static_cast<uint32_t>(height));
+    bytes[26] = 1;
+    bytes[27] = 0;
+    bytes[28] = 24;
+    bytes[29] = 0;
+    for (size_t at = 30; at < 54; ++at) bytes[at] = 0;
+    FILE* file = std::fopen(path.c_str(), "wb");
+    ASSERT_NE(file, nullptr);
+    std::fwrite(bytes.data(), 1, bytes.size(), file);
+    std::fclose(file);
+  }
+  void Catalogue(const std::vector<int>& pixelSizes) {
+    std::string text;
+    for (size_t k = 0; k < pixelSizes.size(); ++k)
+      text += "[Face" + std::to_string(k) + "]\nbmp = '" + bitmap + "'\npixels = " + std::to_string(pixelSizes[k]) +
+              "\n";
+    ParseCatalogueText(text.data(), text.size());
+    ASSERT_EQ(LifefaceCatalogue.count, static_cast<int32_t>(pixelSizes.size()));
+  }
+  std::string folder;
+  std::string bitmap;
+};
+
+TEST_F(LifefaceStore, EmptyCatalogueKeepsTheLoadedFace) {
+  Settings.face = 3;
+  StoreLifefaceChoice(nullptr, -1);
+  EXPECT_EQ(Settings.face, 3);
+  EXPECT_EQ(LifefaceSurface, nullptr);
+  EXPECT_EQ(CurrentLifeface(), nullptr);
+}
+
+TEST_F(LifefaceStore, AnotherChoiceLoadsItsPicture) {
+  Catalogue({8, 16});
+  Settings.face = 0;
+  StoreLifefaceChoice(nullptr, 1);
+  EXPECT_EQ(Settings.face, 1);
+  ASSERT_NE(LifefaceSurface, nullptr);
+  EXPECT_EQ(LifefaceSurface->width, 64);
+  // The same choice with its picture loaded changes nothing.
+  FrameSurface* loaded = LifefaceSurface;
+  StoreLifefaceChoice(nullptr, 1);
+  EXPECT_EQ(LifefaceSurface, loaded);
+  // No selection keeps the face in force.
+  StoreLifefaceChoice(nullptr, -1);
+  EXPECT_EQ(Settings.face, 1);
+  EXPECT_EQ(LifefaceSurface, loaded);
+}
+
+TEST_F(LifefaceStore, UnusableTileSizeFallsBackToTheFirstFace) {
+  Catalogue({8, 40});
+  StoreLifefaceChoice(nullptr, 1);
+  EXPECT_EQ(Settings.face, 0);
+  EXPECT_EQ(LifefaceSurface, nullptr);
+}
+
+// ---- Randomize and Undo ------------------------------------------------------------------
+
+class NeighbourColours : public testing::Test {
+ protected:
+  void SetUp() override { std::fill(UndoColours, UndoColours + NeighbourColourLists, 0); }
+  int32_t lists[NeighbourColourLists] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 0};
+  std::vector<int32_t> Lists() const { return std::vector<int32_t>(lists, lists + NeighbourColourLists); }
+};
+
+TEST_F(NeighbourColours, UndoBeforeAnyRandomizeSelectsEntryZeroEverywhere) {
+  UndoColourChoice(lists);
+  EXPECT_EQ(Lists(), std::vector<int32_t>(10, 0));
+}
+
+TEST_F(NeighbourColours, RandomizeKeepsTheMultisetAndIsAPermutationOfTheSeed) {
+  LcgSeed(12345);
+  RandomizeColours(lists);
+  EXPECT_EQ(Lists(), (std::vector<int32_t>{5, 1, 2, 7, 0, 4, 8, 3, 6, 9}));
+  LcgSeed(99);
+  for (int round = 0; round < 20; ++round) {
+    RandomizeColours(lists);
+    std::vector<int32_t> sorted = Lists();
+    std::sort(sorted.begin(), sorted.end());
+    EXPECT_EQ(sorted, (std::vector<int32_t>{0, 1, 2, 3, 4, 5, 6, 7, 8, 9}));
+  }
+}
+
+TEST_F(NeighbourColours, UndoRestoresTheAssignmentBeforeTheLatestRandomize) {
+  LcgSeed(7);
+  const std::vector<int32_t> original = Lists();
+  RandomizeColours(lists);
+  UndoColourChoice(lists);
+  EXPECT_EQ(Lists(), original);
+  RandomizeColours(lists);
+  const std::vector<int32_t> first = Lists();
+  RandomizeColours(lists);
+  EXPECT_NE(Lists(), first);
+  UndoColourChoice(lists);
+  EXPECT_EQ(Lists(), first);
+  UndoColourChoice(lists);  // no further step back
+  EXPECT_EQ(Lists(), first);
+}
+
+TEST_F(NeighbourColours, RepeatedValuesAndEmptyListsArePermutedToo) {
+  int32_t mixed[NeighbourColourLists] = {3, 3, 3, -1, 0, 0, 15, 15, 15, 15};
+  LcgSeed(5);
+  RandomizeColours(mixed);
+  std::multiset<int32_t> after(mixed, mixed + NeighbourColourLists);
+  EXPECT_EQ(after, (std::multiset<int32_t>{3, 3, 3, -1, 0, 0, 15, 15, 15, 15}));
+}
+
+// ---- Colours -----------------------------------------------------------------------------
+
+TEST(Colours, BlendMovesTowardsTheFirstByTOver256) {
+  EXPECT_EQ(BlendColour(0xD4D0C8, 0xFF0000, 220), 0xDAB2ABu);  // red channel moves down: floor
+  EXPECT_EQ(BlendColour(0xD4D0C8, 0x000000, 220), 0xB6B2ABu);
+  EXPECT_EQ(BlendColour(0x000000, 0xFFFFFF, 220), 0x232323u);
+  EXPECT_EQ(BlendColour(0xFFFFFF, 0x000000, 256), 0xFFFFFFu);
+  EXPECT_EQ(BlendColour(0x123456, 0xABCDEF, 0), 0xABCDEFu);
+  EXPECT_EQ(BlendColour(0xFF123456, 0x00ABCDEF, 128) >> 24, 0u);  // the top byte is 0
+  EXPECT_EQ(TextColourOf(0x99, 0x00, 0x11), 0x110099u);
+}
+
+// ---- Credits -----------------------------------------------------------------------------
+
+std::vector<std::string> Texts() {
+  std::vector<std::string> texts;
+  for (const FakeTextCall& call : FakeTextOuts) texts.push_back(call.text);
+  return texts;
+}
+
+class Credits : public testing::Test {
+ protected:
+  void SetUp() override { FakeTextReset(); }
+  void Draw(const std::string& bytes, int32_t y = 48) {
+    DrawCredits(&dc, reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), 8, 12, y);
+  }
+  int dc = 0;
+};
+
+TEST_F(Credits, LayoutWithAnEightByTwelveFont) {
+  DrawCredits(&dc, CreditsText, CreditsLength, 8, 12, 4 * 12);
+  ASSERT_EQ(FakeTextOuts.size(), 6u);  // lines 1, 3, 5, 7, 8 and 10 hold text
+  EXPECT_EQ(FakeTextOuts[0].y, 48);
+  EXPECT_EQ(FakeTextOuts[0].colour, 0x000000u);
+  const FakeTextCall& banner = FakeTextOuts[1];
+  EXPECT_EQ(banner.text, " ... G A M E  OF  L I F E ... ");
+  EXPECT_EQ(banner.x, 124);
+  EXPECT_EQ(banner.y, 48 + 2 * 12);
+  EXPECT_EQ(banner.colour, 0x00FFFFu);  // yellow, red in the low byte
+  EXPECT_TRUE(banner.opaque);
+  EXPECT_EQ(banner.background, 0x990000u);  // dark blue band
+  const FakeTextCall& version = FakeTextOuts[2];
+  EXPECT_EQ(version.text, "Version 2.0");
+  EXPECT_EQ(version.y, 48 + 4 * 12);
+  EXPECT_FALSE(version.opaque);
+  EXPECT_EQ(version.colour, 0x990000u);
+  EXPECT_EQ(FakeTextOuts[3].y, 48 + 6 * 12);
+  EXPECT_EQ(FakeTextOuts[4].y, 48 + 7 * 12);
+  const FakeTextCall& press = FakeTextOuts[5];
+  EXPECT_EQ(press.text, "[PRESS A BUTTON]");
+  EXPECT_EQ(press.x, 180);
+  EXPECT_EQ(press.y, 48 + 9 * 12);
+  EXPECT_EQ(press.colour, 0x000099u);  // dark red
+}
+
+TEST_F(Credits, OwnLinesFitTheBoxAndNameOnlyTumbra) {
+  DrawCredits(&dc, CreditsText, CreditsLength, 8, 12, 0);
+  for (const FakeTextCall& call : FakeTextOuts) {
+    EXPECT_LE(call.text.size(), static_cast<size_t>(CreditsColumns)) << call.text;
+    EXPECT_GE(call.x, 0) << call.text;
+  }
+  EXPECT_NE(FakeTextOuts[0].text.find("Game of Life"), std::string::npos);
+  EXPECT_NE(FakeTextOuts[3].text.find("Copyright"), std::string::npos);
+  EXPECT_NE(FakeTextOuts[4].text.find("https://"), std::string::npos);
+  EXPECT_EQ(CreditsText[CreditsLength - 1], 0);
+  EXPECT_EQ(CreditsText[CreditsLength - 2], '\n');
+}
+
+TEST_F(Credits, ZeroInsideAnEscapeIsData) {
+  Draw(std::string("\x1b" "F\x00\x00\x00" "ab\n", 8) + std::string("\x1b" "B\x00\x10\x00" "c\n", 7));
+  ASSERT_EQ(Texts(), (std::vector<std::string>{"ab", "c"}));
+  EXPECT_EQ(FakeTextOuts[0].colour, 0u);
+  EXPECT_EQ(FakeTextOuts[1].background, 0x001000u);
+  EXPECT_EQ(FakeTextOuts[1].y, 48 + 12);
+}
+
+TEST_F(Credits, ZeroWhereACharacterIsDueEnds) {
+  Draw(std::string("one\n\0two\n", 9));
+  EXPECT_EQ(Texts(), std::vector<std::string>{"one"});
+}
+
+TEST_F(Credits, TextBeforeAnEscapeIsDropped) {
+  Draw("lost\x1b" "Tkept\n");
+  ASSERT_EQ(Texts(), std::vector<std::string>{"kept"});
+  EXPECT_FALSE(FakeTextOuts[0].opaque);
+  EXPECT_EQ(FakeTextOuts[0].x, 244 - 16);
+}
+
+TEST_F(Credits, RunWithoutLineFeedIsNotDrawn) {
+  Draw("drawn\nnot drawn");
+  EXPECT_EQ(Texts(), std::vector<std::string>{"drawn"});
+}
+
+TEST_F(Credits, EmptyLinesOnlyMoveDown) {
+  Draw("\n\n\x1b" "F\x01\x02\x03" "x\n");
+  ASSERT_EQ(FakeTextOuts.size(), 1u);
+  EXPECT_EQ(FakeTextOuts[0].y, 48 + 24);
+  EXPECT_EQ(FakeTextOuts[0].colour, 0x030201u);
+}
+
+TEST_F(Credits, UnknownEscapePassesOnlyTheEscape) {
+  Draw("\x1bQrs\n");
+  EXPECT_EQ(Texts(), std::vector<std::string>{"Qrs"});
+}
+
+TEST_F(Credits, EscapeCutShortByTheEndReadsNothingBeyond) {
+  // The exact-size buffers let the address sanitizer see any read past them.
+  for (const std::string& cut : {std::string("x\n\x1b"), std::string("x\n\x1b" "F\x10"), std::string("x\n\x1b" "B")}) {
+    FakeTextReset();
+    std::vector<uint8_t> exact(cut.begin(), cut.end());
+    DrawCredits(&dc, exact.data(), exact.size(), 8, 12, 0);
+    EXPECT_EQ(Texts(), std::vector<std::string>{"x"});
+  }
+}
+
+TEST_F(Credits, LongLineIsCentredAndLeftToClipping) {
+  Draw(std::string(70, 'w') + "\n");
+  ASSERT_EQ(FakeTextOuts.size(), 1u);
+  EXPECT_EQ(FakeTextOuts[0].x, 244 - 280);
+}
+
+// ---- About box ------------------------------------------------------------------------
+
+int OemFont;
+
+class About : public testing::Test {
+ protected:
+  void SetUp() override {
+    ResetEngineState(512 * 384, 512, 384);
+    BuildPalette();
+    FakeMetrics = {12, 8, 8};
+    std::fill(UndoColours, UndoColours + NeighbourColourLists, 0);
+  }
+};
+
+TEST_F(About, SizeAndGridOfAnEightByTwelveFont) {
+  EXPECT_EQ(AboutBoxWidth(FakeMetrics), 488);
+  EXPECT_EQ(AboutBoxHeight(FakeMetrics), 216);
+  EXPECT_EQ(AboutBoxWidth(TextMetrics{14, 7, 7}), 432);  // 427 rounded up
+  EXPECT_EQ(AboutBoxHeight(TextMetrics{14, 7, 7}), 256);  // 252 rounded up
+  OpenAboutBox(&OemFont, 0xD4D0C8);
+  EXPECT_EQ(AboutBox.width, 488);
+  EXPECT_EQ(AboutBox.height, 216);
+  EXPECT_EQ(AboutBox.columns, 61);
+  EXPECT_EQ(AboutBox.rows, 27);
+  EXPECT_GT(LiveCount(61, 27), 0);  // a fresh random field
+  EXPECT_EQ(Generation, 1);
+}
+
+TEST_F(About, OpeningFadesThePaletteSuspendsTheTickAndSetsTheEffects) {
+  const uint32_t face = 0xD4D0C8;
+  uint32_t before[PaletteSize];
+  std::copy(Palette, Palette + PaletteSize, before);
+  OpenAboutBox(&OemFont, face);
+  for (int i = 0; i < DeadColour; ++i) EXPECT_EQ(Palette[i], BlendColour(face, before[i], 220)) << i;
+  EXPECT_EQ(Palette[DeadColour], face);
+  EXPECT_EQ(PixelAt(0, 0), face);
+  EXPECT_EQ(PixelAt(511, 383), face);
+  EXPECT_TRUE(SuspendFlags & SuspendTick);
+  EXPECT_TRUE(Settings.flags & FlagDigitalEffect);
+  EXPECT_TRUE(Settings.flags & FlagCycleAtReset);
+}
+
+TEST_F(About, GenerationsAreAtLeast25MillisecondsApart) {
+  OpenAboutBox(&OemFont, 0xD4D0C8);
+  ClassicHistory.ResetDeadline = FakeNow + 1000000;
+  EXPECT_TRUE(AboutBoxTick());  // the first is due at once
+  const int32_t generation = Generation;
+  FakeTextReset();
+  FakeMetrics = {12, 8, 8};
+  for (int paint = 0; paint < 24; ++paint) {
+    FakeNow += 1;
+    EXPECT_FALSE(AboutBoxTick()) << paint;
+  }
+  EXPECT_EQ(Generation, generation);
+  EXPECT_TRUE(FakeTextOuts.empty());
+  FakeNow += 1;
+  EXPECT_TRUE(AboutBoxTick());
+  EXPECT_EQ(Generation, generation + 1);
+  EXPECT_EQ(FakeTextOuts.size(), 6u);
+  EXPECT_EQ(FakeTextOuts.front().font, &OemFont);
+  EXPECT_EQ(FakeTextOuts.front().y, 48);
+}
+
+TEST_F(About, ScheduleSurvivesTheTickCountWrapping) {
+  FakeNow = 0xFFFFFFF0u;
+  OpenAboutBox(&OemFont, 0xD4D0C8);
+  EXPECT_TRUE(AboutBoxTick());
+  FakeNow += 24;  // wrapped past zero, 24 ms later
+  EXPECT_FALSE(AboutBoxTick());
+  FakeNow += 1;
+  EXPECT_TRUE(AboutBoxTick());
+  // A schedule left far behind by a long-running process is due at once.
+  NextFrameTime = 0;
+  FakeNow = 0x90000000u;
+  OpenAboutBox(&OemFont, 0xD4D0C8);
+  EXPECT_TRUE(AboutBoxTick());
+}
+
+TEST_F(About, CellsAreEightPixelSquaresWithTheDigitalEffect) {
+  OpenAboutBox(&OemFont, 0xD4D0C8);
+  ClassicHistory.ResetDeadline = FakeNow + 1000000;
+  std::memset(Grid.LiveCells, 0, 61 * 27);
+  SetCell(3, 2, 61, 27);
+  AboutBoxTick();
+  const uint32_t live = Palette[(0 + ColourOffset()) & 7];
+  EXPECT_EQ(PixelAt(24, 16), live);
+  EXPECT_EQ(PixelAt(30, 22), live);
+  EXPECT_EQ(PixelAt(31, 22), 0xD4D0C8u);  // the dead line of the digital effect
+  EXPECT_EQ(PixelAt(30, 23), 0xD4D0C8u);
+}
+
+TEST_F(About, ClosingHandsGridAndColoursBack) {
+  uint32_t before[PaletteSize];
+  std::copy(Palette, Palette + PaletteSize, before);
+  Settings.mode = ModeClassic;
+  Settings.cscale = 4;
+  ClientWidth = 500;
+  ClientHeight = 300;
+  OpenAboutBox(&OemFont, 0xD4D0C8);
+  CloseAboutBox();
+  EXPECT_FALSE(SuspendFlags & SuspendTick);
+  EXPECT_TRUE(std::equal(Palette, Palette + PaletteSize, before));
+  EXPECT_EQ(PixelAt(100, 100), Palette[DeadColour]);
+  // The grid is laid out for the saver's 16-pixel cells: 32 x 19.
+  EXPECT_GT(LiveCount(32, 19), 0);
+  EXPECT_EQ(Generation, 1);
+  // Opening again fades the same colours.
+  OpenAboutBox(&OemFont, 0xD4D0C8);
+  uint32_t second[PaletteSize];
+  std::copy(Palette, Palette + PaletteSize, second);
+  CloseAboutBox();
+  OpenAboutBox(&OemFont, 0xD4D0C8);
+  EXPECT_TRUE(std::equal(Palette, Palette + PaletteSize, second));
+}
+
+TEST_F(About, RelayoutFollowsTheCurrentLayout) {
+  ClientWidth = 1000;
+  ClientHeight = 700;
+  Settings.mode = ModeClassic;
+  Settings.cscale = 3;
+  RelayoutGrid();
+  const FrameLayout layout = CurrentLayout();
+  EXPECT_EQ(layout.columns, 125);
+  EXPECT_EQ(layout.rows, 88);
+  EXPECT_GT(LiveCount(125, 88), 0);
+}
+
+TEST_F(About, BoxLargerThanTheSurfaceIsClipped) {
+  // A large system font: 20 x 40 pixels make a 1224 x 720 box on a 320 x 230
+  // surface; the grid covers only the surface and fits the buffer.
+  ResetEngineState(320 * 230, 320, 230);
+  BuildPalette();
+  FakeMetrics = {40, 20, 20};
+  OpenAboutBox(&OemFont, 0xD4D0C8);
+  EXPECT_EQ(AboutBox.width, 1224);
+  EXPECT_EQ(AboutBox.height, 720);
+  EXPECT_EQ(AboutBox.columns, 40);
+  EXPECT_EQ(AboutBox.rows, 29);  // 230 pixels: the last row partly shown
+  EXPECT_TRUE(GridFits(AboutBox.columns, AboutBox.rows));
+  for (int k = 0; k < 5; ++k) {
+    FakeNow += 25;
+    EXPECT_TRUE(AboutBoxTick());
+  }
+  EXPECT_EQ(FakeTextOuts.back().text, "[PRESS A BUTTON]");
+}
+
+TEST_F(About, GridNeverOutgrowsASmallCellBuffer) {
+  ResetEngineState(100, 512, 384);  // a buffer far smaller than the surface
+  FakeMetrics = {12, 8, 8};
+  OpenAboutBox(&OemFont, 0xD4D0C8);
+  EXPECT_EQ(AboutBox.columns, 61);
+  EXPECT_EQ(AboutBox.rows, 1);
+  EXPECT_TRUE(GridFits(AboutBox.columns, AboutBox.rows));
+  FakeNow += 25;
+  EXPECT_TRUE(AboutBoxTick());
+}
+
+TEST_F(About, WithoutASurfaceNothingIsDrawn) {
+  ResetEngineState(64);
+  OpenAboutBox(&OemFont, 0xD4D0C8);
+  EXPECT_EQ(AboutBox.columns, 0);
+  EXPECT_TRUE(AboutBoxTick());
+  EXPECT_TRUE(FakeTextOuts.empty());
+  CloseAboutBox();
+  EXPECT_FALSE(SuspendFlags & SuspendTick);
+}
+
+// ---- Settings the dialog may store stay sound in the engine -----------------------------
+
+TEST(TypedValues, EngineRunsWithOutOfRangeDelaysAndResets) {
+  for (int32_t delay : {50000, -7, 0, INT32_MAX, INT32_MIN}) {
+    for (int32_t reset : {0, -7, 50000}) {
+      ResetEngineState(64 * 64, 64, 64);
+      Settings.delay = delay;
+      Settings.reset = reset;
+      Settings.mode = ModeClassic;
+      BuildPalette();
+      for (int frame = 0; frame < 20; ++frame) {
+        FrameTick(nullptr);
+        FakeNow += 10;
+      }
+      for (uint32_t sleep : FakeSleeps) EXPECT_LE(sleep, 50u) << delay;
+    }
+  }
+}
+
+}  // namespace
