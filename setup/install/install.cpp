@@ -1,0 +1,252 @@
+// The installer: shows the terms of use, and once the user agrees copies the
+// saver, its catalogue and its lifeface bitmaps from the setup folder into
+// the Windows directory and hands the saver to the display control panel.
+// Every way out ends the process at once; nothing is kept between runs.
+#include <windows.h>
+
+#include "../setup_rules.h"
+#include "install_resources.h"
+
+namespace {
+
+const char kClassName[] = "Install Screen Saver";
+const char kSaverName[] = "tumbra.scr";
+
+constexpr int kAgreeId = 1027;
+constexpr int kInstallId = 1025;
+constexpr int kCancelId = 1026;
+
+// One child control: everything CreateWindowExA needs besides its place.
+struct ControlSpec {
+  const char* className;
+  const char* text;
+  DWORD style;
+  DWORD exStyle;
+  int id;  // given after creation; 0 keeps the default
+};
+
+const ControlSpec kControls[kInstallControlCount] = {
+    {"EDIT", nullptr, WS_CHILD | WS_VISIBLE | WS_VSCROLL | ES_MULTILINE, WS_EX_CLIENTEDGE, 0},
+    {"STATIC", nullptr, WS_CHILD | WS_VISIBLE | SS_BITMAP, 0, 0},
+    {"BUTTON", "I AGREE to all conditions stated above.", WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_CHECKBOX, 0,
+     kAgreeId},
+    {"BUTTON", "Install", WS_CHILD | WS_VISIBLE | WS_DISABLED | WS_TABSTOP | BS_PUSHBUTTON, 0, kInstallId},
+    {"BUTTON", "Cancel", WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON, 0, kCancelId},
+};
+
+// Process-wide state: the loaded images, the controls, and the terms box's
+// own window procedure, which the replacement hands messages on to.
+struct InstallerState {
+  HICON icon;
+  HBITMAP banner;
+  HWND controls[kInstallControlCount];
+  WNDPROC termsBoxProc;
+};
+InstallerState Installer;
+
+[[noreturn]] void EndInstaller() { ExitProcess(0); }
+
+// The terms box never takes the focus, so it shows no caret and the focus
+// stays on the buttons.
+LRESULT CALLBACK TermsBoxProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_SETFOCUS) return 0;
+  return CallWindowProcA(Installer.termsBoxProc, window, message, wParam, lParam);
+}
+
+HWND CreateInstallControl(HWND owner, InstallControl which, int R, int B) {
+  const ControlSpec& spec = kControls[which];
+  InstallWindowRect place = PlaceInstallControl(which, R, B);
+  HWND control = CreateWindowExA(spec.exStyle, spec.className, spec.text, spec.style, place.left, place.top,
+                                 place.width, place.height, owner, nullptr, GetModuleHandleA(nullptr), nullptr);
+  if (control == nullptr) EndInstaller();
+  Installer.controls[which] = control;
+  return control;
+}
+
+// Reads "terms.txt" (found by the platform's search order for bare names)
+// into the terms box. Anything wrong with the file ends the installer before
+// its window shows. Only as much as the box can hold is read, and the buffer
+// is closed with a 0 right after the bytes actually read.
+void LoadTerms(HWND termsBox) {
+  OFSTRUCT found = {};
+  HFILE file = OpenFile("terms.txt", &found, OF_READ);
+  if (file == HFILE_ERROR) EndInstaller();
+  HANDLE handle = reinterpret_cast<HANDLE>(static_cast<INT_PTR>(file));
+  DWORD sizeHigh = 0;
+  DWORD sizeLow = GetFileSize(handle, &sizeHigh);
+  if (sizeLow == INVALID_FILE_SIZE && GetLastError() != NO_ERROR) EndInstaller();
+  DWORD wanted = TermsReadSize(sizeLow, sizeHigh);
+  if (wanted == 0) EndInstaller();
+  char* text = static_cast<char*>(HeapAlloc(GetProcessHeap(), HEAP_NO_SERIALIZE, wanted + 1));
+  if (text == nullptr) EndInstaller();
+  DWORD got = 0;
+  if (!ReadFile(handle, text, wanted, &got, nullptr) || got != wanted) EndInstaller();
+  text[got] = 0;
+  SetWindowTextA(termsBox, text);
+  HeapFree(GetProcessHeap(), HEAP_NO_SERIALIZE, text);
+  CloseHandle(handle);
+}
+
+void CreateInstallerWindow(HWND window) {
+  HINSTANCE instance = GetModuleHandleA(nullptr);
+  Installer.icon = LoadIconA(instance, MAKEINTRESOURCEA(INSTALL_ICON));
+  Installer.banner = LoadBitmapA(instance, MAKEINTRESOURCEA(INSTALL_BANNER));
+  SetClassLongPtrA(window, GCLP_HICON, reinterpret_cast<LONG_PTR>(Installer.icon));
+
+  InstallWindowRect place = PlaceInstallWindow(GetSystemMetrics(SM_CXFULLSCREEN), GetSystemMetrics(SM_CYFULLSCREEN));
+  MoveWindow(window, place.left, place.top, place.width, place.height, FALSE);
+  RECT client;
+  GetClientRect(window, &client);
+  int R = client.right, B = client.bottom;
+
+  HWND termsBox = CreateInstallControl(window, kTermsBox, R, B);
+  Installer.termsBoxProc = reinterpret_cast<WNDPROC>(GetWindowLongPtrA(termsBox, GWLP_WNDPROC));
+  SetWindowLongPtrA(termsBox, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(TermsBoxProc));
+
+  HWND banner = CreateInstallControl(window, kBanner, R, B);
+  SendMessageA(banner, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(Installer.banner));
+
+  LoadTerms(termsBox);
+
+  // The agree box, Install and Cancel, then their ids.
+  for (int which = kAgreeBox; which < kInstallControlCount; ++which)
+    CreateInstallControl(window, static_cast<InstallControl>(which), R, B);
+  for (int which = kAgreeBox; which < kInstallControlCount; ++which)
+    SetWindowLongPtrA(Installer.controls[which], GWLP_ID, kControls[which].id);
+
+  ShowWindow(window, SW_SHOW);
+  UpdateWindow(window);
+  SetFocus(Installer.controls[kCancelButton]);
+}
+
+// The agree box is a plain check box: its mark changes only here, once per
+// command, and Install follows it.
+void ToggleAgreement() {
+  HWND agree = Installer.controls[kAgreeBox];
+  bool agreed = SendMessageA(agree, BM_GETCHECK, 0, 0) != 0;
+  SendMessageA(agree, BM_SETCHECK, agreed ? BST_UNCHECKED : BST_CHECKED, 0);
+  EnableWindow(Installer.controls[kInstallButton], agreed ? FALSE : TRUE);
+}
+
+// Copies every file of source into destination, overwriting. Names that
+// begin with a full stop are skipped, folders fail to copy and are passed
+// over, and a name that would make either path too long is left out rather
+// than cut short.
+void CopyFolderFiles(const char* source, const char* destination) {
+  char pattern[kSetupPathSize];
+  if (!SetupJoinPath(pattern, sizeof pattern, source, "*.*")) return;
+  WIN32_FIND_DATAA entry;
+  HANDLE search = FindFirstFileA(pattern, &entry);
+  if (search == INVALID_HANDLE_VALUE) return;
+  do {
+    if (SetupSkipsEntry(entry.cFileName)) continue;
+    char from[kSetupPathSize], to[kSetupPathSize];
+    if (!SetupJoinPath(from, sizeof from, source, entry.cFileName)) continue;
+    if (!SetupJoinPath(to, sizeof to, destination, entry.cFileName)) continue;
+    CopyFileA(from, to, FALSE);
+  } while (FindNextFileA(search, &entry));
+  FindClose(search);
+}
+
+// The size of a file given by name; a folder or a missing file has none.
+bool FileSizeByName(const char* path, ULONGLONG* size) {
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (!GetFileAttributesExA(path, GetFileExInfoStandard, &data)) return false;
+  if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return false;
+  *size = (static_cast<ULONGLONG>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+  return true;
+}
+
+typedef void(CALLBACK* InstallEntry)(HWND, HINSTANCE, LPSTR, int);
+
+// Hands the saver to a control panel library's entry. A library or an entry
+// that is not there ends the installer quietly.
+void CallCplEntry(HWND owner, const char* library, const char* entryName, const char* argument) {
+  HMODULE module = LoadLibraryA(library);
+  if (module == nullptr) EndInstaller();
+  InstallEntry entry = reinterpret_cast<InstallEntry>(reinterpret_cast<void*>(GetProcAddress(module, entryName)));
+  if (entry == nullptr) EndInstaller();
+  char text[kSetupPathSize];
+  lstrcpynA(text, argument, sizeof text);
+  entry(owner, GetModuleHandleA(nullptr), text, SW_SHOW);
+  FreeLibrary(module);
+}
+
+void InstallSaver(HWND owner) {
+  OSVERSIONINFOA version = {};
+  version.dwOSVersionInfoSize = sizeof version;
+  if (!GetVersionExA(&version) ||
+      (version.dwPlatformId != VER_PLATFORM_WIN32_WINDOWS && version.dwPlatformId != VER_PLATFORM_WIN32_NT)) {
+    MessageBoxA(owner, "This version of Windows is not supported.", "Unsupported platform", MB_OK);
+    return;
+  }
+  // A Windows directory too long for the buffer is as good as none.
+  char windows[kSetupPathSize];
+  if (!SetupDirectoryUsable(GetWindowsDirectoryA(windows, sizeof windows), sizeof windows)) {
+    MessageBoxA(owner, "Unable to find system directory.", "No sysroot", MB_OK);
+    return;
+  }
+  char folder[kSetupPathSize];
+  if (SetupJoinPath(folder, sizeof folder, windows, "tumbra")) {
+    CreateDirectoryA(folder, nullptr);
+    CopyFolderFiles("copy\\tumbra", folder);
+  }
+  CopyFolderFiles("copy", windows);
+
+  char installed[kSetupPathSize];
+  ULONGLONG installedSize = 0, sourceSize = 0;
+  if (!SetupJoinPath(installed, sizeof installed, windows, kSaverName) || !FileSizeByName(installed, &installedSize) ||
+      !FileSizeByName("copy\\tumbra.scr", &sourceSize) || installedSize != sourceSize) {
+    MessageBoxA(owner, "Installation has failed, make sure you are logged in as Administrator and run setup again.",
+                "Installation failure", MB_OK);
+    return;
+  }
+  char panel[kSetupPathSize];
+  if (!SetupJoinPath(panel, sizeof panel, windows, "system32", "desk.cpl")) return;
+  CallCplEntry(owner, panel, "InstallScreenSaver", kSaverName);
+}
+
+LRESULT CALLBACK InstallerWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_CREATE:
+      CreateInstallerWindow(window);
+      return 0;
+    case WM_DESTROY:
+    case WM_CLOSE:
+      EndInstaller();
+    case WM_COMMAND:
+      switch (LOWORD(wParam)) {
+        case kAgreeId:
+          ToggleAgreement();
+          return 0;
+        case kInstallId:
+          InstallSaver(window);
+          EndInstaller();
+        case kCancelId:
+          EndInstaller();
+      }
+      break;
+  }
+  return DefWindowProcA(window, message, wParam, lParam);
+}
+
+}  // namespace
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+  WNDCLASSEXA windowClass = {};
+  windowClass.cbSize = sizeof windowClass;
+  windowClass.lpfnWndProc = InstallerWindowProc;
+  windowClass.hInstance = instance;
+  windowClass.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_BTNFACE + 1));
+  windowClass.lpszClassName = kClassName;
+  if (!RegisterClassExA(&windowClass)) return 1;
+  HWND window = CreateWindowExA(0, kClassName, kClassName, WS_CAPTION | WS_SYSMENU, 0, 0, 0, 0, nullptr, nullptr,
+                                instance, nullptr);
+  if (window == nullptr) return 1;
+  MSG message = {};
+  while (GetMessageA(&message, nullptr, 0, 0) > 0) {
+    TranslateMessage(&message);
+    DispatchMessageA(&message);
+  }
+  return static_cast<int>(message.wParam);
+}

@@ -1,0 +1,118 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "../../setup/setup_rules.h"
+
+namespace {
+
+TEST(InstallWindow, HalfTheScreenAtMost640WideAndCentred) {
+  InstallWindowRect narrow = PlaceInstallWindow(1024, 740);
+  EXPECT_EQ(narrow.width, 512);
+  EXPECT_EQ(narrow.height, 370);
+  EXPECT_EQ(narrow.left, 256);
+  EXPECT_EQ(narrow.top, 185);
+
+  InstallWindowRect wide = PlaceInstallWindow(1600, 1170);
+  EXPECT_EQ(wide.width, 640);
+  EXPECT_EQ(wide.height, 585);
+  EXPECT_EQ(wide.left, 800 - 320);
+  EXPECT_EQ(wide.top, 585 - 292);
+}
+
+TEST(InstallWindow, EveryHalvingIsAnIntegerDivision) {
+  InstallWindowRect odd = PlaceInstallWindow(1023, 767);
+  EXPECT_EQ(odd.width, 511);
+  EXPECT_EQ(odd.height, 383);
+  EXPECT_EQ(odd.left, 511 - 255);
+  EXPECT_EQ(odd.top, 383 - 191);
+}
+
+TEST(InstallControls, LaidOutFromTheClientEdges) {
+  const int R = 506, B = 364;
+  struct Expected {
+    InstallControl which;
+    int left, top, width, height;
+  } rows[] = {
+      {kTermsBox, 0, 128, R, B - 256},
+      {kBanner, 0, 0, 206, 128},
+      {kAgreeBox, 16, B - 64, R / 2, 16},
+      {kInstallButton, R - 120, B - 84, 100, 20},
+      {kCancelButton, R - 120, B - 44, 100, 20},
+  };
+  for (const Expected& e : rows) {
+    InstallWindowRect r = PlaceInstallControl(e.which, R, B);
+    EXPECT_EQ(r.left, e.left) << "control " << e.which;
+    EXPECT_EQ(r.top, e.top) << "control " << e.which;
+    EXPECT_EQ(r.width, e.width) << "control " << e.which;
+    EXPECT_EQ(r.height, e.height) << "control " << e.which;
+  }
+  // An odd client width halves downwards for the agree box.
+  EXPECT_EQ(PlaceInstallControl(kAgreeBox, 635, 400).width, 317);
+}
+
+TEST(SetupPaths, JoinsWithSingleBackslashes) {
+  char out[kSetupPathSize];
+  ASSERT_TRUE(SetupJoinPath(out, sizeof out, "C:\\WINDOWS", "tumbra"));
+  EXPECT_STREQ(out, "C:\\WINDOWS\\tumbra");
+  ASSERT_TRUE(SetupJoinPath(out, sizeof out, "C:\\WINDOWS", "system32", "desk.cpl"));
+  EXPECT_STREQ(out, "C:\\WINDOWS\\system32\\desk.cpl");
+  ASSERT_TRUE(SetupJoinPath(out, sizeof out, "copy\\tumbra", "*.*"));
+  EXPECT_STREQ(out, "copy\\tumbra\\*.*");
+}
+
+// 259 characters fit a 260-byte buffer; one more must be refused whole, and
+// not a byte may land past the buffer.
+TEST(SetupPaths, ALongerPathIsRefusedNotCut) {
+  char guarded[kSetupPathSize + 16];
+  std::memset(guarded, 'G', sizeof guarded);
+  std::string folder(250, 'd');
+
+  std::string fits(259 - folder.size() - 1, 'n');
+  ASSERT_TRUE(SetupJoinPath(guarded, kSetupPathSize, folder.c_str(), fits.c_str()));
+  EXPECT_EQ(std::strlen(guarded), 259u);
+
+  std::string too_long(fits + "x");
+  EXPECT_FALSE(SetupJoinPath(guarded, kSetupPathSize, folder.c_str(), too_long.c_str()));
+  EXPECT_STREQ(guarded, "");
+  for (size_t i = kSetupPathSize; i < sizeof guarded; ++i) ASSERT_EQ(guarded[i], 'G') << "byte " << i;
+
+  // The separator alone can be the byte too many, in any of the joins.
+  std::string full(259, 'w');
+  EXPECT_FALSE(SetupJoinPath(guarded, kSetupPathSize, full.c_str(), "a"));
+  std::string almost(258, 'w');
+  EXPECT_TRUE(SetupJoinPath(guarded, kSetupPathSize, almost.c_str(), ""));
+  EXPECT_FALSE(SetupJoinPath(guarded, kSetupPathSize, almost.c_str(), "a"));
+  EXPECT_FALSE(SetupJoinPath(guarded, kSetupPathSize, "C:", almost.c_str(), "x"));
+  for (size_t i = kSetupPathSize; i < sizeof guarded; ++i) ASSERT_EQ(guarded[i], 'G') << "byte " << i;
+}
+
+TEST(SetupPaths, DotNamesAreSkipped) {
+  EXPECT_TRUE(SetupSkipsEntry("."));
+  EXPECT_TRUE(SetupSkipsEntry(".."));
+  EXPECT_TRUE(SetupSkipsEntry(".face.bmp"));
+  EXPECT_FALSE(SetupSkipsEntry("face.bmp"));
+  EXPECT_FALSE(SetupSkipsEntry("tumbra.scr"));
+}
+
+TEST(SetupPaths, WindowsDirectoryOnlyWhenItFits) {
+  EXPECT_FALSE(SetupDirectoryUsable(0, kSetupPathSize));
+  EXPECT_TRUE(SetupDirectoryUsable(10, kSetupPathSize));
+  EXPECT_TRUE(SetupDirectoryUsable(259, kSetupPathSize));
+  // The size needed, with its closing 0, when the buffer is too small.
+  EXPECT_FALSE(SetupDirectoryUsable(261, kSetupPathSize));
+  EXPECT_FALSE(SetupDirectoryUsable(260, kSetupPathSize));
+}
+
+TEST(Terms, ReadUpToWhatTheBoxHolds) {
+  EXPECT_EQ(TermsReadSize(0, 0), 0u);
+  EXPECT_EQ(TermsReadSize(1839, 0), 1839u);
+  EXPECT_EQ(TermsReadSize(kTermsShownMax, 0), kTermsShownMax);
+  EXPECT_EQ(TermsReadSize(kTermsShownMax + 1, 0), kTermsShownMax);
+  EXPECT_EQ(TermsReadSize(0xFFFFFFFEu, 0), kTermsShownMax);
+  // A file of exactly 4 GB has a low part of 0 but is not empty.
+  EXPECT_EQ(TermsReadSize(0, 1), kTermsShownMax);
+}
+
+}  // namespace
