@@ -228,4 +228,8 @@ void CloseAboutBox();
 INT_PTR CALLBACK SettingsDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 INT_PTR CALLBACK TabPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam);
 INT_PTR CALLBACK AboutDialogProc(HWND box, UINT message, WPARAM wParam, LPARAM lParam);
+// Shows the page of the selected tab and hides the other.
+void ShowSelectedPage(HWND tabs);
+// Draws one item of any colour list (WM_DRAWITEM).
+void DrawColourSwatch(const DRAWITEMSTRUCT* item);
 #endif

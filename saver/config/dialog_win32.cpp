@@ -1,0 +1,363 @@
+// The "Life Settings" dialog and its two tab pages: the binding kinds as
+// Win32 control operations, the owner-drawn colour swatches, page switching,
+// spin steps, enabling rules, Randomize and Undo.
+#include <windows.h>
+#include <commctrl.h>
+
+#include <cstdio>
+#include <cstring>
+
+#include "config/config.h"
+#include "engine/engine.h"
+#include "lifeface/lifeface.h"
+#include "render/render.h"
+#include "settings/settings.h"
+
+static HWND AsWindow(WindowHandle window) { return static_cast<HWND>(window); }
+
+static HINSTANCE InstanceOf(HWND window) {
+  return reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(window, GWLP_HINSTANCE));
+}
+
+// A spin edit and its up-down control share one id; everything done by id
+// means the edit box, whichever of the two the lookup meets first.
+static HWND ControlOf(HWND parent, int id) {
+  HWND control = GetDlgItem(parent, id);
+  char className[32];
+  if (control != nullptr && GetClassNameA(control, className, sizeof className) > 0 &&
+      lstrcmpiA(className, UPDOWN_CLASSA) == 0) {
+    HWND buddy = reinterpret_cast<HWND>(SendMessageA(control, UDM_GETBUDDY, 0, 0));
+    if (buddy != nullptr) return buddy;
+  }
+  return control;
+}
+
+static void EnableControl(HWND parent, int id, bool enable) {
+  HWND control = ControlOf(parent, id);
+  if (control != nullptr) EnableWindow(control, enable ? TRUE : FALSE);
+}
+
+static bool IsChecked(HWND parent, int id) { return IsDlgButtonChecked(parent, id) == BST_CHECKED; }
+
+static int32_t SelectedItem(HWND list) { return static_cast<int32_t>(SendMessageA(list, CB_GETCURSEL, 0, 0)); }
+
+static void SelectItem(HWND list, int32_t index) { SendMessageA(list, CB_SETCURSEL, static_cast<WPARAM>(index), 0); }
+
+// The page window of tab k, kept in the tab item's application value.
+static HWND PageOfTab(HWND tabs, int k) {
+  TCITEMA item;
+  std::memset(&item, 0, sizeof item);
+  item.mask = TCIF_PARAM;
+  if (k < 0 || !SendMessageA(tabs, TCM_GETITEMA, static_cast<WPARAM>(k), reinterpret_cast<LPARAM>(&item)))
+    return nullptr;
+  return reinterpret_cast<HWND>(item.lParam);
+}
+
+void ShowSelectedPage(HWND tabs) {
+  const int selected = static_cast<int>(SendMessageA(tabs, TCM_GETCURSEL, 0, 0));
+  HWND shown = PageOfTab(tabs, selected);
+  HWND hidden = PageOfTab(tabs, selected == 0 ? 1 : 0);
+  if (hidden != nullptr) ShowWindow(hidden, SW_HIDE);
+  if (shown != nullptr) ShowWindow(shown, SW_SHOW);
+}
+
+// ---- Binding kinds --------------------------------------------------------------------
+
+static void BindColourList(WindowHandle parent, const ControlBinding& row, int32_t phase) {
+  HWND list = ControlOf(AsWindow(parent), row.id);
+  int32_t* setting = SettingOfControl(row.id);
+  if (list == nullptr || setting == nullptr) return;
+  if (phase == Load) {
+    for (int i = 0; i < 16; ++i) {
+      const LPARAM colour = static_cast<LPARAM>(SwapRedBlue(Settings.colors[i]));
+      const LRESULT index = SendMessageA(list, CB_ADDSTRING, 0, colour);
+      if (index >= 0) SendMessageA(list, CB_SETITEMDATA, static_cast<WPARAM>(index), colour);
+    }
+    SelectItem(list, ListSelectionFor(*setting, 16));
+  } else {
+    *setting = StoredListIndex(SelectedItem(list), *setting, 16, DefaultOfControl(row.id));
+  }
+}
+
+static void BindSpinEdit(WindowHandle parent, const ControlBinding& row, int32_t phase) {
+  HWND owner = AsWindow(parent);
+  HWND edit = ControlOf(owner, row.id);
+  int32_t* setting = SettingOfControl(row.id);
+  if (edit == nullptr || setting == nullptr) return;
+  if (phase == Load) {
+    CreateUpDownControl(WS_CHILD | WS_VISIBLE | WS_BORDER | UDS_SETBUDDYINT | UDS_ALIGNRIGHT | UDS_NOTHOUSANDS, 20, 10,
+                        50, 50, owner, row.id, InstanceOf(owner), edit, row.param2, row.param1, *setting);
+    // The up-down keeps its position within its range; a value typed
+    // outside it earlier is shown as it was stored, so OK keeps it.
+    char text[16];
+    std::snprintf(text, sizeof text, "%d", static_cast<int>(*setting));
+    SetWindowTextA(edit, text);
+  } else {
+    char text[SpinTextLimit + 1];
+    text[0] = '\0';
+    GetWindowTextA(edit, text, sizeof text);
+    *setting = SpinTextValue(text);
+  }
+}
+
+static void BindFlagCheck(WindowHandle parent, const ControlBinding& row, int32_t phase) {
+  HWND owner = AsWindow(parent);
+  const uint32_t bit = FlagBitOfControl(row.id);
+  if (GetDlgItem(owner, row.id) == nullptr || bit == 0) return;
+  if (phase == Load) {
+    const bool set = (Settings.flags & bit) != 0;
+    CheckDlgButton(owner, row.id, set ? BST_CHECKED : BST_UNCHECKED);
+    if ((set ? 1 : 0) == row.param3 && row.param1 != 0) {
+      EnableControl(owner, row.param1, false);
+      if (row.param2 != 0) EnableControl(owner, row.param2, false);
+    }
+  } else if (IsChecked(owner, row.id)) {
+    Settings.flags |= bit;
+  } else {
+    Settings.flags &= ~bit;
+  }
+}
+
+static void BindScaleList(WindowHandle parent, const ControlBinding& row, int32_t phase) {
+  HWND list = ControlOf(AsWindow(parent), row.id);
+  int32_t* setting = SettingOfControl(row.id);
+  if (list == nullptr || setting == nullptr) return;
+  if (phase == Load) {
+    for (int i = 0; i < row.param1; ++i) {
+      char text[16];
+      std::snprintf(text, sizeof text, "%dx", 1 << i);
+      const LRESULT index = SendMessageA(list, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text));
+      if (index >= 0) SendMessageA(list, CB_SETITEMDATA, static_cast<WPARAM>(index), static_cast<LPARAM>(1 << i));
+    }
+    SelectItem(list, ListSelectionFor(*setting, row.param1));
+  } else {
+    *setting = StoredListIndex(SelectedItem(list), *setting, row.param1, DefaultOfControl(row.id));
+  }
+}
+
+static void BindInactiveList(WindowHandle parent, const ControlBinding& row, int32_t phase) {
+  if (phase == Load) EnableControl(AsWindow(parent), row.id, false);
+}
+
+static void ShowLifefaceInfo(HWND page) {
+  HWND list = GetDlgItem(page, IdLifefaceList);
+  if (list == nullptr) return;
+  const int32_t selected = SelectedItem(list);
+  if (selected < 0 || selected >= LifefaceCatalogue.count) return;
+  LifefaceInfoTexts texts;
+  FormatLifefaceInfo(LifefaceCatalogue.records[selected], &texts);
+  SetDlgItemTextA(page, IdLifefaceGroup, texts.group);
+  SetDlgItemTextA(page, IdBitmapLabel, texts.bitmap);
+  SetDlgItemTextA(page, IdAuthorLabel, texts.author);
+  SetDlgItemTextA(page, IdCommentLabel, texts.comment);
+}
+
+static void BindLifefaceList(WindowHandle parent, const ControlBinding& row, int32_t phase) {
+  HWND page = AsWindow(parent);
+  HWND list = GetDlgItem(page, row.id);
+  if (list == nullptr) return;
+  if (phase == Load) {
+    for (int32_t k = 0; k < LifefaceCatalogue.count; ++k) {
+      LifefaceRecord* record = &LifefaceCatalogue.records[k];
+      const LRESULT index = SendMessageA(list, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(record->name));
+      if (index >= 0) SendMessageA(list, CB_SETITEMDATA, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(record));
+    }
+    SelectItem(list, ListSelectionFor(Settings.face, LifefaceCatalogue.count));
+    ShowLifefaceInfo(page);
+  } else {
+    StoreLifefaceChoice(parent, SelectedItem(list));
+  }
+}
+
+static void BindModeTabs(WindowHandle parent, const ControlBinding& row, int32_t phase);
+
+// Indexed by BindingKind.
+static const BindingKindFunction Kinds[BindingKindCount] = {
+    nullptr,           // NoKind
+    BindColourList,    // ColourList
+    BindSpinEdit,      // SpinEdit
+    BindModeTabs,      // ModeTabs
+    BindFlagCheck,     // FlagCheck
+    BindScaleList,     // ScaleList
+    BindInactiveList,  // InactiveList
+    BindLifefaceList,  // LifefaceList
+};
+static_assert(ColourList == 1 && SpinEdit == 2 && ModeTabs == 3 && FlagCheck == 4 && ScaleList == 5 &&
+                  InactiveList == 6 && LifefaceList == 7 && BindingKindCount == 8,
+              "the kind functions follow the order of BindingKind");
+
+static const WalkList* const PageBindings[2] = {&AnimatedPageBindings, &ClassicPageBindings};
+static const int PageTemplates[2] = {AnimatedPageId, ClassicPageId};
+static const char* const PageTitles[2] = {"Animated Mode", "Classic Mode"};
+
+static void WalkPages(HWND tabs, int32_t phase) {
+  for (int k = 0; k < 2; ++k) {
+    HWND page = PageOfTab(tabs, k);
+    if (page != nullptr) WalkBindings(page, *PageBindings[k], phase, Kinds);
+  }
+}
+
+static void BindModeTabs(WindowHandle parent, const ControlBinding& row, int32_t phase) {
+  HWND tabs = GetDlgItem(AsWindow(parent), row.id);
+  if (tabs == nullptr) return;
+  if (phase == Load) {
+    for (int k = 0; k < 2; ++k) {
+      HWND page = CreateDialogParamA(InstanceOf(AsWindow(parent)), MAKEINTRESOURCEA(PageTemplates[k]), tabs,
+                                     TabPageProc, 0);
+      TCITEMA item;
+      std::memset(&item, 0, sizeof item);
+      item.mask = TCIF_TEXT | TCIF_PARAM;
+      item.pszText = const_cast<char*>(PageTitles[k]);
+      item.lParam = reinterpret_cast<LPARAM>(page);
+      SendMessageA(tabs, TCM_INSERTITEMA, static_cast<WPARAM>(k), reinterpret_cast<LPARAM>(&item));
+    }
+    SendMessageA(tabs, TCM_SETCURSEL, static_cast<WPARAM>(TabOfMode(Settings.mode)), 0);
+    ShowSelectedPage(tabs);
+  } else {
+    Settings.mode = ModeOfTab(static_cast<int32_t>(SendMessageA(tabs, TCM_GETCURSEL, 0, 0)), Settings.mode);
+  }
+  WalkPages(tabs, phase);
+}
+
+// ---- Shared message handling ----------------------------------------------------------
+
+void DrawColourSwatch(const DRAWITEMSTRUCT* item) {
+  if (item->itemID == static_cast<UINT>(-1)) return;
+  FillRect(item->hDC, &item->rcItem, GetSysColorBrush(COLOR_MENU));
+  RECT inner = item->rcItem;
+  InflateRect(&inner, -2, -2);
+  if (item->itemState & (ODS_GRAYED | ODS_DISABLED)) {
+    FillRect(item->hDC, &inner, GetSysColorBrush(COLOR_BTNSHADOW));
+    return;
+  }
+  HBRUSH brush = CreateSolidBrush(static_cast<COLORREF>(item->itemData));
+  FillRect(item->hDC, &inner, brush);
+  DeleteObject(brush);
+  if (item->itemState & ODS_FOCUS) DrawFocusRect(item->hDC, &item->rcItem);
+}
+
+// Multiplies the step an up-down is about to apply; the change then goes ahead.
+static INT_PTR ScaleSpinStep(HWND dialog, LPARAM lParam) {
+  NMUPDOWN* step = reinterpret_cast<NMUPDOWN*>(lParam);
+  const ControlBinding* row = BindingOf(static_cast<int32_t>(step->hdr.idFrom));
+  if (row == nullptr || row->kind != SpinEdit) return FALSE;
+  step->iDelta = ScaleSpinDelta(step->iDelta, SpinStepMultiplier(*row));
+  SetWindowLongPtrA(dialog, DWLP_MSGRESULT, 0);
+  return TRUE;
+}
+
+static void ReadNeighbourColours(HWND page, int32_t selected[NeighbourColourLists]) {
+  for (int k = 0; k < NeighbourColourLists; ++k) selected[k] = SelectedItem(GetDlgItem(page, IdFirstNeighbourColour + k));
+}
+
+static void SelectNeighbourColours(HWND page, const int32_t selected[NeighbourColourLists]) {
+  for (int k = 0; k < NeighbourColourLists; ++k)
+    SelectItem(GetDlgItem(page, IdFirstNeighbourColour + k), ListSelectionFor(selected[k], 16));
+}
+
+// ---- Dialog procedures ----------------------------------------------------------------
+
+INT_PTR CALLBACK TabPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_INITDIALOG:
+      return TRUE;
+    case WM_DRAWITEM:
+      DrawColourSwatch(reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
+      return FALSE;
+    case WM_NOTIFY: {
+      const NMHDR* header = reinterpret_cast<const NMHDR*>(lParam);
+      if (header->idFrom == static_cast<UINT_PTR>(IdCycle) && header->code == static_cast<UINT>(UDN_DELTAPOS))
+        return ScaleSpinStep(page, lParam);
+      return FALSE;
+    }
+    case WM_COMMAND: {
+      int32_t selected[NeighbourColourLists];
+      switch (LOWORD(wParam)) {
+        case IdLifefaceList:
+          ShowLifefaceInfo(page);
+          break;
+        case IdRandomLifeface:
+          EnableControl(page, IdLifefaceList, !IsChecked(page, IdRandomLifeface));
+          break;
+        case IdCycleAtReset:
+          EnableControl(page, IdCycle, !IsChecked(page, IdCycleAtReset));
+          break;
+        case IdRandomize:
+          ReadNeighbourColours(page, selected);
+          RandomizeColours(selected);
+          SelectNeighbourColours(page, selected);
+          break;
+        case IdUndo:
+          UndoColourChoice(selected);
+          SelectNeighbourColours(page, selected);
+          break;
+      }
+      return FALSE;
+    }
+  }
+  return FALSE;
+}
+
+static void OpenSettings(HWND dialog) {
+  InitEngine(dialog, GetSystemMetrics(SM_CXFULLSCREEN) / 2, GetSystemMetrics(SM_CYFULLSCREEN) / 2);
+  INITCOMMONCONTROLSEX classes;
+  classes.dwSize = sizeof classes;
+  classes.dwICC = ICC_TAB_CLASSES | ICC_UPDOWN_CLASS;
+  InitCommonControlsEx(&classes);
+  HICON icon = LoadIconA(InstanceOf(dialog), MAKEINTRESOURCEA(DialogIconId));
+  SetClassLongPtrA(dialog, GCLP_HICON, reinterpret_cast<LONG_PTR>(icon));
+  WalkBindings(dialog, MainBindings, Load, Kinds);
+}
+
+static void StoreSettings(HWND dialog) {
+  WalkBindings(dialog, MainBindings, Store, Kinds);
+  Settings.seed = StoredSeed(Settings.seed, Settings.flags);
+  SaveSettings();
+}
+
+INT_PTR CALLBACK SettingsDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_INITDIALOG:
+      OpenSettings(dialog);
+      return TRUE;
+    case WM_DRAWITEM:
+      DrawColourSwatch(reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
+      return FALSE;
+    case WM_NOTIFY: {
+      const NMHDR* header = reinterpret_cast<const NMHDR*>(lParam);
+      if (header->idFrom == static_cast<UINT_PTR>(IdModeTabs)) {
+        ShowSelectedPage(header->hwndFrom);
+        return FALSE;
+      }
+      if (header->code == static_cast<UINT>(UDN_DELTAPOS)) return ScaleSpinStep(dialog, lParam);
+      return FALSE;
+    }
+    case WM_COMMAND: {
+      const int id = LOWORD(wParam);
+      if (id >= IdPrintInfo && id <= IdPrintFps) {
+        const bool checked = IsChecked(dialog, id);
+        EnableControl(dialog, id - 30, checked);
+        EnableControl(dialog, id - 26, checked);
+        return TRUE;
+      }
+      switch (id) {
+        case IdArbitrary:
+        case IdSpecific:
+          EnableControl(dialog, IdSeed, IsChecked(dialog, IdSpecific));
+          return TRUE;
+        case IdAbout:
+          DialogBoxParamA(InstanceOf(dialog), MAKEINTRESOURCEA(AboutBoxId), dialog, AboutDialogProc, 0);
+          return TRUE;
+        case IDOK:
+          StoreSettings(dialog);
+          EndDialog(dialog, 0);
+          return TRUE;
+        case IDCANCEL:
+          EndDialog(dialog, 0);
+          return TRUE;
+      }
+      return FALSE;
+    }
+  }
+  return FALSE;
+}
