@@ -2,6 +2,7 @@
 #include <cstring>
 
 #include "engine/engine.h"
+#include "engine/kernels.h"
 
 CellGrid Grid = {nullptr, nullptr, 0};
 uint32_t LcgState = 0;
@@ -18,6 +19,42 @@ bool GridFits(int32_t columns, int32_t rows) {
   return columns > 0 && rows > 0 && Grid.LiveCells != nullptr &&
          static_cast<uint64_t>(columns) * static_cast<uint64_t>(rows) <= Grid.capacity;
 }
+
+// ---- Kernel choice -------------------------------------------------------------
+
+bool CpuRunsAvx2() {
+#if defined(__GNUC__) && (defined(__i386__) || defined(__x86_64__))
+  __builtin_cpu_init();
+  return __builtin_cpu_supports("avx2") != 0;
+#else
+  return false;
+#endif
+}
+
+static const GridKernels* ChosenKernels = nullptr;
+
+const GridKernels* ActiveKernels() {
+  if (ChosenKernels == nullptr) ChosenKernels = CpuRunsAvx2() ? &Avx2Kernels : &Sse2Kernels;
+  return ChosenKernels;
+}
+
+void UseKernels(const GridKernels* kernels) { ChosenKernels = kernels; }
+
+const GridKernels* KernelsForColumns(int32_t columns) {
+  const GridKernels* kernels = ActiveKernels();
+  if (columns >= kernels->width) return kernels;
+  return columns >= Sse2Kernels.width ? &Sse2Kernels : nullptr;
+}
+
+// The row kernels keep their sums in the snapshot half, which the step no
+// longer needs as a copy of the field; small grids take the plain path.
+static const GridKernels* RowKernels(int32_t columns) {
+  const GridKernels* kernels = KernelsForColumns(columns);
+  if (kernels == nullptr || KernelScratchBytes(columns) > Grid.capacity) return nullptr;
+  return kernels;
+}
+
+// ---- Cells ---------------------------------------------------------------------
 
 // A one-cell-wide (or high) torus is its own neighbour on that axis, so the
 // wrapping step of the last column (row) is used for the first one too.
@@ -55,6 +92,8 @@ void ClearCell(int32_t x, int32_t y, int32_t columns, int32_t rows) {
   AddToNeighbours(cell, NeighbourOffsets(x, y, columns, rows), static_cast<uint8_t>(-2));
 }
 
+// ---- Generator, fill and step ----------------------------------------------------
+
 void LcgSeed(uint32_t seed) { LcgState = seed; }
 
 int32_t LcgNext() {
@@ -62,19 +101,32 @@ int32_t LcgNext() {
   return static_cast<int32_t>((LcgState >> 16) & 0x7FFFu);
 }
 
+// Marks the drawn cells first and counts every neighbourhood once at the end:
+// a drawn cell that is already alive changes nothing either way.
 void RandomFill(int32_t columns, int32_t rows) {
   if (!GridFits(columns, rows)) return;
-  std::memset(Grid.LiveCells, 0, static_cast<size_t>(columns) * rows);
-  int64_t draws = static_cast<int64_t>(columns) * rows;
-  for (int64_t k = 0; k < draws; ++k) {
-    int32_t x = LcgNext() % columns;
-    int32_t y = LcgNext() % rows;
+  const size_t cells = static_cast<size_t>(columns) * rows;
+  std::memset(Grid.LiveCells, 0, cells);
+  const GridKernels* kernels = RowKernels(columns);
+  if (kernels != nullptr && columns <= KernelDrawLimit && rows <= KernelDrawLimit) {
+    kernels->markDraws(Grid.LiveCells, &LcgState, columns, rows, static_cast<int64_t>(cells));
+    kernels->recount(Grid.LiveCells, Grid.SnapshotCells, columns, rows);
+    return;
+  }
+  for (size_t k = 0; k < cells; ++k) {
+    const int32_t x = LcgNext() % columns;
+    const int32_t y = LcgNext() % rows;
     if ((Grid.LiveCells[static_cast<size_t>(y) * columns + x] & 1) == 0) SetCell(x, y, columns, rows);
   }
 }
 
 void StepGeneration(int32_t columns, int32_t rows) {
   if (!GridFits(columns, rows)) return;
+  const GridKernels* kernels = RowKernels(columns);
+  if (kernels != nullptr) {
+    kernels->step(Grid.LiveCells, Grid.SnapshotCells, columns, rows);
+    return;
+  }
   std::memcpy(Grid.SnapshotCells, Grid.LiveCells, static_cast<size_t>(columns) * rows);
   const uint8_t* snapshot = Grid.SnapshotCells;
   for (int32_t y = 0; y < rows; ++y) {

@@ -1,0 +1,90 @@
+// The SSE2 kernels: the baseline every x86 build runs (the i686 build is
+// compiled with -msse2).
+#include <emmintrin.h>
+
+#include <cstdint>
+
+namespace {
+
+struct Ops {
+  typedef __m128i V;
+  typedef __m128i I;  // 32-bit lanes
+  typedef __m128 F;
+  static const int Width = 16;
+  static const int Lanes = 4;
+
+  static V Load(const uint8_t* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); }
+  static void Store(uint8_t* p, V v) { _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v); }
+  static V Zero() { return _mm_setzero_si128(); }
+  static V Splat(uint8_t b) { return _mm_set1_epi8(static_cast<char>(b)); }
+  static V Add(V a, V b) { return _mm_add_epi8(a, b); }
+  static V Sub(V a, V b) { return _mm_sub_epi8(a, b); }
+  static V And(V a, V b) { return _mm_and_si128(a, b); }
+  static V Or(V a, V b) { return _mm_or_si128(a, b); }
+  static V AndNot(V a, V b) { return _mm_andnot_si128(a, b); }  // ~a & b
+  static V Eq(V a, V b) { return _mm_cmpeq_epi8(a, b); }
+  static bool AllZero(V a) { return _mm_movemask_epi8(_mm_cmpeq_epi8(a, _mm_setzero_si128())) == 0xFFFF; }
+
+  static I Load32(const uint32_t* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); }
+  static void Store32(uint32_t* p, I v) { _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v); }
+  static I Splat32(uint32_t v) { return _mm_set1_epi32(static_cast<int>(v)); }
+  static I Add32(I a, I b) { return _mm_add_epi32(a, b); }
+  static I And32(I a, I b) { return _mm_and_si128(a, b); }
+  static I Srl16(I a) { return _mm_srli_epi32(a, 16); }
+  // SSE2 multiplies only even lanes to 64 bits: do the odd lanes shifted down.
+  static I Mul32(I a, I b) {
+    const __m128i even = _mm_mul_epu32(a, b);
+    const __m128i odd = _mm_mul_epu32(_mm_srli_epi64(a, 32), _mm_srli_epi64(b, 32));
+    return _mm_unpacklo_epi32(_mm_shuffle_epi32(even, _MM_SHUFFLE(0, 0, 2, 0)),
+                              _mm_shuffle_epi32(odd, _MM_SHUFFLE(0, 0, 2, 0)));
+  }
+  static I Pack(I a, I b) { return _mm_packs_epi32(a, b); }
+  static I MulAddPairs(I a, I b) { return _mm_madd_epi16(a, b); }
+  static F LoadF(const float* p) { return _mm_loadu_ps(p); }
+  static F ToFloat(I a) { return _mm_cvtepi32_ps(a); }
+  static I Truncate(F a) { return _mm_cvttps_epi32(a); }
+  static F FMul(F a, F b) { return _mm_mul_ps(a, b); }
+  static F FSub(F a, F b) { return _mm_sub_ps(a, b); }
+};
+
+}  // namespace
+
+#include "engine/kernels_body.h"
+
+namespace {
+
+int32_t CountAliveSse2(const uint8_t* cells, int32_t count) {
+  const __m128i one = _mm_set1_epi8(1);
+  __m128i total = _mm_setzero_si128();
+  int32_t i = 0;
+  // Up to 255 chunks of byte counts, then fold them into the 64-bit sums.
+  while (i + 16 <= count) {
+    __m128i bytes = _mm_setzero_si128();
+    for (int k = 0; k < 255 && i + 16 <= count; ++k, i += 16)
+      bytes = _mm_add_epi8(bytes, _mm_and_si128(Ops::Load(cells + i), one));
+    total = _mm_add_epi64(total, _mm_sad_epu8(bytes, _mm_setzero_si128()));
+  }
+  int32_t alive = _mm_cvtsi128_si32(total) + _mm_cvtsi128_si32(_mm_unpackhi_epi64(total, total));
+  for (; i < count; ++i) alive += cells[i] & 1;
+  return alive;
+}
+
+// No byte shuffle in SSE2: one table look-up per pixel on the low four bits.
+int32_t PaintRowSse2(const uint8_t* cells, uint32_t* pixels, int32_t count, const uint32_t* live, uint32_t dead) {
+  uint32_t colours[16];
+  for (int v = 0; v < 16; ++v) colours[v] = (v & 1) ? live[v >> 1] : dead;
+  int32_t i = 0;
+  for (; i + 4 <= count; i += 4) {
+    pixels[i] = colours[cells[i] & 15];
+    pixels[i + 1] = colours[cells[i + 1] & 15];
+    pixels[i + 2] = colours[cells[i + 2] & 15];
+    pixels[i + 3] = colours[cells[i + 3] & 15];
+  }
+  for (; i < count; ++i) pixels[i] = colours[cells[i] & 15];
+  return CountAliveSse2(cells, count);
+}
+
+}  // namespace
+
+const GridKernels Sse2Kernels = {"sse2", Ops::Width, StepKernel, RecountKernel, MarkDrawsKernel, PaintRowSse2,
+                                 CountAliveSse2};
