@@ -1,6 +1,8 @@
 #include <algorithm>
+#include <cstring>
 
 #include "engine/engine.h"
+#include "engine/kernels.h"
 #include "render/render.h"
 #include "settings/settings.h"
 
@@ -10,53 +12,99 @@ uint32_t ColourOffset() {
   return 0;
 }
 
+namespace {
+
+// The colours of one frame: a live cell's by its count (bits 1..3 of its byte;
+// the count 8 wraps onto 0), a dead cell's, and both by the low four bits.
+struct FrameColours {
+  uint32_t live[8];
+  uint32_t dead;
+  uint32_t byLowBits[16];
+};
+
+FrameColours ColoursOfFrame() {
+  FrameColours colours;
+  const uint32_t offset = ColourOffset();
+  for (uint32_t n = 0; n < 8; ++n) colours.live[n] = Palette[(n + offset) & 7u];
+  colours.dead = Palette[DeadColour];
+  for (uint32_t v = 0; v < 16; ++v) colours.byLowBits[v] = (v & 1) ? colours.live[v >> 1] : colours.dead;
+  return colours;
+}
+
+uint32_t* PixelRow(int32_t y) { return SurfacePixel(Surface, 0, y); }
+
+inline void FillLine(uint32_t* p, int32_t count, uint32_t colour) {
+  for (int32_t i = 0; i < count; ++i) p[i] = colour;
+}
+
+// One pixel per cell: a row kernel paints and counts; cells beyond the
+// surface are only counted.
+int32_t PaintOnePixelCells(int32_t columns, int32_t rows, int32_t visibleColumns, int32_t visibleRows,
+                           const FrameColours& colours) {
+  const GridKernels* kernels = ActiveKernels();
+  int32_t population = 0;
+  for (int32_t y = 0; y < visibleRows; ++y) {
+    const uint8_t* cells = Grid.LiveCells + static_cast<size_t>(y) * columns;
+    population += kernels->paintRow(cells, PixelRow(y), visibleColumns, colours.live, colours.dead);
+    if (visibleColumns < columns) population += kernels->countAlive(cells + visibleColumns, columns - visibleColumns);
+  }
+  if (visibleRows < rows)
+    population += kernels->countAlive(Grid.LiveCells + static_cast<size_t>(visibleRows) * columns,
+                                      (rows - visibleRows) * columns);
+  return population;
+}
+
+// Blocks of s x s pixels. Without the digital effect every line of a row of
+// blocks is the same: paint the top line and copy it down. With it, a live
+// cell leaves the last column and line of its block as they were, so each
+// line is painted cell by cell.
+int32_t PaintBlocks(int32_t columns, int32_t rows, int32_t s, int32_t visibleColumns, int32_t visibleRows,
+                    const FrameColours& colours) {
+  const bool digital = (Settings.flags & FlagDigitalEffect) != 0 && s >= 4;
+  const int32_t liveSide = digital ? s - 1 : s;
+  const int32_t width = Surface->width;
+  const int32_t paintedWidth = std::min(visibleColumns * s, width);
+  const GridKernels* kernels = ActiveKernels();
+  int32_t population = 0;
+  for (int32_t y = 0; y < visibleRows; ++y) {
+    const uint8_t* cells = Grid.LiveCells + static_cast<size_t>(y) * columns;
+    const int32_t top = y * s;
+    const int32_t blockRows = std::min(s, Surface->height - top);
+    if (!digital) {
+      uint32_t* line = PixelRow(top);
+      for (int32_t x = 0; x < visibleColumns; ++x)
+        FillLine(line + x * s, std::min(s, width - x * s), colours.byLowBits[cells[x] & 15]);
+      for (int32_t r = 1; r < blockRows; ++r)
+        std::memcpy(PixelRow(top + r), line, static_cast<size_t>(paintedWidth) * sizeof(uint32_t));
+    } else {
+      for (int32_t r = 0; r < blockRows; ++r) {
+        uint32_t* line = PixelRow(top + r);
+        for (int32_t x = 0; x < visibleColumns; ++x) {
+          const uint8_t v = cells[x];
+          const int32_t side = (v & 1) ? liveSide : s;
+          if (r < side) FillLine(line + x * s, std::min(side, width - x * s), colours.byLowBits[v & 15]);
+        }
+      }
+    }
+    population += kernels->countAlive(cells, columns);
+  }
+  if (visibleRows < rows)
+    population += kernels->countAlive(Grid.LiveCells + static_cast<size_t>(visibleRows) * columns,
+                                      (rows - visibleRows) * columns);
+  return population;
+}
+
+}  // namespace
+
 // Cells are drawn from the top-left; any part of a block beyond the surface
 // is clipped.
 void DrawClassicFrame(int32_t columns, int32_t rows, int32_t cellSize) {
   if (Surface == nullptr || !GridFits(columns, rows) || cellSize < 1) return;
-  const uint32_t offset = ColourOffset();
-  uint32_t colourOf[256];
-  for (int v = 0; v < 256; ++v)
-    colourOf[v] = (v & 1) ? Palette[((static_cast<uint32_t>(v) >> 1) + offset) & 7u] : Palette[DeadColour];
-
+  const FrameColours colours = ColoursOfFrame();
   const int32_t s = cellSize;
-  const int32_t visibleColumns = std::min(columns, (Surface->width + s - 1) / s);
-  const int32_t visibleRows = std::min(rows, (Surface->height + s - 1) / s);
-  int32_t population = 0;
-
-  if (s == 1) {
-    for (int32_t y = 0; y < rows; ++y) {
-      const uint8_t* cell = Grid.LiveCells + static_cast<size_t>(y) * columns;
-      uint32_t* pixel = y < visibleRows ? SurfacePixel(Surface, 0, y) : nullptr;
-      for (int32_t x = 0; x < columns; ++x) {
-        uint8_t v = cell[x];
-        population += v & 1;
-        if (pixel != nullptr && x < visibleColumns) pixel[x] = colourOf[v];
-      }
-    }
-  } else {
-    const bool digital = (Settings.flags & FlagDigitalEffect) != 0 && s >= 4;
-    const int32_t liveSide = digital ? s - 1 : s;
-    for (int32_t y = 0; y < rows; ++y) {
-      const uint8_t* cell = Grid.LiveCells + static_cast<size_t>(y) * columns;
-      if (y >= visibleRows) {
-        for (int32_t x = 0; x < columns; ++x) population += cell[x] & 1;
-        continue;
-      }
-      const int32_t blockRows = std::min(s, Surface->height - y * s);
-      uint32_t* rowStart = SurfacePixel(Surface, 0, y * s);
-      for (int32_t x = 0; x < columns; ++x) {
-        uint8_t v = cell[x];
-        population += v & 1;
-        if (x >= visibleColumns) continue;
-        const int32_t blockColumns = std::min(s, Surface->width - x * s);
-        if (v & 1)
-          FillBlock(rowStart + x * s, Surface->stride, std::min(liveSide, blockColumns),
-                    std::min(liveSide, blockRows), colourOf[v]);
-        else
-          FillBlock(rowStart + x * s, Surface->stride, blockColumns, blockRows, colourOf[v]);
-      }
-    }
-  }
+  const int32_t visibleColumns = std::max(0, std::min(columns, (Surface->width + s - 1) / s));
+  const int32_t visibleRows = std::max(0, std::min(rows, (Surface->height + s - 1) / s));
+  const int32_t population = s == 1 ? PaintOnePixelCells(columns, rows, visibleColumns, visibleRows, colours)
+                                    : PaintBlocks(columns, rows, s, visibleColumns, visibleRows, colours);
   AdvanceOrReset(columns, rows, population);
 }
