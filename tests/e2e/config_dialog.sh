@@ -1,0 +1,332 @@
+#!/usr/bin/env bash
+# End-to-end checks of the "Life Settings" dialog (tumbra.scr /c): what it
+# shows with the defaults, what OK stores, that Cancel stores nothing, and the
+# About box. Child controls are no X windows under wine, so they are found from
+# the dialog's X window and the dialog-unit conversion, and checked by colour.
+# Usage: config_dialog.sh CASE
+source "$(dirname "$0")/lib.sh"
+SCR="$E2E_BIN/saver/tumbra.scr"
+SHOT="$E2E_OUT/config-shot.png"
+
+# Dialog-unit sizes of the template.
+DIALOG_DU_WIDTH=456
+DIALOG_DU_HEIGHT=229
+
+# ---- process -----------------------------------------------------------------------
+
+CONFIG_PID=""
+
+# Only the program this script started is ever stopped, by its own id.
+stop_own_saver() {
+  if [ -n "$CONFIG_PID" ] && kill -0 "$CONFIG_PID" 2>/dev/null; then
+    kill "$CONFIG_PID" 2>/dev/null || true
+    wait "$CONFIG_PID" 2>/dev/null || true
+  fi
+  CONFIG_PID=""
+}
+trap stop_own_saver EXIT
+
+# Settings and installed files as after a fresh install with no settings yet.
+prepare_install() {
+  "$WINE" reg delete 'HKCU\Software\KORVEL' /f >/dev/null 2>&1 || true
+  rm -rf "$WINDIR/tumbra" "$WINDIR/tumbra.scr" "$WINDIR/tumbra.ini"
+  cp "$SCR" "$WINDIR/tumbra.scr"
+  if [ -f "$E2E_BIN/data/tumbra.ini" ] && [ -d "$E2E_BIN/data/tumbra" ]; then
+    cp "$E2E_BIN/data/tumbra.ini" "$WINDIR/tumbra.ini"
+    cp -r "$E2E_BIN/data/tumbra" "$WINDIR/tumbra"
+  else
+    : >"$WINDIR/tumbra.ini"  # an empty catalogue is enough for the dialog
+  fi
+}
+
+start_dialog() {
+  "$WINE" 'C:\windows\tumbra.scr' /c >>"$E2E_OUT/wine.log" 2>&1 &
+  CONFIG_PID=$!
+  DIALOG=$(wait_window "Life Settings" 30) || fail "no \"Life Settings\" dialog"
+  measure_dialog
+}
+
+# Waits up to $1 seconds for the dialog program to end; its exit code is
+# then in EXIT_CODE ("running" when it did not end). Not to be run in a
+# subshell: only this shell can wait for its own child.
+wait_dialog_exit() {
+  local i
+  EXIT_CODE=running
+  for i in $(seq $(($1 * 20))); do
+    if ! kill -0 "$CONFIG_PID" 2>/dev/null; then
+      wait "$CONFIG_PID"
+      EXIT_CODE=$?
+      CONFIG_PID=""
+      return
+    fi
+    sleep 0.05
+  done
+}
+
+expect_exit_zero() {
+  wait_dialog_exit 20
+  [ "$EXIT_CODE" = 0 ] || fail "$1 did not end the dialog with 0 ($EXIT_CODE)"
+}
+
+# ---- geometry ------------------------------------------------------------------------
+
+muldiv() { echo $((($1 * $2 + $3 / 2) / $3)); }
+
+# The window's frame and the dialog base units (BX, BY) follow from the X
+# window's size: the client area is 456 x 229 dialog units inside a border of
+# equal width on every side and a caption on top.
+measure_dialog() {
+  local geometry bx by b c rest
+  geometry=$(xdotool getwindowgeometry --shell "$DIALOG") || fail "no geometry of the dialog"
+  eval "$geometry"
+  BX=""
+  for bx in $(seq 4 16); do
+    rest=$((WIDTH - $(muldiv $DIALOG_DU_WIDTH "$bx" 4)))
+    if [ $((rest % 2)) = 0 ] && [ "$rest" -ge 0 ] && [ "$rest" -le 12 ]; then
+      b=$((rest / 2))
+      for by in $(seq 8 32); do
+        c=$((HEIGHT - 2 * b - $(muldiv $DIALOG_DU_HEIGHT "$by" 8)))
+        if [ "$c" -ge 12 ] && [ "$c" -le 40 ]; then
+          BX=$bx BY=$by CX0=$((X + b)) CY0=$((Y + b + c))
+          break 2
+        fi
+      done
+    fi
+  done
+  [ -n "$BX" ] || fail "dialog units of a ${WIDTH}x${HEIGHT} dialog not found"
+  note "dialog at $X,$Y ${WIDTH}x${HEIGHT}; client at $CX0,$CY0; base units $BX x $BY"
+}
+
+# Screen pixel of a point given in dialog units of the dialog ...
+dx() { echo $((CX0 + $(muldiv "$1" "$BX" 4))); }
+dy() { echo $((CY0 + $(muldiv "$1" "$BY" 8))); }
+# ... or of a tab page, which lies at (0, 16) in the tab control at (232, 8).
+px() { echo $((CX0 + $(muldiv 232 "$BX" 4) + $(muldiv "$1" "$BX" 4))); }
+py() { echo $((CY0 + $(muldiv 8 "$BY" 8) + $(muldiv 16 "$BY" 8) + $(muldiv "$1" "$BY" 8))); }
+
+click_at() { xdotool mousemove "$1" "$2" click 1; }
+# Clicks the middle of a dialog control given by its template rectangle.
+click_control() { click_at "$(dx $(($1 + $3 / 2)))" "$(dy $(($2 + $4 / 2)))"; }
+click_page_control() { click_at "$(px $(($1 + $3 / 2)))" "$(py $(($2 + $4 / 2)))"; }
+
+# The swatch of a colour list at template position (x, y): inside the closed
+# box, left of its drop-down button.
+swatch_colour() { pixel_at "$SHOT" "$(dx $(($1 + 12)))" $(($(dy "$2") + $(muldiv 6 "$BY" 8))); }
+page_swatch_colour() { pixel_at "$SHOT" "$(px $(($1 + 12)))" $(($(py "$2") + $(muldiv 6 "$BY" 8))); }
+
+shoot() { screenshot "$SHOT" || fail "no screenshot"; }
+
+# Mean grey level (0..1) of a w x h area at (x, y) of the last screenshot.
+mean_grey() {
+  convert "$SHOT" -crop "$3x$4+$1+$2" +repage -colorspace Gray -format '%[fx:mean]' info: 2>/dev/null
+}
+
+# The mark area of a check box or radio button at template position (x, y).
+mark_grey() { mean_grey "$(($(dx "$1") + 2))" "$(($(dy "$2") + 2))" $(muldiv 6 "$BX" 4) $(muldiv 6 "$BY" 8); }
+
+less_than() { awk -v a="$1" -v b="$2" 'BEGIN { exit !(a < b) }'; }
+
+# Polls (up to $2 seconds) until the command $1 succeeds, with a fresh
+# screenshot before each try.
+poll_screen() {
+  local check=$1 seconds=$2 i
+  for i in $(seq $((seconds * 5))); do
+    shoot
+    if eval "$check"; then return 0; fi
+    sleep 0.2
+  done
+  return 1
+}
+
+# Classic Mode page shown: its "N = 0:" list shows red.
+classic_page_shown() { [ "$(page_swatch_colour 56 64)" = ff0000 ]; }
+
+# ---- registry -------------------------------------------------------------------------
+
+export_settings() {
+  rm -f "$1"
+  "$WINE" reg export 'HKCU\Software\KORVEL\tumbra' "$(winepath_of "$1")" >/dev/null 2>&1 ||
+    fail "the settings key cannot be exported"
+  [ -s "$1" ] || fail "empty export of the settings"
+}
+
+winepath_of() { "$WINE" winepath -w "$1" 2>/dev/null | tr -d '\r'; }
+
+expect_dword() {
+  local got
+  got=$(reg_value "$SAVER_KEY" "$1")
+  [ "$got" = "REG_DWORD $2" ] || fail "$1 is \"$got\", expected REG_DWORD $2"
+}
+
+# ---- cases ---------------------------------------------------------------------------
+
+case_defaults() {
+  prepare_install
+  start_dialog
+  # Controls paint after the frame: wait for the red swatch of the first line.
+  poll_screen '[ "$(swatch_colour 112 40)" = ff0000 ]' 20 || fail "\"Print lifeface/mode info\" is not red"
+  sleep 0.5
+  shoot
+  cp "$SHOT" "$E2E_OUT/settings-screen.png"
+  import -window "$DIALOG" "$E2E_OUT/settings-dialog.png" 2>/dev/null || true
+
+  [ "$(swatch_colour 168 40)" = 000000 ] || fail "the lifeface/mode line's background is not black"
+  # The other three lines are unchecked and their lists greyed alike.
+  local grey
+  grey=$(swatch_colour 112 61)
+  for colour in 00ff00 0000ff ffff00 000000 ff0000; do
+    [ "$grey" != "$colour" ] || fail "the population list is not greyed ($grey)"
+  done
+  for at in "112 82" "112 103" "168 61" "168 82" "168 103"; do
+    # shellcheck disable=SC2086
+    [ "$(swatch_colour $at)" = "$grey" ] || fail "the list at $at is not greyed like the others"
+  done
+  local checked unchecked
+  checked=$(mark_grey 16 41)
+  for y in 62 83 104; do
+    unchecked=$(mark_grey 16 "$y")
+    less_than "$checked" "$unchecked" || fail "check box at y $y looks checked ($unchecked vs $checked)"
+  done
+  # "Arbitrary" chosen, the seed edit disabled; the delay edit is enabled.
+  less_than "$(mark_grey 16 153)" "$(mark_grey 16 177)" || fail "\"Arbitrary\" is not the chosen seed"
+  [ "$(pixel_at "$SHOT" "$(dx 196)" "$(dy 158)")" = ffffff ] || fail "the Delay edit is not enabled"
+  [ "$(pixel_at "$SHOT" "$(dx 92)" "$(dy 182)")" != ffffff ] || fail "the seed edit is not disabled"
+  # The Animated Mode page is the one shown.
+  ! classic_page_shown || fail "the Classic Mode page is shown"
+  click_at "$(dx 318)" "$(dy 13)"  # the "Classic Mode" tab button
+  poll_screen classic_page_shown 10 || fail "the Classic Mode tab does not show its page"
+
+  # OK stores what the controls showed: the defaults (the edits held 15 and
+  # 3000, the seed 0); the page choice is the only change.
+  click_control 336 208 50 14
+  expect_exit_zero "OK"
+  expect_dword delay 0xf
+  expect_dword reset 0xbb8
+  expect_dword seed 0x0
+  expect_dword mode 0x1
+  expect_dword flags 0x151
+  expect_dword inf 0x1
+  expect_dword binf 0x0
+  expect_dword ascale 0x1
+  expect_dword cscale 0x3
+  expect_dword cycle 0x0
+  [ "$(reg_value "$SAVER_KEY" n)" = "REG_BINARY 01000000020000000300000004000000050000000600000007000000080000000900000000000000" ] ||
+    fail "n is not the default"
+}
+
+case_cancel() {
+  prepare_install
+  start_dialog
+  poll_screen '[ "$(swatch_colour 112 40)" = ff0000 ]' 20 || fail "the dialog did not paint"
+  export_settings "$E2E_OUT/config-before.reg"
+  # Change what there is to change, open and close the About box, then Cancel.
+  click_at "$(dx 318)" "$(dy 13)"
+  poll_screen classic_page_shown 10 || fail "the Classic Mode page did not show"
+  click_page_control 55 152 50 14  # Randomize
+  click_at "$(($(dx 216) - 5))" "$(($(dy 176) + 4))"  # Reset spin up
+  click_control 16 41 89 10      # "Print lifeface/mode info"
+  click_control 16 177 41 10     # "Specific"
+  open_about
+  close_about
+  click_control 392 208 48 14    # Cancel
+  expect_exit_zero "Cancel"
+  export_settings "$E2E_OUT/config-after.reg"
+  cmp "$E2E_OUT/config-before.reg" "$E2E_OUT/config-after.reg" || fail "Cancel changed the stored settings"
+}
+
+case_ok() {
+  prepare_install
+  start_dialog
+  poll_screen '[ "$(swatch_colour 112 40)" = ff0000 ]' 20 || fail "the dialog did not paint"
+  click_at "$(dx 318)" "$(dy 13)"
+  poll_screen classic_page_shown 10 || fail "the Classic Mode page did not show"
+  click_at "$(($(dx 216) - 5))" "$(($(dy 176) + 4))"  # Reset spin up: 3000 -> 4000
+  click_control 16 41 89 10                          # uncheck "Print lifeface/mode info"
+  poll_screen '[ "$(swatch_colour 112 40)" != ff0000 ]' 10 || fail "unchecking did not grey the list"
+  click_control 336 208 50 14
+  expect_exit_zero "OK"
+  expect_dword mode 0x1
+  expect_dword reset 0xfa0
+  expect_dword flags 0x150
+  expect_dword delay 0xf
+}
+
+# The About box is the one visible unnamed window besides the desktop.
+about_window() {
+  local w name geometry
+  for w in $(xdotool search --onlyvisible --name '.*' 2>/dev/null); do
+    [ "$w" = "$DIALOG" ] && continue
+    name=$(xdotool getwindowname "$w" 2>/dev/null) || continue
+    [ -z "$name" ] || continue
+    geometry=$(xdotool getwindowgeometry --shell "$w" 2>/dev/null) || continue
+    eval "$geometry"
+    [ "$X" = 0 ] && [ "$Y" = 0 ] && continue  # the desktop
+    echo "$w"
+    return 0
+  done
+  return 1
+}
+
+open_about() {
+  click_control 8 208 50 14
+  local i
+  ABOUT=""
+  for i in $(seq 100); do
+    ABOUT=$(about_window) && break
+    sleep 0.1
+  done
+  [ -n "$ABOUT" ] || fail "the About box did not open"
+}
+
+close_about() {
+  xdotool key space
+  local i
+  for i in $(seq 100); do
+    about_window >/dev/null || return 0
+    sleep 0.1
+  done
+  fail "the About box did not close on a key release"
+}
+
+case_about() {
+  prepare_install
+  start_dialog
+  poll_screen '[ "$(swatch_colour 112 40)" = ff0000 ]' 20 || fail "the dialog did not paint"
+  open_about
+  # It animates: its picture changes while it is open.
+  local first="$E2E_OUT/about-1.png" next="$E2E_OUT/about-2.png" i changed=""
+  sleep 0.3
+  import -window "$ABOUT" "$first" 2>/dev/null || fail "no picture of the About box"
+  for i in $(seq 50); do
+    sleep 0.2
+    import -window "$ABOUT" "$next" 2>/dev/null || continue
+    if [ "$(compare -metric AE "$first" "$next" null: 2>&1 | cut -d' ' -f1)" != 0 ]; then
+      changed=1
+      break
+    fi
+  done
+  [ -n "$changed" ] || fail "the About box does not animate"
+  # Moving the mouse over it does not close it; a key release does.
+  eval "$(xdotool getwindowgeometry --shell "$ABOUT")"
+  xdotool mousemove $((X + WIDTH / 2)) $((Y + HEIGHT / 2)) mousemove $((X + WIDTH / 3)) $((Y + HEIGHT / 3))
+  sleep 0.5
+  about_window >/dev/null || fail "moving the mouse closed the About box"
+  close_about
+  # The dialog still works: switch the page and store with OK. The box's own
+  # flag bits never reach the registry.
+  click_at "$(dx 318)" "$(dy 13)"
+  poll_screen classic_page_shown 10 || fail "the dialog does not work after the About box"
+  click_control 336 208 50 14
+  expect_exit_zero "OK"
+  expect_dword mode 0x1
+  expect_dword flags 0x151
+}
+
+case "${1:-}" in
+  defaults) case_defaults ;;
+  cancel) case_cancel ;;
+  ok) case_ok ;;
+  about) case_about ;;
+  *) fail "unknown case ${1:-}" ;;
+esac
+note "config $1: passed"
