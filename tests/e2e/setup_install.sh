@@ -1,0 +1,203 @@
+#!/usr/bin/env bash
+# The installer as a user meets it. Usage: setup_install.sh CASE install.exe desk.cpl
+# CASE: start (the terms file decides whether the window shows), agree (the
+# agree box and Install, and what Install copies), again (an installation
+# over an earlier one, handed to the control panel), failure (a saver that
+# cannot be copied).
+source "$(dirname "$0")/lib.sh"
+source "$(dirname "$0")/setup_lib.sh"
+case_name=$1
+INSTALL=$2
+PANEL_DLL=$3
+SRC="$SETUP_WORK/install-$case_name"
+trap setup_cleanup EXIT
+setup_cleanup
+
+# ---- Window geometry: the client area is R x B at (X0, Y0) of the X window,
+# and the controls are where the installer lays them out in it.
+window_client() {
+  local origin
+  origin=$(poll_output 10 client_origin "$1") || fail "the installer window shows no banner"
+  read -r X0 Y0 <<<"$origin"
+  read -r W H < <(window_size "$1")
+  R=$((W - 2 * X0))
+  B=$((H - Y0 - X0))
+}
+client_dark() { dark_pixels "$WIN" $((X0 + $1)) $((Y0 + $2)) "$3" "$4"; }
+client_click() { click_at "$WIN" $((X0 + $1)) $((Y0 + $2)); }
+# The inside of the check box, and the middle of Install's face (its label).
+agree_marked() { [ "$(client_dark 19 $((B - 60)) 7 7)" -gt 4 ]; }
+agree_clear() { [ "$(client_dark 19 $((B - 60)) 7 7)" -eq 0 ]; }
+install_label_black() { [ "$(client_dark $((R - 100)) $((B - 79)) 60 10)" -gt 10 ]; }
+install_label_grey() { [ "$(client_dark $((R - 100)) $((B - 79)) 60 10)" -eq 0 ]; }
+terms_shown() { [ "$(client_dark 4 130 200 16)" -gt 10 ]; }
+click_agree() { client_click 22 $((B - 56)); }
+click_install() { client_click $((R - 70)) $((B - 74)); }
+click_cancel() { client_click $((R - 70)) $((B - 34)); }
+
+# Starts the installer in the setup folder $1 and waits for its window.
+open_installer() {
+  setup_start "$1" "$INSTALL"
+  WIN=$(wait_window "$SETUP_TITLE" 20) || fail "the installer window did not show"
+  window_client "$WIN"
+}
+
+expect_installed_from() {
+  local src=$1 f
+  for f in tumbra.scr tumbra.ini; do
+    cmp -s "$src/copy/$f" "$WINDIR/$f" || fail "$f not installed from the setup folder"
+  done
+  for f in one two three; do
+    cmp -s "$src/copy/tumbra/$f.bmp" "$WINDIR/tumbra/$f.bmp" || fail "bitmap $f.bmp not installed"
+  done
+}
+
+case_start() {
+  mkdir -p "$SRC"
+  note "no terms.txt: nothing shows, exit 0"
+  rm -rf "$SRC" && mkdir -p "$SRC/copy"
+  setup_start "$SRC" "$INSTALL"
+  expect_exit 0 20 "without terms.txt"
+  [ -z "$(find_windows "$SETUP_TITLE")" ] || fail "a window stayed without terms.txt"
+
+  note "empty terms.txt: nothing shows, exit 0"
+  : >"$SRC/terms.txt"
+  setup_start "$SRC" "$INSTALL"
+  expect_exit 0 20 "with an empty terms.txt"
+
+  note "terms with a 0 byte: shown up to it"
+  { printf 'Shown.\r\n'; printf '\0'; for _ in $(seq 400); do printf 'XXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXX\r\n'; done; } >"$SRC/terms.txt"
+  open_installer "$SRC"
+  # One short line at the top of the terms box, nothing below it.
+  poll 5 terms_shown || fail "the text before the 0 byte is not shown"
+  local below
+  below=$(client_dark 4 150 $((R - 30)) $((B - 256 - 30)))
+  [ "$below" -eq 0 ] || fail "text after the 0 byte is shown ($below dark pixels)"
+  click_cancel
+  expect_exit 0 20 "Cancel"
+
+  note "terms of 1 MB: shown, as far as the box holds"
+  for _ in $(seq 16384); do printf 'The terms go on and on, line after line, for a long way.\r\n'; done >"$SRC/terms.txt"
+  open_installer "$SRC"
+  poll 5 terms_shown || fail "huge terms are not shown"
+  click_cancel
+  expect_exit 0 20 "Cancel with huge terms"
+  [ ! -e "$WINDIR/tumbra.scr" ] || fail "Cancel installed something"
+}
+
+case_agree() {
+  make_setup_folder "$SRC"
+  # Names that fit the setup folder's paths but not the Windows directory's.
+  local long_bmp long_file
+  long_bmp=$(printf 'b%.0s' $(seq 240)).bmp
+  long_file=$(printf 'f%.0s' $(seq 250))
+  echo long >"$SRC/copy/tumbra/$long_bmp"
+  echo long >"$SRC/copy/$long_file"
+  open_installer "$SRC"
+
+  note "the window: 512 wide on the 1024 x 768 screen, centred"
+  if [ "$X0" -gt 0 ]; then
+    # The X window is the whole window.
+    local x y
+    read -r x y < <(xdotool getwindowgeometry "$WIN" | awk '/Position:/ { sub(",", " ", $2); print $2 }')
+    [ "$W" -eq 512 ] || fail "window width $W, expected 512"
+    [ $((x + W / 2)) -eq 512 ] || fail "window at x $x is not centred"
+    # Half the usable height, centred on it: its middle is at H.
+    local off=$((y + H / 2 - H))
+    [ "${off#-}" -le 1 ] || fail "window at y $y is not centred for its height $H"
+  else
+    # The X window is the client area alone: less than 512 by the frame.
+    [ "$R" -lt 512 ] && [ "$R" -gt 490 ] || fail "client width $R in a 512 pixel window"
+  fi
+  note "client area ${R}x${B}"
+
+  note "at the start the box is clear and Install disabled"
+  poll 5 agree_clear || fail "the agree box starts checked"
+  poll 5 install_label_grey || fail "Install starts enabled"
+
+  note "one click: checked, Install enabled"
+  click_agree
+  poll 5 agree_marked || fail "one click did not check the agree box"
+  poll 5 install_label_black || fail "Install was not enabled"
+
+  note "two clicks: clear again, Install disabled and deaf"
+  click_agree
+  poll 5 agree_clear || fail "the second click did not clear the agree box"
+  poll 5 install_label_grey || fail "Install stayed enabled"
+  click_install
+  [ "$(setup_wait_exit 2)" = running ] || fail "a disabled Install ended the installer"
+  [ ! -e "$WINDIR/tumbra.scr" ] || fail "a disabled Install installed"
+
+  note "agreed: Install copies everything but dot files and too long names, exit 0 without desk.cpl"
+  click_agree
+  poll 5 install_label_black || fail "Install was not enabled again"
+  click_install
+  expect_exit 0 30 "Install without a control panel"
+  expect_installed_from "$SRC"
+  [ ! -e "$WINDIR/tumbra/.dotface.bmp" ] || fail "a bitmap whose name begins with a full stop was installed"
+  [ ! -e "$WINDIR/.dotfile" ] || fail "a file whose name begins with a full stop was installed"
+  [ ! -e "$WINDIR/tumbra/$long_bmp" ] || fail "a bitmap whose path is too long was installed"
+  [ -z "$(find "$WINDIR" -maxdepth 2 -name 'fffff*' -o -maxdepth 2 -name 'bbbbb*')" ] ||
+    fail "a cut-short name was installed"
+}
+
+case_again() {
+  note "an earlier installation, with its bitmap folder and an extra bitmap"
+  make_setup_folder "$SRC" 6000
+  mkdir -p "$WINDIR/tumbra"
+  head -c 9000 /dev/urandom >"$WINDIR/tumbra.scr"
+  echo old >"$WINDIR/tumbra.ini"
+  echo old >"$WINDIR/tumbra/one.bmp"
+  echo old >"$WINDIR/tumbra/kept.bmp"
+  cp "$PANEL_DLL" "$FAKE_PANEL"
+
+  open_installer "$SRC"
+  click_agree
+  poll 5 install_label_black || fail "Install was not enabled"
+  click_install
+  expect_exit 0 30 "Install with a control panel"
+  expect_installed_from "$SRC"
+  [ -e "$WINDIR/tumbra/kept.bmp" ] || fail "a bitmap of the earlier installation was lost"
+
+  note "the control panel got the bare saver name, SW_SHOW and the installer's window"
+  [ -f "$PANEL_LOG" ] || fail "the control panel was not called"
+  grep -qx 'argument=tumbra.scr' "$PANEL_LOG" || fail "control panel argument: $(head -n1 "$PANEL_LOG")"
+  grep -qx 'show=5' "$PANEL_LOG" || fail "control panel show command: $(sed -n 2p "$PANEL_LOG")"
+  grep -qx "owner=$SETUP_TITLE" "$PANEL_LOG" || fail "control panel owner: $(sed -n 3p "$PANEL_LOG")"
+  grep -qx 'instance=installer' "$PANEL_LOG" || fail "control panel instance: $(sed -n 4p "$PANEL_LOG")"
+
+  note "no copy\\tumbra: the installation goes on to the hand-over"
+  clear_installation
+  rm -rf "$SRC/copy/tumbra"
+  open_installer "$SRC"
+  click_agree
+  poll 5 install_label_black || fail "Install was not enabled"
+  click_install
+  expect_exit 0 30 "Install without bitmaps"
+  [ -d "$WINDIR/tumbra" ] || fail "the bitmap folder was not made"
+  cmp -s "$SRC/copy/tumbra.scr" "$WINDIR/tumbra.scr" || fail "the saver was not installed"
+  [ -f "$PANEL_LOG" ] || fail "the control panel was not called"
+}
+
+case_failure() {
+  note "the saver cannot be copied: \"Installation failure\", no hand-over, exit 0"
+  make_setup_folder "$SRC"
+  mkdir -p "$WINDIR/tumbra.scr"
+  cp "$PANEL_DLL" "$FAKE_PANEL"
+  open_installer "$SRC"
+  click_agree
+  poll 5 install_label_black || fail "Install was not enabled"
+  click_install
+  local box
+  box=$(wait_window "Installation failure" 20) || fail "no \"Installation failure\" message"
+  # An OK box: "n" does nothing there, Return closes it.
+  press "$box" n
+  [ "$(setup_wait_exit 1)" = running ] || fail "the failure message was not an OK box"
+  press_until_gone "Installation failure" "$box" Return "Installation failure"
+  expect_exit 0 20 "after the failure message"
+  [ ! -e "$PANEL_LOG" ] || fail "the control panel was called after a failure"
+  cmp -s "$SRC/copy/tumbra.ini" "$WINDIR/tumbra.ini" || fail "files copied before the check were not kept"
+}
+
+"case_$case_name"
+echo "PASS: install $case_name"
