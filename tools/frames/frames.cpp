@@ -8,6 +8,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
@@ -56,8 +58,9 @@ static const char Usage[] =
     "  --list            print the lifefaces of the catalogue and stop\n"
     "  --size WxH        client area in pixels (default 1024x768)\n"
     "  --mode M          animated or classic (default animated)\n"
-    "  --face N          show lifeface N (from 0) and keep it at every reset;\n"
-    "                    without it the saver picks one at random\n"
+    "  --face N          show lifeface N (from 0) and keep it at every reset; an\n"
+    "                    error when it cannot be shown. Without it the saver\n"
+    "                    picks one at random\n"
     "  --ascale N        lifeface tile scale 0..3, cells are pixels << N (default 1)\n"
     "  --cscale N        classic cell size 0..8, cells are 1 << N pixels (default 3)\n"
     "  --delay MS        milliseconds per frame (default 15)\n"
@@ -273,18 +276,24 @@ int main(int argc, char** argv) {
   if (chdir(options.catalogue.c_str()) != 0) Fail("cannot enter the catalogue folder " + options.catalogue);
   if (access("tumbra.ini", R_OK) != 0) Fail("no tumbra.ini in " + options.catalogue);
 
-  ApplyOptions(options);
-  ClientWidth = options.width;
-  ClientHeight = options.height;
-  InitEngine(nullptr, Align256(options.width), Align256(options.height));
-
   if (options.list) {
+    // Only the catalogue: a listing must not depend on loading a picture.
+    LoadCatalogue("tumbra.ini");
     ListCatalogue();
     RemovePrivateFolder();
     return 0;
   }
-  if (options.face >= LifefaceCatalogue.count && LifefaceCatalogue.count > 0)
-    std::fprintf(stderr, "tumbra_frames: there is no lifeface %d; the saver shows lifeface 0\n", options.face);
+
+  ApplyOptions(options);
+  ClientWidth = options.width;
+  ClientHeight = options.height;
+  InitEngine(nullptr, Align256(options.width), Align256(options.height));
+  // A lifeface asked for by number must be the one shown; left to itself the
+  // saver would quietly fall back to lifeface 0 or to classic frames.
+  if (options.face >= 0 && options.mode == ModeAnimated &&
+      (Settings.face != options.face || !CurrentLayout().animated))
+    Fail("lifeface " + std::to_string(options.face) + " cannot be shown; the catalogue holds " +
+         std::to_string(LifefaceCatalogue.count) + " (see --list)");
   if (options.mode == ModeAnimated && !CurrentLayout().animated)
     std::fprintf(stderr, "tumbra_frames: no usable lifeface; the frames are classic\n");
 
