@@ -251,6 +251,32 @@ case_ok() {
   expect_dword delay 0xf
 }
 
+# Stored values no control can show: OK keeps typed spin values as they are,
+# and stores a usable index for lists that had nothing to select.
+case_out_of_range() {
+  prepare_install
+  start_dialog
+  poll_screen '[ "$(swatch_colour 112 40)" = ff0000 ]' 20 || fail "the dialog did not paint"
+  click_control 392 208 48 14  # Cancel: the key now holds the defaults
+  expect_exit_zero "Cancel"
+  reg_set_dword delay 50000
+  reg_set_dword reset 0
+  reg_set_dword cscale 7
+  reg_set_dword inf 20
+  reg_set_dword mode 5
+  start_dialog
+  # Any mode but Animated runs classic, so the Classic Mode page shows.
+  poll_screen classic_page_shown 20 || fail "mode 5 does not show the Classic Mode page"
+  [ "$(swatch_colour 112 40)" != ff0000 ] || fail "colour index 20 shows a swatch"
+  click_control 336 208 50 14
+  expect_exit_zero "OK"
+  expect_dword delay 0xc350
+  expect_dword reset 0x0
+  expect_dword cscale 0x3
+  expect_dword inf 0x1
+  expect_dword mode 0x1
+}
+
 # The About box is the one visible unnamed window besides the desktop.
 about_window() {
   local w name geometry
@@ -327,6 +353,7 @@ case "${1:-}" in
   cancel) case_cancel ;;
   ok) case_ok ;;
   about) case_about ;;
+  out_of_range) case_out_of_range ;;
   *) fail "unknown case ${1:-}" ;;
 esac
 note "config $1: passed"
