@@ -518,12 +518,6 @@ TEST_F(Credits, EscapeCutShortByTheEndReadsNothingBeyond) {
   }
 }
 
-TEST_F(Credits, LongLineIsCentredAndLeftToClipping) {
-  Draw(std::string(70, 'w') + "\n");
-  ASSERT_EQ(FakeTextOuts.size(), 1u);
-  EXPECT_EQ(FakeTextOuts[0].x, 244 - 280);
-}
-
 // ---- About box ------------------------------------------------------------------------
 
 int OemFont;
@@ -689,25 +683,6 @@ TEST_F(About, WithoutASurfaceNothingIsDrawn) {
   EXPECT_TRUE(FakeTextOuts.empty());
   CloseAboutBox();
   EXPECT_FALSE(SuspendFlags & SuspendTick);
-}
-
-// ---- Settings the dialog may store stay sound in the engine -----------------------------
-
-TEST(TypedValues, EngineRunsWithOutOfRangeDelaysAndResets) {
-  for (int32_t delay : {50000, -7, 0, INT32_MAX, INT32_MIN}) {
-    for (int32_t reset : {0, -7, 50000}) {
-      ResetEngineState(64 * 64, 64, 64);
-      Settings.delay = delay;
-      Settings.reset = reset;
-      Settings.mode = ModeClassic;
-      BuildPalette();
-      for (int frame = 0; frame < 20; ++frame) {
-        FrameTick(nullptr);
-        FakeNow += 10;
-      }
-      for (uint32_t sleep : FakeSleeps) EXPECT_LE(sleep, 50u) << delay;
-    }
-  }
 }
 
 }  // namespace
