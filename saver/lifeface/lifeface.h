@@ -42,10 +42,14 @@ extern LifefaceCatalogueState LifefaceCatalogue;
 const int CatalogueKeyRows = 13;
 extern const SettingDef CatalogueKeys[CatalogueKeyRows];
 
-// Reads the whole catalogue. A file that cannot be opened or read ends the
-// process with exit code 1; malformed lines and unusable records are dropped.
+// Reads the whole catalogue, starting from an empty one (the allocation is
+// kept), and records the folder it was found in. A file that cannot be opened
+// or read ends the process with exit code 1; malformed lines and unusable
+// records are dropped. A token of more than 79 characters, or a section name
+// that would be, makes its line malformed.
 void LoadCatalogue(const char* fileName);
-// Parses catalogue text already in memory (the same rules as the file).
+// Parses catalogue text already in memory (the same rules as the file); the
+// folder is left empty, so relative bitmap names are the current folder's.
 void ParseCatalogueText(const char* text, size_t length);
 // Forgets every record (tests and fuzzing start each input afresh).
 void ClearCatalogue();
@@ -63,7 +67,7 @@ extern FrameSurface* LifefaceSurface;
 // size, normalises the tile indexes and prepares the transition.
 void LoadLifeface(WindowHandle window);
 
-// ---- Native bitmap reader (BMP files, uncompressed 1/4/8/24/32 bits) ----
+// ---- Native bitmap reader (BMP files, uncompressed 1/4/8/16/24/32 bits) ----
 
 struct DecodedBitmap {
   int32_t width;
@@ -71,7 +75,8 @@ struct DecodedBitmap {
   uint32_t* pixels;  // width x height, top row first, 0x00RRGGBB
 };
 
-// Decodes a BMP file held in memory. False, with nothing allocated, when the
-// data is not a bitmap this reader takes or is damaged in any way.
+// Decodes a BMP file held in memory. False, with nothing allocated and the
+// bitmap zeroed, when the data is not a bitmap this reader takes, is damaged
+// in any way, or has more than 64 M pixels.
 bool DecodeBmp(const uint8_t* data, size_t size, DecodedBitmap* bitmap);
 void FreeDecodedBitmap(DecodedBitmap* bitmap);

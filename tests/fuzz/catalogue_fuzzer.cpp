@@ -46,6 +46,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FuzzCatalogue.data = data;
   FuzzCatalogue.size = size;
   FuzzCatalogue.piece = size > 0 ? 1u + data[size - 1] * 5u : 1u;
+  FuzzCatalogue.openable = true;
   LoadCatalogue("tumbra.ini");
   CheckCatalogue();
   Check(std::strcmp(LifefaceCatalogue.folder, "/fuzz/") == 0);

@@ -5,7 +5,7 @@
 
 #include "fuzz_files.h"
 
-FuzzCatalogueFile FuzzCatalogue = {nullptr, 0, 0, 1};
+FuzzCatalogueFile FuzzCatalogue = {nullptr, 0, 0, 1, false};
 
 namespace {
 
@@ -20,7 +20,8 @@ bool EndsWith(const char* text, const char* end) {
 }  // namespace
 
 FileHandle PlatformOpenRead(const char* name, char* foundPath, size_t foundPathSize) {
-  if (std::strcmp(name, "tumbra.ini") == 0) {
+  if (FuzzCatalogue.openable && std::strcmp(name, "tumbra.ini") == 0) {
+    FuzzCatalogue.openable = false;
     FuzzCatalogue.position = 0;
     if (foundPath != nullptr && foundPathSize > 0) std::snprintf(foundPath, foundPathSize, "/fuzz/tumbra.ini");
     return &FuzzCatalogue;

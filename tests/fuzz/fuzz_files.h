@@ -12,5 +12,6 @@ struct FuzzCatalogueFile {
   size_t size;
   size_t position;
   uint32_t piece;  // the most bytes one read hands back
+  bool openable;   // set for the one open of LoadCatalogue, so a bmp value never names it
 };
 extern FuzzCatalogueFile FuzzCatalogue;
