@@ -7,7 +7,18 @@
 CellGrid Grid = {nullptr, nullptr, 0};
 uint32_t LcgState = 0;
 
+// A generation made ahead by a frame pass: the grid and size it was made for.
+struct StepAheadState {
+  const uint8_t* cells;
+  int32_t columns;
+  int32_t rows;
+};
+static StepAheadState StepAhead = {nullptr, 0, 0};
+
+void DropStepAhead() { StepAhead = StepAheadState{nullptr, 0, 0}; }
+
 void AllocateCellGrid(size_t cells) {
+  DropStepAhead();
   uint8_t* block = static_cast<uint8_t*>(std::calloc(2, cells));
   if (block == nullptr) PlatformExit(1);
   Grid.LiveCells = block;
@@ -80,6 +91,7 @@ static void AddToNeighbours(uint8_t* cell, const NeighbourStep& s, uint8_t delta
 
 void SetCell(int32_t x, int32_t y, int32_t columns, int32_t rows) {
   if (!GridFits(columns, rows)) return;
+  DropStepAhead();
   uint8_t* cell = Grid.LiveCells + static_cast<size_t>(y) * columns + x;
   *cell |= 1;
   AddToNeighbours(cell, NeighbourOffsets(x, y, columns, rows), 2);
@@ -87,6 +99,7 @@ void SetCell(int32_t x, int32_t y, int32_t columns, int32_t rows) {
 
 void ClearCell(int32_t x, int32_t y, int32_t columns, int32_t rows) {
   if (!GridFits(columns, rows)) return;
+  DropStepAhead();
   uint8_t* cell = Grid.LiveCells + static_cast<size_t>(y) * columns + x;
   *cell &= static_cast<uint8_t>(~1u);
   AddToNeighbours(cell, NeighbourOffsets(x, y, columns, rows), static_cast<uint8_t>(-2));
@@ -105,6 +118,7 @@ int32_t LcgNext() {
 // a drawn cell that is already alive changes nothing either way.
 void RandomFill(int32_t columns, int32_t rows) {
   if (!GridFits(columns, rows)) return;
+  DropStepAhead();
   const size_t cells = static_cast<size_t>(columns) * rows;
   std::memset(Grid.LiveCells, 0, cells);
   const GridKernels* kernels = RowKernels(columns);
@@ -122,6 +136,9 @@ void RandomFill(int32_t columns, int32_t rows) {
 
 void StepGeneration(int32_t columns, int32_t rows) {
   if (!GridFits(columns, rows)) return;
+  const bool madeAhead = StepAhead.cells == Grid.LiveCells && StepAhead.columns == columns && StepAhead.rows == rows;
+  DropStepAhead();
+  if (madeAhead) return;
   const GridKernels* kernels = RowKernels(columns);
   if (kernels != nullptr) {
     kernels->step(Grid.LiveCells, Grid.SnapshotCells, columns, rows);
@@ -138,4 +155,13 @@ void StepGeneration(int32_t columns, int32_t rows) {
         ClearCell(x, y, columns, rows);
     }
   }
+}
+
+bool PaintFrameAndStepAhead(int32_t columns, int32_t rows, const FramePaint& paint, int32_t* population) {
+  if (!GridFits(columns, rows)) return false;
+  const GridKernels* kernels = RowKernels(columns);
+  if (kernels == nullptr) return false;
+  *population = kernels->paintStep(Grid.LiveCells, Grid.SnapshotCells, columns, rows, &paint);
+  StepAhead = StepAheadState{Grid.LiveCells, columns, rows};
+  return true;
 }

@@ -7,6 +7,17 @@
 #include <cstddef>
 #include <cstdint>
 
+// A one-pixel frame painted by a pass over the field.
+struct FramePaint {
+  uint8_t* top;            // the first pixel of row 0
+  int32_t stride;          // bytes from one pixel row to the one below
+  int32_t visibleColumns;  // cells with a pixel in each row
+  int32_t visibleRows;     // rows with pixels
+  const uint32_t* live;    // live colours by neighbour count 0..7
+  uint32_t dead;
+  bool stream;             // store past the caches
+};
+
 struct GridKernels {
   const char* name;
   // Bytes per register: rows narrower than this go to a narrower set.
@@ -14,6 +25,9 @@ struct GridKernels {
   // One generation in place, for columns >= width and any rows >= 1; scratch
   // holds KernelScratchBytes(columns) bytes and is left undefined.
   void (*step)(uint8_t* cells, uint8_t* scratch, int32_t columns, int32_t rows);
+  // Paints the field as it is into the frame, steps it as step does, and
+  // returns the number of live cells painted (all of them, visible or not).
+  int32_t (*paintStep)(uint8_t* cells, uint8_t* scratch, int32_t columns, int32_t rows, const FramePaint* paint);
   // Turns a field of 0/1 bytes into 2 x live neighbours + alive, in place
   // (same shape and scratch as step).
   void (*recount)(uint8_t* cells, uint8_t* scratch, int32_t columns, int32_t rows);
@@ -22,14 +36,16 @@ struct GridKernels {
   // 2 x draws values. Takes columns and rows up to 32767.
   void (*markDraws)(uint8_t* cells, uint32_t* state, int32_t columns, int32_t rows, int64_t draws);
   // pixels[i] := live[(cells[i] >> 1) & 7] when bit 0 of cells[i] is set,
-  // else dead; returns the number of live cells.
-  int32_t (*paintRow)(const uint8_t* cells, uint32_t* pixels, int32_t count, const uint32_t* live, uint32_t dead);
+  // else dead; returns the number of live cells. `stream` asks for stores
+  // that bypass the caches (for surfaces far larger than them).
+  int32_t (*paintRow)(const uint8_t* cells, uint32_t* pixels, int32_t count, const uint32_t* live, uint32_t dead,
+                      bool stream);
   // The number of bytes with bit 0 set.
   int32_t (*countAlive)(const uint8_t* cells, int32_t count);
 };
 
 // Scratch the step and recount need for rows of `columns` cells.
-inline size_t KernelScratchBytes(int32_t columns) { return 6 * (static_cast<size_t>(columns) + 128); }
+inline size_t KernelScratchBytes(int32_t columns) { return 11 * (static_cast<size_t>(columns) + 128); }
 // The largest column or row count markDraws takes.
 const int32_t KernelDrawLimit = 32767;
 
@@ -44,3 +60,15 @@ const GridKernels* ActiveKernels();
 const GridKernels* KernelsForColumns(int32_t columns);
 // Replaces the chosen set (tests compare every set the CPU runs).
 void UseKernels(const GridKernels* kernels);
+
+// A one-pixel classic frame reads every cell, and the step that follows it
+// reads them all again. When the kernels take the grid, both are done in one
+// pass: the frame is painted from the field as it is, the next generation is
+// made in place, and the following StepGeneration of the same grid takes it
+// instead of stepping again. Any other change of the grid (a fill, a set or
+// cleared cell) drops it: a reset after the frame starts from its own fill,
+// which does not depend on the field. False (nothing done) when the kernels
+// do not take a grid of that size.
+bool PaintFrameAndStepAhead(int32_t columns, int32_t rows, const FramePaint& paint, int32_t* population);
+// Forgets a generation made ahead that was not taken.
+void DropStepAhead();

@@ -1,4 +1,4 @@
-// The AVX2 kernels: 32-byte registers and a lane permute for the colour
+// The AVX2 kernels: 32-byte registers and byte shuffles for the colour
 // look-up. Compiled for AVX2 here only; they run after the CPU check. Nothing
 // with outside linkage may be defined in this file besides the table at the
 // end, so no AVX2 code can stand in for a baseline copy at link time.
@@ -67,7 +67,7 @@ inline int32_t SumOfQuads(__m256i sums) {
   return static_cast<int32_t>(_mm_cvtsi128_si32(folded) + _mm_cvtsi128_si32(_mm_unpackhi_epi64(folded, folded)));
 }
 
-int32_t CountAliveAvx2(const uint8_t* cells, int32_t count) {
+int32_t CountAliveRow(const uint8_t* cells, int32_t count) {
   const __m256i one = _mm256_set1_epi8(1);
   __m256i total = _mm256_setzero_si256();
   int32_t i = 0;
@@ -82,31 +82,68 @@ int32_t CountAliveAvx2(const uint8_t* cells, int32_t count) {
   return alive;
 }
 
-// Eight pixels at a time: the count (bits 1..3) picks a live colour by lane
-// permute, bit 0 moved to the sign picks live over dead.
-inline __m256i EightPixels(const uint8_t* cells, __m256i live, __m256 dead) {
-  const __m256i v = _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(cells)));
-  const __m256i colour = _mm256_permutevar8x32_epi32(live, _mm256_srli_epi32(v, 1));
-  return _mm256_castps_si256(
-      _mm256_blendv_ps(dead, _mm256_castsi256_ps(colour), _mm256_castsi256_ps(_mm256_slli_epi32(v, 31))));
+// The colour of a cell hangs on its low four bits only (alive, count mod 8),
+// so each byte of the colour is a 16-entry byte shuffle; the four bytes are
+// then interleaved into pixels. The cells are first put in the dword order
+// 0 2 4 6 | 1 3 5 7 so that the in-lane interleaves come out in row order.
+struct ColourPlanes {
+  __m256i blue, green, red, top;
+};
+
+inline ColourPlanes PlanesOf(const uint32_t* live, uint32_t dead) {
+  alignas(16) uint8_t planes[4][16];
+  for (int v = 0; v < 16; ++v) {
+    const uint32_t colour = (v & 1) ? live[v >> 1] : dead;
+    for (int b = 0; b < 4; ++b) planes[b][v] = static_cast<uint8_t>(colour >> (8 * b));
+  }
+  ColourPlanes p;
+  p.blue = _mm256_broadcastsi128_si256(_mm_load_si128(reinterpret_cast<const __m128i*>(planes[0])));
+  p.green = _mm256_broadcastsi128_si256(_mm_load_si128(reinterpret_cast<const __m128i*>(planes[1])));
+  p.red = _mm256_broadcastsi128_si256(_mm_load_si128(reinterpret_cast<const __m128i*>(planes[2])));
+  p.top = _mm256_broadcastsi128_si256(_mm_load_si128(reinterpret_cast<const __m128i*>(planes[3])));
+  return p;
 }
 
+template <bool Stream>
+inline void StorePixels(__m256i* out, __m256i pixels) {
+  if (Stream)
+    _mm256_stream_si256(out, pixels);
+  else
+    _mm256_storeu_si256(out, pixels);
+}
+
+template <bool Stream>
 int32_t PaintRowAvx2(const uint8_t* cells, uint32_t* pixels, int32_t count, const uint32_t* live, uint32_t dead) {
-  const __m256i liveColours = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(live));
-  const __m256 deadColour = _mm256_castsi256_ps(_mm256_set1_epi32(static_cast<int>(dead)));
+  const ColourPlanes planes = PlanesOf(live, dead);
+  const __m256i order = _mm256_setr_epi32(0, 2, 4, 6, 1, 3, 5, 7);
+  const __m256i lowBits = _mm256_set1_epi8(15);
   const __m256i one = _mm256_set1_epi8(1);
   __m256i total = _mm256_setzero_si256();
-  int32_t i = 0;
-  for (; i + 32 <= count; i += 32) {
-    total = _mm256_add_epi64(total, _mm256_sad_epu8(_mm256_and_si256(Ops::Load(cells + i), one),
-                                                    _mm256_setzero_si256()));
-    __m256i* out = reinterpret_cast<__m256i*>(pixels + i);
-    _mm256_storeu_si256(out, EightPixels(cells + i, liveColours, deadColour));
-    _mm256_storeu_si256(out + 1, EightPixels(cells + i + 8, liveColours, deadColour));
-    _mm256_storeu_si256(out + 2, EightPixels(cells + i + 16, liveColours, deadColour));
-    _mm256_storeu_si256(out + 3, EightPixels(cells + i + 24, liveColours, deadColour));
+  int32_t alive = 0, i = 0;
+  // Streaming stores take whole aligned registers.
+  for (; Stream && i < count && (reinterpret_cast<uintptr_t>(pixels + i) & 31) != 0; ++i) {
+    const uint8_t v = cells[i];
+    alive += v & 1;
+    pixels[i] = (v & 1) ? live[(v >> 1) & 7] : dead;
   }
-  int32_t alive = SumOfQuads(total);
+  for (; i + 32 <= count; i += 32) {
+    const __m256i v = Ops::Load(cells + i);
+    total = _mm256_add_epi64(total, _mm256_sad_epu8(_mm256_and_si256(v, one), _mm256_setzero_si256()));
+    const __m256i index = _mm256_and_si256(_mm256_permutevar8x32_epi32(v, order), lowBits);
+    const __m256i blue = _mm256_shuffle_epi8(planes.blue, index);
+    const __m256i green = _mm256_shuffle_epi8(planes.green, index);
+    const __m256i red = _mm256_shuffle_epi8(planes.red, index);
+    const __m256i top = _mm256_shuffle_epi8(planes.top, index);
+    const __m256i low = _mm256_unpacklo_epi8(blue, green), high = _mm256_unpacklo_epi8(red, top);
+    const __m256i low2 = _mm256_unpackhi_epi8(blue, green), high2 = _mm256_unpackhi_epi8(red, top);
+    __m256i* out = reinterpret_cast<__m256i*>(pixels + i);
+    StorePixels<Stream>(out, _mm256_unpacklo_epi16(low, high));
+    StorePixels<Stream>(out + 1, _mm256_unpackhi_epi16(low, high));
+    StorePixels<Stream>(out + 2, _mm256_unpacklo_epi16(low2, high2));
+    StorePixels<Stream>(out + 3, _mm256_unpackhi_epi16(low2, high2));
+  }
+  if (Stream) _mm_sfence();
+  alive += SumOfQuads(total);
   for (; i < count; ++i) {
     const uint8_t v = cells[i];
     alive += v & 1;
@@ -115,10 +152,16 @@ int32_t PaintRowAvx2(const uint8_t* cells, uint32_t* pixels, int32_t count, cons
   return alive;
 }
 
+int32_t PaintPixelRow(const uint8_t* cells, uint32_t* pixels, int32_t count, const uint32_t* live, uint32_t dead,
+                      bool stream) {
+  return stream ? PaintRowAvx2<true>(cells, pixels, count, live, dead)
+                : PaintRowAvx2<false>(cells, pixels, count, live, dead);
+}
+
 }  // namespace
 
-const GridKernels Avx2Kernels = {"avx2", Ops::Width, StepKernel, RecountKernel, MarkDrawsKernel, PaintRowAvx2,
-                                 CountAliveAvx2};
+const GridKernels Avx2Kernels = {"avx2", Ops::Width, StepKernel, PaintStepKernel, RecountKernel,
+                                 MarkDrawsKernel, PaintPixelRow, CountAliveRow};
 
 #if defined(__clang__)
 #pragma clang attribute pop

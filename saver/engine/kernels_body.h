@@ -12,6 +12,9 @@
 // byte for byte whatever the bytes are, torus wrap and all, one-wide tori
 // included. The fill marks its live cells with 1 and counts them once:
 //   new = 2 x (sum of marks over the 3 x 3 block) - mark(self).
+// A one-pixel frame can be painted in the same pass, each row from its
+// bytes just before they are replaced, so the field is read only once.
+//
 // Rows are summed across once (h = a[x-1] + a[x] + a[x+1], wrapping), and
 // each new row adds the three sums of the rows above, at and below it. The
 // grid is updated in place: the sums of row y + 1 are taken before row y is
@@ -25,6 +28,11 @@
 #include "engine/kernels.h"
 
 namespace {
+
+// Defined by the instruction-set file after this one.
+int32_t PaintPixelRow(const uint8_t* cells, uint32_t* pixels, int32_t count, const uint32_t* live, uint32_t dead,
+                      bool stream);
+int32_t CountAliveRow(const uint8_t* cells, int32_t count);
 
 typedef Ops::V V;
 const int W = Ops::Width;
@@ -46,24 +54,24 @@ inline V ActionOf(V v) {
 }
 
 struct RowSums {
-  const uint8_t* sums;  // h of the row, or a row of zeros
-  bool active;          // false: the row takes no action at all
+  const uint8_t* sums;     // h of the row, or a row of zeros
+  const uint8_t* actions;  // a of the row, or a row of zeros
+  bool active;             // false: the row takes no action at all
 };
 
-struct StepScratch {
-  uint8_t* actions;  // one row of actions with Pad bytes on both sides
-  uint8_t* zeros;    // a row of zero sums for rows without any action
-  uint8_t* first;    // sums of row 0
-  uint8_t* last;     // sums of the last row
-  uint8_t* ring[3];  // sums of the rows between, by row mod 3
+// Where the actions and sums of one row are kept: a line each, with Pad
+// bytes on both sides for the wrapped neighbours and the last chunk.
+struct RowSlot {
+  uint8_t* actions;
+  uint8_t* sums;
 };
 
 // Chunks of W bytes from the left; when the row is no multiple of W the last
 // chunk is taken at columns - W and overlaps the one before it. That is
 // harmless wherever the chunk's result depends only on bytes not yet written.
 template <bool Step>
-RowSums SumRow(const uint8_t* row, uint8_t* sums, const StepScratch& scratch, int32_t columns) {
-  uint8_t* a = scratch.actions;
+RowSums SumRow(const uint8_t* row, const RowSlot& slot, const uint8_t* zeros, int32_t columns) {
+  uint8_t* a = slot.actions;
   const int32_t tail = columns - W;
   V any = Ops::Zero();
   for (int32_t x = 0; x < tail; x += W) {
@@ -74,36 +82,36 @@ RowSums SumRow(const uint8_t* row, uint8_t* sums, const StepScratch& scratch, in
   const V action = ActionOf<Step>(Ops::Load(row + tail));
   Ops::Store(a + tail, action);
   any = Ops::Or(any, action);
-  if (Ops::AllZero(any)) return RowSums{scratch.zeros, false};
+  if (Ops::AllZero(any)) return RowSums{zeros, zeros, false};
   a[-1] = a[columns - 1];
   a[columns] = a[0];
+  uint8_t* sums = slot.sums;
   for (int32_t x = 0; x < tail; x += W)
     Ops::Store(sums + x, Ops::Add(Ops::Add(Ops::Load(a + x - 1), Ops::Load(a + x)), Ops::Load(a + x + 1)));
   Ops::Store(sums + tail,
              Ops::Add(Ops::Add(Ops::Load(a + tail - 1), Ops::Load(a + tail)), Ops::Load(a + tail + 1)));
-  return RowSums{sums, true};
+  return RowSums{sums, a, true};
 }
 
+// new = old + 2 x block - a for the step, 2 x block - mark for the recount
+// (where old is the mark).
 template <bool Step>
-inline void NewChunk(uint8_t* out, V old, const uint8_t* up, const uint8_t* mid, const uint8_t* down) {
-  V block = Ops::Add(Ops::Add(Ops::Load(up), Ops::Load(mid)), Ops::Load(down));
+inline void NewChunk(uint8_t* out, V old, const uint8_t* up, const RowSums& mid, const uint8_t* down, int32_t x) {
+  V block = Ops::Add(Ops::Add(Ops::Load(up + x), Ops::Load(mid.sums + x)), Ops::Load(down + x));
   block = Ops::Add(block, block);
-  if (Step) {
-    const V change = Ops::Sub(block, StepAction(old));
-    if (Ops::AllZero(change)) return;  // settled parts leave their lines clean
-    Ops::Store(out, Ops::Add(old, change));
-  } else {
+  if (Step)
+    Ops::Store(out, Ops::Add(old, Ops::Sub(block, Ops::Load(mid.actions + x))));
+  else
     Ops::Store(out, Ops::Sub(block, old));
-  }
 }
 
 template <bool Step>
-void NewRow(uint8_t* row, const uint8_t* up, const uint8_t* mid, const uint8_t* down, int32_t columns) {
+void NewRow(uint8_t* row, const RowSums& up, const RowSums& mid, const RowSums& down, int32_t columns) {
   const int32_t tail = columns - W;
   // The overlapping last chunk must see the row as it was.
   const V tailOld = Ops::Load(row + tail);
-  for (int32_t x = 0; x < tail; x += W) NewChunk<Step>(row + x, Ops::Load(row + x), up + x, mid + x, down + x);
-  NewChunk<Step>(row + tail, tailOld, up + tail, mid + tail, down + tail);
+  for (int32_t x = 0; x < tail; x += W) NewChunk<Step>(row + x, Ops::Load(row + x), up.sums, mid, down.sums, x);
+  NewChunk<Step>(row + tail, tailOld, up.sums, mid, down.sums, tail);
 }
 
 inline RowSums SumsOfRow(int32_t k, int32_t rows, const RowSums& first, const RowSums& last, const RowSums* ring) {
@@ -112,39 +120,51 @@ inline RowSums SumsOfRow(int32_t k, int32_t rows, const RowSums& first, const Ro
   return ring[k % 3];
 }
 
+// Paints row y of a one-pixel frame from the row as it is before the step.
+int32_t PaintCellRow(const uint8_t* row, int32_t y, int32_t columns, const FramePaint& paint) {
+  if (y >= paint.visibleRows) return CountAliveRow(row, columns);
+  uint32_t* pixels = reinterpret_cast<uint32_t*>(paint.top + static_cast<intptr_t>(y) * paint.stride);
+  int32_t alive = PaintPixelRow(row, pixels, paint.visibleColumns, paint.live, paint.dead, paint.stream);
+  if (paint.visibleColumns < columns) alive += CountAliveRow(row + paint.visibleColumns, columns - paint.visibleColumns);
+  return alive;
+}
+
+// Returns the live cells painted (0 without a frame to paint).
 template <bool Step>
-void PassRows(uint8_t* cells, uint8_t* scratchBytes, int32_t columns, int32_t rows) {
+int32_t PassRows(uint8_t* cells, uint8_t* scratch, int32_t columns, int32_t rows, const FramePaint* paint) {
   const size_t line = static_cast<size_t>(columns) + 2 * Pad;
-  StepScratch scratch;
-  scratch.actions = scratchBytes + Pad;
-  scratch.zeros = scratchBytes + line + Pad;
-  scratch.first = scratchBytes + 2 * line + Pad;
-  scratch.last = scratchBytes + 3 * line + Pad;
-  for (int i = 0; i < 3; ++i) scratch.ring[i] = scratchBytes + (4 + i) * line;
-  std::memset(scratch.zeros, 0, static_cast<size_t>(columns));
+  uint8_t* zeros = scratch + Pad;
+  std::memset(zeros, 0, static_cast<size_t>(columns));
+  RowSlot slots[5];  // the first row, the last row, and a ring of three
+  for (int i = 0; i < 5; ++i) slots[i] = RowSlot{scratch + (1 + 2 * i) * line + Pad, scratch + (2 + 2 * i) * line + Pad};
 
   const size_t stride = static_cast<size_t>(columns);
-  const RowSums first = SumRow<Step>(cells, scratch.first, scratch, columns);
-  const RowSums last =
-      rows > 1 ? SumRow<Step>(cells + (rows - 1) * stride, scratch.last, scratch, columns) : first;
+  const RowSums first = SumRow<Step>(cells, slots[0], zeros, columns);
+  const RowSums last = rows > 1 ? SumRow<Step>(cells + (rows - 1) * stride, slots[1], zeros, columns) : first;
   RowSums ring[3] = {first, first, first};
+  int32_t population = 0;
   for (int32_t y = 0; y < rows; ++y) {
     const int32_t next = y + 1;
-    if (next <= rows - 2) ring[next % 3] = SumRow<Step>(cells + next * stride, scratch.ring[next % 3], scratch, columns);
+    if (next <= rows - 2) ring[next % 3] = SumRow<Step>(cells + next * stride, slots[2 + next % 3], zeros, columns);
     const RowSums up = SumsOfRow(y == 0 ? rows - 1 : y - 1, rows, first, last, ring);
     const RowSums mid = SumsOfRow(y, rows, first, last, ring);
     const RowSums down = SumsOfRow(next == rows ? 0 : next, rows, first, last, ring);
-    if (up.active || mid.active || down.active)
-      NewRow<Step>(cells + y * stride, up.sums, mid.sums, down.sums, columns);
+    if (paint != nullptr) population += PaintCellRow(cells + y * stride, y, columns, *paint);
+    if (up.active || mid.active || down.active) NewRow<Step>(cells + y * stride, up, mid, down, columns);
   }
+  return population;
 }
 
 void StepKernel(uint8_t* cells, uint8_t* scratch, int32_t columns, int32_t rows) {
-  PassRows<true>(cells, scratch, columns, rows);
+  PassRows<true>(cells, scratch, columns, rows, nullptr);
+}
+
+int32_t PaintStepKernel(uint8_t* cells, uint8_t* scratch, int32_t columns, int32_t rows, const FramePaint* paint) {
+  return PassRows<true>(cells, scratch, columns, rows, paint);
 }
 
 void RecountKernel(uint8_t* cells, uint8_t* scratch, int32_t columns, int32_t rows) {
-  PassRows<false>(cells, scratch, columns, rows);
+  PassRows<false>(cells, scratch, columns, rows, nullptr);
 }
 
 // ---- Random draws ----------------------------------------------------------

@@ -53,7 +53,7 @@ struct Ops {
 
 namespace {
 
-int32_t CountAliveSse2(const uint8_t* cells, int32_t count) {
+int32_t CountAliveRow(const uint8_t* cells, int32_t count) {
   const __m128i one = _mm_set1_epi8(1);
   __m128i total = _mm_setzero_si128();
   int32_t i = 0;
@@ -70,7 +70,8 @@ int32_t CountAliveSse2(const uint8_t* cells, int32_t count) {
 }
 
 // No byte shuffle in SSE2: one table look-up per pixel on the low four bits.
-int32_t PaintRowSse2(const uint8_t* cells, uint32_t* pixels, int32_t count, const uint32_t* live, uint32_t dead) {
+int32_t PaintPixelRow(const uint8_t* cells, uint32_t* pixels, int32_t count, const uint32_t* live, uint32_t dead,
+                      bool) {
   uint32_t colours[16];
   for (int v = 0; v < 16; ++v) colours[v] = (v & 1) ? live[v >> 1] : dead;
   int32_t i = 0;
@@ -81,10 +82,10 @@ int32_t PaintRowSse2(const uint8_t* cells, uint32_t* pixels, int32_t count, cons
     pixels[i + 3] = colours[cells[i + 3] & 15];
   }
   for (; i < count; ++i) pixels[i] = colours[cells[i] & 15];
-  return CountAliveSse2(cells, count);
+  return CountAliveRow(cells, count);
 }
 
 }  // namespace
 
-const GridKernels Sse2Kernels = {"sse2", Ops::Width, StepKernel, RecountKernel, MarkDrawsKernel, PaintRowSse2,
-                                 CountAliveSse2};
+const GridKernels Sse2Kernels = {"sse2", Ops::Width, StepKernel, PaintStepKernel, RecountKernel,
+                                 MarkDrawsKernel, PaintPixelRow, CountAliveRow};

@@ -33,19 +33,34 @@ FrameColours ColoursOfFrame() {
 
 uint32_t* PixelRow(int32_t y) { return SurfacePixel(Surface, 0, y); }
 
+// 16 MB of pixels: past this the frame is streamed to memory.
+const int64_t StreamedPixels = 4 << 20;
+
 inline void FillLine(uint32_t* p, int32_t count, uint32_t colour) {
   for (int32_t i = 0; i < count; ++i) p[i] = colour;
 }
 
 // One pixel per cell: a row kernel paints and counts; cells beyond the
-// surface are only counted.
+// surface are only counted. Where the kernels take the grid, the step is
+// made in the same pass (see PaintFrameAndStepAhead).
 int32_t PaintOnePixelCells(int32_t columns, int32_t rows, int32_t visibleColumns, int32_t visibleRows,
                            const FrameColours& colours) {
-  const GridKernels* kernels = ActiveKernels();
+  FramePaint paint;
+  paint.top = Surface->bits;
+  paint.stride = Surface->stride;
+  paint.visibleColumns = visibleColumns;
+  paint.visibleRows = visibleRows;
+  paint.live = colours.live;
+  paint.dead = colours.dead;
+  // Frames far larger than the caches are stored past them.
+  paint.stream = static_cast<int64_t>(visibleColumns) * visibleRows > StreamedPixels;
   int32_t population = 0;
+  if (PaintFrameAndStepAhead(columns, rows, paint, &population)) return population;
+
+  const GridKernels* kernels = ActiveKernels();
   for (int32_t y = 0; y < visibleRows; ++y) {
     const uint8_t* cells = Grid.LiveCells + static_cast<size_t>(y) * columns;
-    population += kernels->paintRow(cells, PixelRow(y), visibleColumns, colours.live, colours.dead);
+    population += kernels->paintRow(cells, PixelRow(y), visibleColumns, colours.live, colours.dead, paint.stream);
     if (visibleColumns < columns) population += kernels->countAlive(cells + visibleColumns, columns - visibleColumns);
   }
   if (visibleRows < rows)
@@ -107,4 +122,5 @@ void DrawClassicFrame(int32_t columns, int32_t rows, int32_t cellSize) {
   const int32_t population = s == 1 ? PaintOnePixelCells(columns, rows, visibleColumns, visibleRows, colours)
                                     : PaintBlocks(columns, rows, s, visibleColumns, visibleRows, colours);
   AdvanceOrReset(columns, rows, population);
+  DropStepAhead();  // taken by the step, or dropped by the reset's fill
 }

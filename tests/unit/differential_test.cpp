@@ -246,4 +246,61 @@ TEST_F(Differential, ClassicFramesMatchThePlainColouringPixelForPixel) {
     }
 }
 
+TEST_F(Differential, AFrameThatResetsGivesThePlainFillNotTheStep) {
+  // The one-pixel frame makes the next generation while it paints; when the
+  // stagnation rule resets instead, the new field is the plain fill alone.
+  for (const GridKernels* set : KernelSets()) {
+    ResetEngineState(1920 * 1080, 640, 360);
+    UseKernels(set);
+    BuildPalette();
+    uint32_t seed = 31;
+    const std::vector<uint8_t> field = PlainField(640, 360, seed);
+    std::memcpy(Grid.LiveCells, field.data(), field.size());
+    ClassicHistory = PopulationHistory{0, 0, 0, 0};  // deadline long past, population new
+    const int32_t population = LiveCount(640, 360);
+    ClassicHistory.p1 = population;                  // ... and now a repeat: reset
+    LcgSeed(seed);
+    DrawClassicFrame(640, 360, 1);
+    EXPECT_EQ(ResetCount, 1) << set->name;
+    uint32_t plainState = seed;
+    std::vector<uint8_t> plain(field.size());
+    PlainFill(plain.data(), &plainState, 640, 360);
+    EXPECT_EQ(0, std::memcmp(plain.data(), Grid.LiveCells, plain.size())) << set->name;
+    // The field made ahead is gone: the next step steps the new field.
+    std::vector<uint8_t> snapshot(plain.size());
+    PlainStep(plain.data(), snapshot.data(), 640, 360);
+    StepGeneration(640, 360);
+    EXPECT_EQ(0, std::memcmp(plain.data(), Grid.LiveCells, plain.size())) << set->name;
+  }
+}
+
+TEST_F(Differential, AGenerationMadeAheadIsTakenOnlyByTheSameGrid) {
+  ResetEngineState(64 * 64);
+  std::vector<uint8_t> pixels(64 * 64 * 4);
+  const uint32_t live[8] = {1, 2, 3, 4, 5, 6, 7, 8};
+  const FramePaint paint = {pixels.data(), 64 * 4, 64, 64, live, 0, false};
+  LcgSeed(8);
+  RandomFill(64, 64);
+  std::vector<uint8_t> plain(Grid.LiveCells, Grid.LiveCells + 64 * 64), snapshot(plain.size());
+  const int32_t alive = LiveCount(64, 64);
+  int32_t population = 0;
+  ASSERT_TRUE(PaintFrameAndStepAhead(64, 64, paint, &population));
+  EXPECT_EQ(population, alive);
+  PlainStep(plain.data(), snapshot.data(), 64, 64);
+  // Another size does not take it (and drops it); this one steps afresh.
+  StepGeneration(32, 64);
+  StepGeneration(64, 64);
+  std::vector<uint8_t> expected(plain);
+  PlainStep(expected.data(), snapshot.data(), 32, 64);
+  PlainStep(expected.data(), snapshot.data(), 64, 64);
+  EXPECT_EQ(0, std::memcmp(expected.data(), Grid.LiveCells, expected.size()));
+  // A set cell drops it as well.
+  ASSERT_TRUE(PaintFrameAndStepAhead(64, 64, paint, &population));
+  SetCell(0, 0, 64, 64);
+  std::vector<uint8_t> touched(Grid.LiveCells, Grid.LiveCells + 64 * 64);
+  StepGeneration(64, 64);
+  PlainStep(touched.data(), snapshot.data(), 64, 64);
+  EXPECT_EQ(0, std::memcmp(touched.data(), Grid.LiveCells, touched.size()));
+}
+
 }  // namespace
