@@ -4,6 +4,8 @@
 //   tumbra_bench [benchmark flags]
 //   tumbra_bench --soup-rle=FILE [--size=1080p] [--rule=B3/S23]
 //       writes the benchmark's soup (generation 0) as RLE and exits
+//   tumbra_bench --populations=G,G,... [--size=1080p]
+//       prints the soup's population on the torus at those generations
 #include <benchmark/benchmark.h>
 
 #include <cstring>
@@ -160,7 +162,7 @@ void RegisterAll() {
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::string soupFile, sizeName = "1080p", rule = "B3/S23";
+  std::string soupFile, sizeName = "1080p", rule = "B3/S23", populations;
   std::vector<char*> rest;
   for (int i = 0; i < argc; ++i) {
     if (std::strncmp(argv[i], "--soup-rle=", 11) == 0)
@@ -169,10 +171,13 @@ int main(int argc, char** argv) {
       sizeName = argv[i] + 7;
     else if (std::strncmp(argv[i], "--rule=", 7) == 0)
       rule = argv[i] + 7;
+    else if (std::strncmp(argv[i], "--populations=", 14) == 0)
+      populations = argv[i] + 14;
     else
       rest.push_back(argv[i]);
   }
   if (!soupFile.empty()) return WriteSoupRle(soupFile.c_str(), sizeName.c_str(), rule.c_str()) ? 0 : 1;
+  if (!populations.empty()) return PrintSoupPopulations(populations.c_str(), sizeName.c_str()) ? 0 : 1;
 
   int restCount = static_cast<int>(rest.size());
   benchmark::Initialize(&restCount, rest.data());

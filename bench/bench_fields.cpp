@@ -31,10 +31,35 @@ const std::vector<uint8_t>& BenchField(int32_t columns, int32_t rows, int genera
   return field;
 }
 
-bool WriteSoupRle(const char* path, const char* sizeName, const char* rule) {
-  const BenchSize* size = nullptr;
+static const BenchSize* SizeNamed(const char* name) {
   for (const BenchSize& s : BenchSizes)
-    if (std::strcmp(s.name, sizeName) == 0) size = &s;
+    if (std::strcmp(s.name, name) == 0) return &s;
+  return nullptr;
+}
+
+bool PrintSoupPopulations(const char* generations, const char* sizeName) {
+  const BenchSize* size = SizeNamed(sizeName);
+  if (size == nullptr) return false;
+  UseGridFor(*size);
+  LcgSeed(BenchSeed);
+  RandomFill(size->width, size->height);
+  const size_t cells = static_cast<size_t>(size->width) * size->height;
+  long done = 0;
+  for (const char* p = generations; *p != 0;) {
+    char* end = nullptr;
+    const long wanted = std::strtol(p, &end, 10);
+    if (end == p || wanted < done) return false;
+    for (; done < wanted; ++done) StepGeneration(size->width, size->height);
+    long population = 0;
+    for (size_t i = 0; i < cells; ++i) population += Grid.LiveCells[i] & 1;
+    std::printf("%ld %ld\n", done, population);
+    p = *end == ',' ? end + 1 : end;
+  }
+  return true;
+}
+
+bool WriteSoupRle(const char* path, const char* sizeName, const char* rule) {
+  const BenchSize* size = SizeNamed(sizeName);
   if (size == nullptr) return false;
   UseGridFor(*size);
   const std::vector<uint8_t>& field = BenchField(size->width, size->height, 0);

@@ -18,6 +18,9 @@ void UseGridFor(const BenchSize& size);
 const std::vector<uint8_t>& BenchField(int32_t columns, int32_t rows, int generations);
 // The generation-0 soup of a size as an RLE pattern with the given rule.
 bool WriteSoupRle(const char* path, const char* sizeName, const char* rule);
+// Prints "generation population" of the soup on the torus at each generation
+// of a comma-separated list in increasing order.
+bool PrintSoupPopulations(const char* generations, const char* sizeName);
 
 // The Animated Mode figure (its own file: it needs a lifeface).
 void RegisterAnimatedBenchmarks(const BenchSize& size);
