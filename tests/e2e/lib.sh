@@ -17,6 +17,12 @@ fail() {
   exit 1
 }
 
+# Programs a failed test leaves running must not outlive it.
+stop_stray_programs() {
+  pkill -f 'tumbra\.scr|install\.exe|uninstall\.exe|test_window\.exe' 2>/dev/null || true
+}
+trap stop_stray_programs EXIT
+
 note() { echo "-- $*"; }
 
 # Windows exit codes reach the shell as their low 8 bits: -1 is 255.
@@ -31,25 +37,39 @@ wine_run() {
   echo $?
 }
 
-# Starts a program in the background; its pid is in WINE_PID.
+# Starts a program in the background; its pid is in WINE_PID. Its exit code
+# is written to a file of its own, so it can be read from any subshell.
 wine_start() {
-  "$WINE" "$@" >>"$E2E_OUT/wine.log" 2>&1 &
+  local status
+  status=$(mktemp "$E2E_OUT/status.XXXXXX")
+  rm -f "$status"
+  ( "$WINE" "$@" >>"$E2E_OUT/wine.log" 2>&1; echo $? >"$status" ) </dev/null >/dev/null 2>&1 &
   WINE_PID=$!
+  WINE_STATUS=$status
 }
 
-# Waits for a background program to end within $2 seconds; prints its exit
-# code, or "running" when it is still going.
+# Waits up to $1 seconds (fractions allowed) for the program started last
+# to end; prints its exit code, or "running" when it is still going.
 wait_exit() {
-  local pid=$1 seconds=$2 i
-  for i in $(seq $((seconds * 10))); do
-    if ! kill -0 "$pid" 2>/dev/null; then
-      wait "$pid"
-      echo $?
+  local seconds=$1 i
+  for i in $(seq "$(echo "$seconds * 20 / 1" | bc)"); do
+    if [ -s "$WINE_STATUS" ]; then
+      cat "$WINE_STATUS"
       return
     fi
-    sleep 0.1
+    sleep 0.05
   done
   echo running
+}
+
+# Waits up to $2 seconds for every window titled $1 to go away.
+wait_no_window() {
+  local title=$1 seconds=$2 i
+  for i in $(seq "$(echo "$seconds * 20 / 1" | bc)"); do
+    [ -z "$(find_windows "$title")" ] && return 0
+    sleep 0.05
+  done
+  return 1
 }
 
 # Prints the X window ids whose title is exactly $1 (none: empty).

@@ -1,0 +1,31 @@
+#include <windows.h>
+
+#include "engine/engine.h"
+#include "host/host.h"
+
+// The saver window: its creation starts the engine, and every paint message
+// is one pass of the frame loop. The window is never validated, so paint
+// messages keep coming whenever the queue is empty.
+intptr_t SaverWindowProc(WindowHandle window, uint32_t message, uintptr_t wParam, intptr_t lParam) {
+  HWND hwnd = static_cast<HWND>(window);
+  switch (message) {
+    case WM_CREATE: {
+      RECT client;
+      GetClientRect(hwnd, &client);
+      ClientWidth = client.right - client.left;
+      ClientHeight = client.bottom - client.top;
+      InitEngine(window, Align256(ClientWidth), Align256(ClientHeight));
+      return 0;
+    }
+    case WM_PAINT:
+      if (!(SuspendFlags & SuspendTick)) FrameTick(window);
+      PresentFrame(window);
+      return 1;
+    case WM_QUIT:
+      ExitProcess(0);
+    case WM_ERASEBKGND:
+      return 1;
+    default:
+      return DefaultSaverProc(window, message, wParam, lParam);
+  }
+}

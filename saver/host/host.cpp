@@ -1,0 +1,141 @@
+#include "host/host.h"
+
+SaverHostState Host = {nullptr, nullptr, false, false, false, false, NoVerifyTime, {0, 0}, 4,
+                       nullptr, nullptr, nullptr, nullptr, nullptr};
+
+const char* SkipProgramName(const char* commandLine) {
+  const unsigned char* p = reinterpret_cast<const unsigned char*>(commandLine);
+  if (*p == '"') {
+    ++p;
+    while (*p != 0 && *p != '"') ++p;
+    if (*p == '"') ++p;
+  } else {
+    while (*p > 32) ++p;
+  }
+  while (*p >= 1 && *p <= 32) ++p;
+  return reinterpret_cast<const char*>(p);
+}
+
+static const char* SkipSpaces(const char* p) {
+  while (*p == ' ') ++p;
+  return p;
+}
+
+// Decimal digits up to the first other character, wrapping at 32 bits.
+static uint32_t ReadNumber(const char* p) {
+  uint32_t value = 0;
+  for (; *p >= '0' && *p <= '9'; ++p) value = value * 10u + static_cast<uint32_t>(*p - '0');
+  return value;
+}
+
+HostCommand ParseArguments(const char* arguments) {
+  const char* p = arguments;
+  while (*p == ' ' || *p == '-' || *p == '/') ++p;
+  switch (*p) {
+    case 0:
+      return {ModeSettingsNoOwner, 0};
+    case 'C':
+    case 'c':
+      return {ModeSettingsForeground, 0};
+    case 'S':
+    case 's':
+      return {ModeFullScreen, 0};
+    case 'P':
+    case 'p':
+    case 'L':
+    case 'l':
+      return {ModePreview, ReadNumber(SkipSpaces(p + 1))};
+    case 'A':
+    case 'a':
+      return {ModeChangePassword, ReadNumber(SkipSpaces(p + 1))};
+    default:
+      return {ModeInvalid, 0};
+  }
+}
+
+static bool IsInput(uint32_t message) {
+  return message == MsgKeyDown || message == MsgSysKeyDown || message == MsgMouseMove ||
+         message == MsgLeftButtonDown || message == MsgRightButtonDown || message == MsgMiddleButtonDown;
+}
+
+HostAction HostMessageAction(const SaverHostState* host, uint32_t message, uintptr_t wParam) {
+  switch (message) {
+    case MsgCreate:
+      return {ActCreateSteps | (host->preview ? 0u : ActHideCursor), ResultToSaver};
+    case MsgDestroy:
+      return {ActDestroySteps, ResultToSaver};
+    case MsgSetText:
+      return {0, ResultZero};
+    case MsgPaint:
+      if (host->closeAllowed) return {0, ResultDefault};
+      return {host->preview ? 0u : ActHideCursor, ResultToSaver};
+    case MsgHelp:
+    case MsgContextMenu:
+      if (host->preview) return {ActForwardToParent, ResultOne};
+      return {0, ResultToSaver};
+    case MsgSysCommand:
+      if (!host->preview &&
+          (wParam == CommandNextWindow || wParam == CommandPreviousWindow || wParam == CommandScreenSave))
+        return {0, ResultZero};
+      return {0, ResultToSaver};
+    case MsgTimer:
+      if (host->closeAllowed) return {0, ResultZero};
+      return {ActYield, ResultToSaver};
+    default:
+      if (IsInput(message) && host->closeAllowed) return {0, ResultDefault};
+      return {0, ResultToSaver};
+  }
+}
+
+HostAction DefaultMessageAction(const SaverHostState* host, uint32_t message, uintptr_t wParam) {
+  if (host->preview || host->closeAllowed) return {0, ResultDefault};
+  if (message == MsgClose) return {host->passwordPlatform ? ActVerifyClose : 0u, ResultDefault};
+  if (message == VerifyPasswordMessage) return {host->passwordPlatform ? ActAskVerifier : 0u, ResultDefault};
+  if (host->passwordDialogActive) return {0, ResultDefault};
+  switch (message) {
+    case MsgShowWindow:
+      return {wParam != 0 ? ActHideCursor : 0u, ResultDefault};
+    case MsgActivateApp:
+      return {wParam == 0 ? ActPostClose : 0u, ResultDefault};
+    case MsgSetCursor:
+      return {ActHideCursor, ResultOne};
+    case MsgKeyDown:
+    case MsgSysKeyDown:
+    case MsgLeftButtonDown:
+    case MsgRightButtonDown:
+    case MsgMiddleButtonDown:
+      return {ActPostClose, ResultDefault};
+    case MsgMouseMove:
+      return {ActCheckMouse, ResultDefault};
+    default:
+      return {0, ResultDefault};
+  }
+}
+
+bool MouseMovedPastThreshold(SaverHostState* host, ScreenPoint cursor) {
+  const int64_t dx = static_cast<int64_t>(cursor.x) - host->referencePoint.x;
+  const int64_t dy = static_cast<int64_t>(cursor.y) - host->referencePoint.y;
+  const uint64_t distance = static_cast<uint64_t>(dx < 0 ? -dx : dx) + static_cast<uint64_t>(dy < 0 ? -dy : dy);
+  if (distance <= host->moveThreshold) return false;
+  host->referencePoint = cursor;
+  return true;
+}
+
+VerifyStep BeginVerify(SaverHostState* host, uint32_t now, bool verifierLoaded) {
+  if (host->passwordDialogActive || host->closeAllowed) return VerifyRefuse;
+  if (!verifierLoaded) {
+    host->closeAllowed = true;
+    return VerifyGrant;
+  }
+  // The input that closed the last dialog must not open it again at once.
+  if (host->lastVerifyTime != NoVerifyTime && now - host->lastVerifyTime < 200u) return VerifyRefuse;
+  host->passwordDialogActive = true;
+  return VerifyAsk;
+}
+
+bool EndVerify(SaverHostState* host, bool granted, uint32_t now) {
+  host->closeAllowed = granted;
+  host->passwordDialogActive = false;
+  host->lastVerifyTime = now;
+  return granted;
+}

@@ -1,0 +1,307 @@
+#include <windows.h>
+
+#include "engine/engine.h"
+#include "host/host.h"
+#if __has_include("config/config.h")
+#include "config/config.h"
+#define TUMBRA_SETTINGS_DIALOG 1
+// Stands in until the settings dialog is linked in.
+__attribute__((weak)) INT_PTR CALLBACK SettingsDialogProc(HWND dialog, UINT message, WPARAM, LPARAM) {
+  if (message == WM_INITDIALOG) return TRUE;
+  if (message == WM_COMMAND) EndDialog(dialog, 0);
+  return FALSE;
+}
+#endif
+
+static const char* const SaverClassName = "WindowsScreenSaverClass";
+static const char* const FullScreenTitle = "Screen Saver";
+
+typedef BOOL(WINAPI* VerifyScreenSavePwdEntry)(HWND);
+typedef HIMC(WINAPI* ImmAssociateContextEntry)(HWND, HIMC);
+typedef DWORD(WINAPI* PwdChangePasswordEntry)(LPCSTR, HWND, DWORD, LPVOID);
+
+// ---- Password hooks (only on the platform family that keeps saver passwords)
+
+static void SetSaverRunning(bool running) {
+  if (!Host.passwordPlatform) return;
+  UINT scratch = 0;
+  SystemParametersInfoA(SPI_SCREENSAVERRUNNING, running ? TRUE : FALSE, &scratch, 0);
+}
+
+static void UnloadPasswordVerifier() {
+  if (!Host.passwordPlatform || Host.verifierLibrary == nullptr) return;
+  FreeLibrary(static_cast<HMODULE>(Host.verifierLibrary));
+  Host.verifierLibrary = nullptr;
+  if (Host.verifyEntry != nullptr) {
+    Host.verifyEntry = nullptr;
+    SetSaverRunning(false);
+  }
+}
+
+static void LoadPasswordVerifier() {
+  if (!Host.passwordPlatform) return;
+  if (Host.verifierLibrary != nullptr) UnloadPasswordVerifier();
+  HKEY desktop = nullptr;
+  if (RegOpenKeyA(HKEY_CURRENT_USER, "Control Panel\\Desktop", &desktop) != ERROR_SUCCESS) return;
+  DWORD usePassword = 0, size = sizeof usePassword;
+  if (RegQueryValueExA(desktop, "ScreenSaveUsePassword", nullptr, nullptr, reinterpret_cast<BYTE*>(&usePassword),
+                       &size) == ERROR_SUCCESS &&
+      usePassword != 0) {
+    HMODULE library = LoadLibraryA("PASSWORD.CPL");
+    if (library != nullptr) {
+      Host.verifierLibrary = library;
+      Host.verifyEntry = reinterpret_cast<void*>(GetProcAddress(library, "VerifyScreenSavePwd"));
+      if (Host.verifyEntry != nullptr)
+        SetSaverRunning(true);
+      else
+        UnloadPasswordVerifier();
+    }
+  }
+  RegCloseKey(desktop);
+}
+
+static bool VerifyBeforeClose(HWND window) {
+  switch (BeginVerify(&Host, GetTickCount(), Host.verifyEntry != nullptr)) {
+    case VerifyRefuse:
+      return false;
+    case VerifyGrant:
+      return true;
+    case VerifyAsk:
+      break;
+  }
+  MSG pending;
+  PeekMessageA(&pending, window, WM_TIMER, WM_TIMER, PM_REMOVE | PM_NOYIELD);
+  PeekMessageA(&pending, window, WM_TIMER, WM_TIMER, PM_REMOVE | PM_NOYIELD);
+  bool granted = SendMessageA(window, VerifyPasswordMessage, 0, 0) != 0;
+  if (!granted) SetCursor(nullptr);
+  return EndVerify(&Host, granted, GetTickCount());
+}
+
+static void ChangePassword(HWND owner) {
+  HMODULE library = LoadLibraryA("MPR.DLL");
+  if (library == nullptr) return;
+  PwdChangePasswordEntry change =
+      reinterpret_cast<PwdChangePasswordEntry>(reinterpret_cast<void*>(GetProcAddress(library, "PwdChangePasswordA")));
+  if (change != nullptr) change("SCRSAVE", owner, 0, nullptr);
+  FreeLibrary(library);
+}
+
+// ---- Default handling: where input ends the saver --------------------------------
+
+static ScreenPoint CursorPosition() {
+  POINT p = {0, 0};
+  GetCursorPos(&p);
+  return {p.x, p.y};
+}
+
+intptr_t DefaultSaverProc(WindowHandle window, uint32_t message, uintptr_t wParam, intptr_t lParam) {
+  HWND hwnd = static_cast<HWND>(window);
+  const HostAction action = DefaultMessageAction(&Host, message, wParam);
+  if (action.acts & ActVerifyClose) {
+    if (!VerifyBeforeClose(hwnd)) {
+      Host.referencePoint = CursorPosition();
+      return 0;
+    }
+  }
+  if (action.acts & ActAskVerifier) {
+    if (Host.verifyEntry == nullptr) return 1;
+    return reinterpret_cast<VerifyScreenSavePwdEntry>(Host.verifyEntry)(hwnd);
+  }
+  if (action.acts & ActHideCursor) SetCursor(nullptr);
+  if ((action.acts & ActCheckMouse) && MouseMovedPastThreshold(&Host, CursorPosition()))
+    PostMessageA(hwnd, WM_CLOSE, 0, 0);
+  if (action.acts & ActPostClose) PostMessageA(hwnd, WM_CLOSE, 0, 0);
+  if (action.result == ResultOne) return 1;
+  if (action.result == ResultZero) return 0;
+  return DefWindowProcA(hwnd, message, wParam, lParam);
+}
+
+// ---- The class window procedure -------------------------------------------------
+
+static void DetachInputContext(HWND window) {
+  HMODULE imm = GetModuleHandleA("IMM32.DLL");
+  if (imm == nullptr) return;
+  FARPROC entry = GetProcAddress(imm, "ImmAssociateContext");
+  if (entry == nullptr) return;
+  Host.imeModule = imm;
+  Host.imeEntry = reinterpret_cast<void*>(entry);
+  Host.savedImeContext = reinterpret_cast<ImmAssociateContextEntry>(Host.imeEntry)(window, nullptr);
+}
+
+static void RestoreInputContext(HWND window) {
+  if (Host.imeModule != nullptr && Host.imeEntry != nullptr && Host.savedImeContext != nullptr)
+    reinterpret_cast<ImmAssociateContextEntry>(Host.imeEntry)(window, static_cast<HIMC>(Host.savedImeContext));
+}
+
+static LRESULT CALLBACK HostWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  const HostAction action = HostMessageAction(&Host, message, wParam);
+  if (action.acts & ActCreateSteps) {
+    DetachInputContext(window);
+    Host.referencePoint = CursorPosition();
+  }
+  if (action.acts & ActDestroySteps) {
+    RestoreInputContext(window);
+    PostQuitMessage(0);
+  }
+  if (action.acts & ActHideCursor) SetCursor(nullptr);
+  if (action.acts & ActYield) Sleep(0);
+  if (action.acts & ActForwardToParent) {
+    HWND parent = GetParent(window);
+    if (parent != nullptr && IsWindow(parent))
+      PostMessageA(parent, message, reinterpret_cast<WPARAM>(parent), lParam);
+  }
+  switch (action.result) {
+    case ResultZero:
+      return 0;
+    case ResultOne:
+      return 1;
+    case ResultDefault:
+      return DefWindowProcA(window, message, wParam, lParam);
+    case ResultToSaver:
+      break;
+  }
+  return SaverWindowProc(window, message, wParam, lParam);
+}
+
+// ---- Modes ---------------------------------------------------------------------------
+
+static int RunMessageLoop() {
+  MSG message;
+  while (GetMessageA(&message, nullptr, 0, 0) > 0) {
+    TranslateMessage(&message);
+    DispatchMessageA(&message);
+  }
+  return static_cast<int>(message.wParam);
+}
+
+// A preview lives inside another program's window. When that program ends
+// without destroying its window properly, the preview is taken away without
+// a message of its own; the loop notices and ends instead of waiting for ever.
+static int RunPreviewLoop(HWND window) {
+  MSG message;
+  for (;;) {
+    if (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+      if (message.message == WM_QUIT) return static_cast<int>(message.wParam);
+      TranslateMessage(&message);
+      DispatchMessageA(&message);
+    } else if (!IsWindow(window)) {
+      return 0;
+    } else {
+      MsgWaitForMultipleObjects(0, nullptr, FALSE, 250, QS_ALLINPUT);
+    }
+  }
+}
+
+static int RunSaverWindow(HWND parent) {
+  HINSTANCE instance = static_cast<HINSTANCE>(Host.instance);
+  WNDCLASSA windowClass;
+  ZeroMemory(&windowClass, sizeof windowClass);
+  windowClass.style = CS_VREDRAW | CS_HREDRAW | CS_DBLCLKS | CS_OWNDC;
+  windowClass.lpfnWndProc = HostWindowProc;
+  windowClass.hInstance = instance;
+  windowClass.hIcon = LoadIconA(instance, MAKEINTRESOURCEA(100));
+  windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
+  windowClass.lpszClassName = SaverClassName;
+
+  const char* title;
+  DWORD style, extendedStyle;
+  int width, height;
+  if (parent != nullptr) {
+    RECT client;
+    GetClientRect(parent, &client);
+    width = client.right;
+    height = client.bottom;
+    Host.preview = true;
+    title = "Preview";
+    style = WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN;
+    extendedStyle = 0;
+  } else {
+    width = GetSystemMetrics(SM_CXSCREEN);
+    height = GetSystemMetrics(SM_CYSCREEN);
+    HWND running = FindWindowA(SaverClassName, FullScreenTitle);
+    if (running != nullptr && IsWindow(running)) {
+      SetForegroundWindow(running);
+      return 0;
+    }
+    LoadPasswordVerifier();
+    title = FullScreenTitle;
+    style = WS_POPUP | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN;
+    extendedStyle = WS_EX_TOPMOST;
+  }
+
+  HWND window = nullptr;
+  if (RegisterClassA(&windowClass))
+    window = CreateWindowExA(extendedStyle, SaverClassName, title, style, 0, 0, width, height, parent, nullptr,
+                             instance, nullptr);
+  int code = 1;  // no window could be made
+  if (window != nullptr) {
+    Host.window = window;
+    if (!Host.preview) SetForegroundWindow(window);
+    code = Host.preview ? RunPreviewLoop(window) : RunMessageLoop();
+  }
+  UnloadPasswordVerifier();
+  return code;
+}
+
+// The dialog-class registration hook of a screen saver: nothing to register.
+static BOOL RegisterDialogClasses(HINSTANCE) { return TRUE; }
+
+static INT_PTR ShowSettingsDialog(HWND owner) {
+  HINSTANCE instance = static_cast<HINSTANCE>(Host.instance);
+  if (!RegisterDialogClasses(instance)) return 0;
+#ifdef TUMBRA_SETTINGS_DIALOG
+  return DialogBoxParamA(instance, MAKEINTRESOURCEA(2003), owner, SettingsDialogProc, 0);
+#else
+  MessageBoxA(owner, "The settings dialog is not built into this program.", "Life Settings", MB_OK);
+  return 0;
+#endif
+}
+
+static HWND WindowOrNull(uint32_t number) {
+  HWND window = reinterpret_cast<HWND>(static_cast<UINT_PTR>(number));
+  return number != 0 && IsWindow(window) ? window : nullptr;
+}
+
+static int SaverMain(HINSTANCE instance, const char* arguments) {
+  Host.instance = instance;
+  OSVERSIONINFOA version;
+  ZeroMemory(&version, sizeof version);
+  version.dwOSVersionInfoSize = sizeof version;
+  Host.passwordPlatform = GetVersionExA(&version) && version.dwPlatformId == VER_PLATFORM_WIN32_WINDOWS;
+
+  const HostCommand command = ParseArguments(arguments);
+  switch (command.mode) {
+    case ModeSettingsNoOwner:
+      return static_cast<int>(ShowSettingsDialog(nullptr));
+    case ModeSettingsForeground:
+      return static_cast<int>(ShowSettingsDialog(GetForegroundWindow()));
+    case ModeFullScreen:
+      return RunSaverWindow(nullptr);
+    case ModePreview: {
+      HWND parent = WindowOrNull(command.window);
+      return parent != nullptr ? RunSaverWindow(parent) : -1;
+    }
+    case ModeChangePassword: {
+      if (!Host.passwordPlatform) return -1;
+      HWND owner = WindowOrNull(command.window);
+      ChangePassword(owner != nullptr ? owner : GetForegroundWindow());
+      return 0;
+    }
+    case ModeInvalid:
+      break;
+  }
+  return -1;
+}
+
+// A fault nobody handles: the platform must no longer take a saver to be
+// running before its own fault handling ends the process.
+static LONG WINAPI ForgetRunningSaver(EXCEPTION_POINTERS*) {
+  SetSaverRunning(false);
+  return EXCEPTION_CONTINUE_SEARCH;
+}
+
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+  SetUnhandledExceptionFilter(ForgetRunningSaver);
+  const char* arguments = SkipProgramName(GetCommandLineA());
+  ExitProcess(static_cast<UINT>(SaverMain(GetModuleHandleA(nullptr), arguments)));
+}

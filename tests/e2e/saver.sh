@@ -1,0 +1,186 @@
+#!/usr/bin/env bash
+# End-to-end checks of the saver program: the full-screen run, the input
+# that ends it, the single instance, the preview and the argument errors.
+# Usage: saver.sh CASE
+source "$(dirname "$0")/lib.sh"
+SCR="$E2E_BIN/saver/tumbra.scr"
+TEST_WINDOW="$E2E_BIN/tests/win/test_window.exe"
+
+install_saver() {
+  reset_saver_state
+  cp "$SCR" "$WINDIR/tumbra.scr"
+  : >"$WINDIR/tumbra.ini"  # an empty catalogue: Classic Mode only
+}
+
+start_saver() {
+  wine_start 'C:\windows\tumbra.scr' "$@"
+}
+
+# Starts the full-screen saver and waits for its window.
+start_full_screen() {
+  start_saver /s
+  wait_window "Screen Saver" 30 >/dev/null || fail "no saver window"
+  sleep 0.3  # let the first frames settle before input is sent
+}
+
+stop_saver() {
+  xdotool key Escape
+  [ "$(wait_exit 5)" = 0 ] || fail "the saver did not end on a key"
+}
+
+# The first start writes the defaults; then the given values are stored.
+store_settings() {
+  start_full_screen
+  stop_saver
+  while [ $# -gt 1 ]; do
+    reg_set_dword "$1" "$2"
+    shift 2
+  done
+}
+
+# Lists the distinct colours of a picture as rrggbb.
+colours_of() {
+  convert "$1" -unique-colors -depth 8 txt:- | awk 'NR > 1 { print tolower(substr($3, 2, 6)) }' | sort -u
+}
+
+case_first_start() {
+  install_saver
+  reg_key_exists "$SAVER_KEY" && fail "key exists before the first start"
+  start_full_screen
+  stop_saver
+  local expected=(
+    "inf REG_DWORD 0x1" "pop REG_DWORD 0x2" "gen REG_DWORD 0x3" "fps REG_DWORD 0x4"
+    "binf REG_DWORD 0x0" "bpop REG_DWORD 0x0" "bgen REG_DWORD 0x0" "bfps REG_DWORD 0x0"
+    "seed REG_DWORD 0x0" "delay REG_DWORD 0xf" "reset REG_DWORD 0xbb8" "mode REG_DWORD 0x0"
+    "ascale REG_DWORD 0x1" "fskip REG_DWORD 0x0" "face REG_DWORD 0x0" "cscale REG_DWORD 0x3"
+    "n REG_BINARY 01000000020000000300000004000000050000000600000007000000080000000900000000000000"
+    "cycle REG_DWORD 0x0" "flags REG_DWORD 0x151"
+    "colors REG_BINARY 000000000000FF0000FF0000FF00000000FFFF00FF00FF00FFFF000000007F00007F00007F000000007F7F007F007F007F7F00007F7F7F00CCCCCC00FFFFFF00"
+  )
+  local line name
+  for line in "${expected[@]}"; do
+    name=${line%% *}
+    [ "$name $(reg_value "$SAVER_KEY" "$name")" = "$line" ] ||
+      fail "value $name is '$(reg_value "$SAVER_KEY" "$name")', expected '${line#* }'"
+  done
+  local count
+  count=$("$WINE" reg query "$SAVER_KEY" 2>/dev/null | tr -d '\r' | grep -c 'REG_')
+  [ "$count" = 20 ] || fail "the key holds $count values, expected 20"
+}
+
+case_classic_field() {
+  install_saver
+  # Classic Mode, a fixed seed, colours not cycled at resets.
+  store_settings mode 1 seed 1234 flags $((0x51))
+  start_full_screen
+  sleep 1
+  screenshot "$E2E_OUT/classic-1.png"
+  sleep 0.5
+  screenshot "$E2E_OUT/classic-2.png"
+  stop_saver
+  local allowed=" 000000 ff0000 00ff00 0000ff ffff00 ff00ff 00ffff 7f0000 007f00 " colour live=0
+  for colour in $(colours_of "$E2E_OUT/classic-1.png"); do
+    [[ "$allowed" == *" $colour "* ]] || fail "colour $colour is not a neighbour-count colour"
+    [ "$colour" = 000000 ] || live=$((live + 1))
+  done
+  [ "$live" -ge 4 ] || fail "only $live live colours on the field"
+  [ "$(pixel_at "$E2E_OUT/classic-1.png" 1023 767)" != "" ] || fail "no screenshot"
+  # Every 8 x 8 block is one colour: sampling one pixel per block and
+  # enlarging again gives the same picture.
+  convert "$E2E_OUT/classic-1.png" -filter point -resize 128x96\! -filter point -resize 1024x768\! \
+    "$E2E_OUT/classic-blocks.png"
+  local different
+  different=$(compare -metric AE "$E2E_OUT/classic-1.png" "$E2E_OUT/classic-blocks.png" null: 2>&1)
+  [ "$different" = 0 ] || fail "$different pixels break the 8-pixel blocks"
+  different=$(compare -metric AE "$E2E_OUT/classic-1.png" "$E2E_OUT/classic-2.png" null: 2>&1)
+  [ "$different" -gt 0 ] || fail "the field did not change between two screenshots"
+}
+
+# Moves the mouse by (dx, dy) from the centre where the saver started.
+case_mouse_threshold() {
+  install_saver
+  store_settings mode 1
+  xdotool mousemove 512 384
+  start_full_screen
+  sleep 0.5
+  xdotool mousemove 515 385  # |3| + |1| = 4: not more than the threshold
+  [ "$(wait_exit 1)" = running ] || fail "a movement of 4 pixels ended the saver"
+  [ -n "$(find_windows "Screen Saver")" ] || fail "the saver window went away"
+  xdotool mousemove 515 386  # 3 + 2 = 5 from the start
+  [ "$(wait_exit 1)" = 0 ] || fail "a movement of 5 pixels did not end the saver within a second"
+}
+
+case_key_and_button() {
+  install_saver
+  store_settings mode 1
+  local input
+  for input in "key space" "click 1" "click 3"; do
+    start_full_screen
+    sleep 0.5
+    xdotool $input
+    [ "$(wait_exit 1)" = 0 ] || fail "'$input' did not end the saver with code 0 within a second"
+  done
+}
+
+case_single_instance() {
+  install_saver
+  store_settings mode 1
+  start_full_screen
+  local first_status=$WINE_STATUS
+  start_saver /s
+  [ "$(wait_exit 10)" = 0 ] || fail "the second saver did not exit with code 0"
+  local windows
+  windows=$(find_windows "Screen Saver" | wc -l)
+  [ "$windows" = 1 ] || fail "$windows saver windows, expected 1"
+  WINE_STATUS=$first_status
+  [ "$(wait_exit 0.5)" = running ] || fail "the first saver ended"
+  stop_saver
+}
+
+# The preview: a child window of the given window, filling its client
+# area, that input does not end. (Wine does not show a child window that
+# another process placed into a window, so its pixels cannot be looked at
+# here; the host window reports what lies inside it instead.)
+case_preview() {
+  install_saver
+  store_settings mode 1 cscale 1
+  local handle_file="$E2E_OUT/preview-handle.txt"
+  rm -f "$handle_file" "$handle_file.children"
+  wine_start "$TEST_WINDOW" "Z:$handle_file"
+  local host_status=$WINE_STATUS
+  wait_window "tumbra preview host" 30 >/dev/null || fail "no preview host window"
+  for _ in $(seq 50); do [ -s "$handle_file" ] && break; sleep 0.1; done
+  local handle
+  handle=$(tr -d '\r\n' <"$handle_file")
+  [ -n "$handle" ] || fail "no window number from the preview host"
+  start_saver /p "$handle"
+  local child=""
+  for _ in $(seq 100); do
+    child=$(tr -d '\r' <"$handle_file.children" 2>/dev/null)
+    [ -n "$child" ] && break
+    sleep 0.1
+  done
+  [ "$child" = "WindowsScreenSaverClass|Preview|320|240|visible" ] || fail "child window: '$child'"
+  xdotool mousemove 100 100 key space click 1 mousemove 300 200
+  local state
+  state=$(wait_exit 1.5)
+  [ "$state" = running ] || fail "input ended the preview (exit code $state)"
+  local saver_status=$WINE_STATUS
+  pkill -f test_window.exe
+  WINE_STATUS=$host_status
+  wait_exit 5 >/dev/null
+  WINE_STATUS=$saver_status
+  # With its window gone the preview has nothing left to draw into.
+  [ "$(wait_exit 10)" != running ] || fail "the preview outlived its window"
+}
+
+case_bad_arguments() {
+  install_saver
+  local args
+  for args in "/p 0" "/p:1234" "/x" "/p" "/p 4000000000"; do
+    [ "$(wine_run 'C:\windows\tumbra.scr' $args)" = 255 ] || fail "'$args' did not exit with code -1"
+  done
+}
+
+"case_$1"
+echo "PASS: $1"
