@@ -67,7 +67,10 @@ void FrameTick(WindowHandle window) {
     return;
   }
   // Half of the lateness comes off the next period; the other half is forgiven.
-  NextFrameTime = now + static_cast<uint32_t>(Settings.delay) + static_cast<uint32_t>(early / 2);
+  // A negative delay asks for no pause at all; taken as it stands, a large one
+  // would wrap the due time into the far future.
+  const int32_t delay = std::max(Settings.delay, 0);
+  NextFrameTime = now + static_cast<uint32_t>(delay) + static_cast<uint32_t>(early / 2);
   const FrameLayout layout = CurrentLayout();
   if (layout.animated)
     AnimatedTick(window, layout.columns, layout.rows, layout.scale);

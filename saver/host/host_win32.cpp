@@ -1,17 +1,8 @@
 #include <windows.h>
 
+#include "config/config.h"
 #include "engine/engine.h"
 #include "host/host.h"
-#if __has_include("config/config.h")
-#include "config/config.h"
-#define TUMBRA_SETTINGS_DIALOG 1
-// Stands in until the settings dialog is linked in.
-__attribute__((weak)) INT_PTR CALLBACK SettingsDialogProc(HWND dialog, UINT message, WPARAM, LPARAM) {
-  if (message == WM_INITDIALOG) return TRUE;
-  if (message == WM_COMMAND) EndDialog(dialog, 0);
-  return FALSE;
-}
-#endif
 
 static const char* const SaverClassName = "WindowsScreenSaverClass";
 static const char* const FullScreenTitle = "Screen Saver";
@@ -249,12 +240,7 @@ static BOOL RegisterDialogClasses(HINSTANCE) { return TRUE; }
 static INT_PTR ShowSettingsDialog(HWND owner) {
   HINSTANCE instance = static_cast<HINSTANCE>(Host.instance);
   if (!RegisterDialogClasses(instance)) return 0;
-#ifdef TUMBRA_SETTINGS_DIALOG
   return DialogBoxParamA(instance, MAKEINTRESOURCEA(2003), owner, SettingsDialogProc, 0);
-#else
-  MessageBoxA(owner, "The settings dialog is not built into this program.", "Life Settings", MB_OK);
-  return 0;
-#endif
 }
 
 static HWND WindowOrNull(uint32_t number) {

@@ -17,9 +17,17 @@ fail() {
   exit 1
 }
 
-# Programs a failed test leaves running must not outlive it.
+# Programs a failed test leaves running must not outlive it. Only this
+# prefix's programs are ended: other prefixes may be busy on the machine.
+E2E_STARTED=()
 stop_stray_programs() {
-  pkill -f 'tumbra\.scr|install\.exe|uninstall\.exe|test_window\.exe' 2>/dev/null || true
+  local status
+  for status in "${E2E_STARTED[@]}"; do
+    if [ ! -s "$status" ]; then
+      wineserver -k >/dev/null 2>&1 || true
+      return
+    fi
+  done
 }
 trap stop_stray_programs EXIT
 
@@ -46,6 +54,13 @@ wine_start() {
   ( "$WINE" "$@" >>"$E2E_OUT/wine.log" 2>&1; echo $? >"$status" ) </dev/null >/dev/null 2>&1 &
   WINE_PID=$!
   WINE_STATUS=$status
+  E2E_STARTED+=("$status")
+}
+
+# Ends the program started last (and whatever it started) by its process.
+stop_started() {
+  pkill -P "$WINE_PID" 2>/dev/null || true
+  wait_exit 5 >/dev/null
 }
 
 # Waits up to $1 seconds (fractions allowed) for the program started last
@@ -105,11 +120,8 @@ reg_key_exists() { "$WINE" reg query "$1" >/dev/null 2>&1; }
 
 reg_set_dword() { "$WINE" reg add "$SAVER_KEY" /v "$1" /t REG_DWORD /d "$2" /f >/dev/null 2>&1; }
 
-# Forgets everything a test may have left: settings, installed files, stray
-# programs.
+# Forgets what a test may have left: settings and installed files.
 reset_saver_state() {
   "$WINE" reg delete 'HKCU\Software\KORVEL' /f >/dev/null 2>&1 || true
   rm -rf "$WINDIR/tumbra" "$WINDIR/tumbra.scr" "$WINDIR/tumbra.ini"
-  pkill -f 'tumbra\.scr' 2>/dev/null || true
-  pkill -f 'install\.exe|uninstall\.exe|test_window\.exe' 2>/dev/null || true
 }

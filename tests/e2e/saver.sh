@@ -147,7 +147,7 @@ case_preview() {
   local handle_file="$E2E_OUT/preview-handle.txt"
   rm -f "$handle_file" "$handle_file.children"
   wine_start "$TEST_WINDOW" "Z:$handle_file"
-  local host_status=$WINE_STATUS
+  local host_status=$WINE_STATUS host_pid=$WINE_PID
   wait_window "tumbra preview host" 30 >/dev/null || fail "no preview host window"
   for _ in $(seq 50); do [ -s "$handle_file" ] && break; sleep 0.1; done
   local handle
@@ -165,10 +165,11 @@ case_preview() {
   local state
   state=$(wait_exit 1.5)
   [ "$state" = running ] || fail "input ended the preview (exit code $state)"
-  local saver_status=$WINE_STATUS
-  pkill -f test_window.exe
+  local saver_status=$WINE_STATUS saver_pid=$WINE_PID
+  WINE_PID=$host_pid
   WINE_STATUS=$host_status
-  wait_exit 5 >/dev/null
+  stop_started
+  WINE_PID=$saver_pid
   WINE_STATUS=$saver_status
   # With its window gone the preview has nothing left to draw into.
   [ "$(wait_exit 10)" != running ] || fail "the preview outlived its window"

@@ -1,0 +1,157 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "host/host.h"
+
+namespace {
+
+TEST(HostArguments, EveryExampleSelectsItsMode) {
+  struct Case {
+    const char* text;
+    HostMode mode;
+    uint32_t window;
+  };
+  const Case cases[] = {
+      {"", ModeSettingsNoOwner, 0},        {"/c", ModeSettingsForeground, 0}, {"-C", ModeSettingsForeground, 0},
+      {"c:1234", ModeSettingsForeground, 0}, {"/s", ModeFullScreen, 0},       {"  /S", ModeFullScreen, 0},
+      {"/p 1234", ModePreview, 1234},      {"-P1234", ModePreview, 1234},     {"p  1234", ModePreview, 1234},
+      {"/l 1234", ModePreview, 1234},      {"/p:1234", ModePreview, 0},       {"/p", ModePreview, 0},
+      {"/a 77", ModeChangePassword, 77},   {"/x", ModeInvalid, 0},            {"\t/s", ModeInvalid, 0},
+      {":s", ModeInvalid, 0},              {"5", ModeInvalid, 0},             {"/-/ z", ModeInvalid, 0},
+  };
+  for (const Case& c : cases) {
+    HostCommand command = ParseArguments(c.text);
+    EXPECT_EQ(command.mode, c.mode) << '"' << c.text << '"';
+    EXPECT_EQ(command.window, c.window) << '"' << c.text << '"';
+  }
+}
+
+TEST(HostArguments, WindowNumbersWrapAt32Bits) {
+  EXPECT_EQ(ParseArguments("/p 4294967297").window, 1u);
+  EXPECT_EQ(ParseArguments("/p 12x34").window, 12u);
+}
+
+TEST(HostArguments, ProgramNameAndTheBlanksAfterItAreSkipped) {
+  EXPECT_STREQ(SkipProgramName("\"C:\\Program Files\\tumbra.scr\" /s"), "/s");
+  EXPECT_STREQ(SkipProgramName("tumbra.scr   /p 12"), "/p 12");
+  EXPECT_STREQ(SkipProgramName("tumbra.scr\t\t-c"), "-c");
+  EXPECT_STREQ(SkipProgramName("\"no end quote /s"), "");
+  EXPECT_STREQ(SkipProgramName("tumbra.scr"), "");
+  EXPECT_STREQ(SkipProgramName("\"a b\"/s"), "/s");
+}
+
+class HostRules : public testing::Test {
+ protected:
+  void SetUp() override {
+    host = SaverHostState{};
+    host.lastVerifyTime = NoVerifyTime;
+    host.moveThreshold = 4;
+    host.referencePoint = {100, 100};
+  }
+  SaverHostState host;
+};
+
+TEST_F(HostRules, MovementMustExceedFourPixelsCountedAsDxPlusDy) {
+  EXPECT_FALSE(MouseMovedPastThreshold(&host, {103, 101}));
+  EXPECT_FALSE(MouseMovedPastThreshold(&host, {96, 100}));
+  EXPECT_TRUE(MouseMovedPastThreshold(&host, {103, 102}));
+  EXPECT_EQ(host.referencePoint.x, 103);
+  EXPECT_EQ(host.referencePoint.y, 102);
+  EXPECT_TRUE(MouseMovedPastThreshold(&host, {100, 100}));  // back by 3 + 2
+  EXPECT_TRUE(MouseMovedPastThreshold(&host, {INT32_MIN, INT32_MAX}));
+}
+
+TEST_F(HostRules, FullScreenSwallowsWindowSwitchingAndScreenSaveCommands) {
+  for (uintptr_t command : {CommandNextWindow, CommandPreviousWindow, CommandScreenSave})
+    EXPECT_EQ(HostMessageAction(&host, MsgSysCommand, command).result, ResultZero);
+  EXPECT_EQ(HostMessageAction(&host, MsgSysCommand, 0xF060).result, ResultToSaver);
+  host.preview = true;
+  EXPECT_EQ(HostMessageAction(&host, MsgSysCommand, CommandScreenSave).result, ResultToSaver);
+}
+
+TEST_F(HostRules, HostPartOfEachMessage) {
+  EXPECT_EQ(HostMessageAction(&host, MsgSetText, 0).result, ResultZero);
+  HostAction create = HostMessageAction(&host, MsgCreate, 0);
+  EXPECT_EQ(create.acts, ActCreateSteps | ActHideCursor);
+  EXPECT_EQ(create.result, ResultToSaver);
+  EXPECT_EQ(HostMessageAction(&host, MsgDestroy, 0).acts, ActDestroySteps);
+  EXPECT_EQ(HostMessageAction(&host, MsgPaint, 0).acts, ActHideCursor);
+  EXPECT_EQ(HostMessageAction(&host, MsgTimer, 0).acts, ActYield);
+  EXPECT_EQ(HostMessageAction(&host, MsgHelp, 0).result, ResultToSaver);
+
+  host.preview = true;
+  EXPECT_EQ(HostMessageAction(&host, MsgCreate, 0).acts, ActCreateSteps);
+  EXPECT_EQ(HostMessageAction(&host, MsgPaint, 0).acts, 0u);
+  HostAction help = HostMessageAction(&host, MsgContextMenu, 0);
+  EXPECT_EQ(help.acts, ActForwardToParent);
+  EXPECT_EQ(help.result, ResultOne);
+}
+
+TEST_F(HostRules, OnceClosingIsGrantedInputAndPaintingGoToTheDefaults) {
+  host.closeAllowed = true;
+  for (uint32_t m : {MsgKeyDown, MsgSysKeyDown, MsgMouseMove, MsgLeftButtonDown, MsgRightButtonDown,
+                     MsgMiddleButtonDown, MsgPaint})
+    EXPECT_EQ(HostMessageAction(&host, m, 0).result, ResultDefault) << m;
+  EXPECT_EQ(HostMessageAction(&host, MsgTimer, 0).result, ResultZero);
+  EXPECT_EQ(DefaultMessageAction(&host, MsgKeyDown, 0).acts, 0u);
+}
+
+TEST_F(HostRules, InputEndsTheFullScreenSaverButNotThePreview) {
+  for (uint32_t m : {MsgKeyDown, MsgSysKeyDown, MsgLeftButtonDown, MsgRightButtonDown, MsgMiddleButtonDown}) {
+    HostAction action = DefaultMessageAction(&host, m, 0);
+    EXPECT_EQ(action.acts, ActPostClose) << m;
+    EXPECT_EQ(action.result, ResultDefault) << m;
+  }
+  EXPECT_EQ(DefaultMessageAction(&host, MsgMouseMove, 0).acts, ActCheckMouse);
+  EXPECT_EQ(DefaultMessageAction(&host, MsgActivateApp, 0).acts, ActPostClose);
+  EXPECT_EQ(DefaultMessageAction(&host, MsgActivateApp, 1).acts, 0u);
+  EXPECT_EQ(DefaultMessageAction(&host, MsgShowWindow, 1).acts, ActHideCursor);
+  HostAction cursor = DefaultMessageAction(&host, MsgSetCursor, 0);
+  EXPECT_EQ(cursor.acts, ActHideCursor);
+  EXPECT_EQ(cursor.result, ResultOne);
+
+  host.preview = true;
+  for (uint32_t m : {MsgKeyDown, MsgMouseMove, MsgLeftButtonDown, MsgActivateApp, MsgSetCursor, MsgClose})
+    EXPECT_EQ(DefaultMessageAction(&host, m, 0).acts, 0u) << m;
+}
+
+TEST_F(HostRules, PasswordPlatformChecksBeforeClosingAndIgnoresInputMeanwhile) {
+  EXPECT_EQ(DefaultMessageAction(&host, MsgClose, 0).acts, 0u);
+  EXPECT_EQ(DefaultMessageAction(&host, VerifyPasswordMessage, 0).acts, 0u);
+  host.passwordPlatform = true;
+  EXPECT_EQ(DefaultMessageAction(&host, MsgClose, 0).acts, ActVerifyClose);
+  EXPECT_EQ(DefaultMessageAction(&host, VerifyPasswordMessage, 0).acts, ActAskVerifier);
+  host.passwordDialogActive = true;
+  EXPECT_EQ(DefaultMessageAction(&host, MsgKeyDown, 0).acts, 0u);
+  EXPECT_EQ(DefaultMessageAction(&host, MsgMouseMove, 0).acts, 0u);
+}
+
+TEST_F(HostRules, WithoutAVerifierClosingIsGrantedOnce) {
+  EXPECT_EQ(BeginVerify(&host, 1000, false), VerifyGrant);
+  EXPECT_TRUE(host.closeAllowed);
+  EXPECT_EQ(BeginVerify(&host, 1000, false), VerifyRefuse);
+}
+
+TEST_F(HostRules, RefusedPasswordPausesFurtherRequestsFor200Milliseconds) {
+  ASSERT_EQ(BeginVerify(&host, 5000, true), VerifyAsk);
+  EXPECT_TRUE(host.passwordDialogActive);
+  EXPECT_EQ(BeginVerify(&host, 5001, true), VerifyRefuse);  // no second dialog
+  EXPECT_FALSE(EndVerify(&host, false, 6000));
+  EXPECT_FALSE(host.passwordDialogActive);
+  EXPECT_FALSE(host.closeAllowed);
+  EXPECT_EQ(BeginVerify(&host, 6199, true), VerifyRefuse);
+  ASSERT_EQ(BeginVerify(&host, 6200, true), VerifyAsk);
+  EXPECT_TRUE(EndVerify(&host, true, 7000));
+  EXPECT_TRUE(host.closeAllowed);
+  EXPECT_EQ(BeginVerify(&host, 9000, true), VerifyRefuse);  // no double grant
+}
+
+TEST_F(HostRules, PauseHoldsAcrossTheTickCountWrapping) {
+  ASSERT_EQ(BeginVerify(&host, 0xFFFFFFF0u, true), VerifyAsk);
+  EndVerify(&host, false, 0xFFFFFFF0u);
+  EXPECT_EQ(BeginVerify(&host, 0x00000010u, true), VerifyRefuse);  // 32 ms later
+  EXPECT_EQ(BeginVerify(&host, 0x000000B8u, true), VerifyAsk);     // 200 ms later
+}
+
+}  // namespace
