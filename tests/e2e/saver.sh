@@ -183,5 +183,81 @@ case_bad_arguments() {
   done
 }
 
+# The shipped lifefaces, laid out as the installer leaves them.
+install_lifefaces() {
+  install_saver
+  cp "$E2E_BIN/data/tumbra.ini" "$WINDIR/tumbra.ini"
+  mkdir -p "$WINDIR/tumbra"
+  cp "$E2E_BIN"/data/tumbra/*.bmp "$WINDIR/tumbra/"
+}
+
+# Top-left corner of the first pixel of colour $2 (rrggbb) in picture $1
+# within the area $3 (WxH+X+Y); empty when there is none.
+first_pixel_of() {
+  convert "$1" -crop "$3" +repage txt:- | awk -v c="#${2^^}" 'toupper($3) == c { sub(":", "", $1); print $1; exit }'
+}
+
+# Animated Mode with the shipped catalogue beside the saver, started from
+# another folder: the field is made of lifeface tiles and the lifeface's name
+# stands in the top-left corner.
+case_animated() {
+  install_lifefaces
+  # Ember Field (the first lifeface), white on grey for its name.
+  store_settings face 0 flags $((0x111)) inf 15 binf 13
+  (cd / && start_full_screen)
+  sleep 2
+  screenshot "$E2E_OUT/animated.png"
+  stop_saver
+  local bitmap_colours field_colours colour foreign=0 tiles=0
+  bitmap_colours=" $(colours_of "$WINDIR/tumbra/ember.bmp" | tr '\n' ' ') "
+  [[ "$bitmap_colours" != *" 7f7f7f "* ]] || fail "the test's grey occurs in the lifeface"
+  # Below the overlay every colour comes from the lifeface (or the black of
+  # the strip no cell covers).
+  convert "$E2E_OUT/animated.png" -crop 1024x640+0+128 +repage "$E2E_OUT/animated-field.png"
+  for colour in $(colours_of "$E2E_OUT/animated-field.png"); do
+    if [[ "$bitmap_colours" == *" $colour "* ]]; then tiles=$((tiles + 1)); elif [ "$colour" != 000000 ]; then
+      foreign=$((foreign + 1))
+    fi
+  done
+  [ "$foreign" = 0 ] || fail "$foreign colours on the field are not the lifeface's"
+  [ "$tiles" -ge 8 ] || fail "only $tiles lifeface colours on the field"
+  local band
+  band=$(first_pixel_of "$E2E_OUT/animated.png" 7f7f7f 400x80+0+0)
+  [ -n "$band" ] || fail "no name line in the top-left corner"
+  [ -n "$(first_pixel_of "$E2E_OUT/animated.png" ffffff 400x80+0+0)" ] || fail "the name line has no text"
+  local x=${band%,*} y=${band#*,}
+  [ "$x" -ge 4 ] && [ "$x" -le 20 ] && [ "$y" -ge 8 ] && [ "$y" -le 24 ] || fail "the name line starts at $band"
+}
+
+# Classic Mode with all four overlay lines: generation, population and frame
+# rate, one under the other, each on its own background colour.
+case_overlay_classic() {
+  install_saver
+  # Backgrounds: generation grey (13), population light grey (14), frame
+  # rate teal (12), none of them a cell colour.
+  store_settings mode 1 flags $((0x15F)) bgen 13 bpop 14 bfps 12
+  start_full_screen
+  sleep 2
+  screenshot "$E2E_OUT/overlay.png"
+  stop_saver
+  local gen pop fps
+  gen=$(first_pixel_of "$E2E_OUT/overlay.png" 7f7f7f 500x120+0+0)
+  pop=$(first_pixel_of "$E2E_OUT/overlay.png" cccccc 500x120+0+0)
+  fps=$(first_pixel_of "$E2E_OUT/overlay.png" 007f7f 500x120+0+0)
+  [ -n "$gen" ] && [ -n "$pop" ] && [ -n "$fps" ] || fail "overlay lines missing: '$gen' '$pop' '$fps'"
+  [ "${gen%,*}" = "${pop%,*}" ] && [ "${pop%,*}" = "${fps%,*}" ] || fail "lines do not start in one column"
+  [ "${gen#*,}" -lt "${pop#*,}" ] && [ "${pop#*,}" -lt "${fps#*,}" ] || fail "lines out of order: $gen $pop $fps"
+  local height=$((${pop#*,} - ${gen#*,}))
+  [ $((${fps#*,} - ${pop#*,})) = "$height" ] && [ "${gen#*,}" = "$height" ] ||
+    fail "lines are not one line height apart from the top: $gen $pop $fps"
+  # The text colours of the defaults: blue, green and yellow.
+  convert "$E2E_OUT/overlay.png" -crop "500x${height}+0+${gen#*,}" +repage "$E2E_OUT/overlay-gen.png"
+  [[ " $(colours_of "$E2E_OUT/overlay-gen.png" | tr '\n' ' ') " == *" 0000ff "* ]] || fail "generation is not blue"
+  convert "$E2E_OUT/overlay.png" -crop "500x${height}+0+${pop#*,}" +repage "$E2E_OUT/overlay-pop.png"
+  [[ " $(colours_of "$E2E_OUT/overlay-pop.png" | tr '\n' ' ') " == *" 00ff00 "* ]] || fail "population is not green"
+  convert "$E2E_OUT/overlay.png" -crop "500x${height}+0+${fps#*,}" +repage "$E2E_OUT/overlay-fps.png"
+  [[ " $(colours_of "$E2E_OUT/overlay-fps.png" | tr '\n' ' ') " == *" ffff00 "* ]] || fail "frame rate is not yellow"
+}
+
 "case_$1"
 echo "PASS: $1"
