@@ -6,7 +6,7 @@ add_library(setup_fake_desk MODULE ${E2E_DIR}/setup_fake_desk.cpp)
 set_target_properties(setup_fake_desk PROPERTIES PREFIX "" OUTPUT_NAME desk SUFFIX .cpl)
 target_link_options(setup_fake_desk PRIVATE -Wl,--kill-at)
 
-foreach(case start agree again failure platform)
+foreach(case start agree again failure platform package)
   tumbra_e2e_test(setup_install_${case} ${E2E_DIR}/setup_install.sh ${case}
                   $<TARGET_FILE:setup_install> $<TARGET_FILE:setup_fake_desk>)
 endforeach()

@@ -223,6 +223,52 @@ case_failure() {
   cmp -s "$SRC/copy/tumbra.ini" "$WINDIR/tumbra.ini" || fail "files copied before the check were not kept"
 }
 
+case_package() {
+  note "the x86_64 release package, installed as a user installs it"
+  local zip="$E2E_BIN/package/tumbra-setup-x86_64.zip"
+  [ -f "$zip" ] || fail "no package at $zip (build the target package first)"
+  rm -rf "$SRC" && mkdir -p "$SRC" && unzip -q "$zip" -d "$SRC"
+  local dir="$SRC/tumbra-setup"
+  "$WINE" reg delete 'HKCU\Software\KORVEL' /f >/dev/null 2>&1 || true
+  cp "$PANEL_DLL" "$FAKE_PANEL"
+  open_installer "$dir"
+  click_agree
+  expect_agree on "Install was not enabled"
+  click_install
+  expect_exit 0 30 "Install from the package"
+  local f
+  for f in tumbra.scr tumbra.ini; do
+    cmp -s "$dir/copy/$f" "$WINDIR/$f" || fail "$f not installed from the package"
+  done
+  for f in "$dir"/copy/tumbra/*.bmp; do
+    cmp -s "$f" "$WINDIR/tumbra/$(basename "$f")" || fail "$(basename "$f") not installed"
+  done
+  grep -qx 'argument=tumbra.scr' "$PANEL_LOG" || fail "the saver was not handed to the control panel"
+
+  note "the installed saver, started from another folder, animates a shipped lifeface"
+  cd /
+  wine_start 'C:\windows\tumbra.scr' /s
+  cd - >/dev/null
+  wait_window "Screen Saver" 30 >/dev/null || fail "no saver window"
+  sleep 2
+  screenshot "$E2E_OUT/package-saver.png"
+  xdotool key Escape
+  [ "$(wait_exit 5)" = 0 ] || fail "the saver did not end on a key"
+  local known=" " colour tiles=0 foreign=0
+  for f in "$WINDIR"/tumbra/*.bmp; do
+    known+="$(convert "$f" -unique-colors -depth 8 txt:- | awk 'NR > 1 { print tolower(substr($3, 2, 6)) }' | tr '\n' ' ')"
+  done
+  convert "$E2E_OUT/package-saver.png" -crop 1024x640+0+128 +repage -unique-colors -depth 8 txt:- |
+    awk 'NR > 1 { print tolower(substr($3, 2, 6)) }' >"$E2E_OUT/package-colours.txt"
+  while read -r colour; do
+    if [[ "$known" == *" $colour "* ]]; then tiles=$((tiles + 1)); elif [ "$colour" != 000000 ]; then
+      foreign=$((foreign + 1))
+    fi
+  done <"$E2E_OUT/package-colours.txt"
+  [ "$foreign" = 0 ] || fail "$foreign colours on the field come from no shipped lifeface"
+  [ "$tiles" -ge 4 ] || fail "only $tiles lifeface colours on the field: no Animated Mode"
+}
+
 case_platform() {
   note "a platform of neither family: \"Unsupported platform\", nothing copied, exit 0"
   # Wine can pose as Win32s (platform id 0) for one program.
