@@ -26,7 +26,7 @@ inline void RemoveTree(const std::string& path) {
 inline bool WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
   FILE* file = std::fopen(path.c_str(), "wb");
   if (file == nullptr) return false;
-  const bool whole = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+  const bool whole = bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
   return std::fclose(file) == 0 && whole;
 }
 
