@@ -115,18 +115,25 @@ int32_t LcgNext() {
 }
 
 // Marks the drawn cells first and counts every neighbourhood once at the end:
-// a drawn cell that is already alive changes nothing either way.
+// a drawn cell that is already alive changes nothing either way. The marks
+// are bits, kept in the snapshot half behind the kernels' scratch.
 void RandomFill(int32_t columns, int32_t rows) {
   if (!GridFits(columns, rows)) return;
   DropStepAhead();
   const size_t cells = static_cast<size_t>(columns) * rows;
-  std::memset(Grid.LiveCells, 0, cells);
   const GridKernels* kernels = RowKernels(columns);
-  if (kernels != nullptr && columns <= KernelDrawLimit && rows <= KernelDrawLimit) {
-    kernels->markDraws(Grid.LiveCells, &LcgState, columns, rows, static_cast<int64_t>(cells));
-    kernels->recount(Grid.LiveCells, Grid.SnapshotCells, columns, rows);
+  const int32_t rowBytes = (columns + 7) / 8;
+  const size_t scratch = KernelScratchBytes(columns);
+  const size_t bitmap = static_cast<size_t>(rows) * rowBytes + 8;
+  if (kernels != nullptr && columns <= KernelDrawLimit && rows <= KernelDrawLimit &&
+      scratch + bitmap <= Grid.capacity) {
+    uint8_t* bits = Grid.SnapshotCells + scratch;
+    std::memset(bits, 0, bitmap);
+    kernels->markDraws(bits, rowBytes, &LcgState, columns, rows, static_cast<int64_t>(cells));
+    kernels->countMarks(Grid.LiveCells, bits, rowBytes, Grid.SnapshotCells, columns, rows);
     return;
   }
+  std::memset(Grid.LiveCells, 0, cells);
   for (size_t k = 0; k < cells; ++k) {
     const int32_t x = LcgNext() % columns;
     const int32_t y = LcgNext() % rows;

@@ -28,13 +28,16 @@ struct GridKernels {
   // Paints the field as it is into the frame, steps it as step does, and
   // returns the number of live cells painted (all of them, visible or not).
   int32_t (*paintStep)(uint8_t* cells, uint8_t* scratch, int32_t columns, int32_t rows, const FramePaint* paint);
-  // Turns a field of 0/1 bytes into 2 x live neighbours + alive, in place
-  // (same shape and scratch as step).
-  void (*recount)(uint8_t* cells, uint8_t* scratch, int32_t columns, int32_t rows);
+  // Writes every byte of the field from a bitmap of its live cells (bit x % 8
+  // of byte x / 8 of each row of rowBytes bytes, which may be read up to 8
+  // bytes past its end): 2 x live neighbours + alive. Same scratch as step.
+  void (*countMarks)(uint8_t* cells, const uint8_t* bits, int32_t rowBytes, uint8_t* scratch, int32_t columns,
+                     int32_t rows);
   // Makes `draws` random draws of a cell (x = next mod columns, then
-  // y = next mod rows) and sets each drawn byte to 1; *state moves on by
-  // 2 x draws values. Takes columns and rows up to 32767.
-  void (*markDraws)(uint8_t* cells, uint32_t* state, int32_t columns, int32_t rows, int64_t draws);
+  // y = next mod rows) and sets its bit in such a bitmap; *state moves on by
+  // 2 x draws values. Takes columns and rows up to KernelDrawLimit.
+  void (*markDraws)(uint8_t* bits, int32_t rowBytes, uint32_t* state, int32_t columns, int32_t rows,
+                    int64_t draws);
   // pixels[i] := live[(cells[i] >> 1) & 7] when bit 0 of cells[i] is set,
   // else dead; returns the number of live cells. `stream` asks for stores
   // that bypass the caches (for surfaces far larger than them).
@@ -45,9 +48,10 @@ struct GridKernels {
 };
 
 // Scratch the step and recount need for rows of `columns` cells.
-inline size_t KernelScratchBytes(int32_t columns) { return 11 * (static_cast<size_t>(columns) + 128); }
-// The largest column or row count markDraws takes.
-const int32_t KernelDrawLimit = 32767;
+inline size_t KernelScratchBytes(int32_t columns) { return 13 * (static_cast<size_t>(columns) + 128); }
+// The largest column or row count markDraws takes (a row of bits is then
+// still below 2^15).
+const int32_t KernelDrawLimit = 32760;
 
 extern const GridKernels Sse2Kernels;
 extern const GridKernels Avx2Kernels;

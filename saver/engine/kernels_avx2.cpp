@@ -3,6 +3,10 @@
 // with outside linkage may be defined in this file besides the table at the
 // end, so no AVX2 code can stand in for a baseline copy at link time.
 //
+// The Windows builds do not align the stack to 32 bytes: registers are not
+// passed to functions that stay out of line, and stack arrays are read and
+// written with unaligned loads and stores only.
+//
 // Every header is read before the switch to AVX2, so that no inline function
 // of a shared header is compiled here with AVX2 instructions.
 #include <immintrin.h>
@@ -39,6 +43,23 @@ struct Ops {
   static V AndNot(V a, V b) { return _mm256_andnot_si256(a, b); }  // ~a & b
   static V Eq(V a, V b) { return _mm256_cmpeq_epi8(a, b); }
   static bool AllZero(V a) { return _mm256_testz_si256(a, a) != 0; }
+  // +1 for a birth (6), -1 (0xFF) for a death (odd, not 5 or 7), else 0, by
+  // a 16-entry table: bytes from 16 up are folded onto 14 (even) or 15 (odd),
+  // whose actions they share; the bytes below 16 index it as they are.
+  static V StepAction(V v) {
+    const __m256i table = _mm256_setr_epi8(0, -1, 0, -1, 0, 0, 1, 0, 0, -1, 0, -1, 0, -1, 0, -1,
+                                           0, -1, 0, -1, 0, 0, 1, 0, 0, -1, 0, -1, 0, -1, 0, -1);
+    const __m256i folded = _mm256_or_si256(_mm256_and_si256(v, _mm256_set1_epi8(1)), _mm256_set1_epi8(14));
+    return _mm256_shuffle_epi8(table, _mm256_min_epu8(v, folded));
+  }
+  // The low 32 bits of a word as 32 bytes of 0 or 1, lowest bit first.
+  static V ExpandBits(uint64_t word) {
+    const __m256i spread = _mm256_shuffle_epi8(
+        _mm256_set1_epi32(static_cast<int>(static_cast<uint32_t>(word))),
+        _mm256_setr_epi8(0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 1, 1, 1, 1, 2, 2, 2, 2, 2, 2, 2, 2, 3, 3, 3, 3, 3, 3, 3, 3));
+    const __m256i bit = _mm256_set1_epi64x(static_cast<int64_t>(0x8040201008040201ull));
+    return _mm256_and_si256(_mm256_cmpeq_epi8(_mm256_and_si256(spread, bit), bit), _mm256_set1_epi8(1));
+  }
 
   static I Load32(const uint32_t* p) { return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)); }
   static void Store32(uint32_t* p, I v) { _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), v); }
@@ -91,16 +112,16 @@ struct ColourPlanes {
 };
 
 inline ColourPlanes PlanesOf(const uint32_t* live, uint32_t dead) {
-  alignas(16) uint8_t planes[4][16];
+  uint8_t planes[4][16];
   for (int v = 0; v < 16; ++v) {
     const uint32_t colour = (v & 1) ? live[v >> 1] : dead;
     for (int b = 0; b < 4; ++b) planes[b][v] = static_cast<uint8_t>(colour >> (8 * b));
   }
   ColourPlanes p;
-  p.blue = _mm256_broadcastsi128_si256(_mm_load_si128(reinterpret_cast<const __m128i*>(planes[0])));
-  p.green = _mm256_broadcastsi128_si256(_mm_load_si128(reinterpret_cast<const __m128i*>(planes[1])));
-  p.red = _mm256_broadcastsi128_si256(_mm_load_si128(reinterpret_cast<const __m128i*>(planes[2])));
-  p.top = _mm256_broadcastsi128_si256(_mm_load_si128(reinterpret_cast<const __m128i*>(planes[3])));
+  p.blue = _mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(planes[0])));
+  p.green = _mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(planes[1])));
+  p.red = _mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(planes[2])));
+  p.top = _mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(planes[3])));
   return p;
 }
 
@@ -160,7 +181,7 @@ int32_t PaintPixelRow(const uint8_t* cells, uint32_t* pixels, int32_t count, con
 
 }  // namespace
 
-const GridKernels Avx2Kernels = {"avx2", Ops::Width, StepKernel, PaintStepKernel, RecountKernel,
+const GridKernels Avx2Kernels = {"avx2", Ops::Width, StepKernel, PaintStepKernel, CountMarksKernel,
                                  MarkDrawsKernel, PaintPixelRow, CountAliveRow};
 
 #if defined(__clang__)

@@ -24,6 +24,23 @@ struct Ops {
   static V AndNot(V a, V b) { return _mm_andnot_si128(a, b); }  // ~a & b
   static V Eq(V a, V b) { return _mm_cmpeq_epi8(a, b); }
   static bool AllZero(V a) { return _mm_movemask_epi8(_mm_cmpeq_epi8(a, _mm_setzero_si128())) == 0xFFFF; }
+  // +1 for a birth (6), -1 (0xFF) for a death (odd, not 5 or 7), else 0.
+  static V StepAction(V v) {
+    const V one = _mm_set1_epi8(1);
+    const V born = _mm_cmpeq_epi8(v, _mm_set1_epi8(6));
+    const V odd = _mm_cmpeq_epi8(_mm_and_si128(v, one), one);
+    const V survives = _mm_cmpeq_epi8(_mm_or_si128(v, _mm_set1_epi8(2)), _mm_set1_epi8(7));  // 5 or 7
+    return _mm_or_si128(_mm_andnot_si128(survives, odd), _mm_and_si128(born, one));
+  }
+  // The low 16 bits of a word as 16 bytes of 0 or 1, lowest bit first.
+  static V ExpandBits(uint64_t word) {
+    __m128i v = _mm_cvtsi32_si128(static_cast<int>(word & 0xFFFFu));
+    v = _mm_unpacklo_epi8(v, v);
+    v = _mm_unpacklo_epi16(v, v);
+    v = _mm_unpacklo_epi32(v, v);  // byte 0 eight times, then byte 1
+    const __m128i bit = _mm_setr_epi8(1, 2, 4, 8, 16, 32, 64, -128, 1, 2, 4, 8, 16, 32, 64, -128);
+    return _mm_and_si128(_mm_cmpeq_epi8(_mm_and_si128(v, bit), bit), _mm_set1_epi8(1));
+  }
 
   static I Load32(const uint32_t* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); }
   static void Store32(uint32_t* p, I v) { _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v); }
@@ -87,5 +104,5 @@ int32_t PaintPixelRow(const uint8_t* cells, uint32_t* pixels, int32_t count, con
 
 }  // namespace
 
-const GridKernels Sse2Kernels = {"sse2", Ops::Width, StepKernel, PaintStepKernel, RecountKernel,
+const GridKernels Sse2Kernels = {"sse2", Ops::Width, StepKernel, PaintStepKernel, CountMarksKernel,
                                  MarkDrawsKernel, PaintPixelRow, CountAliveRow};

@@ -125,6 +125,7 @@ TEST_F(Differential, FillMatchesThePlainFillAndUsesAsManyValues) {
     // Row and column counts beyond the kernels' draw limit take the plain path.
     ExpectSameFill(set, 40000, 1, seed++, 40000);
     ExpectSameFill(set, 32767, 2, seed++, 65534);
+    ExpectSameFill(set, 32760, 40, seed++, 32760 * 40);
     ExpectSameFill(set, 1920, 1080, seed++, 1920 * 1080);
   }
 }
@@ -132,18 +133,19 @@ TEST_F(Differential, FillMatchesThePlainFillAndUsesAsManyValues) {
 TEST_F(Differential, DrawnPositionsAreExactForEveryValueAndDivisor) {
   // 2^17 draws cover every generator value for x and y many times over.
   const int64_t draws = 1 << 17;
-  const int32_t divisors[] = {1, 2, 3, 5, 7, 10, 100, 127, 128, 129, 255, 1000, 1023, 1080, 1920,
-                              2160, 3840, 4095, 4097, 9999, 16383, 16384, 16385, 21845, 32749, 32766, 32767};
+  const int32_t divisors[] = {1,    2,    3,    5,    7,    10,    100,   127,   128,   129,   255,   1000,  1023,
+                              1080, 1920, 2160, 3840, 4095, 4097, 9999, 16383, 16384, 16385, 21845, 32749, 32760};
   for (const GridKernels* set : KernelSets())
     for (int32_t d : divisors)
       for (auto [columns, rows] : {std::pair{d, 3}, {3, d}}) {
-      std::vector<uint8_t> engine(static_cast<size_t>(columns) * rows, 0), plain(engine.size(), 0);
+      const int32_t rowBytes = (columns + 7) / 8;
+      std::vector<uint8_t> engine(static_cast<size_t>(rowBytes) * rows + 8, 0), plain(engine.size(), 0);
       uint32_t engineState = 12345u + d, plainState = engineState;
-      set->markDraws(engine.data(), &engineState, columns, rows, draws);
+      set->markDraws(engine.data(), rowBytes, &engineState, columns, rows, draws);
       for (int64_t k = 0; k < draws; ++k) {
         const int32_t x = PlainLcgNext(&plainState) % columns;
         const int32_t y = PlainLcgNext(&plainState) % rows;
-        plain[static_cast<size_t>(y) * columns + x] = 1;
+        plain[static_cast<size_t>(y) * rowBytes + x / 8] |= static_cast<uint8_t>(1 << (x % 8));
       }
       ASSERT_EQ(engine, plain) << set->name << " " << columns << "x" << rows;
       ASSERT_EQ(engineState, plainState) << set->name << " " << columns << "x" << rows;
