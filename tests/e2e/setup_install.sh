@@ -68,6 +68,14 @@ open_installer() {
   window_client "$WIN"
 }
 
+# Opens the installer in setup folder $1, agrees and chooses Install.
+agree_and_install() {
+  open_installer "$1"
+  click_agree
+  expect_agree on "Install was not enabled"
+  click_install
+}
+
 expect_installed_from() {
   local src=$1 f
   for f in tumbra.scr tumbra.ini; do
@@ -175,10 +183,7 @@ case_again() {
   echo old >"$WINDIR/tumbra/kept.bmp"
   cp "$PANEL_DLL" "$FAKE_PANEL"
 
-  open_installer "$SRC"
-  click_agree
-  expect_agree on "Install was not enabled"
-  click_install
+  agree_and_install "$SRC"
   expect_exit 0 30 "Install with a control panel"
   expect_installed_from "$SRC"
   [ -e "$WINDIR/tumbra/kept.bmp" ] || fail "a bitmap of the earlier installation was lost"
@@ -193,10 +198,7 @@ case_again() {
   note "no copy\\tumbra: the installation goes on to the hand-over"
   clear_installation
   rm -rf "$SRC/copy/tumbra"
-  open_installer "$SRC"
-  click_agree
-  expect_agree on "Install was not enabled"
-  click_install
+  agree_and_install "$SRC"
   expect_exit 0 30 "Install without bitmaps"
   [ -d "$WINDIR/tumbra" ] || fail "the bitmap folder was not made"
   cmp -s "$SRC/copy/tumbra.scr" "$WINDIR/tumbra.scr" || fail "the saver was not installed"
@@ -208,10 +210,7 @@ case_failure() {
   make_setup_folder "$SRC"
   mkdir -p "$WINDIR/tumbra.scr"
   cp "$PANEL_DLL" "$FAKE_PANEL"
-  open_installer "$SRC"
-  click_agree
-  expect_agree on "Install was not enabled"
-  click_install
+  agree_and_install "$SRC"
   local box
   box=$(wait_window "Installation failure" 20) || fail "no \"Installation failure\" message"
   # An OK box: "n" does nothing there, Return closes it.
@@ -231,10 +230,7 @@ case_package() {
   local dir="$SRC/tumbra-setup"
   "$WINE" reg delete 'HKCU\Software\KORVEL' /f >/dev/null 2>&1 || true
   cp "$PANEL_DLL" "$FAKE_PANEL"
-  open_installer "$dir"
-  click_agree
-  expect_agree on "Install was not enabled"
-  click_install
+  agree_and_install "$dir"
   expect_exit 0 30 "Install from the package"
   local f
   for f in tumbra.scr tumbra.ini; do
@@ -277,10 +273,7 @@ case_platform() {
   "$WINE" reg add "$VERSION_KEY" /v Version /t REG_SZ /d win31 /f >/dev/null 2>&1
   make_setup_folder "$SRC"
   cp "$PANEL_DLL" "$FAKE_PANEL"
-  open_installer "$SRC"
-  click_agree
-  expect_agree on "Install was not enabled"
-  click_install
+  agree_and_install "$SRC"
   local box
   box=$(wait_window "Unsupported platform" 20) || fail "no \"Unsupported platform\" message"
   press_until_gone "Unsupported platform" "$box" Return "Unsupported platform"
