@@ -80,6 +80,7 @@ void TakeActions(const Source& source, int32_t row, RowSlot* slot, int32_t colum
   uint8_t* a = slot->actions;
   const int32_t tail = columns - W;
   V any = Ops::Zero();
+#pragma GCC unroll 2
   for (int32_t x = 0; x < tail; x += W) {
     const V action = Source::At(from, x);
     Ops::Store(a + x, action);
@@ -100,6 +101,7 @@ void SumAcross(RowSlot* slot, int32_t columns) {
   const uint8_t* a = slot->actions;
   uint8_t* sums = slot->sums;
   const int32_t tail = columns - W;
+#pragma GCC unroll 2
   for (int32_t x = 0; x < tail; x += W)
     Ops::Store(sums + x, Ops::Add(Ops::Add(Ops::Load(a + x - 1), Ops::Load(a + x)), Ops::Load(a + x + 1)));
   Ops::Store(sums + tail,
@@ -119,6 +121,7 @@ void StepRow(uint8_t* row, const uint8_t* up, const uint8_t* mid, const uint8_t*
              int32_t columns) {
   const int32_t tail = columns - W;
   const V tailOld = Ops::Load(row + tail);
+#pragma GCC unroll 2
   for (int32_t x = 0; x < tail; x += W) {
     const V change = Ops::Sub(TwiceTheBlock(up, mid, down, x), Ops::Load(actions + x));
     Ops::Store(row + x, Ops::Add(Ops::Load(row + x), change));
