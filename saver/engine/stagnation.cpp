@@ -15,9 +15,13 @@ bool PopulationDeveloping(PopulationHistory* history, int32_t population) {
     history->ResetDeadline = PlatformTickCount() + static_cast<uint32_t>(Settings.reset);
     return true;
   }
-  // Unsigned on purpose: the zero deadline at start is always past, so the
-  // first boundary makes the first field.
-  return history->ResetDeadline >= PlatformTickCount();
+  // The zero deadline of the start is always past: the first boundary makes
+  // the first field. Any other deadline is still ahead while it lies within
+  // `reset` ms of now, so one set just before the tick count wraps is not
+  // taken to lie 49 days ahead once it has wrapped.
+  if (history->ResetDeadline == 0) return false;
+  const uint32_t window = Settings.reset > 0 ? static_cast<uint32_t>(Settings.reset) : 0u;
+  return history->ResetDeadline - PlatformTickCount() <= window;
 }
 
 void AdvanceField(PopulationHistory* history, int32_t columns, int32_t rows, int32_t population) {

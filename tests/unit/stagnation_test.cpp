@@ -84,6 +84,30 @@ TEST_F(Stagnation, ResetClearsTheHistorySoTheNextValueIsNew) {
   EXPECT_EQ(ClassicHistory.p1, 9);
 }
 
+TEST_F(Stagnation, StagnantFieldResetsAcrossTheTickCountWrapping) {
+  FakeNow = 0xFFFFFFFFu - 1000;
+  AdvanceOrReset(10, 10, 33);  // deadline 2000 ms after the wrap
+  FakeNow += 2000;
+  EXPECT_TRUE(Boundaries({33}, 0).empty());
+  FakeNow += 2500;  // 1500 ms past the deadline, on the small side of the wrap
+  EXPECT_EQ(Boundaries({33}, 0), std::vector<int>{0});
+}
+
+TEST_F(Stagnation, StartResetsWhateverTheTickCount) {
+  for (uint32_t now : {0u, 2999u, 0x80000000u, 0xFFFFFFFFu}) {
+    ClassicHistory = PopulationHistory{0, 0, 0, 0};
+    FakeNow = now;
+    int32_t before = ResetCount;
+    AdvanceOrReset(10, 10, 0);
+    EXPECT_EQ(ResetCount, before + 1) << now;
+  }
+}
+
+TEST_F(Stagnation, NegativeResetTimeResetsAtTheFirstRepeat) {
+  Settings.reset = -7;
+  EXPECT_EQ(Boundaries({20, 20}, 0), std::vector<int>{1});
+}
+
 TEST_F(Stagnation, ClassicResetLeavesTheLifefaceAlone) {
   Settings.face = 2;
   Boundaries(std::vector<int32_t>(40, 9), 100);
