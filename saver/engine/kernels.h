@@ -45,6 +45,8 @@ struct GridKernels {
                       bool stream);
   // The number of bytes with bit 0 set.
   int32_t (*countAlive)(const uint8_t* cells, int32_t count);
+  // to[i] := from[i] for count pixels; `stream` as for paintRow.
+  void (*copyPixels)(uint32_t* to, const uint32_t* from, int32_t count, bool stream);
 };
 
 // Scratch the step and recount need for rows of `columns` cells.

@@ -179,10 +179,26 @@ int32_t PaintPixelRow(const uint8_t* cells, uint32_t* pixels, int32_t count, con
                 : PaintRowAvx2<false>(cells, pixels, count, live, dead);
 }
 
+void CopyPixels(uint32_t* to, const uint32_t* from, int32_t count, bool stream) {
+  int32_t i = 0;
+  if (stream) {
+    for (; i < count && (reinterpret_cast<uintptr_t>(to + i) & 31) != 0; ++i) to[i] = from[i];
+    for (; i + 8 <= count; i += 8)
+      _mm256_stream_si256(reinterpret_cast<__m256i*>(to + i),
+                          _mm256_loadu_si256(reinterpret_cast<const __m256i*>(from + i)));
+    _mm_sfence();
+  } else {
+    for (; i + 8 <= count; i += 8)
+      _mm256_storeu_si256(reinterpret_cast<__m256i*>(to + i),
+                          _mm256_loadu_si256(reinterpret_cast<const __m256i*>(from + i)));
+  }
+  for (; i < count; ++i) to[i] = from[i];
+}
+
 }  // namespace
 
 const GridKernels Avx2Kernels = {"avx2", Ops::Width, StepKernel, PaintStepKernel, CountMarksKernel,
-                                 MarkDrawsKernel, PaintPixelRow, CountAliveRow};
+                                 MarkDrawsKernel, PaintPixelRow, CountAliveRow, CopyPixels};
 
 #if defined(__clang__)
 #pragma clang attribute pop

@@ -102,7 +102,21 @@ int32_t PaintPixelRow(const uint8_t* cells, uint32_t* pixels, int32_t count, con
   return CountAliveRow(cells, count);
 }
 
+void CopyPixels(uint32_t* to, const uint32_t* from, int32_t count, bool stream) {
+  int32_t i = 0;
+  if (stream) {
+    for (; i < count && (reinterpret_cast<uintptr_t>(to + i) & 15) != 0; ++i) to[i] = from[i];
+    for (; i + 4 <= count; i += 4)
+      _mm_stream_si128(reinterpret_cast<__m128i*>(to + i), _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + i)));
+    _mm_sfence();
+  } else {
+    for (; i + 4 <= count; i += 4)
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(to + i), _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + i)));
+  }
+  for (; i < count; ++i) to[i] = from[i];
+}
+
 }  // namespace
 
 const GridKernels Sse2Kernels = {"sse2", Ops::Width, StepKernel, PaintStepKernel, CountMarksKernel,
-                                 MarkDrawsKernel, PaintPixelRow, CountAliveRow};
+                                 MarkDrawsKernel, PaintPixelRow, CountAliveRow, CopyPixels};

@@ -80,6 +80,7 @@ int32_t PaintBlocks(int32_t columns, int32_t rows, int32_t s, int32_t visibleCol
   const int32_t width = Surface->width;
   const int32_t paintedWidth = std::min(visibleColumns * s, width);
   const GridKernels* kernels = ActiveKernels();
+  const bool stream = static_cast<int64_t>(paintedWidth) * Surface->height > StreamedPixels;
   int32_t population = 0;
   for (int32_t y = 0; y < visibleRows; ++y) {
     const uint8_t* cells = Grid.LiveCells + static_cast<size_t>(y) * columns;
@@ -89,8 +90,7 @@ int32_t PaintBlocks(int32_t columns, int32_t rows, int32_t s, int32_t visibleCol
       uint32_t* line = PixelRow(top);
       for (int32_t x = 0; x < visibleColumns; ++x)
         FillLine(line + x * s, std::min(s, width - x * s), colours.byLowBits[cells[x] & 15]);
-      for (int32_t r = 1; r < blockRows; ++r)
-        std::memcpy(PixelRow(top + r), line, static_cast<size_t>(paintedWidth) * sizeof(uint32_t));
+      for (int32_t r = 1; r < blockRows; ++r) kernels->copyPixels(PixelRow(top + r), line, paintedWidth, stream);
     } else {
       for (int32_t r = 0; r < blockRows; ++r) {
         uint32_t* line = PixelRow(top + r);

@@ -211,9 +211,13 @@ void ExpectSameFrames(const GridKernels* set, const FrameCase& c) {
     const std::string where = Describe(set, c, frame);
     EXPECT_EQ(Population, population) << where;
     EXPECT_EQ(0, std::memcmp(cells.data(), Grid.LiveCells, cells.size())) << where;
-    for (int32_t y = 0; y < height; ++y)
+    for (int32_t y = 0; y < height; ++y) {
+      const uint32_t* engineRow = SurfacePixel(Surface, 0, y);
+      const uint32_t* plainRow = SurfacePixel(plainSurface, 0, y);
+      if (std::memcmp(engineRow, plainRow, static_cast<size_t>(c.surfaceWidth) * 4) == 0) continue;
       for (int32_t x = 0; x < c.surfaceWidth; ++x)
-        ASSERT_EQ(*SurfacePixel(Surface, x, y), *SurfacePixel(plainSurface, x, y)) << where << " pixel " << x << "," << y;
+        ASSERT_EQ(engineRow[x], plainRow[x]) << where << " pixel " << x << "," << y;
+    }
     FakeNow += 700;
   }
   ReleaseFrameSurface(plainSurface);
@@ -238,6 +242,9 @@ const FrameCase FrameCases[] = {
     {90, 50, 6, 4, 16, FlagDigitalEffect, 0, false},
     {300, 200, 2, 1, 256, FlagDigitalEffect, 0, false},
     {300, 200, 2, 1, 256, 0, 0, false},
+    // frames large enough to be streamed past the caches, rows at odd addresses
+    {2305, 1820, 2305, 1820, 1, FlagCycleAtReset, 0, false},
+    {2305, 1820, 289, 228, 8, 0, 0, false},
 };
 
 TEST_F(Differential, ClassicFramesMatchThePlainColouringPixelForPixel) {
