@@ -110,33 +110,47 @@ void SumAcross(RowSlot* slot, int32_t columns) {
 
 inline const uint8_t* SumsOf(const RowSlot* slot, const uint8_t* zeros) { return slot->active ? slot->sums : zeros; }
 
-inline V TwiceTheBlock(const uint8_t* up, const uint8_t* mid, const uint8_t* down, int32_t x) {
-  const V block = Ops::Add(Ops::Add(Ops::Load(up + x), Ops::Load(mid + x)), Ops::Load(down + x));
-  return Ops::Add(block, block);
-}
-
-// new = old + 2 x block - a, in place. The overlapping last chunk must see
-// the row as it was, so it is read before the others are written.
-void StepRow(uint8_t* row, const uint8_t* up, const uint8_t* mid, const uint8_t* down, const uint8_t* actions,
-             int32_t columns) {
-  const int32_t tail = columns - W;
-  const V tailOld = Ops::Load(row + tail);
-#pragma GCC unroll 2
-  for (int32_t x = 0; x < tail; x += W) {
-    const V change = Ops::Sub(TwiceTheBlock(up, mid, down, x), Ops::Load(actions + x));
-    Ops::Store(row + x, Ops::Add(Ops::Load(row + x), change));
+// One chunk of a new row: change = 2 x block - a; the step adds it to the
+// old bytes, the fill's count (whose rows start empty) writes it as it is.
+// With SumBelow the sums of the row below are taken here from its actions,
+// kept for the rows after, and used at once.
+template <bool Step, bool SumBelow>
+inline void NewChunk(uint8_t* out, V old, const uint8_t* up, const uint8_t* mid, RowSlot* below,
+                     const uint8_t* belowSums, const uint8_t* actions, int32_t x) {
+  V down;
+  if (SumBelow) {
+    const uint8_t* a = below->actions;
+    down = Ops::Add(Ops::Add(Ops::Load(a + x - 1), Ops::Load(a + x)), Ops::Load(a + x + 1));
+    Ops::Store(below->sums + x, down);
+  } else {
+    down = Ops::Load(belowSums + x);
   }
-  const V change = Ops::Sub(TwiceTheBlock(up, mid, down, tail), Ops::Load(actions + tail));
-  Ops::Store(row + tail, Ops::Add(tailOld, change));
+  V block = Ops::Add(Ops::Add(Ops::Load(up + x), Ops::Load(mid + x)), down);
+  block = Ops::Add(block, block);
+  const V change = Ops::Sub(block, Ops::Load(actions + x));
+  Ops::Store(out, Step ? Ops::Add(old, change) : change);
 }
 
-// new = 2 x block - mark: every byte of the row is written.
-void CountRow(uint8_t* row, const uint8_t* up, const uint8_t* mid, const uint8_t* down, const uint8_t* marks,
-              int32_t columns) {
+// Row y in place; the overlapping last chunk must see the row as it was, so
+// it is read before the others are written.
+template <bool Step, bool SumBelow>
+void NewRow(uint8_t* row, const uint8_t* up, const uint8_t* mid, RowSlot* below, const uint8_t* belowSums,
+            const uint8_t* actions, int32_t columns) {
   const int32_t tail = columns - W;
+  const V tailOld = Step ? Ops::Load(row + tail) : Ops::Zero();
+#pragma GCC unroll 2
   for (int32_t x = 0; x < tail; x += W)
-    Ops::Store(row + x, Ops::Sub(TwiceTheBlock(up, mid, down, x), Ops::Load(marks + x)));
-  Ops::Store(row + tail, Ops::Sub(TwiceTheBlock(up, mid, down, tail), Ops::Load(marks + tail)));
+    NewChunk<Step, SumBelow>(row + x, Step ? Ops::Load(row + x) : Ops::Zero(), up, mid, below, belowSums, actions, x);
+  NewChunk<Step, SumBelow>(row + tail, tailOld, up, mid, below, belowSums, actions, tail);
+}
+
+template <bool Step>
+void NewRow(uint8_t* row, const RowSlot* up, const RowSlot* mid, RowSlot* down, bool sumBelow, const uint8_t* zeros,
+            int32_t columns) {
+  if (sumBelow)
+    NewRow<Step, true>(row, SumsOf(up, zeros), SumsOf(mid, zeros), down, nullptr, mid->actions, columns);
+  else
+    NewRow<Step, false>(row, SumsOf(up, zeros), SumsOf(mid, zeros), down, SumsOf(down, zeros), mid->actions, columns);
 }
 
 // Paints row y of a one-pixel frame from the row as it is before the step.
@@ -158,7 +172,8 @@ inline RowSlot* SlotOf(int32_t k, int32_t rows, RowSlot* slots) {
 
 // One pass over the rows: the step (Source = StepSource) or the fill's count
 // (MarkSource). The actions of row y + 2 and the sums of row y + 1 are taken
-// before row y is written. Returns the live cells painted (0 without a frame).
+// before (or while) row y is written. Returns the live cells painted (0
+// without a frame).
 template <class Source>
 int32_t PassRows(const Source& source, uint8_t* cells, uint8_t* scratch, int32_t columns, int32_t rows,
                  const FramePaint* paint) {
@@ -179,18 +194,19 @@ int32_t PassRows(const Source& source, uint8_t* cells, uint8_t* scratch, int32_t
   int32_t population = 0;
   for (int32_t y = 0; y < rows; ++y) {
     if (y + 2 <= rows - 2) TakeActions(source, y + 2, SlotOf(y + 2, rows, slots), columns);
-    if (y + 1 <= rows - 2) SumAcross(SlotOf(y + 1, rows, slots), columns);
     const RowSlot* up = SlotOf(y == 0 ? rows - 1 : y - 1, rows, slots);
     const RowSlot* mid = SlotOf(y, rows, slots);
-    const RowSlot* down = SlotOf(y + 1 == rows ? 0 : y + 1, rows, slots);
+    RowSlot* down = SlotOf(y + 1 == rows ? 0 : y + 1, rows, slots);
+    // The sums of a row between the first and the last are taken with the
+    // row above it (those two have theirs already).
+    const bool sumBelow = y + 1 <= rows - 2 && down->active;
     uint8_t* row = cells + y * stride;
     if (!Source::Steps) {
-      CountRow(row, SumsOf(up, zeros), SumsOf(mid, zeros), SumsOf(down, zeros), mid->actions, columns);
+      NewRow<false>(row, up, mid, down, sumBelow, zeros, columns);
       continue;
     }
     if (paint != nullptr) population += PaintCellRow(row, y, columns, *paint);
-    if (up->active || mid->active || down->active)
-      StepRow(row, SumsOf(up, zeros), SumsOf(mid, zeros), SumsOf(down, zeros), mid->actions, columns);
+    if (up->active || mid->active || down->active) NewRow<true>(row, up, mid, down, sumBelow, zeros, columns);
   }
   return population;
 }
