@@ -11,8 +11,11 @@ import sys
 
 bench = sys.argv[1] if len(sys.argv) > 1 else "build/native/bench/tumbra_bench"
 repetitions = sys.argv[2] if len(sys.argv) > 2 else "5"
+# Repetitions of all benchmarks are interleaved at random, so that a burst of
+# other work on the machine spreads over them instead of hitting one.
 out = subprocess.run([bench, f"--benchmark_repetitions={repetitions}", "--benchmark_report_aggregates_only=true",
-                      "--benchmark_format=json"], check=True, capture_output=True, text=True).stdout
+                      "--benchmark_enable_random_interleaving=true", "--benchmark_format=json"],
+                     check=True, capture_output=True, text=True).stdout
 ms = {}
 for b in json.loads(out)["benchmarks"]:
     # the median of the repetitions, or the one run there is
