@@ -1,5 +1,4 @@
 #include <algorithm>
-#include <cstring>
 
 #include "engine/engine.h"
 #include "engine/kernels.h"
