@@ -110,47 +110,78 @@ void SumAcross(RowSlot* slot, int32_t columns) {
 
 inline const uint8_t* SumsOf(const RowSlot* slot, const uint8_t* zeros) { return slot->active ? slot->sums : zeros; }
 
+// What writing one row takes: the row, the sums of the rows above and at it,
+// the row below (its sums, or its actions to sum here), the row's actions,
+// and the row two below, whose actions are taken in the same loop.
+struct RowJob {
+  uint8_t* row;
+  const uint8_t* up;
+  const uint8_t* mid;
+  RowSlot* below;
+  const uint8_t* belowSums;
+  const uint8_t* actions;
+  const uint8_t* aheadFrom;  // the bytes (or bits) of the row two below
+  RowSlot* ahead;
+};
+
 // One chunk of a new row: change = 2 x block - a; the step adds it to the
 // old bytes, the fill's count (whose rows start empty) writes it as it is.
 // With SumBelow the sums of the row below are taken here from its actions,
-// kept for the rows after, and used at once.
-template <bool Step, bool SumBelow>
-inline void NewChunk(uint8_t* out, V old, const uint8_t* up, const uint8_t* mid, RowSlot* below,
-                     const uint8_t* belowSums, const uint8_t* actions, int32_t x) {
+// kept for the rows after, and used at once; with TakeAhead the actions of
+// the row two below are taken as well.
+template <class Source, bool Step, bool SumBelow, bool TakeAhead>
+inline void NewChunk(const RowJob& job, V old, int32_t x, V* any) {
+  if (TakeAhead) {
+    const V action = Source::At(job.aheadFrom, x);
+    Ops::Store(job.ahead->actions + x, action);
+    *any = Ops::Or(*any, action);
+  }
   V down;
   if (SumBelow) {
-    const uint8_t* a = below->actions;
+    const uint8_t* a = job.below->actions;
     down = Ops::Add(Ops::Add(Ops::Load(a + x - 1), Ops::Load(a + x)), Ops::Load(a + x + 1));
-    Ops::Store(below->sums + x, down);
+    Ops::Store(job.below->sums + x, down);
   } else {
-    down = Ops::Load(belowSums + x);
+    down = Ops::Load(job.belowSums + x);
   }
-  V block = Ops::Add(Ops::Add(Ops::Load(up + x), Ops::Load(mid + x)), down);
+  V block = Ops::Add(Ops::Add(Ops::Load(job.up + x), Ops::Load(job.mid + x)), down);
   block = Ops::Add(block, block);
-  const V change = Ops::Sub(block, Ops::Load(actions + x));
-  Ops::Store(out, Step ? Ops::Add(old, change) : change);
+  const V change = Ops::Sub(block, Ops::Load(job.actions + x));
+  Ops::Store(job.row + x, Step ? Ops::Add(old, change) : change);
 }
 
 // Row y in place; the overlapping last chunk must see the row as it was, so
 // it is read before the others are written.
-template <bool Step, bool SumBelow>
-void NewRow(uint8_t* row, const uint8_t* up, const uint8_t* mid, RowSlot* below, const uint8_t* belowSums,
-            const uint8_t* actions, int32_t columns) {
+template <class Source, bool Step, bool SumBelow, bool TakeAhead>
+void NewRow(const RowJob& job, int32_t columns) {
   const int32_t tail = columns - W;
-  const V tailOld = Step ? Ops::Load(row + tail) : Ops::Zero();
+  const V tailOld = Step ? Ops::Load(job.row + tail) : Ops::Zero();
+  V any = Ops::Zero();
 #pragma GCC unroll 2
   for (int32_t x = 0; x < tail; x += W)
-    NewChunk<Step, SumBelow>(row + x, Step ? Ops::Load(row + x) : Ops::Zero(), up, mid, below, belowSums, actions, x);
-  NewChunk<Step, SumBelow>(row + tail, tailOld, up, mid, below, belowSums, actions, tail);
+    NewChunk<Source, Step, SumBelow, TakeAhead>(job, Step ? Ops::Load(job.row + x) : Ops::Zero(), x, &any);
+  NewChunk<Source, Step, SumBelow, TakeAhead>(job, tailOld, tail, &any);
+  if (TakeAhead) {
+    uint8_t* a = job.ahead->actions;
+    a[-1] = a[columns - 1];
+    a[columns] = a[0];
+    job.ahead->active = !Ops::AllZero(any);
+  }
 }
 
-template <bool Step>
-void NewRow(uint8_t* row, const RowSlot* up, const RowSlot* mid, RowSlot* down, bool sumBelow, const uint8_t* zeros,
-            int32_t columns) {
-  if (sumBelow)
-    NewRow<Step, true>(row, SumsOf(up, zeros), SumsOf(mid, zeros), down, nullptr, mid->actions, columns);
-  else
-    NewRow<Step, false>(row, SumsOf(up, zeros), SumsOf(mid, zeros), down, SumsOf(down, zeros), mid->actions, columns);
+template <class Source, bool Step>
+void NewRow(const RowJob& job, bool sumBelow, int32_t columns) {
+  if (job.ahead != nullptr) {
+    if (sumBelow)
+      NewRow<Source, Step, true, true>(job, columns);
+    else
+      NewRow<Source, Step, false, true>(job, columns);
+  } else {
+    if (sumBelow)
+      NewRow<Source, Step, true, false>(job, columns);
+    else
+      NewRow<Source, Step, false, false>(job, columns);
+  }
 }
 
 // Paints row y of a one-pixel frame from the row as it is before the step.
@@ -172,8 +203,7 @@ inline RowSlot* SlotOf(int32_t k, int32_t rows, RowSlot* slots) {
 
 // One pass over the rows: the step (Source = StepSource) or the fill's count
 // (MarkSource). The actions of row y + 2 and the sums of row y + 1 are taken
-// before (or while) row y is written. Returns the live cells painted (0
-// without a frame).
+// while row y is written. Returns the live cells painted (0 without a frame).
 template <class Source>
 int32_t PassRows(const Source& source, uint8_t* cells, uint8_t* scratch, int32_t columns, int32_t rows,
                  const FramePaint* paint) {
@@ -193,20 +223,32 @@ int32_t PassRows(const Source& source, uint8_t* cells, uint8_t* scratch, int32_t
   const size_t stride = static_cast<size_t>(columns);
   int32_t population = 0;
   for (int32_t y = 0; y < rows; ++y) {
-    if (y + 2 <= rows - 2) TakeActions(source, y + 2, SlotOf(y + 2, rows, slots), columns);
     const RowSlot* up = SlotOf(y == 0 ? rows - 1 : y - 1, rows, slots);
     const RowSlot* mid = SlotOf(y, rows, slots);
     RowSlot* down = SlotOf(y + 1 == rows ? 0 : y + 1, rows, slots);
     // The sums of a row between the first and the last are taken with the
-    // row above it (those two have theirs already).
+    // row above it (those two have theirs already), its actions with the row
+    // two above it.
     const bool sumBelow = y + 1 <= rows - 2 && down->active;
-    uint8_t* row = cells + y * stride;
+    const bool takeAhead = y + 2 <= rows - 2;
+    RowJob job;
+    job.row = cells + y * stride;
+    job.up = SumsOf(up, zeros);
+    job.mid = SumsOf(mid, zeros);
+    job.below = down;
+    job.belowSums = SumsOf(down, zeros);
+    job.actions = mid->actions;
+    job.aheadFrom = takeAhead ? source.Row(y + 2) : nullptr;
+    job.ahead = takeAhead ? SlotOf(y + 2, rows, slots) : nullptr;
     if (!Source::Steps) {
-      NewRow<false>(row, up, mid, down, sumBelow, zeros, columns);
+      NewRow<Source, false>(job, sumBelow, columns);
       continue;
     }
-    if (paint != nullptr) population += PaintCellRow(row, y, columns, *paint);
-    if (up->active || mid->active || down->active) NewRow<true>(row, up, mid, down, sumBelow, zeros, columns);
+    if (paint != nullptr) population += PaintCellRow(job.row, y, columns, *paint);
+    if (up->active || mid->active || down->active)
+      NewRow<Source, true>(job, sumBelow, columns);
+    else if (takeAhead)
+      TakeActions(source, y + 2, job.ahead, columns);
   }
   return population;
 }
