@@ -49,7 +49,7 @@ struct GridKernels {
   void (*copyPixels)(uint32_t* to, const uint32_t* from, int32_t count, bool stream);
 };
 
-// Scratch the step and recount need for rows of `columns` cells.
+// Scratch the step and the fill's count need for rows of `columns` cells.
 inline size_t KernelScratchBytes(int32_t columns) { return 13 * (static_cast<size_t>(columns) + 128); }
 // The largest column or row count markDraws takes (a row of bits is then
 // still below 2^15).

@@ -56,7 +56,8 @@ struct Ops {
   static V ExpandBits(uint64_t word) {
     const __m256i spread = _mm256_shuffle_epi8(
         _mm256_set1_epi32(static_cast<int>(static_cast<uint32_t>(word))),
-        _mm256_setr_epi8(0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 1, 1, 1, 1, 2, 2, 2, 2, 2, 2, 2, 2, 3, 3, 3, 3, 3, 3, 3, 3));
+        _mm256_setr_epi8(0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 1, 1, 1, 1,  //
+                         2, 2, 2, 2, 2, 2, 2, 2, 3, 3, 3, 3, 3, 3, 3, 3));
     const __m256i bit = _mm256_set1_epi64x(static_cast<int64_t>(0x8040201008040201ull));
     return _mm256_and_si256(_mm256_cmpeq_epi8(_mm256_and_si256(spread, bit), bit), _mm256_set1_epi8(1));
   }

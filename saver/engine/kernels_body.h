@@ -189,7 +189,8 @@ int32_t PaintCellRow(const uint8_t* row, int32_t y, int32_t columns, const Frame
   if (y >= paint.visibleRows) return CountAliveRow(row, columns);
   uint32_t* pixels = reinterpret_cast<uint32_t*>(paint.top + static_cast<intptr_t>(y) * paint.stride);
   int32_t alive = PaintPixelRow(row, pixels, paint.visibleColumns, paint.live, paint.dead, paint.stream);
-  if (paint.visibleColumns < columns) alive += CountAliveRow(row + paint.visibleColumns, columns - paint.visibleColumns);
+  if (paint.visibleColumns < columns)
+    alive += CountAliveRow(row + paint.visibleColumns, columns - paint.visibleColumns);
   return alive;
 }
 

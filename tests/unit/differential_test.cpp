@@ -71,7 +71,8 @@ const std::pair<int32_t, int32_t> SmallShapes[] = {
 TEST_F(Differential, StepMatchesThePlainRuleOnManyShapes) {
   uint32_t seed = 1;
   // A roomy buffer, so that even a few rows take the kernels.
-  for (auto [columns, rows] : SmallShapes) ExpectSameGenerations(PlainField(columns, rows, seed++), columns, rows, 200, 64 * 1024);
+  for (auto [columns, rows] : SmallShapes)
+    ExpectSameGenerations(PlainField(columns, rows, seed++), columns, rows, 200, 64 * 1024);
 }
 
 TEST_F(Differential, StepMatchesThePlainRuleWhenTheBufferIsTight) {
