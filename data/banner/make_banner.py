@@ -18,9 +18,9 @@ PATTERN_SHADES = 31           # 224..254: the scattered patterns
 
 
 def load_imagefile(path):
-    spec = importlib.util.spec_from_file_location("imagefile", path)
-    module = importlib.util.module_from_spec(spec)
-    spec.loader.exec_module(module)
+    found = importlib.util.spec_from_file_location("imagefile", path)
+    module = importlib.util.module_from_spec(found)
+    found.loader.exec_module(module)
     return module
 
 

@@ -27,9 +27,9 @@ GLIDER = [(1, 0), (2, 1), (0, 2), (1, 2), (2, 2)]
 
 
 def load_imagefile(path):
-    spec = importlib.util.spec_from_file_location("imagefile", path)
-    module = importlib.util.module_from_spec(spec)
-    spec.loader.exec_module(module)
+    found = importlib.util.spec_from_file_location("imagefile", path)
+    module = importlib.util.module_from_spec(found)
+    found.loader.exec_module(module)
     return module
 
 
