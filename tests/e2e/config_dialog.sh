@@ -24,7 +24,7 @@ stop_own_saver() {
   fi
   CONFIG_PID=""
 }
-trap stop_own_saver EXIT
+trap 'stop_own_saver; stop_stray_programs' EXIT
 
 # Settings and installed files as after a fresh install with no settings yet.
 prepare_install() {
@@ -249,6 +249,21 @@ case_ok() {
   expect_dword reset 0xfa0
   expect_dword flags 0x150
   expect_dword delay 0xf
+
+  note "the next full-screen run is in Classic Mode: only neighbour-count colours"
+  wine_start 'C:\windows\tumbra.scr' /s
+  wait_window "Screen Saver" 30 >/dev/null || fail "no saver window after OK"
+  sleep 1.5
+  screenshot "$E2E_OUT/after-ok.png"
+  xdotool key Escape
+  [ "$(wait_exit 5)" = 0 ] || fail "the saver did not end on a key"
+  local allowed=" 000000 ff0000 00ff00 0000ff ffff00 ff00ff 00ffff 7f0000 007f00 " colour live=0
+  for colour in $(convert "$E2E_OUT/after-ok.png" -unique-colors -depth 8 txt:- |
+                  awk 'NR > 1 { print tolower(substr($3, 2, 6)) }'); do
+    [[ "$allowed" == *" $colour "* ]] || fail "colour $colour on the field: not Classic Mode"
+    [ "$colour" = 000000 ] || live=$((live + 1))
+  done
+  [ "$live" -ge 4 ] || fail "only $live cell colours after OK"
 }
 
 # Stored values no control can show: OK keeps typed spin values as they are,
