@@ -154,13 +154,14 @@ case_preview() {
   handle=$(tr -d '\r\n' <"$handle_file")
   [ -n "$handle" ] || fail "no window number from the preview host"
   start_saver /p "$handle"
-  local child=""
+  # The child shows once its creation (which starts the engine) is done.
+  local child="" expected="WindowsScreenSaverClass|Preview|320|240|visible"
   for _ in $(seq 100); do
     child=$(tr -d '\r' <"$handle_file.children" 2>/dev/null)
-    [ -n "$child" ] && break
+    [ "$child" = "$expected" ] && break
     sleep 0.1
   done
-  [ "$child" = "WindowsScreenSaverClass|Preview|320|240|visible" ] || fail "child window: '$child'"
+  [ "$child" = "$expected" ] || fail "child window: '$child'"
   xdotool mousemove 100 100 key space click 1 mousemove 300 200
   local state
   state=$(wait_exit 1.5)
