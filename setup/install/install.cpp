@@ -17,7 +17,7 @@ constexpr int kInstallId = 1025;
 constexpr int kCancelId = 1026;
 
 // One child control: everything CreateWindowExA needs besides its place.
-struct ControlSpec {
+struct ControlLayout {
   const char* className;
   const char* text;
   DWORD style;
@@ -25,7 +25,7 @@ struct ControlSpec {
   int id;  // given after creation; 0 keeps the default
 };
 
-const ControlSpec kControls[kInstallControlCount] = {
+const ControlLayout kControls[kInstallControlCount] = {
     {"EDIT", nullptr, WS_CHILD | WS_VISIBLE | WS_VSCROLL | ES_MULTILINE, WS_EX_CLIENTEDGE, 0},
     {"STATIC", nullptr, WS_CHILD | WS_VISIBLE | SS_BITMAP, 0, 0},
     {"BUTTON", "I AGREE to all conditions stated above.", WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_CHECKBOX, 0,
@@ -54,9 +54,9 @@ LRESULT CALLBACK TermsBoxProc(HWND window, UINT message, WPARAM wParam, LPARAM l
 }
 
 HWND CreateInstallControl(HWND owner, InstallControl which, int R, int B) {
-  const ControlSpec& spec = kControls[which];
+  const ControlLayout& layout = kControls[which];
   InstallWindowRect place = PlaceInstallControl(which, R, B);
-  HWND control = CreateWindowExA(spec.exStyle, spec.className, spec.text, spec.style, place.left, place.top,
+  HWND control = CreateWindowExA(layout.exStyle, layout.className, layout.text, layout.style, place.left, place.top,
                                  place.width, place.height, owner, nullptr, GetModuleHandleA(nullptr), nullptr);
   if (control == nullptr) EndInstaller();
   Installer.controls[which] = control;

@@ -22,10 +22,10 @@ bool Decode(const std::vector<uint8_t>& file, int32_t* width, int32_t* height, s
   return true;
 }
 
-std::vector<uint32_t> DecodeExpecting(const BmpSpec& spec, int32_t width, int32_t height) {
+std::vector<uint32_t> DecodeExpecting(const BmpPicture& picture, int32_t width, int32_t height) {
   int32_t w = 0, h = 0;
   std::vector<uint32_t> pixels;
-  EXPECT_TRUE(Decode(WriteBmp(spec), &w, &h, &pixels));
+  EXPECT_TRUE(Decode(WriteBmp(picture), &w, &h, &pixels));
   EXPECT_EQ(w, width);
   EXPECT_EQ(h, height);
   return pixels;
@@ -50,53 +50,53 @@ std::vector<uint32_t> Through(const std::vector<uint32_t>& palette, const std::v
 // ---- Depths and orientations ------------------------------------------------------
 
 TEST(Bmp, OneBitRowsPaddedAndBottomUp) {
-  BmpSpec spec;
-  spec.width = 11;  // two bytes of bits and two of padding per row
-  spec.height = 3;
-  spec.depth = 1;
-  spec.palette = {0x102030, 0xA0B0C0};
-  spec.values = {1, 0, 0, 0, 0, 0, 0, 0, 1, 0, 1,  //
+  BmpPicture picture;
+  picture.width = 11;  // two bytes of bits and two of padding per row
+  picture.height = 3;
+  picture.depth = 1;
+  picture.palette = {0x102030, 0xA0B0C0};
+  picture.values = {1, 0, 0, 0, 0, 0, 0, 0, 1, 0, 1,  //
                  0, 1, 0, 1, 0, 1, 0, 1, 0, 1, 0,  //
                  1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1};
-  EXPECT_EQ(DecodeExpecting(spec, 11, 3), Through(spec.palette, spec.values));
-  spec.height = -3;
-  EXPECT_EQ(DecodeExpecting(spec, 11, 3), Through(spec.palette, spec.values));
+  EXPECT_EQ(DecodeExpecting(picture, 11, 3), Through(picture.palette, picture.values));
+  picture.height = -3;
+  EXPECT_EQ(DecodeExpecting(picture, 11, 3), Through(picture.palette, picture.values));
 }
 
 TEST(Bmp, FourBitBothOrientations) {
-  BmpSpec spec;
-  spec.width = 5;
-  spec.height = 2;
-  spec.depth = 4;
-  spec.palette = Sixteen;
-  spec.values = {0, 1, 2, 3, 4, 15, 14, 13, 12, 11};
-  EXPECT_EQ(DecodeExpecting(spec, 5, 2), Through(Sixteen, spec.values));
-  spec.height = -2;
-  EXPECT_EQ(DecodeExpecting(spec, 5, 2), Through(Sixteen, spec.values));
+  BmpPicture picture;
+  picture.width = 5;
+  picture.height = 2;
+  picture.depth = 4;
+  picture.palette = Sixteen;
+  picture.values = {0, 1, 2, 3, 4, 15, 14, 13, 12, 11};
+  EXPECT_EQ(DecodeExpecting(picture, 5, 2), Through(Sixteen, picture.values));
+  picture.height = -2;
+  EXPECT_EQ(DecodeExpecting(picture, 5, 2), Through(Sixteen, picture.values));
 }
 
 TEST(Bmp, EightBitWithShortPaletteReadsUnknownIndexesAsBlack) {
-  BmpSpec spec;
-  spec.width = 3;
-  spec.height = 2;
-  spec.depth = 8;
-  spec.palette = {0x112233, 0x445566, 0x778899};
-  spec.colorsUsed = 3;
-  spec.values = {0, 1, 2, 3, 200, 255};
-  EXPECT_EQ(DecodeExpecting(spec, 3, 2), (std::vector<uint32_t>{0x112233, 0x445566, 0x778899, 0, 0, 0}));
+  BmpPicture picture;
+  picture.width = 3;
+  picture.height = 2;
+  picture.depth = 8;
+  picture.palette = {0x112233, 0x445566, 0x778899};
+  picture.colorsUsed = 3;
+  picture.values = {0, 1, 2, 3, 200, 255};
+  EXPECT_EQ(DecodeExpecting(picture, 3, 2), (std::vector<uint32_t>{0x112233, 0x445566, 0x778899, 0, 0, 0}));
 }
 
 TEST(Bmp, PaletteIsCutWherePixelsBeginWhateverColoursUsedClaims) {
   // colorsUsed 0 means 256 entries, but only two lie before the pixels.
-  BmpSpec spec;
-  spec.width = 4;
-  spec.height = 1;
-  spec.depth = 8;
-  spec.palette = {0xABCDEF, 0x010203};
-  spec.values = {1, 0, 2, 77};
-  EXPECT_EQ(DecodeExpecting(spec, 4, 1), (std::vector<uint32_t>{0x010203, 0xABCDEF, 0, 0}));
-  spec.colorsUsed = 100000;
-  EXPECT_EQ(DecodeExpecting(spec, 4, 1), (std::vector<uint32_t>{0x010203, 0xABCDEF, 0, 0}));
+  BmpPicture picture;
+  picture.width = 4;
+  picture.height = 1;
+  picture.depth = 8;
+  picture.palette = {0xABCDEF, 0x010203};
+  picture.values = {1, 0, 2, 77};
+  EXPECT_EQ(DecodeExpecting(picture, 4, 1), (std::vector<uint32_t>{0x010203, 0xABCDEF, 0, 0}));
+  picture.colorsUsed = 100000;
+  EXPECT_EQ(DecodeExpecting(picture, 4, 1), (std::vector<uint32_t>{0x010203, 0xABCDEF, 0, 0}));
 }
 
 TEST(Bmp, TwentyFourBitOddWidthBothOrientations) {
@@ -113,87 +113,87 @@ TEST(Bmp, TwentyFourBitOddWidthBothOrientations) {
 }
 
 TEST(Bmp, ThirtyTwoBitPlainIgnoresTheTopByte) {
-  BmpSpec spec;
-  spec.width = 2;
-  spec.height = -2;
-  spec.depth = 32;
-  spec.values = {0xFF123456, 0x00ABCDEF, 0x80000001, 0x7FFFFFFF};
-  EXPECT_EQ(DecodeExpecting(spec, 2, 2), (std::vector<uint32_t>{0x123456, 0xABCDEF, 0x000001, 0xFFFFFF}));
+  BmpPicture picture;
+  picture.width = 2;
+  picture.height = -2;
+  picture.depth = 32;
+  picture.values = {0xFF123456, 0x00ABCDEF, 0x80000001, 0x7FFFFFFF};
+  EXPECT_EQ(DecodeExpecting(picture, 2, 2), (std::vector<uint32_t>{0x123456, 0xABCDEF, 0x000001, 0xFFFFFF}));
 }
 
 TEST(Bmp, ThirtyTwoBitMasksAfterInfoHeaderAndInsideV5) {
-  BmpSpec spec;
-  spec.width = 2;
-  spec.height = 1;
-  spec.depth = 32;
-  spec.compression = 3;
-  spec.masks[0] = 0x00FF0000;
-  spec.masks[1] = 0x0000FF00;
-  spec.masks[2] = 0x000000FF;
-  spec.values = {0xEE123456, 0x00ABCDEF};
-  EXPECT_EQ(DecodeExpecting(spec, 2, 1), (std::vector<uint32_t>{0x123456, 0xABCDEF}));
+  BmpPicture picture;
+  picture.width = 2;
+  picture.height = 1;
+  picture.depth = 32;
+  picture.compression = 3;
+  picture.masks[0] = 0x00FF0000;
+  picture.masks[1] = 0x0000FF00;
+  picture.masks[2] = 0x000000FF;
+  picture.values = {0xEE123456, 0x00ABCDEF};
+  EXPECT_EQ(DecodeExpecting(picture, 2, 1), (std::vector<uint32_t>{0x123456, 0xABCDEF}));
   // Channels in the other order, as some writers store them.
-  spec.headerSize = 124;
-  spec.masks[0] = 0x000000FF;
-  spec.masks[1] = 0x0000FF00;
-  spec.masks[2] = 0xFF000000;
-  spec.values = {0x56341278, 0xEFCDAB00};  // byte 2 lies in no channel
-  EXPECT_EQ(DecodeExpecting(spec, 2, 1), (std::vector<uint32_t>{0x781256, 0x00ABEF}));
+  picture.headerSize = 124;
+  picture.masks[0] = 0x000000FF;
+  picture.masks[1] = 0x0000FF00;
+  picture.masks[2] = 0xFF000000;
+  picture.values = {0x56341278, 0xEFCDAB00};  // byte 2 lies in no channel
+  EXPECT_EQ(DecodeExpecting(picture, 2, 1), (std::vector<uint32_t>{0x781256, 0x00ABEF}));
 }
 
 TEST(Bmp, SixteenBitFiveFiveFiveAndFiveSixFive) {
-  BmpSpec spec;
-  spec.width = 3;
-  spec.height = 1;
-  spec.depth = 16;
-  spec.values = {0x7C00, 0x03E0, 0x001F};
-  EXPECT_EQ(DecodeExpecting(spec, 3, 1), (std::vector<uint32_t>{0xFF0000, 0x00FF00, 0x0000FF}));
-  spec.compression = 3;
-  spec.masks[0] = 0xF800;
-  spec.masks[1] = 0x07E0;
-  spec.masks[2] = 0x001F;
-  spec.values = {0xF800, 0x0400, 0x0010};  // full red, green 32/63, blue 16/31
-  EXPECT_EQ(DecodeExpecting(spec, 3, 1), (std::vector<uint32_t>{0xFF0000, 0x008200, 0x000084}));
+  BmpPicture picture;
+  picture.width = 3;
+  picture.height = 1;
+  picture.depth = 16;
+  picture.values = {0x7C00, 0x03E0, 0x001F};
+  EXPECT_EQ(DecodeExpecting(picture, 3, 1), (std::vector<uint32_t>{0xFF0000, 0x00FF00, 0x0000FF}));
+  picture.compression = 3;
+  picture.masks[0] = 0xF800;
+  picture.masks[1] = 0x07E0;
+  picture.masks[2] = 0x001F;
+  picture.values = {0xF800, 0x0400, 0x0010};  // full red, green 32/63, blue 16/31
+  EXPECT_EQ(DecodeExpecting(picture, 3, 1), (std::vector<uint32_t>{0xFF0000, 0x008200, 0x000084}));
 }
 
 TEST(Bmp, CoreHeaderWithThreeBytePalette) {
-  BmpSpec spec;
-  spec.headerSize = 12;
-  spec.width = 3;
-  spec.height = 2;
-  spec.depth = 8;
-  spec.palette = {0x0A0B0C, 0xF0E0D0};
-  spec.values = {1, 0, 1, 0, 0, 1};
-  EXPECT_EQ(DecodeExpecting(spec, 3, 2), Through(spec.palette, spec.values));
+  BmpPicture picture;
+  picture.headerSize = 12;
+  picture.width = 3;
+  picture.height = 2;
+  picture.depth = 8;
+  picture.palette = {0x0A0B0C, 0xF0E0D0};
+  picture.values = {1, 0, 1, 0, 0, 1};
+  EXPECT_EQ(DecodeExpecting(picture, 3, 2), Through(picture.palette, picture.values));
 }
 
 TEST(Bmp, LargerHeadersWithoutMasks) {
   for (uint32_t headerSize : {52u, 56u, 64u, 108u, 124u}) {
-    BmpSpec spec;
-    spec.headerSize = headerSize;
-    spec.width = 2;
-    spec.height = -1;
-    spec.depth = 4;
-    spec.palette = Sixteen;
-    spec.values = {5, 9};
-    EXPECT_EQ(DecodeExpecting(spec, 2, 1), Through(Sixteen, spec.values)) << headerSize;
+    BmpPicture picture;
+    picture.headerSize = headerSize;
+    picture.width = 2;
+    picture.height = -1;
+    picture.depth = 4;
+    picture.palette = Sixteen;
+    picture.values = {5, 9};
+    EXPECT_EQ(DecodeExpecting(picture, 2, 1), Through(Sixteen, picture.values)) << headerSize;
   }
 }
 
 // ---- Damaged and unsupported files ---------------------------------------------------
 
-BmpSpec SmallEightBit() {
-  BmpSpec spec;
-  spec.width = 6;
-  spec.height = 4;
-  spec.depth = 8;
-  spec.palette = Sixteen;
-  spec.values.assign(24, 3);
-  return spec;
+BmpPicture SmallEightBit() {
+  BmpPicture picture;
+  picture.width = 6;
+  picture.height = 4;
+  picture.depth = 8;
+  picture.palette = Sixteen;
+  picture.values.assign(24, 3);
+  return picture;
 }
 
 TEST(Bmp, EveryTruncationIsRefused) {
-  BmpSpec masked;
+  BmpPicture masked;
   masked.width = 3;
   masked.height = -2;
   masked.depth = 32;
@@ -254,11 +254,11 @@ TEST(Bmp, HeadersThatLieAreRefused) {
 }
 
 TEST(Bmp, DimensionsWhoseProductOverflowsAreRefused) {
-  BmpSpec spec;
-  spec.depth = 1;
-  spec.palette = {0, 0xFFFFFF};
-  spec.values = {1};
-  std::vector<uint8_t> file = WriteBmp(spec);
+  BmpPicture picture;
+  picture.depth = 1;
+  picture.palette = {0, 0xFFFFFF};
+  picture.values = {1};
+  std::vector<uint8_t> file = WriteBmp(picture);
   Set32(file, 18, 0x10000);  // 65536 x 65536 is 2^32: 0 in 32-bit arithmetic
   Set32(file, 22, 0x10000);
   EXPECT_TRUE(Refused(file));
@@ -268,11 +268,11 @@ TEST(Bmp, DimensionsWhoseProductOverflowsAreRefused) {
 
 TEST(Bmp, PicturesAboveTheCapAreRefusedEvenWithAllTheirBytes) {
   // 8193 x 8192 one-bit pixels: every byte present, one row over 64 M pixels.
-  BmpSpec spec;
-  spec.depth = 1;
-  spec.palette = {0, 0xFFFFFF};
-  spec.values = {1};
-  std::vector<uint8_t> file = WriteBmp(spec);
+  BmpPicture picture;
+  picture.depth = 1;
+  picture.palette = {0, 0xFFFFFF};
+  picture.values = {1};
+  std::vector<uint8_t> file = WriteBmp(picture);
   const size_t pixelOffset = file.size() - 4;
   const size_t stride = (8193 + 31) / 32 * 4;
   file.resize(pixelOffset + stride * 8192, 0);
@@ -289,15 +289,15 @@ TEST(Bmp, PicturesAboveTheCapAreRefusedEvenWithAllTheirBytes) {
 }
 
 TEST(Bmp, MasksMissingFromAShortFileAreRefused) {
-  BmpSpec spec;
-  spec.width = 1;
-  spec.depth = 32;
-  spec.compression = 3;
-  spec.masks[0] = 0xFF0000;
-  spec.masks[1] = 0xFF00;
-  spec.masks[2] = 0xFF;
-  spec.values = {0x123456};
-  std::vector<uint8_t> file = WriteBmp(spec);
+  BmpPicture picture;
+  picture.width = 1;
+  picture.depth = 32;
+  picture.compression = 3;
+  picture.masks[0] = 0xFF0000;
+  picture.masks[1] = 0xFF00;
+  picture.masks[2] = 0xFF;
+  picture.values = {0x123456};
+  std::vector<uint8_t> file = WriteBmp(picture);
   file.resize(14 + 40 + 8);  // the masks cut short, no pixels
   EXPECT_TRUE(Refused(file));
 }

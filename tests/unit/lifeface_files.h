@@ -37,7 +37,7 @@ inline bool WriteText(const std::string& path, const std::string& text) {
 // What WriteBmp puts into a file. values are top-down, width x |height|:
 // palette indexes up to 8 bits, raw pixel words for 16 and 32 bits, and
 // 0x00RRGGBB for 24 bits.
-struct BmpSpec {
+struct BmpPicture {
   int32_t width = 1;
   int32_t height = 1;  // negative: stored top-down
   uint16_t depth = 24;
@@ -61,50 +61,50 @@ inline void Set32(std::vector<uint8_t>& out, size_t at, uint32_t v) {
   for (int i = 0; i < 4; ++i) out[at + i] = static_cast<uint8_t>(v >> (8 * i));
 }
 
-inline std::vector<uint8_t> WriteBmp(const BmpSpec& spec) {
-  const uint32_t width = static_cast<uint32_t>(spec.width);
-  const uint32_t rows = static_cast<uint32_t>(spec.height < 0 ? -spec.height : spec.height);
+inline std::vector<uint8_t> WriteBmp(const BmpPicture& picture) {
+  const uint32_t width = static_cast<uint32_t>(picture.width);
+  const uint32_t rows = static_cast<uint32_t>(picture.height < 0 ? -picture.height : picture.height);
   std::vector<uint8_t> out = {'B', 'M'};
   Put32(out, 0);  // file size, set below
   Put32(out, 0);
   Put32(out, 0);  // pixel offset, set below
   const size_t headerAt = out.size();
-  Put32(out, spec.headerSize);
-  if (spec.headerSize == 12) {
+  Put32(out, picture.headerSize);
+  if (picture.headerSize == 12) {
     Put16(out, width);
     Put16(out, rows);
     Put16(out, 1);
-    Put16(out, spec.depth);
+    Put16(out, picture.depth);
   } else {
     Put32(out, width);
-    Put32(out, static_cast<uint32_t>(spec.height));
+    Put32(out, static_cast<uint32_t>(picture.height));
     Put16(out, 1);
-    Put16(out, spec.depth);
-    Put32(out, spec.compression);
+    Put16(out, picture.depth);
+    Put32(out, picture.compression);
     Put32(out, 0);  // image size: left 0, as many writers do
     Put32(out, 2835);
     Put32(out, 2835);
-    Put32(out, spec.colorsUsed);
+    Put32(out, picture.colorsUsed);
     Put32(out, 0);
     // Masks follow a plain info header and are part of the larger ones.
-    if (spec.compression == 3 || spec.headerSize > 40)
-      for (uint32_t mask : spec.masks) Put32(out, mask);
-    out.resize(headerAt + spec.headerSize + (spec.headerSize == 40 && spec.compression == 3 ? 12 : 0), 0);
+    if (picture.compression == 3 || picture.headerSize > 40)
+      for (uint32_t mask : picture.masks) Put32(out, mask);
+    out.resize(headerAt + picture.headerSize + (picture.headerSize == 40 && picture.compression == 3 ? 12 : 0), 0);
   }
-  for (uint32_t colour : spec.palette) {
+  for (uint32_t colour : picture.palette) {
     out.push_back(static_cast<uint8_t>(colour));
     out.push_back(static_cast<uint8_t>(colour >> 8));
     out.push_back(static_cast<uint8_t>(colour >> 16));
-    if (spec.headerSize != 12) out.push_back(0);
+    if (picture.headerSize != 12) out.push_back(0);
   }
   Set32(out, 10, static_cast<uint32_t>(out.size()));
-  const size_t stride = (static_cast<size_t>(width) * spec.depth + 31) / 32 * 4;
+  const size_t stride = (static_cast<size_t>(width) * picture.depth + 31) / 32 * 4;
   for (uint32_t r = 0; r < rows; ++r) {
-    const uint32_t y = spec.height < 0 ? r : rows - 1 - r;  // bottom-up files start with the bottom row
+    const uint32_t y = picture.height < 0 ? r : rows - 1 - r;  // bottom-up files start with the bottom row
     std::vector<uint8_t> row(stride, 0);
     for (uint32_t x = 0; x < width; ++x) {
-      const uint32_t v = spec.values.at(static_cast<size_t>(y) * width + x);
-      switch (spec.depth) {
+      const uint32_t v = picture.values.at(static_cast<size_t>(y) * width + x);
+      switch (picture.depth) {
         case 1: row[x / 8] |= static_cast<uint8_t>((v & 1u) << (7 - x % 8)); break;
         case 4: row[x / 2] |= static_cast<uint8_t>((v & 15u) << (x % 2 ? 0 : 4)); break;
         case 8: row[x] = static_cast<uint8_t>(v); break;
@@ -127,12 +127,12 @@ inline std::vector<uint8_t> WriteBmp(const BmpSpec& spec) {
 
 // A 24-bit picture whose every pixel tells its place: 0x00XXYY00 + 1.
 inline std::vector<uint8_t> WritePlacesBmp(int32_t width, int32_t height) {
-  BmpSpec spec;
-  spec.width = width;
-  spec.height = height;
+  BmpPicture picture;
+  picture.width = width;
+  picture.height = height;
   const int32_t rows = height < 0 ? -height : height;
   for (int32_t y = 0; y < rows; ++y)
     for (int32_t x = 0; x < width; ++x)
-      spec.values.push_back((static_cast<uint32_t>(x & 0xFF) << 16 | static_cast<uint32_t>(y & 0xFF) << 8) + 1);
-  return WriteBmp(spec);
+      picture.values.push_back((static_cast<uint32_t>(x & 0xFF) << 16 | static_cast<uint32_t>(y & 0xFF) << 8) + 1);
+  return WriteBmp(picture);
 }
