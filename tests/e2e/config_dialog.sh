@@ -5,7 +5,6 @@
 # the dialog's X window and the dialog-unit conversion, and checked by colour.
 # Usage: config_dialog.sh CASE
 source "$(dirname "$0")/lib.sh"
-SCR="$E2E_BIN/saver/tumbra.scr"
 SHOT="$E2E_OUT/config-shot.png"
 
 # Dialog-unit sizes of the template.
@@ -14,58 +13,16 @@ DIALOG_DU_HEIGHT=229
 
 # ---- process -----------------------------------------------------------------------
 
-CONFIG_PID=""
-
-# Only the program this script started is ever stopped, by its own id.
-stop_own_saver() {
-  if [ -n "$CONFIG_PID" ] && kill -0 "$CONFIG_PID" 2>/dev/null; then
-    kill "$CONFIG_PID" 2>/dev/null || true
-    wait "$CONFIG_PID" 2>/dev/null || true
-  fi
-  CONFIG_PID=""
-}
-trap 'stop_own_saver; stop_stray_programs' EXIT
-
-# Settings and installed files as after a fresh install with no settings yet.
-prepare_install() {
-  "$WINE" reg delete 'HKCU\Software\KORVEL' /f >/dev/null 2>&1 || true
-  rm -rf "$WINDIR/tumbra" "$WINDIR/tumbra.scr" "$WINDIR/tumbra.ini"
-  cp "$SCR" "$WINDIR/tumbra.scr"
-  if [ -f "$E2E_BIN/data/tumbra.ini" ] && [ -d "$E2E_BIN/data/tumbra" ]; then
-    cp "$E2E_BIN/data/tumbra.ini" "$WINDIR/tumbra.ini"
-    cp -r "$E2E_BIN/data/tumbra" "$WINDIR/tumbra"
-  else
-    : >"$WINDIR/tumbra.ini"  # an empty catalogue is enough for the dialog
-  fi
-}
-
 start_dialog() {
-  "$WINE" 'C:\windows\tumbra.scr' /c >>"$E2E_OUT/wine.log" 2>&1 &
-  CONFIG_PID=$!
+  wine_start 'C:\windows\tumbra.scr' /c
   DIALOG=$(wait_window "Life Settings" 30) || fail "no \"Life Settings\" dialog"
   measure_dialog
 }
 
-# Waits up to $1 seconds for the dialog program to end; its exit code is
-# then in EXIT_CODE ("running" when it did not end). Not to be run in a
-# subshell: only this shell can wait for its own child.
-wait_dialog_exit() {
-  local i
-  EXIT_CODE=running
-  for i in $(seq $(($1 * 20))); do
-    if ! kill -0 "$CONFIG_PID" 2>/dev/null; then
-      wait "$CONFIG_PID"
-      EXIT_CODE=$?
-      CONFIG_PID=""
-      return
-    fi
-    sleep 0.05
-  done
-}
-
 expect_exit_zero() {
-  wait_dialog_exit 20
-  [ "$EXIT_CODE" = 0 ] || fail "$1 did not end the dialog with 0 ($EXIT_CODE)"
+  local code
+  code=$(wait_exit 20)
+  [ "$code" = 0 ] || fail "$1 did not end the dialog with 0 ($code)"
 }
 
 # ---- geometry ------------------------------------------------------------------------
@@ -161,7 +118,7 @@ expect_dword() {
 # ---- cases ---------------------------------------------------------------------------
 
 case_defaults() {
-  prepare_install
+  install_saver lifefaces
   start_dialog
   # Controls paint after the frame: wait for the red swatch of the first line.
   poll_screen '[ "$(swatch_colour 112 40)" = ff0000 ]' 20 || fail "\"Print lifeface/mode info\" is not red"
@@ -215,7 +172,7 @@ case_defaults() {
 }
 
 case_cancel() {
-  prepare_install
+  install_saver lifefaces
   start_dialog
   poll_screen '[ "$(swatch_colour 112 40)" = ff0000 ]' 20 || fail "the dialog did not paint"
   export_settings "$E2E_OUT/config-before.reg"
@@ -235,7 +192,7 @@ case_cancel() {
 }
 
 case_ok() {
-  prepare_install
+  install_saver lifefaces
   start_dialog
   poll_screen '[ "$(swatch_colour 112 40)" = ff0000 ]' 20 || fail "the dialog did not paint"
   click_at "$(dx 318)" "$(dy 13)"
@@ -269,7 +226,7 @@ case_ok() {
 # Stored values no control can show: OK keeps typed spin values as they are,
 # and stores a usable index for lists that had nothing to select.
 case_out_of_range() {
-  prepare_install
+  install_saver lifefaces
   start_dialog
   poll_screen '[ "$(swatch_colour 112 40)" = ff0000 ]' 20 || fail "the dialog did not paint"
   click_control 392 208 48 14  # Cancel: the key now holds the defaults
@@ -330,7 +287,7 @@ close_about() {
 }
 
 case_about() {
-  prepare_install
+  install_saver lifefaces
   start_dialog
   poll_screen '[ "$(swatch_colour 112 40)" = ff0000 ]' 20 || fail "the dialog did not paint"
   open_about

@@ -125,3 +125,18 @@ reset_saver_state() {
   "$WINE" reg delete 'HKCU\Software\KORVEL' /f >/dev/null 2>&1 || true
   rm -rf "$WINDIR/tumbra" "$WINDIR/tumbra.scr" "$WINDIR/tumbra.ini"
 }
+
+# Installs the saver into the Windows directory as the installer leaves it,
+# after forgetting earlier state: with the shipped lifefaces when $1 is
+# "lifefaces", else with an empty catalogue (Classic Mode only).
+install_saver() {
+  reset_saver_state
+  cp "$E2E_BIN/saver/tumbra.scr" "$WINDIR/tumbra.scr"
+  if [ "${1:-}" = lifefaces ]; then
+    cp "$E2E_BIN/data/tumbra.ini" "$WINDIR/tumbra.ini"
+    mkdir -p "$WINDIR/tumbra"
+    cp "$E2E_BIN"/data/tumbra/*.bmp "$WINDIR/tumbra/"
+  else
+    : >"$WINDIR/tumbra.ini"
+  fi
+}

@@ -3,14 +3,7 @@
 # that ends it, the single instance, the preview and the argument errors.
 # Usage: saver.sh CASE
 source "$(dirname "$0")/lib.sh"
-SCR="$E2E_BIN/saver/tumbra.scr"
 TEST_WINDOW="$E2E_BIN/tests/win/test_window.exe"
-
-install_saver() {
-  reset_saver_state
-  cp "$SCR" "$WINDIR/tumbra.scr"
-  : >"$WINDIR/tumbra.ini"  # an empty catalogue: Classic Mode only
-}
 
 start_saver() {
   wine_start 'C:\windows\tumbra.scr' "$@"
@@ -184,14 +177,6 @@ case_bad_arguments() {
   done
 }
 
-# The shipped lifefaces, laid out as the installer leaves them.
-install_lifefaces() {
-  install_saver
-  cp "$E2E_BIN/data/tumbra.ini" "$WINDIR/tumbra.ini"
-  mkdir -p "$WINDIR/tumbra"
-  cp "$E2E_BIN"/data/tumbra/*.bmp "$WINDIR/tumbra/"
-}
-
 # Top-left corner of the first pixel of colour $2 (rrggbb) in picture $1
 # within the area $3 (WxH+X+Y); empty when there is none.
 first_pixel_of() {
@@ -202,7 +187,7 @@ first_pixel_of() {
 # another folder: the field is made of lifeface tiles and the lifeface's name
 # stands in the top-left corner.
 case_animated() {
-  install_lifefaces
+  install_saver lifefaces
   # Ember Field (the first lifeface), white on grey for its name.
   store_settings face 0 flags $((0x111)) inf 15 binf 13
   (cd / && start_full_screen)
