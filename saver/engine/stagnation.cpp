@@ -33,16 +33,19 @@ void AdvanceField(PopulationHistory* history, int32_t columns, int32_t rows, int
   Generation += 1;
 }
 
-static void ForgetHistory(PopulationHistory* history) { history->p1 = history->p2 = history->p3 = 0; }
+// A stagnant field's end: a new one, counted, with its history forgotten.
+static void ReplaceField(PopulationHistory* history, int32_t columns, int32_t rows) {
+  ResetField(columns, rows);
+  ResetCount += 1;
+  history->p1 = history->p2 = history->p3 = 0;
+}
 
 void AdvanceOrReset(int32_t columns, int32_t rows, int32_t population) {
   if (PopulationDeveloping(&ClassicHistory, population)) {
     AdvanceField(&ClassicHistory, columns, rows, population);
     return;
   }
-  ResetField(columns, rows);
-  ResetCount += 1;
-  ForgetHistory(&ClassicHistory);
+  ReplaceField(&ClassicHistory, columns, rows);
 }
 
 void AdvanceOrReset(WindowHandle window, int32_t columns, int32_t rows, int32_t nextPopulation) {
@@ -59,9 +62,7 @@ void AdvanceOrReset(WindowHandle window, int32_t columns, int32_t rows, int32_t 
     columns = layout.columns;
     rows = layout.rows;
   }
-  ResetField(columns, rows);
-  ResetCount += 1;
-  ForgetHistory(&AnimatedHistory);
+  ReplaceField(&AnimatedHistory, columns, rows);
 }
 
 void ResetField(int32_t columns, int32_t rows) {
