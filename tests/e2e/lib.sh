@@ -1,13 +1,18 @@
 # Shared helpers of the end-to-end tests: sourced, with E2E_ROOT set to the
-# folder that prepare.sh filled (display number and wine prefix).
+# folder that prepare.sh filled (display number and wine prefix) and
+# E2E_BITS to the programs' 32 or 64 bits.
 set -u
 : "${E2E_ROOT:?E2E_ROOT must name the prepared folder}"
-export WINEPREFIX="$E2E_ROOT/prefix"
+source "$(dirname "${BASH_SOURCE[0]}")/../../tools/lib/display.sh"
+wine_environment "$E2E_ROOT/prefix"
 export DISPLAY=":$(cat "$E2E_ROOT/display")"
-export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml="
-WINE=/usr/lib/wine/wine64
+E2E_BITS=${E2E_BITS:-64}
+WINE=$(wine_loader "$E2E_BITS")
 WINDIR="$WINEPREFIX/drive_c/windows"
+# The system folder as the programs see it: a 32-bit program in the 64-bit
+# prefix finds syswow64 behind the name system32.
+WINSYS="$WINDIR/system32"
+[ "$E2E_BITS" = 32 ] && [ -d "$WINDIR/syswow64" ] && WINSYS="$WINDIR/syswow64"
 SAVER_KEY='HKCU\Software\KORVEL\tumbra'
 E2E_OUT="$E2E_ROOT/out"
 mkdir -p "$E2E_OUT"
@@ -63,11 +68,14 @@ stop_started() {
   wait_exit 5 >/dev/null
 }
 
+# How many polls 0.05 seconds apart fit in $1 seconds (fractions allowed).
+polls_in() { awk -v s="$1" 'BEGIN { print int(s * 20) }'; }
+
 # Waits up to $1 seconds (fractions allowed) for the program started last
 # to end; prints its exit code, or "running" when it is still going.
 wait_exit() {
   local seconds=$1 i
-  for i in $(seq "$(echo "$seconds * 20 / 1" | bc)"); do
+  for i in $(seq "$(polls_in "$seconds")"); do
     if [ -s "$WINE_STATUS" ]; then
       cat "$WINE_STATUS"
       return
@@ -80,7 +88,7 @@ wait_exit() {
 # Waits up to $2 seconds for every window titled $1 to go away.
 wait_no_window() {
   local title=$1 seconds=$2 i
-  for i in $(seq "$(echo "$seconds * 20 / 1" | bc)"); do
+  for i in $(seq "$(polls_in "$seconds")"); do
     [ -z "$(find_windows "$title")" ] && return 0
     sleep 0.05
   done

@@ -4,6 +4,7 @@
 # Usage: saver.sh CASE
 source "$(dirname "$0")/lib.sh"
 TEST_WINDOW="$E2E_BIN/tests/win/test_window.exe"
+OVERLAY_FONT="$E2E_BIN/tests/e2e/overlay_font.exe"
 
 start_saver() {
   wine_start 'C:\windows\tumbra.scr' "$@"
@@ -177,6 +178,17 @@ case_bad_arguments() {
   done
 }
 
+# The overlay's lines start one widest character in from the left and one
+# line height apart from the top, in whatever font wine gave for the one
+# asked for: FONT_MAX_WIDTH and FONT_HEIGHT are that font's.
+overlay_font_metrics() {
+  local metrics face
+  metrics=$("$WINE" "$OVERLAY_FONT" 2>/dev/null | tr -d '\r') || fail "no metrics of the overlay font"
+  read -r FONT_MAX_WIDTH FONT_HEIGHT _ face <<<"$metrics"
+  [ "${FONT_HEIGHT:-0}" -gt 0 ] && [ "${FONT_MAX_WIDTH:-0}" -gt 0 ] || fail "overlay font metrics '$metrics'"
+  note "overlay font: \"$face\", widest character $FONT_MAX_WIDTH, height $FONT_HEIGHT"
+}
+
 # Top-left corner of the first pixel of colour $2 (rrggbb) in picture $1
 # within the area $3 (WxH+X+Y); empty when there is none.
 first_pixel_of() {
@@ -211,8 +223,9 @@ case_animated() {
   band=$(first_pixel_of "$E2E_OUT/animated.png" 7f7f7f 400x80+0+0)
   [ -n "$band" ] || fail "no name line in the top-left corner"
   [ -n "$(first_pixel_of "$E2E_OUT/animated.png" ffffff 400x80+0+0)" ] || fail "the name line has no text"
-  local x=${band%,*} y=${band#*,}
-  [ "$x" -ge 4 ] && [ "$x" -le 20 ] && [ "$y" -ge 8 ] && [ "$y" -le 24 ] || fail "the name line starts at $band"
+  overlay_font_metrics
+  [ "$band" = "$FONT_MAX_WIDTH,$FONT_HEIGHT" ] ||
+    fail "the name line starts at $band, not at $FONT_MAX_WIDTH,$FONT_HEIGHT"
 }
 
 # Classic Mode with all four overlay lines: generation, population and frame
@@ -236,6 +249,8 @@ case_overlay_classic() {
   local height=$((${pop#*,} - ${gen#*,}))
   [ $((${fps#*,} - ${pop#*,})) = "$height" ] && [ "${gen#*,}" = "$height" ] ||
     fail "lines are not one line height apart from the top: $gen $pop $fps"
+  overlay_font_metrics
+  [ "$gen" = "$FONT_MAX_WIDTH,$FONT_HEIGHT" ] || fail "the first line starts at $gen, not at $FONT_MAX_WIDTH,$FONT_HEIGHT"
   # The text colours of the defaults: blue, green and yellow.
   convert "$E2E_OUT/overlay.png" -crop "500x${height}+0+${gen#*,}" +repage "$E2E_OUT/overlay-gen.png"
   [[ " $(colours_of "$E2E_OUT/overlay-gen.png" | tr '\n' ' ') " == *" 0000ff "* ]] || fail "generation is not blue"

@@ -223,8 +223,8 @@ case_failure() {
 }
 
 case_package() {
-  note "the x86_64 release package, installed as a user installs it"
-  local zip="$E2E_BIN/package/tumbra-setup-x86_64.zip"
+  local zip=${E2E_PACKAGE:?E2E_PACKAGE must name the release zip of the build}
+  note "the release package $(basename "$zip"), installed as a user installs it"
   [ -f "$zip" ] || fail "no package at $zip (build the target package first)"
   rm -rf "$SRC" && mkdir -p "$SRC" && unzip -q "$zip" -d "$SRC"
   local dir="$SRC/tumbra-setup"

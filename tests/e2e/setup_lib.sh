@@ -4,7 +4,7 @@
 
 SETUP_TITLE="Install Screen Saver"
 SETUP_WORK="$E2E_OUT/setup"
-FAKE_PANEL="$WINDIR/system32/desk.cpl"
+FAKE_PANEL="$WINSYS/desk.cpl"
 PANEL_LOG="$WINEPREFIX/drive_c/desk-call.txt"
 
 # Polls a command up to $1 (whole) seconds; true once it succeeds.

@@ -1,0 +1,136 @@
+# The private X display and wine prefix that tools/run-saver, the end-to-end
+# tests and the benchmarks run the Windows programs in; sourced. Every
+# function touches only the display, prefix and wine server that its caller
+# made: other programs on the machine may be using theirs.
+
+# The wine loader for programs of $1 bits (32 or 64).
+wine_loader() {
+  case "$1" in
+    32) echo /usr/lib/wine/wine ;;
+    64) echo /usr/lib/wine/wine64 ;;
+    *) echo "wine_loader: no loader for $1-bit programs" >&2; return 1 ;;
+  esac
+}
+
+# Whether this kernel runs 32-bit x86 programs: 0 yes, 1 no, 2 the folder
+# $1 (default $TMPDIR) cannot run programs at all. The probe is the
+# smallest i386 program there is: a static ELF file, written here so that no
+# 32-bit toolchain is needed, that exits with 42 through int 0x80.
+kernel_runs_i386() {
+  local dir=${1:-${TMPDIR:-/tmp}} probe code
+  mkdir -p "$dir" || return 2
+  probe=$(mktemp "$dir/i386-probe.XXXXXX") || return 2
+  printf '#!/bin/sh\nexit 42\n' >"$probe"
+  chmod +x "$probe"
+  "$probe" 2>/dev/null
+  code=$?
+  if [ "$code" != 42 ]; then
+    rm -f "$probe"
+    return 2
+  fi
+  # ELF header, one loadable segment at 0x08048000, then
+  # mov ebx, 42; mov eax, 1 (exit); int 0x80.
+  printf '\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00' >"$probe"
+  printf '\x02\x00\x03\x00\x01\x00\x00\x00\x54\x80\x04\x08\x34\x00\x00\x00' >>"$probe"
+  printf '\x00\x00\x00\x00\x00\x00\x00\x00\x34\x00\x20\x00\x01\x00\x00\x00' >>"$probe"
+  printf '\x00\x00\x00\x00\x01\x00\x00\x00\x00\x00\x00\x00\x00\x80\x04\x08' >>"$probe"
+  printf '\x00\x80\x04\x08\x60\x00\x00\x00\x60\x00\x00\x00\x05\x00\x00\x00' >>"$probe"
+  printf '\x00\x10\x00\x00\xbb\x2a\x00\x00\x00\xb8\x01\x00\x00\x00\xcd\x80' >>"$probe"
+  "$probe" 2>/dev/null
+  code=$?
+  rm -f "$probe"
+  [ "$code" = 42 ]
+}
+
+# Why programs of $1 bits cannot run under wine here (with $2 the folder for
+# the probe); prints nothing when they can.
+wine_cannot_run() {
+  local loader status=0
+  loader=$(wine_loader "$1") || { echo "no wine loader for $1-bit programs"; return; }
+  if [ "$1" = 32 ]; then
+    kernel_runs_i386 "${2:-}" || status=$?
+    case $status in
+      1) echo "this kernel does not run 32-bit (i386) programs"; return ;;
+      2) echo "the kernel's 32-bit support is unknown: ${2:-${TMPDIR:-/tmp}} cannot run programs"; return ;;
+    esac
+  fi
+  [ -x "$loader" ] || echo "$loader is missing (package wine$1)"
+}
+
+# The environment every wine program of ours runs with: the prefix $1 and
+# nothing the caller's environment may hold for another wine. No menu
+# entries or file associations are written for the user, and neither
+# Mono nor Gecko is asked for.
+wine_environment() {
+  export WINEPREFIX=$1
+  export WINEDEBUG=-all
+  export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+  unset WINEARCH WINELOADER WINESERVER WINEDLLPATH WINEESYNC WINEFSYNC
+}
+
+# The wine version the prefix was made by, beside the prefix.
+wine_stamp() { echo "$(/usr/lib/wine/wine64 --version 2>/dev/null); wine32 $([ -x /usr/lib/wine/wine ] && echo yes || echo no)"; }
+
+# Makes the prefix of wine_environment, unless wine (the same version, with
+# the same 32-bit support) made it before. wine64 makes it, so that with
+# wine32 installed it runs 32-bit programs as well (WoW64).
+wine_prefix_ready() {
+  local stamp="$WINEPREFIX.made-by"
+  if [ -f "$WINEPREFIX/system.reg" ] && [ "$(cat "$stamp" 2>/dev/null)" = "$(wine_stamp)" ]; then
+    return 0
+  fi
+  case "$WINEPREFIX" in /*/*) ;; *) echo "no private prefix: '$WINEPREFIX'" >&2; return 1 ;; esac
+  if [ -e "$WINEPREFIX" ]; then
+    wineserver -k >/dev/null 2>&1 || true
+    rm -rf "$WINEPREFIX"
+  fi
+  echo "making wine prefix $WINEPREFIX"
+  mkdir -p "$WINEPREFIX"
+  /usr/lib/wine/wine64 wineboot -i >"$WINEPREFIX.log" 2>&1 || { cat "$WINEPREFIX.log" >&2; return 1; }
+  wineserver -w >/dev/null 2>&1 || true
+  wine_stamp >"$stamp"
+}
+
+# Ends every program in the prefix of wine_environment, and its wine server.
+wine_prefix_stop() { wineserver -k >/dev/null 2>&1 || true; }
+
+# Starts a private Xvfb of $2 (default 1024x768x24) and records it in the
+# folder $1 (files display and xvfb.pid); an Xvfb recorded there that still
+# runs is used again. Xvfb chooses a free display number itself, so two
+# callers never get the same one. Exports DISPLAY.
+display_start() {
+  local dir=$1 screen=${2:-1024x768x24} pid number _
+  mkdir -p "$dir"
+  if [ -s "$dir/display" ] && [ -f "$dir/xvfb.pid" ] && kill -0 "$(cat "$dir/xvfb.pid")" 2>/dev/null; then
+    export DISPLAY=":$(cat "$dir/display")"
+    return 0
+  fi
+  rm -f "$dir/display" "$dir/xvfb.pid" "$dir/displayfd"
+  # Xvfb writes the number to the file once it takes connections.
+  Xvfb -displayfd 3 -screen 0 "$screen" -nolisten tcp 3>"$dir/displayfd" >"$dir/xvfb.log" 2>&1 &
+  pid=$!
+  for _ in $(seq 100); do
+    [ -s "$dir/displayfd" ] && break
+    kill -0 "$pid" 2>/dev/null || break
+    sleep 0.1
+  done
+  number=$(tr -dc '0-9' <"$dir/displayfd" 2>/dev/null)
+  rm -f "$dir/displayfd"
+  if [ -z "$number" ] || ! kill -0 "$pid" 2>/dev/null; then
+    kill "$pid" 2>/dev/null
+    echo "no display could be started (see $dir/xvfb.log)" >&2
+    return 1
+  fi
+  echo "$pid" >"$dir/xvfb.pid"
+  echo "$number" >"$dir/display"
+  export DISPLAY=":$number"
+}
+
+# Stops the Xvfb that display_start recorded in the folder $1.
+display_stop() {
+  local dir=$1
+  if [ -f "$dir/xvfb.pid" ]; then
+    kill "$(cat "$dir/xvfb.pid")" 2>/dev/null || true
+  fi
+  rm -f "$dir/xvfb.pid" "$dir/display"
+}
