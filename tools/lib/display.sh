@@ -68,12 +68,21 @@ wine_environment() {
   unset WINEARCH WINELOADER WINESERVER WINEDLLPATH WINEESYNC WINEFSYNC
 }
 
-# The wine version the prefix was made by, beside the prefix.
-wine_stamp() { echo "$(/usr/lib/wine/wine64 --version 2>/dev/null); wine32 $([ -x /usr/lib/wine/wine ] && echo yes || echo no)"; }
+# Fonts the programs ask for by name that Debian has only a metric twin of
+# (fonts-liberation): wine takes the twin in their place. Without it wine
+# gives its default font, whose widths are another font's.
+WINE_FONT_REPLACEMENTS=("Courier New=Liberation Mono")
 
-# Makes the prefix of wine_environment, unless wine (the same version, with
-# the same 32-bit support) made it before. wine64 makes it, so that with
-# wine32 installed it runs 32-bit programs as well (WoW64).
+# How the prefix was made: wine's version, its 32-bit support and the font
+# replacements. Kept beside the prefix.
+wine_stamp() {
+  echo "$(/usr/lib/wine/wine64 --version 2>/dev/null); wine32 $([ -x /usr/lib/wine/wine ] && echo yes || echo no);" \
+    "${WINE_FONT_REPLACEMENTS[*]}"
+}
+
+# Makes the prefix of wine_environment, unless it was made the same way
+# before (wine_stamp). wine64 makes it, so that with wine32 installed it
+# runs 32-bit programs as well (WoW64).
 wine_prefix_ready() {
   local stamp="$WINEPREFIX.made-by"
   if [ -f "$WINEPREFIX/system.reg" ] && [ "$(cat "$stamp" 2>/dev/null)" = "$(wine_stamp)" ]; then
@@ -87,6 +96,11 @@ wine_prefix_ready() {
   echo "making wine prefix $WINEPREFIX"
   mkdir -p "$WINEPREFIX"
   /usr/lib/wine/wine64 wineboot -i >"$WINEPREFIX.log" 2>&1 || { cat "$WINEPREFIX.log" >&2; return 1; }
+  local replacement
+  for replacement in "${WINE_FONT_REPLACEMENTS[@]}"; do
+    /usr/lib/wine/wine64 reg add 'HKCU\Software\Wine\Fonts\Replacements' /v "${replacement%%=*}" /t REG_SZ \
+      /d "${replacement#*=}" /f >>"$WINEPREFIX.log" 2>&1 || { cat "$WINEPREFIX.log" >&2; return 1; }
+  done
   wineserver -w >/dev/null 2>&1 || true
   wine_stamp >"$stamp"
 }
