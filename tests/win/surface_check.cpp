@@ -7,16 +7,7 @@
 #include <cstdio>
 
 #include "render/render.h"
-
-static int Failures = 0;
-
-#define CHECK(condition)                                         \
-  do {                                                           \
-    if (!(condition)) {                                          \
-      std::printf("FAILED line %d: %s\n", __LINE__, #condition); \
-      ++Failures;                                                \
-    }                                                            \
-  } while (0)
+#include "check.h"
 
 int main() {
   FrameSurface* s = CreateFrameSurface(nullptr, 256, 64, 32);
