@@ -17,9 +17,18 @@ static void OpenAbout(HWND box) {
   MoveWindow(box, cx / 2 - AboutBox.width / 2, cy / 2 - AboutBox.height / 2, AboutBox.width, AboutBox.height, FALSE);
 }
 
+// Paint messages come as fast as the queue empties. Before the next
+// generation is due the box sleeps until it is, rather than copying the same
+// picture over and over at full speed.
+static void WaitForGeneration() {
+  const uint32_t early = FrameDueIn(GetTickCount());
+  if (early > 0) Sleep(std::min(early, static_cast<uint32_t>(AboutGenerationTime)));
+}
+
 // Copies the box from the surface. Where the box reaches past the surface
 // there are no pixels to copy; that part shows the face colour.
 static void PaintAbout(HWND box) {
+  WaitForGeneration();
   AboutBoxTick();
   if (View.Surface == nullptr) return;
   HDC window = GetDC(box);

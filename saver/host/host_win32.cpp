@@ -213,7 +213,7 @@ static int RunSaverWindow(HWND parent) {
 
   const char* title;
   DWORD style, extendedStyle;
-  int width, height;
+  int left = 0, top = 0, width, height;
   if (parent != nullptr) {
     RECT client;
     GetClientRect(parent, &client);
@@ -224,8 +224,14 @@ static int RunSaverWindow(HWND parent) {
     style = WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN;
     extendedStyle = 0;
   } else {
-    width = GetSystemMetrics(SM_CXSCREEN);
-    height = GetSystemMetrics(SM_CYSCREEN);
+    const ScreenRect screen = FullScreenRect({GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN),
+                                              GetSystemMetrics(SM_XVIRTUALSCREEN), GetSystemMetrics(SM_YVIRTUALSCREEN),
+                                              GetSystemMetrics(SM_CXVIRTUALSCREEN),
+                                              GetSystemMetrics(SM_CYVIRTUALSCREEN)});
+    left = screen.left;
+    top = screen.top;
+    width = screen.width;
+    height = screen.height;
     HWND running = FindWindowA(SaverClassName, FullScreenTitle);
     if (running != nullptr && IsWindow(running)) {
       SetForegroundWindow(running);
@@ -239,7 +245,7 @@ static int RunSaverWindow(HWND parent) {
 
   HWND window = nullptr;
   if (RegisterClassA(&windowClass))
-    window = CreateWindowExA(extendedStyle, SaverClassName, title, style, 0, 0, width, height, parent, nullptr,
+    window = CreateWindowExA(extendedStyle, SaverClassName, title, style, left, top, width, height, parent, nullptr,
                              instance, nullptr);
   int code = 1;  // no window could be made
   if (window != nullptr) {
