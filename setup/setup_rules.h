@@ -1,6 +1,6 @@
 // Rules of the installer and the uninstaller that need no Windows: where the
 // installer's window and controls go, how paths are built within the
-// platform's 260-byte limit, and how much of the terms file is shown.
+// platform's 260-byte limit, and how much of the terms file is read.
 // Header-only, so the two programs stay self-contained and the unit tests can
 // check the rules natively.
 #pragma once
@@ -48,6 +48,22 @@ inline bool SetupJoinPath(char* out, size_t size, const char* first, const char*
 // The programs skip every directory entry whose name begins with a full stop:
 // ".", ".." and hidden Unix-style files alike.
 inline bool SetupSkipsEntry(const char* name) { return name[0] == '.'; }
+
+// The folder of a file given by its full path ("C:\setup\install.exe" gives
+// "C:\setup"): the installer's setup folder is the one it lies in. False,
+// with an empty text, when the path names no folder or the folder does not
+// fit into size bytes.
+inline bool SetupFolderOf(char* out, size_t size, const char* path) {
+  if (size == 0) return false;
+  out[0] = 0;
+  size_t end = 0;
+  for (size_t i = 0; path[i] != 0; ++i)
+    if (path[i] == '\\' || path[i] == '/') end = i;
+  if (end == 0 || end >= size) return false;
+  for (size_t i = 0; i < end; ++i) out[i] = path[i];
+  out[end] = 0;
+  return true;
+}
 
 // GetWindowsDirectoryA answers 0 on failure and the size it needs when the
 // buffer is too small; only a length below the buffer size is a usable path.
@@ -114,16 +130,13 @@ inline InstallWindowRect PlaceInstallControl(InstallControl which, int32_t R, in
   return r;
 }
 
-// ---- Terms -------------------------------------------------------------------
+// ---- Terms -------------------------------------------------------------------------
 
-// The most of "terms.txt" the terms box is given: what the smallest
-// multi-line edit control of the platforms holds (64 KB less one byte for the
-// closing 0). Longer terms are shown up to there instead of failing to load.
-constexpr uint32_t kTermsShownMax = 65535;
-
-// How many bytes of a file of sizeLow + 4 GB x sizeHigh bytes are read for
-// the terms box; 0 means the file is empty and nothing is shown.
+// How many bytes of a "terms.txt" of sizeLow + 4 GB x sizeHigh bytes are
+// read for the terms box: all of them, since the user agrees to the whole
+// text. 0 means there is nothing to show: the file is empty, or too large to
+// be read in one piece with room for the closing 0.
 inline uint32_t TermsReadSize(uint32_t sizeLow, uint32_t sizeHigh) {
-  if (sizeHigh != 0) return kTermsShownMax;
-  return sizeLow < kTermsShownMax ? sizeLow : kTermsShownMax;
+  if (sizeHigh != 0 || sizeLow == UINT32_MAX) return 0;
+  return sizeLow;
 }

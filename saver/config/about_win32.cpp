@@ -17,20 +17,29 @@ static void OpenAbout(HWND box) {
   MoveWindow(box, cx / 2 - AboutBox.width / 2, cy / 2 - AboutBox.height / 2, AboutBox.width, AboutBox.height, FALSE);
 }
 
+// Paint messages come as fast as the queue empties. Before the next
+// generation is due the box sleeps until it is, rather than copying the same
+// picture over and over at full speed.
+static void WaitForGeneration() {
+  const uint32_t early = FrameDueIn(GetTickCount());
+  if (early > 0) Sleep(std::min(early, static_cast<uint32_t>(AboutGenerationTime)));
+}
+
 // Copies the box from the surface. Where the box reaches past the surface
 // there are no pixels to copy; that part shows the face colour.
 static void PaintAbout(HWND box) {
+  WaitForGeneration();
   AboutBoxTick();
-  if (Surface == nullptr) return;
+  if (View.Surface == nullptr) return;
   HDC window = GetDC(box);
   if (window == nullptr) return;
-  HDC surface = static_cast<HDC>(Surface->dc);
+  HDC surface = static_cast<HDC>(View.Surface->dc);
   const int w = AboutBox.width;
   const int h = AboutBox.height;
   RECT frame = {8, 8, w - 12, h - 12};
   DrawEdge(surface, &frame, EDGE_ETCHED, BF_RECT);
-  const int copiedWidth = std::min(w, Surface->width - 1);
-  const int copiedHeight = std::min(h, Surface->height - 1);
+  const int copiedWidth = std::min(w, View.Surface->width - 1);
+  const int copiedHeight = std::min(h, View.Surface->height - 1);
   BitBlt(window, 0, 0, copiedWidth, copiedHeight, surface, 1, 1, SRCCOPY);
   if (copiedWidth < w || copiedHeight < h) {
     HBRUSH face = GetSysColorBrush(COLOR_BTNFACE);

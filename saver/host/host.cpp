@@ -1,7 +1,10 @@
+// The host's portable rules: the command line, what each message does before
+// and after the saver window, the mouse threshold and the password state.
 #include "host/host.h"
 
-SaverHostState Host = {nullptr, nullptr, false, false, false, false, NoVerifyTime, {0, 0}, 4,
-                       nullptr, nullptr, nullptr, nullptr, nullptr};
+#include <algorithm>
+
+SaverHostState Host = {false, false, false, false, NoVerifyTime, {0, 0}, 4};
 
 const char* SkipProgramName(const char* commandLine) {
   const unsigned char* p = reinterpret_cast<const unsigned char*>(commandLine);
@@ -138,4 +141,20 @@ bool EndVerify(SaverHostState* host, bool granted, uint32_t now) {
   host->passwordDialogActive = false;
   host->lastVerifyTime = now;
   return granted;
+}
+
+ScreenRect FullScreenRect(const ScreenMetrics& metrics) {
+  int64_t left = 0, top = 0;
+  int64_t right = std::max<int64_t>(metrics.screenWidth, 0);
+  int64_t bottom = std::max<int64_t>(metrics.screenHeight, 0);
+  if (metrics.virtualWidth > 0 && metrics.virtualHeight > 0) {
+    left = std::min<int64_t>(left, metrics.virtualLeft);
+    top = std::min<int64_t>(top, metrics.virtualTop);
+    right = std::max<int64_t>(right, static_cast<int64_t>(metrics.virtualLeft) + metrics.virtualWidth);
+    bottom = std::max<int64_t>(bottom, static_cast<int64_t>(metrics.virtualTop) + metrics.virtualHeight);
+  }
+  // Sizes past the 32-bit range exist on no system; they are cut, not wrapped.
+  const int64_t limit = INT32_MAX;
+  return {static_cast<int32_t>(left), static_cast<int32_t>(top), static_cast<int32_t>(std::min(right - left, limit)),
+          static_cast<int32_t>(std::min(bottom - top, limit))};
 }

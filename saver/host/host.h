@@ -43,9 +43,8 @@ struct ScreenPoint {
   int32_t y;
 };
 
+// The host's portable state; the system's handles stay with host_win32.cpp.
 struct SaverHostState {
-  void* instance;
-  WindowHandle window;
   bool preview;
   bool passwordPlatform;
   bool closeAllowed;
@@ -53,11 +52,6 @@ struct SaverHostState {
   uint32_t lastVerifyTime;  // all bits set: no dialog has ended yet
   ScreenPoint referencePoint;
   uint32_t moveThreshold;
-  void* verifierLibrary;
-  void* verifyEntry;
-  void* imeModule;
-  void* imeEntry;
-  void* savedImeContext;
 };
 extern SaverHostState Host;
 const uint32_t NoVerifyTime = 0xFFFFFFFFu;
@@ -128,6 +122,34 @@ enum VerifyStep {
 VerifyStep BeginVerify(SaverHostState* host, uint32_t now, bool verifierLoaded);
 // Records the dialog's answer; returns whether closing is granted.
 bool EndVerify(SaverHostState* host, bool granted, uint32_t now);
+
+// ---- The full-screen window ---------------------------------------------------------
+
+// What the system reports of its screens: the primary screen's size and the
+// virtual screen (the bounding rectangle of every monitor, whose origin lies
+// left of or above the primary's when a monitor does). A system without
+// several monitors reports a virtual screen of no size.
+struct ScreenMetrics {
+  int32_t screenWidth;
+  int32_t screenHeight;
+  int32_t virtualLeft;
+  int32_t virtualTop;
+  int32_t virtualWidth;
+  int32_t virtualHeight;
+};
+
+struct ScreenRect {
+  int32_t left;
+  int32_t top;
+  int32_t width;
+  int32_t height;
+};
+
+// Where the full-screen window goes: over every monitor, so that none keeps
+// showing the desktop. That is the virtual screen, joined with the primary
+// screen at 0, 0 should the virtual screen be missing or not hold it; on one
+// monitor it is the primary screen alone.
+ScreenRect FullScreenRect(const ScreenMetrics& metrics);
 
 // ---- Window procedures with portable types ---------------------------------------
 

@@ -34,9 +34,11 @@ const ControlLayout kControls[kInstallControlCount] = {
     {"BUTTON", "Cancel", WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON, 0, kCancelId},
 };
 
-// Process-wide state: the loaded images, the controls, and the terms box's
-// own window procedure, which the replacement hands messages on to.
+// Process-wide state: the setup folder, the loaded images, the controls, and
+// the terms box's own window procedure, which the replacement hands messages
+// on to.
 struct InstallerState {
+  char setupFolder[kSetupPathSize];
   HICON icon;
   HBITMAP banner;
   HWND controls[kInstallControlCount];
@@ -45,6 +47,27 @@ struct InstallerState {
 InstallerState Installer;
 
 [[noreturn]] void EndInstaller() { ExitProcess(0); }
+
+// The setup folder is the one the installer lies in, wherever it is started
+// from: a shortcut or a command prompt may start it in any folder.
+bool FindSetupFolder() {
+  char module[kSetupPathSize];
+  DWORD length = GetModuleFileNameA(nullptr, module, sizeof module);
+  if (length == 0 || length >= sizeof module) return false;
+  return SetupFolderOf(Installer.setupFolder, sizeof Installer.setupFolder, module);
+}
+
+// A path in the setup folder; false when it would be too long.
+bool SetupPath(char* out, const char* name, const char* more = nullptr) {
+  return SetupJoinPath(out, kSetupPathSize, Installer.setupFolder, name, more);
+}
+
+bool SetupFileExists(const char* name, const char* more = nullptr) {
+  char path[kSetupPathSize];
+  if (!SetupPath(path, name, more)) return false;
+  DWORD attributes = GetFileAttributesA(path);
+  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
 
 // The terms box never takes the focus, so it shows no caret and the focus
 // stays on the buttons.
@@ -63,15 +86,16 @@ HWND CreateInstallControl(HWND owner, InstallControl which, int R, int B) {
   return control;
 }
 
-// Reads "terms.txt" (found by the platform's search order for bare names)
-// into the terms box. Anything wrong with the file ends the installer before
-// its window shows. Only as much as the box can hold is read, and the buffer
-// is closed with a 0 right after the bytes actually read.
+// Reads the whole of "terms.txt" from the setup folder into the terms box:
+// the user agrees to all of it. Anything wrong with the file ends the
+// installer before its window shows. The buffer is closed with a 0 right
+// after the bytes actually read.
 void LoadTerms(HWND termsBox) {
-  OFSTRUCT found = {};
-  HFILE file = OpenFile("terms.txt", &found, OF_READ);
-  if (file == HFILE_ERROR) EndInstaller();
-  HANDLE handle = reinterpret_cast<HANDLE>(static_cast<INT_PTR>(file));
+  char path[kSetupPathSize];
+  if (!SetupPath(path, "terms.txt")) EndInstaller();
+  HANDLE handle = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                              nullptr);
+  if (handle == INVALID_HANDLE_VALUE) EndInstaller();
   DWORD sizeHigh = 0;
   DWORD sizeLow = GetFileSize(handle, &sizeHigh);
   if (sizeLow == INVALID_FILE_SIZE && GetLastError() != NO_ERROR) EndInstaller();
@@ -186,17 +210,17 @@ void InstallSaver(HWND owner) {
     MessageBoxA(owner, "Unable to find system directory.", "No sysroot", MB_OK);
     return;
   }
-  char folder[kSetupPathSize];
+  char folder[kSetupPathSize], bitmaps[kSetupPathSize], files[kSetupPathSize];
   if (SetupJoinPath(folder, sizeof folder, windows, "tumbra")) {
     CreateDirectoryA(folder, nullptr);
-    CopyFolderFiles("copy\\tumbra", folder);
+    if (SetupPath(bitmaps, "copy", "tumbra")) CopyFolderFiles(bitmaps, folder);
   }
-  CopyFolderFiles("copy", windows);
+  if (SetupPath(files, "copy")) CopyFolderFiles(files, windows);
 
-  char installed[kSetupPathSize];
+  char installed[kSetupPathSize], source[kSetupPathSize];
   ULONGLONG installedSize = 0, sourceSize = 0;
   if (!SetupJoinPath(installed, sizeof installed, windows, kSaverName) || !FileSizeByName(installed, &installedSize) ||
-      !FileSizeByName("copy\\tumbra.scr", &sourceSize) || installedSize != sourceSize) {
+      !SetupPath(source, "copy", kSaverName) || !FileSizeByName(source, &sourceSize) || installedSize != sourceSize) {
     MessageBoxA(owner, "Installation has failed, make sure you are logged in as Administrator and run setup again.",
                 "Installation failure", MB_OK);
     return;
@@ -206,11 +230,23 @@ void InstallSaver(HWND owner) {
   CallCplEntry(owner, panel, "InstallScreenSaver", kSaverName);
 }
 
+// Enter works the control that has the focus, as a click would: the agree
+// box, Install or Cancel. The keyboard handling of the message loop asks for
+// it here, in the way a dialog names its default button.
+LRESULT EnterTarget() {
+  HWND focus = GetFocus();
+  for (int which = kAgreeBox; which < kInstallControlCount; ++which)
+    if (focus == Installer.controls[which]) return MAKELRESULT(kControls[which].id, DC_HASDEFID);
+  return MAKELRESULT(kCancelId, DC_HASDEFID);
+}
+
 LRESULT CALLBACK InstallerWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_CREATE:
       CreateInstallerWindow(window);
       return 0;
+    case DM_GETDEFID:
+      return EnterTarget();
     case WM_DESTROY:
     case WM_CLOSE:
       EndInstaller();
@@ -233,6 +269,16 @@ LRESULT CALLBACK InstallerWindowProc(HWND window, UINT message, WPARAM wParam, L
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+  // Opened from inside a zip file, the installer is unpacked alone and
+  // finds none of the files it installs.
+  if (!FindSetupFolder() || !SetupFileExists("terms.txt") || !SetupFileExists("copy", kSaverName)) {
+    MessageBoxA(nullptr,
+                "The setup files were not found next to the installer.\n\n"
+                "Unpack the whole setup folder first (with terms.txt and the folder \"copy\"), "
+                "then start install.exe from there.",
+                "Setup files missing", MB_OK);
+    return 0;
+  }
   WNDCLASSEXA windowClass = {};
   windowClass.cbSize = sizeof windowClass;
   windowClass.lpfnWndProc = InstallerWindowProc;
@@ -243,8 +289,11 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   HWND window = CreateWindowExA(0, kClassName, kClassName, WS_CAPTION | WS_SYSMENU, 0, 0, 0, 0, nullptr, nullptr,
                                 instance, nullptr);
   if (window == nullptr) return 1;
+  // The dialog keyboard: Tab and Shift+Tab move between the agree box and
+  // the buttons, Space and Enter work the one that has the focus.
   MSG message = {};
   while (GetMessageA(&message, nullptr, 0, 0) > 0) {
+    if (IsDialogMessageA(window, &message)) continue;
     TranslateMessage(&message);
     DispatchMessageA(&message);
   }

@@ -1,14 +1,18 @@
 #!/usr/bin/env bash
-# The installer as a user meets it. Usage: setup_install.sh CASE install.exe desk.cpl
-# CASE: start (the terms file decides whether the window shows), agree (the
-# agree box and Install, and what Install copies), again (an installation
-# over an earlier one, handed to the control panel), failure (a saver that
-# cannot be copied), platform (a platform the installer does not support).
+# The installer as a user meets it, placed in its setup folder.
+# Usage: setup_install.sh CASE install.exe desk.cpl setup_terms_probe.exe
+# CASE: start (the terms file decides whether the window shows, and all of
+# it shows), agree (the agree box and Install, and what Install copies),
+# again (an installation over an earlier one, handed to the control panel),
+# failure (a saver that cannot be copied), platform (a platform the installer
+# does not support), package (the release package), anywhere (started from
+# another folder), alone (started without its files), keys (the keyboard).
 source "$(dirname "$0")/lib.sh"
 source "$(dirname "$0")/setup_lib.sh"
 case_name=$1
 INSTALL=$2
 PANEL_DLL=$3
+TERMS_PROBE=$4
 SRC="$SETUP_WORK/install-$case_name"
 trap setup_cleanup EXIT
 setup_cleanup
@@ -61,9 +65,22 @@ click_agree() { client_click 22 $((B - 56)); }
 click_install() { client_click $((R - 70)) $((B - 74)); }
 click_cancel() { client_click $((R - 70)) $((B - 34)); }
 
-# Starts the installer in the setup folder $1 and waits for its window.
+# A setup folder in $1 as make_setup_folder makes it, with the installer
+# under test in it as the package has it.
+make_install_folder() {
+  make_setup_folder "$@"
+  cp "$INSTALL" "$1/install.exe"
+}
+
+# Starts the installer of setup folder $1 in the current folder $2 (the
+# setup folder itself when not given), by the path $3 (the folder's
+# install.exe when not given).
+start_installer() { setup_start "${2:-$1}" "${3:-$1/install.exe}"; }
+
+# Starts the installer of setup folder $1 (in folder $2, by path $3) and
+# waits for its window.
 open_installer() {
-  setup_start "$1" "$INSTALL"
+  start_installer "$@"
   WIN=$(wait_window "$SETUP_TITLE" 20) || fail "the installer window did not show"
   window_client "$WIN"
 }
@@ -86,18 +103,18 @@ expect_installed_from() {
   done
 }
 
-case_start() {
-  mkdir -p "$SRC"
-  note "no terms.txt: nothing shows, exit 0"
-  rm -rf "$SRC" && mkdir -p "$SRC/copy"
-  setup_start "$SRC" "$INSTALL"
-  expect_exit 0 20 "without terms.txt"
-  [ -z "$(find_windows "$SETUP_TITLE")" ] || fail "a window stayed without terms.txt"
+# What the terms box holds: its text length, then its last line.
+terms_box_text() { "$WINE" "$TERMS_PROBE" "$SETUP_TITLE" 2>/dev/null | tr -d '\r'; }
 
+case_start() {
+  rm -rf "$SRC" && mkdir -p "$SRC/copy"
+  cp "$INSTALL" "$SRC/install.exe"
+  echo saver >"$SRC/copy/tumbra.scr"
   note "empty terms.txt: nothing shows, exit 0"
   : >"$SRC/terms.txt"
-  setup_start "$SRC" "$INSTALL"
+  start_installer "$SRC"
   expect_exit 0 20 "with an empty terms.txt"
+  [ -z "$(find_windows "$SETUP_TITLE")" ] || fail "a window stayed with an empty terms.txt"
 
   note "terms with a 0 byte: shown up to it"
   { printf 'Shown.\r\n'; printf '\0'; for _ in $(seq 400); do printf 'XXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXX\r\n'; done; } >"$SRC/terms.txt"
@@ -111,24 +128,35 @@ case_start() {
   click_cancel
   expect_exit 0 20 "Cancel"
 
-  note "terms of 1 MB: shown, as far as the box holds"
-  for _ in $(seq 16384); do printf 'The terms go on and on, line after line, for a long way.\r\n'; done >"$SRC/terms.txt"
+  note "terms of 1 MB: all of them in the box, to the last line"
+  { for _ in $(seq 16384); do printf 'The terms go on and on, line after line, for a long way.\r\n'; done
+    printf 'The last line of the terms.\r\n'; } >"$SRC/terms.txt"
   open_installer "$SRC"
   poll 5 terms_shown || fail "huge terms are not shown"
+  local held
+  held=$(terms_box_text) || fail "the terms box cannot be read"
+  [ "$held" = "$(stat -c %s "$SRC/terms.txt")"$'\nThe last line of the terms.' ] ||
+    fail "the terms box holds $(echo "$held" | head -n 1) bytes ending \"$(echo "$held" | tail -n 1)\""
   click_cancel
   expect_exit 0 20 "Cancel with huge terms"
   [ ! -e "$WINDIR/tumbra.scr" ] || fail "Cancel installed something"
 }
 
 case_agree() {
-  make_setup_folder "$SRC"
-  # Names that fit the setup folder's paths but not the Windows directory's.
-  local long_bmp long_file
+  make_install_folder "$SRC"
+  # Names that fit the setup folder's paths but not the Windows directory's:
+  # the setup folder is drive S:, shorter than C:\windows. One name fits both.
+  SETUP_DRIVE="$WINEPREFIX/dosdevices/s:"
+  trap 'rm -f "$SETUP_DRIVE"; setup_cleanup' EXIT
+  ln -sfn "$SRC" "$SETUP_DRIVE"
+  local long_bmp long_file fitting_bmp
   long_bmp=$(printf 'b%.0s' $(seq 240)).bmp
   long_file=$(printf 'f%.0s' $(seq 250))
+  fitting_bmp=$(printf 'a%.0s' $(seq 236)).bmp
   echo long >"$SRC/copy/tumbra/$long_bmp"
   echo long >"$SRC/copy/$long_file"
-  open_installer "$SRC"
+  echo fits >"$SRC/copy/tumbra/$fitting_bmp"
+  open_installer "$SRC" "$SRC" 'S:\install.exe'
 
   note "the window: 512 wide on the 1024 x 768 screen, centred"
   if [ "$X0" -gt 0 ]; then
@@ -171,11 +199,12 @@ case_agree() {
   [ ! -e "$WINDIR/tumbra/$long_bmp" ] || fail "a bitmap whose path is too long was installed"
   [ -z "$(find "$WINDIR" -maxdepth 2 -name 'fffff*' -o -maxdepth 2 -name 'bbbbb*')" ] ||
     fail "a cut-short name was installed"
+  [ -e "$WINDIR/tumbra/$fitting_bmp" ] || fail "a bitmap whose path just fits was not installed"
 }
 
 case_again() {
   note "an earlier installation, with its bitmap folder and an extra bitmap"
-  make_setup_folder "$SRC" 6000
+  make_install_folder "$SRC" 6000
   mkdir -p "$WINDIR/tumbra"
   head -c 9000 /dev/urandom >"$WINDIR/tumbra.scr"
   echo old >"$WINDIR/tumbra.ini"
@@ -207,7 +236,7 @@ case_again() {
 
 case_failure() {
   note "the saver cannot be copied: \"Installation failure\", no hand-over, exit 0"
-  make_setup_folder "$SRC"
+  make_install_folder "$SRC"
   mkdir -p "$WINDIR/tumbra.scr"
   cp "$PANEL_DLL" "$FAKE_PANEL"
   agree_and_install "$SRC"
@@ -271,7 +300,7 @@ case_platform() {
   VERSION_KEY='HKCU\Software\Wine\AppDefaults\install.exe'
   trap '"$WINE" reg delete "$VERSION_KEY" /f >/dev/null 2>&1; setup_cleanup' EXIT
   "$WINE" reg add "$VERSION_KEY" /v Version /t REG_SZ /d win31 /f >/dev/null 2>&1
-  make_setup_folder "$SRC"
+  make_install_folder "$SRC"
   cp "$PANEL_DLL" "$FAKE_PANEL"
   agree_and_install "$SRC"
   local box
@@ -281,6 +310,98 @@ case_platform() {
   [ ! -e "$WINDIR/tumbra.scr" ] && [ ! -e "$WINDIR/tumbra.ini" ] && [ ! -e "$WINDIR/tumbra" ] ||
     fail "files were copied on an unsupported platform"
   [ ! -e "$PANEL_LOG" ] || fail "the control panel was called on an unsupported platform"
+}
+
+case_anywhere() {
+  note "started by its full path from another folder, which holds setup files of its own"
+  make_install_folder "$SRC"
+  local elsewhere="$SETUP_WORK/elsewhere"
+  make_setup_folder "$elsewhere" 5000
+  cp "$PANEL_DLL" "$FAKE_PANEL"
+  open_installer "$SRC" "$elsewhere"
+  click_agree
+  expect_agree on "Install was not enabled"
+  click_install
+  expect_exit 0 30 "Install started from another folder"
+  expect_installed_from "$SRC"
+  [ -f "$PANEL_LOG" ] || fail "the control panel was not called"
+}
+
+# Starts the installer of folder $1, which lacks files, and expects the
+# message that the whole folder must be unpacked, as an OK box that closes
+# with Return, then exit 0 with nothing installed and no installer window.
+expect_unpack_message() {
+  start_installer "$1" /
+  local box
+  box=$(wait_window "Setup files missing" 20) || fail "no \"Setup files missing\" message $2"
+  [ -z "$(find_windows "$SETUP_TITLE")" ] || fail "the installer window shows $2"
+  press "$box" n
+  [ "$(setup_wait_exit 1)" = running ] || fail "the message $2 was not an OK box"
+  press_until_gone "Setup files missing" "$box" Return "Setup files missing"
+  expect_exit 0 20 "after the message $2"
+  [ ! -e "$WINDIR/tumbra.scr" ] && [ ! -e "$WINDIR/tumbra" ] || fail "files were installed $2"
+}
+
+case_alone() {
+  note "unpacked alone, as when opened from inside the zip file"
+  rm -rf "$SRC" && mkdir -p "$SRC"
+  cp "$INSTALL" "$SRC/install.exe"
+  expect_unpack_message "$SRC" "for the installer alone"
+
+  note "the terms beside it, but no saver to install"
+  make_install_folder "$SRC"
+  rm "$SRC/copy/tumbra.scr"
+  expect_unpack_message "$SRC" "without copy\\tumbra.scr"
+
+  note "everything but the terms"
+  make_install_folder "$SRC"
+  rm "$SRC/terms.txt"
+  expect_unpack_message "$SRC" "without terms.txt"
+}
+
+# Keys go to the installer window, which has the X input focus for them.
+keys() { press "$WIN" "$@"; sleep 0.3; }
+
+case_keys() {
+  make_install_folder "$SRC"
+  cp "$PANEL_DLL" "$FAKE_PANEL"
+
+  note "Cancel has the focus at first: Enter cancels"
+  open_installer "$SRC"
+  keys Return
+  expect_exit 0 20 "Enter on Cancel"
+  [ ! -e "$WINDIR/tumbra.scr" ] || fail "Enter on Cancel installed"
+
+  note "Tab reaches the agree box: Space and Enter check and clear it"
+  open_installer "$SRC"
+  keys Tab space
+  expect_agree on "Space on the agree box did not check it"
+  keys space
+  expect_agree off "a second Space did not clear the agree box"
+  keys Return
+  expect_agree on "Enter on the agree box did not check it"
+  keys Return
+  expect_agree off "a second Enter did not clear the agree box"
+  note "Install disabled: Tab passes it over to Cancel, and Space there cancels"
+  keys Tab space
+  expect_exit 0 20 "Space on Cancel"
+  [ ! -e "$WINDIR/tumbra.scr" ] || fail "Space on Cancel installed"
+
+  note "Shift+Tab from Cancel reaches the agree box; once agreed, Tab reaches Install and Space installs"
+  open_installer "$SRC"
+  keys shift+Tab space
+  expect_agree on "Shift+Tab and Space did not check the agree box"
+  keys Tab space
+  expect_exit 0 30 "Space on Install"
+  expect_installed_from "$SRC"
+  [ -f "$PANEL_LOG" ] || fail "Space on Install did not hand the saver over"
+
+  note "agreed, Tab to Install and Enter installs"
+  clear_installation
+  open_installer "$SRC"
+  keys Tab space Tab Return
+  expect_exit 0 30 "Enter on Install"
+  expect_installed_from "$SRC"
 }
 
 "case_$case_name"

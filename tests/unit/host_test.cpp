@@ -154,4 +154,40 @@ TEST_F(HostRules, PauseHoldsAcrossTheTickCountWrapping) {
   EXPECT_EQ(BeginVerify(&host, 0x000000B8u, true), VerifyAsk);     // 200 ms later
 }
 
+// The full-screen window spans every monitor; on one monitor it is the
+// primary screen at 0, 0 as before.
+TEST(HostFullScreen, CoversEveryMonitorAndOnOneMonitorJustThePrimary) {
+  struct Case {
+    const char* layout;
+    ScreenMetrics metrics;
+    ScreenRect want;
+  };
+  const Case cases[] = {
+      {"one monitor", {1920, 1080, 0, 0, 1920, 1080}, {0, 0, 1920, 1080}},
+      {"no virtual screen reported", {1024, 768, 0, 0, 0, 0}, {0, 0, 1024, 768}},
+      {"second monitor right, shorter", {1920, 1080, 0, 0, 3200, 1080}, {0, 0, 3200, 1080}},
+      {"second monitor left", {1920, 1080, -1280, 0, 3200, 1080}, {-1280, 0, 3200, 1080}},
+      {"second monitor above, offset", {1920, 1080, -300, -1024, 2220, 2104}, {-300, -1024, 2220, 2104}},
+      {"virtual screen missing the primary", {800, 600, 1000, 0, 500, 400}, {0, 0, 1500, 600}},
+      {"virtual screen of no width", {800, 600, -500, 0, 0, 600}, {0, 0, 800, 600}},
+  };
+  for (const Case& c : cases) {
+    const ScreenRect got = FullScreenRect(c.metrics);
+    EXPECT_EQ(got.left, c.want.left) << c.layout;
+    EXPECT_EQ(got.top, c.want.top) << c.layout;
+    EXPECT_EQ(got.width, c.want.width) << c.layout;
+    EXPECT_EQ(got.height, c.want.height) << c.layout;
+  }
+}
+
+TEST(HostFullScreen, NonsenseMetricsGiveNoNegativeOrWrappedSize) {
+  const ScreenRect huge = FullScreenRect({INT32_MAX, INT32_MAX, INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX});
+  EXPECT_EQ(huge.left, INT32_MIN);
+  EXPECT_EQ(huge.width, INT32_MAX);
+  EXPECT_EQ(huge.height, INT32_MAX);
+  const ScreenRect negative = FullScreenRect({-5, -7, 0, 0, -1, -1});
+  EXPECT_EQ(negative.width, 0);
+  EXPECT_EQ(negative.height, 0);
+}
+
 }  // namespace

@@ -105,14 +105,44 @@ TEST(SetupPaths, WindowsDirectoryOnlyWhenItFits) {
   EXPECT_FALSE(SetupDirectoryUsable(260, kSetupPathSize));
 }
 
-TEST(Terms, ReadUpToWhatTheBoxHolds) {
+TEST(SetupPaths, SetupFolderIsWhereTheInstallerLies) {
+  char out[kSetupPathSize];
+  ASSERT_TRUE(SetupFolderOf(out, sizeof out, "C:\\Users\\me\\Downloads\\tumbra-setup\\install.exe"));
+  EXPECT_STREQ(out, "C:\\Users\\me\\Downloads\\tumbra-setup");
+  ASSERT_TRUE(SetupFolderOf(out, sizeof out, "C:\\install.exe"));
+  EXPECT_STREQ(out, "C:");  // joined again as "C:\terms.txt"
+  ASSERT_TRUE(SetupFolderOf(out, sizeof out, "\\\\server\\share\\install.exe"));
+  EXPECT_STREQ(out, "\\\\server\\share");
+  ASSERT_TRUE(SetupFolderOf(out, sizeof out, "Z:\\tmp/setup\\install.exe"));
+  EXPECT_STREQ(out, "Z:\\tmp/setup");
+  // No folder to be found: nothing to use.
+  EXPECT_FALSE(SetupFolderOf(out, sizeof out, "install.exe"));
+  EXPECT_STREQ(out, "");
+  EXPECT_FALSE(SetupFolderOf(out, sizeof out, ""));
+}
+
+TEST(SetupPaths, SetupFolderTooLongForTheBufferIsRefused) {
+  char guarded[16];
+  std::memset(guarded, 'G', sizeof guarded);
+  EXPECT_FALSE(SetupFolderOf(guarded, 8, "C:\\abcdef\\install.exe"));  // "C:\abcdef" needs 10 bytes
+  EXPECT_STREQ(guarded, "");
+  for (size_t i = 8; i < sizeof guarded; ++i) ASSERT_EQ(guarded[i], 'G') << "byte " << i;
+  ASSERT_TRUE(SetupFolderOf(guarded, 10, "C:\\abcdef\\install.exe"));
+  EXPECT_STREQ(guarded, "C:\\abcdef");
+  EXPECT_FALSE(SetupFolderOf(guarded, 0, "C:\\x"));
+}
+
+// The user agrees to the whole text: nothing is cut, however long.
+TEST(Terms, ReadWhole) {
   EXPECT_EQ(TermsReadSize(0, 0), 0u);
   EXPECT_EQ(TermsReadSize(1839, 0), 1839u);
-  EXPECT_EQ(TermsReadSize(kTermsShownMax, 0), kTermsShownMax);
-  EXPECT_EQ(TermsReadSize(kTermsShownMax + 1, 0), kTermsShownMax);
-  EXPECT_EQ(TermsReadSize(0xFFFFFFFEu, 0), kTermsShownMax);
-  // A file of exactly 4 GB has a low part of 0 but is not empty.
-  EXPECT_EQ(TermsReadSize(0, 1), kTermsShownMax);
+  EXPECT_EQ(TermsReadSize(65535, 0), 65535u);
+  EXPECT_EQ(TermsReadSize(65536, 0), 65536u);
+  EXPECT_EQ(TermsReadSize(983067, 0), 983067u);
+  EXPECT_EQ(TermsReadSize(0xFFFFFFFEu, 0), 0xFFFFFFFEu);
+  // No room left for the closing 0, or 4 GB and more: nothing can be shown.
+  EXPECT_EQ(TermsReadSize(0xFFFFFFFFu, 0), 0u);
+  EXPECT_EQ(TermsReadSize(0, 1), 0u);
 }
 
 }  // namespace

@@ -109,19 +109,28 @@ wine_prefix_ready() {
 wine_prefix_stop() { wineserver -k >/dev/null 2>&1 || true; }
 
 # Starts a private Xvfb of $2 (default 1024x768x24) and records it in the
-# folder $1 (files display and xvfb.pid); an Xvfb recorded there that still
-# runs is used again. Xvfb chooses a free display number itself, so two
-# callers never get the same one. Exports DISPLAY.
+# folder $1 (files display and server.pid); an Xvfb recorded there that still
+# runs is used again. Exports DISPLAY.
 display_start() {
-  local dir=$1 screen=${2:-1024x768x24} pid number _
-  mkdir -p "$dir"
-  if [ -s "$dir/display" ] && [ -f "$dir/xvfb.pid" ] && kill -0 "$(cat "$dir/xvfb.pid")" 2>/dev/null; then
+  local dir=$1 screen=${2:-1024x768x24}
+  if [ -s "$dir/display" ] && [ -f "$dir/server.pid" ] && kill -0 "$(cat "$dir/server.pid")" 2>/dev/null; then
     export DISPLAY=":$(cat "$dir/display")"
     return 0
   fi
-  rm -f "$dir/display" "$dir/xvfb.pid" "$dir/displayfd"
-  # Xvfb writes the number to the file once it takes connections.
-  Xvfb -displayfd 3 -screen 0 "$screen" -nolisten tcp 3>"$dir/displayfd" >"$dir/xvfb.log" 2>&1 &
+  display_server_start "$dir" Xvfb -screen 0 "$screen" -nolisten tcp
+}
+
+# Starts the X server $2 (Xvfb, or Xephyr nested in $DISPLAY) with the
+# arguments after it, recorded in the folder $1 like display_start. The
+# server chooses a free display number itself, so two callers never get the
+# same one. Exports DISPLAY.
+display_server_start() {
+  local dir=$1 pid number _
+  shift
+  mkdir -p "$dir"
+  rm -f "$dir/display" "$dir/server.pid" "$dir/displayfd"
+  # The server writes the number to the file once it takes connections.
+  "$@" -displayfd 3 3>"$dir/displayfd" >"$dir/server.log" 2>&1 &
   pid=$!
   for _ in $(seq 100); do
     [ -s "$dir/displayfd" ] && break
@@ -132,19 +141,19 @@ display_start() {
   rm -f "$dir/displayfd"
   if [ -z "$number" ] || ! kill -0 "$pid" 2>/dev/null; then
     kill "$pid" 2>/dev/null
-    echo "no display could be started (see $dir/xvfb.log)" >&2
+    echo "no display could be started (see $dir/server.log)" >&2
     return 1
   fi
-  echo "$pid" >"$dir/xvfb.pid"
+  echo "$pid" >"$dir/server.pid"
   echo "$number" >"$dir/display"
   export DISPLAY=":$number"
 }
 
-# Stops the Xvfb that display_start recorded in the folder $1.
+# Stops the X server that display_start recorded in the folder $1.
 display_stop() {
   local dir=$1
-  if [ -f "$dir/xvfb.pid" ]; then
-    kill "$(cat "$dir/xvfb.pid")" 2>/dev/null || true
+  if [ -f "$dir/server.pid" ]; then
+    kill "$(cat "$dir/server.pid")" 2>/dev/null || true
   fi
-  rm -f "$dir/xvfb.pid" "$dir/display"
+  rm -f "$dir/server.pid" "$dir/display"
 }

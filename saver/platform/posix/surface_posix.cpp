@@ -7,6 +7,16 @@
 #include "lifeface/lifeface.h"
 #include "platform/platform.h"
 
+void* PlatformAllocateZeroed(size_t bytes) {
+  const size_t rounded = (bytes + 63) & ~static_cast<size_t>(63);
+  if (rounded < bytes) return nullptr;
+  void* block = std::aligned_alloc(64, rounded);
+  if (block != nullptr) std::memset(block, 0, rounded);
+  return block;
+}
+
+void PlatformFreeZeroed(void* block) { std::free(block); }
+
 bool PlatformCreateSurface(WindowHandle, int32_t width, int32_t height, int32_t bitsPerPixel, FrameSurface* surface) {
   if (width <= 0 || height == 0 || bitsPerPixel != 32) return false;
   const uint64_t rows = static_cast<uint64_t>(height < 0 ? -static_cast<int64_t>(height) : height);
@@ -14,7 +24,9 @@ bool PlatformCreateSurface(WindowHandle, int32_t width, int32_t height, int32_t 
   if (bytes > (uint64_t{1} << 32)) return false;
   void* pixels = std::calloc(1, static_cast<size_t>(bytes));
   if (pixels == nullptr) return false;
+  // Top-down rows whatever the height's sign: no system here asks otherwise.
   surface->bits = static_cast<uint8_t*>(pixels);
+  surface->stride = width * 4;
   surface->bitmap = pixels;
   surface->dc = surface;  // the text calls draw into the surface itself
   return true;

@@ -1,0 +1,101 @@
+#!/usr/bin/env bash
+# The full-screen saver on two monitors side by side: one field covers both,
+# and no monitor keeps showing the desktop. Xvfb stacks the heads of its
+# Xinerama at 0,0, so a nested Xephyr on the test display makes the monitors:
+# A 640 x 480 at X position 0,0 and B 384 x 768 at 640,0, beside each other
+# and of unequal height. Wine sees Xinerama heads only when its X11 driver
+# does not use XRandR. The desktop shows as the white root window.
+# Usage: saver_monitors.sh CASE monitors_probe.exe
+# CASE: primary_left (A is the primary monitor; B lies right of it) or
+# primary_right (B is primary; A lies left of it, at negative positions).
+source "$(dirname "$0")/lib.sh"
+case_name=$1
+PROBE=$2
+X11_KEY='HKCU\Software\Wine\X11 Driver'
+
+# The wine programs so far ran on the test display; they and their server
+# end before the display changes, and again before it changes back.
+restart_wine() {
+  wineserver -k >/dev/null 2>&1 || true
+  wineserver -w >/dev/null 2>&1 || true
+}
+
+NESTED="$E2E_OUT/nested-display"
+cleanup() {
+  stop_stray_programs
+  "$WINE" reg delete "$X11_KEY" /v UseXRandR /f >/dev/null 2>&1 || true
+  "$WINE" reg delete "$X11_KEY" /v PrimaryMonitor /f >/dev/null 2>&1 || true
+  restart_wine
+  display_stop "$NESTED"
+  true
+}
+trap cleanup EXIT
+
+start_two_monitors() {
+  restart_wine
+  display_server_start "$NESTED" Xephyr -screen 640x480+0+0 -screen 384x768+640+0 +xinerama -wr -nolisten tcp \
+    -no-host-grab || fail "no nested display could be started"
+}
+
+# The monitors wine reports, sorted.
+reported_monitors() { "$WINE" "$PROBE" 2>/dev/null | tr -d '\r' | sort; }
+
+# The colours of the w x h area at (x, y) of the last screenshot, as rrggbb.
+colours_in() {
+  convert "$SHOT" -crop "$3x$4+$1+$2" +repage -unique-colors -depth 8 txt:- |
+    awk 'NR > 1 { print tolower(substr($3, 2, 6)) }' | sort -u
+}
+
+# The field of Classic Mode fills the area: neighbour-count colours only,
+# several of them, and nothing of the white desktop.
+expect_field() {
+  local what=$1 allowed=" 000000 ff0000 00ff00 0000ff ffff00 ff00ff 00ffff 7f0000 007f00 " colour live=0
+  shift
+  for colour in $(colours_in "$@"); do
+    [[ "$allowed" == *" $colour "* ]] || fail "monitor $what shows colour $colour: not the field"
+    [ "$colour" = 000000 ] || live=$((live + 1))
+  done
+  [ "$live" -ge 4 ] || fail "monitor $what shows only $live cell colours"
+}
+
+start_two_monitors
+"$WINE" reg add "$X11_KEY" /v UseXRandR /t REG_SZ /d N /f >/dev/null 2>&1
+case $case_name in
+  primary_left)
+    want_monitors=$'monitor 0 0 640 480 primary\nmonitor 640 0 1024 768\nvirtual 0 0 1024 768'
+    ;;
+  primary_right)
+    "$WINE" reg add "$X11_KEY" /v PrimaryMonitor /t REG_SZ /d 1 /f >/dev/null 2>&1
+    want_monitors=$'monitor -640 0 0 480\nmonitor 0 0 384 768 primary\nvirtual -640 0 1024 768'
+    ;;
+  *) fail "unknown case $case_name" ;;
+esac
+restart_wine
+
+note "wine sees the two monitors"
+got=$(reported_monitors)
+[ "$got" = "$(sort <<<"$want_monitors")" ] || fail "reported monitors: $(echo $got)"
+
+note "the saver covers both with one field"
+install_saver
+wine_start 'C:\windows\tumbra.scr' /s  # the first start writes the defaults
+wait_window "Screen Saver" 30 >/dev/null || fail "no saver window"
+sleep 0.3
+xdotool key Escape
+[ "$(wait_exit 5)" = 0 ] || fail "the saver did not end on a key"
+# Classic Mode, colours not cycled at resets.
+reg_set_dword mode 1
+reg_set_dword seed 1234
+reg_set_dword flags $((0x51))
+wine_start 'C:\windows\tumbra.scr' /s
+window=$(wait_window "Screen Saver" 30) || fail "no saver window"
+sleep 1
+SHOT="$E2E_OUT/monitors-$case_name.png"
+screenshot "$SHOT" || fail "no screenshot"
+geometry=$(xdotool getwindowgeometry "$window" | awk '/Position:|Geometry:/ { printf "%s ", $2 }')
+expect_field A 0 0 640 480
+expect_field B 640 0 384 768
+[ "$geometry" = "0,0 1024x768 " ] || fail "the saver window is at ${geometry}on the display, not 0,0 1024x768"
+xdotool key Escape
+[ "$(wait_exit 5)" = 0 ] || fail "the saver did not end on a key"
+echo "PASS: monitors $case_name"
