@@ -6,49 +6,15 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "config/ids.h"
 #include "lifeface/lifeface.h"
 #include "platform/platform.h"
 #include "settings/settings.h"
 
-// ---- Resource and control ids --------------------------------------------------
+// ---- Resource and control ids (config/ids.h) ------------------------------------
 
-enum : int32_t {
-  SettingsDialogId = 2003,
-  AnimatedPageId = 128,
-  ClassicPageId = 129,
-  AboutBoxId = 130,
-  DialogIconId = 147,
-};
-
-enum : int32_t {
-  IdInfoForeground = 101,  // 101..104 foreground lists, 105..108 background lists
-  IdInfoBackground = 105,
-  IdSeed = 109,
-  IdDelay = 110,
-  IdReset = 111,
-  IdModeTabs = 112,
-  IdAnimatedScale = 113,
-  IdFrameSkip = 114,
-  IdLifefaceList = 115,
-  IdClassicScale = 116,
-  IdFirstNeighbourColour = 117,  // 117..126: N = 0 .. N = 8, then "Clear:"
-  IdCycle = 127,
-  IdFirstFlag = 131,             // 131..139 own flags bits 0..8
-  IdPrintInfo = 131,
-  IdPrintFps = 134,
-  IdArbitrary = 135,
-  IdSpecific = 136,
-  IdRandomLifeface = 137,
-  IdDigitalEffect = 138,
-  IdCycleAtReset = 139,
-  IdLifefaceGroup = 140,
-  IdBitmapLabel = 141,
-  IdAuthorLabel = 142,
-  IdCommentLabel = 143,
-  IdAbout = 144,
-  IdRandomize = 145,
-  IdUndo = 146,
-};
+const int32_t IdFirstNeighbourColour = IdNeighbourColour0;  // N = 0 .. N = 8, then "Clear:"
+const int32_t IdFirstFlag = IdPrintInfo;                    // 131 + b owns flags bit b
 
 // ---- Control bindings ------------------------------------------------------------
 
@@ -76,11 +42,21 @@ struct ControlBinding {
   int32_t param3;
 };
 
-const int32_t FirstBindingId = 101;
-const int32_t LastBindingId = 143;
+const int32_t FirstBindingId = IdInfoForeground;
+const int32_t LastBindingId = IdCommentLabel;
 const int BindingCount = LastBindingId - FirstBindingId + 1;
 // Row k binds control id 101 + k.
 extern const ControlBinding ControlBindings[BindingCount];
+
+// Value controls edit one 32-bit word of the settings record each: control k
+// word k - 101, from inf (101) to cycle (127).
+const int32_t FirstValueId = IdInfoForeground;
+const int32_t LastValueId = IdCycle;
+constexpr int32_t WordOffsetOfControl(int32_t id) { return (id - FirstValueId) * 4; }
+// The settings row whose member a value control edits, or null.
+constexpr const SettingDef* SettingRowOfControl(int32_t id) {
+  return id >= FirstValueId && id <= LastValueId ? SettingRowAt(WordOffsetOfControl(id)) : nullptr;
+}
 
 struct WalkList {
   const int32_t* ids;

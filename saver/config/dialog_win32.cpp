@@ -68,14 +68,14 @@ static void BindColourList(WindowHandle parent, const ControlBinding& row, int32
   int32_t* setting = SettingOfControl(row.id);
   if (list == nullptr || setting == nullptr) return;
   if (phase == Load) {
-    for (int i = 0; i < 16; ++i) {
+    for (int i = 0; i < ColourTableSize; ++i) {
       const LPARAM colour = static_cast<LPARAM>(SwapRedBlue(Settings.colors[i]));
       const LRESULT index = SendMessageA(list, CB_ADDSTRING, 0, colour);
       if (index >= 0) SendMessageA(list, CB_SETITEMDATA, static_cast<WPARAM>(index), colour);
     }
-    SelectItem(list, ListSelectionFor(*setting, 16));
+    SelectItem(list, ListSelectionFor(*setting, ColourTableSize));
   } else {
-    *setting = StoredListIndex(SelectedItem(list), *setting, 16, DefaultOfControl(row.id));
+    *setting = StoredListIndex(SelectedItem(list), *setting, ColourTableSize, DefaultOfControl(row.id));
   }
 }
 
@@ -252,7 +252,7 @@ static void ReadNeighbourColours(HWND page, int32_t selected[NeighbourColourList
 
 static void SelectNeighbourColours(HWND page, const int32_t selected[NeighbourColourLists]) {
   for (int k = 0; k < NeighbourColourLists; ++k)
-    SelectItem(GetDlgItem(page, IdFirstNeighbourColour + k), ListSelectionFor(selected[k], 16));
+    SelectItem(GetDlgItem(page, IdFirstNeighbourColour + k), ListSelectionFor(selected[k], ColourTableSize));
 }
 
 // ---- Dialog procedures ----------------------------------------------------------------
