@@ -71,6 +71,17 @@ TEST(Bindings, ValueControlsAddressTheirSettingWord) {
   EXPECT_EQ(DefaultOfControl(126), 0);
 }
 
+TEST(Bindings, ValueControlsFindTheSettingsRowOfTheirWord) {
+  const std::pair<int32_t, const char*> owners[] = {{101, "inf"},   {105, "binf"},   {108, "bfps"}, {109, "seed"},
+                                                    {110, "delay"}, {112, "mode"},   {115, "face"}, {116, "cscale"},
+                                                    {117, "n"},     {126, "n"},      {127, "cycle"}};
+  for (const auto& [id, key] : owners) {
+    ASSERT_NE(SettingRowOfControl(id), nullptr) << id;
+    EXPECT_STREQ(SettingRowOfControl(id)->key, key) << id;
+  }
+  for (int32_t id : {100, 128, 131, 144}) EXPECT_EQ(SettingRowOfControl(id), nullptr) << id;
+}
+
 TEST(Bindings, FlagChecksOwnTheirBitAndDisableTheRightControls) {
   for (int32_t id = 131; id <= 139; ++id) {
     EXPECT_EQ(BindingOf(id)->kind, FlagCheck) << id;
