@@ -139,6 +139,57 @@ void RandomizeColours(int32_t selected[NeighbourColourLists]);
 // The assignment before the latest Randomize.
 void UndoColourChoice(int32_t selected[NeighbourColourLists]);
 
+// ---- Keyboard ------------------------------------------------------------------------
+
+// Virtual-key codes the keyboard rules look at (those of the platform).
+const uint32_t KeyTab = 0x09;
+const uint32_t KeyPageUp = 0x21;
+const uint32_t KeyPageDown = 0x22;
+
+// Where the focus is, as far as the walk across the tab control and its
+// shown page goes. The tab order runs: the controls before the tab control,
+// the tab control, the page's tab stops, the dialog's tab stop after the tab
+// control, and on.
+struct FocusSpot {
+  bool onTabs;        // the tab control itself
+  bool inPage;        // a control of the shown page
+  bool pageFirst;     // the page's first tab stop
+  bool pageLast;      // the page's last tab stop
+  bool afterTabs;     // the dialog's tab stop right after the tab control
+  bool pageHasStops;  // the shown page has a tab stop at all
+};
+
+enum KeyMove : int32_t {
+  KeyNative,        // left to the platform's dialog manager
+  KeyNextPage,      // show the next page
+  KeyPreviousPage,  // show the previous page
+  KeyToPageFirst,   // focus the page's first tab stop
+  KeyToPageLast,    // focus the page's last tab stop
+  KeyToTabs,        // focus the tab control
+  KeyToAfterTabs,   // focus the dialog's tab stop after the tab control
+};
+
+// What a key press in "Life Settings" does beyond the dialog manager's own
+// walk, which neither enters the page from the tab control nor leaves it:
+// Tab and Shift+Tab cross between tab control, page and dialog; Ctrl+Tab,
+// Ctrl+Shift+Tab, Ctrl+Page Down and Ctrl+Page Up switch pages.
+KeyMove SettingsKeyMove(uint32_t key, bool shift, bool control, const FocusSpot& spot);
+
+// Keys that were down when the About box opened: the release of such a key
+// belongs to the press that opened the box (Enter on "About") and must not
+// close it again at once.
+struct AboutKeysState {
+  uint8_t held[32];  // one bit per virtual-key code
+};
+extern AboutKeysState AboutKeys;
+// keyState: 256 bytes, bit 0x80 set for a key that is down.
+void NoteKeysHeldAtOpen(const uint8_t keyState[256]);
+// A key pressed while the box is open: its release closes the box.
+void NoteAboutKeyDown(uint32_t key);
+// Whether the release of key closes the box; a key held at opening is let
+// go once without closing it.
+bool AboutKeyReleaseCloses(uint32_t key);
+
 // ---- Colour helpers ----------------------------------------------------------------
 
 // Each channel b + floor((a - b) * t / 256); t = 256 gives a, 0 gives b.

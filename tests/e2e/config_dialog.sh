@@ -4,8 +4,8 @@
 # About box. Child controls are no X windows under wine, so they are found from
 # the dialog's X window and the dialog-unit conversion, and checked by colour.
 # Usage: config_dialog.sh CASE
-source "$(dirname "$0")/lib.sh"
-source "$(dirname "$0")/defaults.sh"
+source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
+source "$(dirname "${BASH_SOURCE[0]}")/defaults.sh"
 SHOT="$E2E_OUT/config-shot.png"
 
 # Dialog-unit sizes of the template.
@@ -311,6 +311,9 @@ case_about() {
   expect_dword mode 0x1
   expect_dword flags 0x151
 }
+
+# Sourced by the other dialog tests for its helpers; run, it takes a case.
+[ "${BASH_SOURCE[0]}" = "$0" ] || return 0
 
 case "${1:-}" in
   defaults) case_defaults ;;
