@@ -53,9 +53,10 @@ extern const ControlBinding ControlBindings[BindingCount];
 const int32_t FirstValueId = IdInfoForeground;
 const int32_t LastValueId = IdCycle;
 constexpr int32_t WordOffsetOfControl(int32_t id) { return (id - FirstValueId) * 4; }
-// The settings row whose member a value control edits, or null.
-constexpr const SettingDef* SettingRowOfControl(int32_t id) {
-  return id >= FirstValueId && id <= LastValueId ? SettingRowAt(WordOffsetOfControl(id)) : nullptr;
+// The number of the settings row whose member a value control edits; -1
+// for any other id.
+constexpr int SettingRowOfControl(int32_t id) {
+  return id >= FirstValueId && id <= LastValueId ? SettingRowAt(WordOffsetOfControl(id)) : -1;
 }
 
 struct WalkList {

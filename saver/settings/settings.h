@@ -127,11 +127,14 @@ const int SettingsTableRows = static_cast<int>(std::size(SettingsTable));
 #undef SETTING_NUMBER
 #undef SETTING_BLOCK
 
-// The row that holds the byte at offset of the record, or null.
-constexpr const SettingDef* SettingRowAt(int32_t offset) {
-  for (const SettingDef& row : SettingsTable)
-    if (offset >= row.offset && offset < row.offset + static_cast<int32_t>(SettingBytes(row))) return &row;
-  return nullptr;
+// The number of the row that holds the byte at offset of the record; -1 for
+// none.
+constexpr int SettingRowAt(int32_t offset) {
+  for (int k = 0; k < SettingsTableRows; ++k) {
+    const SettingDef& row = SettingsTable[k];
+    if (offset >= row.offset && offset < row.offset + static_cast<int32_t>(SettingBytes(row))) return k;
+  }
+  return -1;
 }
 
 // Every byte of the record belongs to exactly one row.
@@ -140,7 +143,7 @@ constexpr bool SettingsTableCoversRecord() {
   for (const SettingDef& row : SettingsTable) covered += static_cast<int32_t>(SettingBytes(row));
   if (covered != static_cast<int32_t>(sizeof(SaverSettings))) return false;
   for (int32_t offset = 0; offset < static_cast<int32_t>(sizeof(SaverSettings)); ++offset)
-    if (SettingRowAt(offset) == nullptr) return false;
+    if (SettingRowAt(offset) < 0) return false;
   return true;
 }
 static_assert(SettingsTableCoversRecord(), "the settings table must describe every member once");

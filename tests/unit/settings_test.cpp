@@ -75,9 +75,9 @@ TEST(Settings, EveryByteOfTheRecordHasOneRow) {
     for (uint32_t b = 0; b < SettingBytes(row); ++b) ++owners[row.offset + b];
   for (size_t b = 0; b < owners.size(); ++b) EXPECT_EQ(owners[b], 1) << "byte " << b;
   EXPECT_EQ(SettingRowAt(offsetof(SaverSettings, n) + 36), SettingRowAt(offsetof(SaverSettings, n)));
-  EXPECT_STREQ(SettingRowAt(offsetof(SaverSettings, colors) + 63)->key, "colors");
-  EXPECT_EQ(SettingRowAt(-1), nullptr);
-  EXPECT_EQ(SettingRowAt(sizeof(SaverSettings)), nullptr);
+  EXPECT_STREQ(SettingsTable[SettingRowAt(offsetof(SaverSettings, colors) + 63)].key, "colors");
+  EXPECT_EQ(SettingRowAt(-1), -1);
+  EXPECT_EQ(SettingRowAt(sizeof(SaverSettings)), -1);
 }
 
 TEST(Settings, MembersOfTheDialogControlsAreConsecutiveWords) {
