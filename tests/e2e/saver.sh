@@ -3,6 +3,7 @@
 # that ends it, the single instance, the preview and the argument errors.
 # Usage: saver.sh CASE
 source "$(dirname "$0")/lib.sh"
+source "$(dirname "$0")/defaults.sh"
 TEST_WINDOW="$E2E_BIN/tests/win/test_window.exe"
 
 start_saver() {
@@ -41,21 +42,7 @@ case_first_start() {
   reg_key_exists "$SAVER_KEY" && fail "key exists before the first start"
   start_full_screen
   stop_saver
-  local expected=(
-    "inf REG_DWORD 0x1" "pop REG_DWORD 0x2" "gen REG_DWORD 0x3" "fps REG_DWORD 0x4"
-    "binf REG_DWORD 0x0" "bpop REG_DWORD 0x0" "bgen REG_DWORD 0x0" "bfps REG_DWORD 0x0"
-    "seed REG_DWORD 0x0" "delay REG_DWORD 0xf" "reset REG_DWORD 0xbb8" "mode REG_DWORD 0x0"
-    "ascale REG_DWORD 0x1" "fskip REG_DWORD 0x0" "face REG_DWORD 0x0" "cscale REG_DWORD 0x3"
-    "n REG_BINARY 01000000020000000300000004000000050000000600000007000000080000000900000000000000"
-    "cycle REG_DWORD 0x0" "flags REG_DWORD 0x151"
-    "colors REG_BINARY 000000000000FF0000FF0000FF00000000FFFF00FF00FF00FFFF000000007F00007F00007F000000007F7F007F007F007F7F00007F7F7F00CCCCCC00FFFFFF00"
-  )
-  local line name
-  for line in "${expected[@]}"; do
-    name=${line%% *}
-    [ "$name $(reg_value "$SAVER_KEY" "$name")" = "$line" ] ||
-      fail "value $name is '$(reg_value "$SAVER_KEY" "$name")', expected '${line#* }'"
-  done
+  expect_defaults_but
   local count
   count=$("$WINE" reg query "$SAVER_KEY" 2>/dev/null | tr -d '\r' | grep -c 'REG_')
   [ "$count" = 20 ] || fail "the key holds $count values, expected 20"
