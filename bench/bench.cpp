@@ -25,34 +25,34 @@ namespace {
 const int FieldSpan = 100;
 
 void UseSurface(const BenchSize& size) {
-  if (Surface == nullptr || Surface->width != size.width || Surface->height != size.height) {
-    ReleaseFrameSurface(Surface);
-    Surface = CreateFrameSurface(nullptr, size.width, size.height, 32);
+  if (View.Surface == nullptr || View.Surface->width != size.width || View.Surface->height != size.height) {
+    ReleaseFrameSurface(View.Surface);
+    View.Surface = CreateFrameSurface(nullptr, size.width, size.height, 32);
   }
-  ClientWidth = size.width;
-  ClientHeight = size.height;
+  View.ClientWidth = size.width;
+  View.ClientHeight = size.height;
 }
 
 // Frames always step: the reset deadline lies far ahead.
 void KeepDeveloping() {
   Settings = DefaultSettings;
   Settings.reset = 1 << 30;
-  ClassicHistory = PopulationHistory{0, 0, 0, PlatformTickCount() + (1u << 30)};
-  Generation = 1;
-  Population = 0;
+  Field.ClassicHistory = PopulationHistory{0, 0, 0, PlatformTickCount() + (1u << 30)};
+  Field.Generation = 1;
+  Field.Population = 0;
 }
 
 void PlainClassicFrame(int32_t columns, int32_t rows, int32_t cellSize) {
-  const PlainClassicLook look = {Palette, ColourOffset(),
+  const PlainClassicLook look = {View.Palette, ColourOffset(),
                                  (Settings.flags & FlagDigitalEffect) != 0};
-  const int32_t population = PlainPaintClassic(Grid.LiveCells, columns, rows, cellSize, Surface, look);
-  if (PopulationDeveloping(&ClassicHistory, population)) {
-    ClassicHistory.p3 = ClassicHistory.p2;
-    ClassicHistory.p2 = ClassicHistory.p1;
-    ClassicHistory.p1 = population;
+  const int32_t population = PlainPaintClassic(Grid.LiveCells, columns, rows, cellSize, View.Surface, look);
+  if (PopulationDeveloping(&Field.ClassicHistory, population)) {
+    Field.ClassicHistory.p3 = Field.ClassicHistory.p2;
+    Field.ClassicHistory.p2 = Field.ClassicHistory.p1;
+    Field.ClassicHistory.p1 = population;
     PlainStep(Grid.LiveCells, Grid.SnapshotCells, columns, rows);
-    Population = population;
-    Generation += 1;
+    Field.Population = population;
+    Field.Generation += 1;
   }
 }
 

@@ -46,9 +46,9 @@ void BenchAnimatedFrame(benchmark::State& state, BenchSize size, int32_t scale) 
     return;
   }
   UseGridFor(size);
-  if (Surface == nullptr || Surface->width != size.width || Surface->height != size.height) {
-    ReleaseFrameSurface(Surface);
-    Surface = CreateFrameSurface(nullptr, size.width, size.height, 32);
+  if (View.Surface == nullptr || View.Surface->width != size.width || View.Surface->height != size.height) {
+    ReleaseFrameSurface(View.Surface);
+    View.Surface = CreateFrameSurface(nullptr, size.width, size.height, 32);
   }
   const LifefaceRecord* face = CurrentLifeface();
   const int32_t cellSize = face->pixels * scale;

@@ -14,8 +14,7 @@ const BenchSize BenchSizes[2] = {{"1080p", 1920, 1080}, {"2160p", 3840, 2160}};
 void UseGridFor(const BenchSize& size) {
   const size_t cells = static_cast<size_t>(size.width) * size.height;
   if (Grid.LiveCells != nullptr && Grid.capacity == cells) return;
-  std::free(Grid.LiveCells);
-  Grid = CellGrid{nullptr, nullptr, 0};
+  ReleaseCellGrid();
   AllocateCellGrid(cells);
 }
 

@@ -23,10 +23,10 @@ add_library(platform_x11 OBJECT platform/x11/surface_x11.cpp platform/x11/text_x
 target_include_directories(platform_x11 PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
 target_link_libraries(platform_x11 PUBLIC X11::X11 X11::Xext Fontconfig::Fontconfig Freetype::Freetype)
 
-add_executable(tumbra_x11 host/host_x11.cpp host/seams_x11.cpp)
+add_executable(tumbra_x11 host/host_x11.cpp)
 set_target_properties(tumbra_x11 PROPERTIES OUTPUT_NAME tumbra RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/saver)
 target_compile_definitions(tumbra_x11 PRIVATE TUMBRA_DATA_FROM_PROGRAM="${tumbra_data_from_program}")
 target_link_libraries(tumbra_x11 PRIVATE platform_x11 platform_posix_clock platform_posix_files platform_posix_store
-                      platform_posix_bitmap tumbra_core)
+                      platform_posix_bitmap platform_posix_memory tumbra_core)
 
 install(TARGETS tumbra_x11 RUNTIME DESTINATION ${TUMBRA_HACK_DIR})

@@ -21,16 +21,16 @@ static void OpenAbout(HWND box) {
 // there are no pixels to copy; that part shows the face colour.
 static void PaintAbout(HWND box) {
   AboutBoxTick();
-  if (Surface == nullptr) return;
+  if (View.Surface == nullptr) return;
   HDC window = GetDC(box);
   if (window == nullptr) return;
-  HDC surface = static_cast<HDC>(Surface->dc);
+  HDC surface = static_cast<HDC>(View.Surface->dc);
   const int w = AboutBox.width;
   const int h = AboutBox.height;
   RECT frame = {8, 8, w - 12, h - 12};
   DrawEdge(surface, &frame, EDGE_ETCHED, BF_RECT);
-  const int copiedWidth = std::min(w, Surface->width - 1);
-  const int copiedHeight = std::min(h, Surface->height - 1);
+  const int copiedWidth = std::min(w, View.Surface->width - 1);
+  const int copiedHeight = std::min(h, View.Surface->height - 1);
   BitBlt(window, 0, 0, copiedWidth, copiedHeight, surface, 1, 1, SRCCOPY);
   if (copiedWidth < w || copiedHeight < h) {
     HBRUSH face = GetSysColorBrush(COLOR_BTNFACE);

@@ -271,40 +271,40 @@ void OpenAboutBox(FontHandle font, uint32_t faceColour) {
   AboutBox.font = font;
   AboutBox.face = faceColour;
   TextMetrics metrics = {};
-  if (Surface != nullptr) {
-    PlatformSelectFont(Surface->dc, font);
-    PlatformGetTextMetrics(Surface->dc, &metrics);
+  if (View.Surface != nullptr) {
+    PlatformSelectFont(View.Surface->dc, font);
+    PlatformGetTextMetrics(View.Surface->dc, &metrics);
   }
   AboutBox.width = AboutBoxWidth(metrics);
   AboutBox.height = AboutBoxHeight(metrics);
   // The cells lie on the frame surface: a box larger than the surface (a
   // large system font on a small screen) animates only the part the surface
   // holds, and the grid never outgrows the cell buffer.
-  const int32_t surfaceWidth = Surface != nullptr ? Surface->width : 0;
-  const int32_t surfaceHeight = Surface != nullptr ? Surface->height : 0;
+  const int32_t surfaceWidth = View.Surface != nullptr ? View.Surface->width : 0;
+  const int32_t surfaceHeight = View.Surface != nullptr ? View.Surface->height : 0;
   AboutBox.columns = CellCount(std::min(AboutBox.width, surfaceWidth), AboutCellSize);
   AboutBox.rows = CellCount(std::min(AboutBox.height, surfaceHeight), AboutCellSize);
   if (AboutBox.columns > 0 && static_cast<uint64_t>(AboutBox.columns) * AboutBox.rows > Grid.capacity)
     AboutBox.rows = static_cast<int32_t>(Grid.capacity / static_cast<uint64_t>(AboutBox.columns));
   ResetField(AboutBox.columns, AboutBox.rows);
 
-  for (int i = 0; i < DeadColour; ++i) Palette[i] = BlendColour(faceColour, Palette[i], AboutFadeWeight);
-  Palette[DeadColour] = faceColour;
+  for (int i = 0; i < DeadColour; ++i) View.Palette[i] = BlendColour(faceColour, View.Palette[i], AboutFadeWeight);
+  View.Palette[DeadColour] = faceColour;
   FillSurface(faceColour);
-  SuspendFlags |= SuspendTick;
+  Schedule.SuspendFlags |= SuspendTick;
   Settings.flags |= FlagDigitalEffect | FlagCycleAtReset;
   // The first generation is due at once; the schedule is compared as a
   // signed difference, so it survives the tick count wrapping.
-  NextFrameTime = PlatformTickCount();
+  Schedule.NextFrameTime = PlatformTickCount();
 }
 
 bool AboutBoxTick() {
   const uint32_t now = PlatformTickCount();
-  if (static_cast<int32_t>(now - NextFrameTime) < 0) return false;
-  NextFrameTime = now + AboutGenerationTime;
+  if (static_cast<int32_t>(now - Schedule.NextFrameTime) < 0) return false;
+  Schedule.NextFrameTime = now + AboutGenerationTime;
   DrawClassicFrame(AboutBox.columns, AboutBox.rows, AboutCellSize);
-  if (Surface == nullptr) return true;
-  ContextHandle dc = Surface->dc;
+  if (View.Surface == nullptr) return true;
+  ContextHandle dc = View.Surface->dc;
   PlatformSelectFont(dc, AboutBox.font);
   PlatformSetTextColour(dc, 0xFFFFFF);
   PlatformSetBackgroundOpaque(dc, false);
@@ -323,5 +323,5 @@ void RelayoutGrid() {
 void CloseAboutBox() {
   RelayoutGrid();
   BuildPalette();
-  SuspendFlags &= ~SuspendTick;
+  Schedule.SuspendFlags &= ~SuspendTick;
 }

@@ -167,9 +167,9 @@ void UndoColourChoice(int32_t selected[NeighbourColourLists]);
 
 // Each channel b + floor((a - b) * t / 256); t = 256 gives a, 0 gives b.
 uint32_t BlendColour(uint32_t a, uint32_t b, int32_t t);
-// A system text colour (red in the low byte) from red, green and blue.
+// A text colour 0x00RRGGBB from the red, green and blue bytes of an escape.
 inline uint32_t TextColourOf(uint8_t red, uint8_t green, uint8_t blue) {
-  return static_cast<uint32_t>(red) | (static_cast<uint32_t>(green) << 8) | (static_cast<uint32_t>(blue) << 16);
+  return (static_cast<uint32_t>(red) << 16) | (static_cast<uint32_t>(green) << 8) | static_cast<uint32_t>(blue);
 }
 
 // ---- About box -------------------------------------------------------------------

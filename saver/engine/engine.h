@@ -28,6 +28,8 @@ struct NeighbourStep {
 // Allocates the zero-filled buffer of both halves; ends the process with
 // exit code 1 when there is no memory.
 void AllocateCellGrid(size_t cells);
+// Frees the buffer (a view that changes size gets a new one).
+void ReleaseCellGrid();
 // True when a grid of columns x rows is non-empty and fits the buffer; the
 // grid operations do nothing for any other size.
 bool GridFits(int32_t columns, int32_t rows);
@@ -41,7 +43,6 @@ void StepGeneration(int32_t columns, int32_t rows);
 // The engine's generator: 214013 x state + 2531011, bits 16..30.
 void LcgSeed(uint32_t seed);
 int32_t LcgNext();
-extern uint32_t LcgState;
 
 // ---- Stagnation and reset --------------------------------------------------
 
@@ -51,12 +52,19 @@ struct PopulationHistory {
   int32_t p3;
   uint32_t ResetDeadline;
 };
-extern PopulationHistory ClassicHistory;
-extern PopulationHistory AnimatedHistory;
-
-extern int32_t Generation;
-extern int32_t Population;
-extern int32_t ResetCount;
+// The field's generator and counters. ResetFieldState is its one reset.
+struct FieldState {
+  int32_t Generation;               // of the field shown, from 1
+  int32_t Population;               // live cells the last step left
+  int32_t ResetCount;               // fields made since start
+  int32_t SeedInUse;                // the generator's seed at start
+  uint32_t LcgState;                // the generator's state
+  PopulationHistory ClassicHistory;   // stagnation rule, classic frames
+  PopulationHistory AnimatedHistory;  // stagnation rule, lifeface transitions
+};
+extern FieldState Field;
+// Generation 1, nothing counted, no history: the next boundary makes a field.
+void ResetFieldState();
 
 // True when the field is still developing (step it), false when it has been
 // stagnant past its deadline (reset it). Pushes the deadline on for a new
@@ -84,13 +92,37 @@ struct FrameLayout {
   int32_t rows;
 };
 
-extern int32_t ClientWidth;
-extern int32_t ClientHeight;
-extern FrameSurface* Surface;
-extern FontHandle OverlayFont;
-extern uint32_t NextFrameTime;
-extern int32_t SeedInUse;
-extern uint32_t SuspendFlags;
+// The overlay's frame-rate measure.
+struct FrameRateMeter {
+  uint32_t lastOverlayTime;
+  uint32_t intervalSum;
+  uint32_t intervalCount;
+};
+
+// When frames are due. ResetSchedule is its one reset.
+struct FrameSchedule {
+  uint32_t NextFrameTime;  // tick count the next frame is due at
+  uint32_t SuspendFlags;   // SuspendTick: paints present but compute nothing
+  FrameRateMeter FrameRate;
+};
+extern FrameSchedule Schedule;
+void ResetSchedule();
+
+// Live colours for neighbour counts 0..8, then the dead colour.
+const int PaletteSize = 10;
+const int DeadColour = 9;
+
+// What the frames are drawn into and for. ReleaseView is its one reset.
+struct EngineView {
+  int32_t ClientWidth;   // the window's client area: cell counts come from it
+  int32_t ClientHeight;
+  FrameSurface* Surface;  // the frame, both sides raised to multiples of 256
+  FontHandle OverlayFont;
+  uint32_t Palette[PaletteSize];
+};
+extern EngineView View;
+// Frees the surface (natively also the grid) and forgets the view.
+void ReleaseView();
 
 inline int32_t Align256(int32_t x) { return static_cast<int32_t>((static_cast<uint32_t>(x) + 255u) & ~255u); }
 // Cells of size q across x pixels: alignup(x, q) / q.
@@ -104,6 +136,26 @@ int32_t AnimatedScale();
 // can be shown, classic otherwise.
 FrameLayout CurrentLayout();
 
+// Start-up from the saver's own sources: the catalogue "tumbra.ini" found the
+// system's way and the settings store; then StartEngine.
 void InitEngine(WindowHandle window, int32_t surfaceWidth, int32_t surfaceHeight);
+// Start-up from whatever catalogue and settings are loaded: a front end loads
+// them from its own places (LoadCatalogue with a path, LoadSettings or its
+// own values) and calls this. Seeds the generator; the first call also draws
+// a random lifeface, makes the surface of the given size, loads the lifeface,
+// the grid and the font. Every call resolves the palette, clears the surface
+// and makes the next frame due at once.
+void StartEngine(WindowHandle window, int32_t surfaceWidth, int32_t surfaceHeight);
+// A window of a new client size: a new surface and grid and a fresh field.
+void ResizeView(WindowHandle window, int32_t clientWidth, int32_t clientHeight);
+
+// Milliseconds until the next frame is due; 0 when it is due or late.
+uint32_t FrameDueIn(uint32_t now);
+// Computes the frame due at `now` and schedules the next one: half of any
+// lateness comes off the next period.
+void DrawDueFrame(WindowHandle window, uint32_t now);
+// One paint message's share of the loop: early by more than 4 ms it sleeps
+// (in pieces of at most 50 ms), early at all it computes nothing, otherwise
+// it draws the due frame.
 void FrameTick(WindowHandle window);
 void PresentFrame(WindowHandle window);

@@ -1,3 +1,4 @@
+// The engine's start-up, its view of the window and the paced frame loop.
 #include <algorithm>
 
 #include "engine/engine.h"
@@ -5,13 +6,16 @@
 #include "render/render.h"
 #include "settings/settings.h"
 
-int32_t ClientWidth = 0;
-int32_t ClientHeight = 0;
-FrameSurface* Surface = nullptr;
-FontHandle OverlayFont = nullptr;
-uint32_t NextFrameTime = 0;
-int32_t SeedInUse = 0;
-uint32_t SuspendFlags = 0;
+FrameSchedule Schedule = {};
+EngineView View = {};
+
+void ResetSchedule() { Schedule = FrameSchedule{}; }
+
+void ReleaseView() {
+  ReleaseFrameSurface(View.Surface);
+  ReleaseCellGrid();
+  View = EngineView{};
+}
 
 // The longest single pacing sleep. A long delay is slept off in pieces, so
 // input keeps being handled between them.
@@ -38,39 +42,59 @@ FrameLayout CurrentLayout() {
     layout.scale = 1;
     layout.cellSize = ClassicCellSize();
   }
-  layout.columns = CellCount(ClientWidth, layout.cellSize);
-  layout.rows = CellCount(ClientHeight, layout.cellSize);
+  layout.columns = CellCount(View.ClientWidth, layout.cellSize);
+  layout.rows = CellCount(View.ClientHeight, layout.cellSize);
   return layout;
 }
 
 void InitEngine(WindowHandle window, int32_t surfaceWidth, int32_t surfaceHeight) {
   LoadCatalogue("tumbra.ini");
   LoadSettings();
-  SeedInUse = Settings.seed != 0 ? Settings.seed : static_cast<int32_t>(PlatformTickCount());
-  LcgSeed(static_cast<uint32_t>(SeedInUse));
-  if (Surface == nullptr) {
-    if ((Settings.flags & FlagRandomLifeface) && LifefaceCatalogue.count > 0)
-      Settings.face = LcgNext() % LifefaceCatalogue.count;
-    Surface = CreateFrameSurface(window, surfaceWidth, surfaceHeight, 32);
-    LoadLifeface(window);
-    AllocateCellGrid(static_cast<size_t>(Surface->width) * static_cast<size_t>(Surface->height));
-    OverlayFont = PlatformCreateOverlayFont(window);
-  }
-  BuildPalette();
+  StartEngine(window, surfaceWidth, surfaceHeight);
 }
 
-void FrameTick(WindowHandle window) {
-  const uint32_t now = PlatformTickCount();
-  const int32_t early = static_cast<int32_t>(NextFrameTime - now);
-  if (early >= 1) {
-    if (early > 4) PlatformSleep(static_cast<uint32_t>(std::min(early - 2, MaxPacingSleep)));
-    return;
+void StartEngine(WindowHandle window, int32_t surfaceWidth, int32_t surfaceHeight) {
+  Field.SeedInUse = Settings.seed != 0 ? Settings.seed : static_cast<int32_t>(PlatformTickCount());
+  LcgSeed(static_cast<uint32_t>(Field.SeedInUse));
+  if (View.Surface == nullptr) {
+    if ((Settings.flags & FlagRandomLifeface) && LifefaceCatalogue.count > 0)
+      Settings.face = LcgNext() % LifefaceCatalogue.count;
+    View.Surface = CreateFrameSurface(window, surfaceWidth, surfaceHeight, 32);
+    LoadLifeface(window);
+    AllocateCellGrid(static_cast<size_t>(View.Surface->width) * static_cast<size_t>(View.Surface->height));
+    View.OverlayFont = PlatformCreateOverlayFont(window);
   }
+  BuildPalette();
+  // The first frame is due now, whatever the tick count: a due time of 0
+  // would lie in the future for the half of the count's range above 2^31.
+  Schedule.NextFrameTime = PlatformTickCount();
+}
+
+void ResizeView(WindowHandle window, int32_t clientWidth, int32_t clientHeight) {
+  View.ClientWidth = clientWidth;
+  View.ClientHeight = clientHeight;
+  ReleaseFrameSurface(View.Surface);
+  ReleaseCellGrid();
+  View.Surface = CreateFrameSurface(window, Align256(clientWidth), Align256(clientHeight), 32);
+  AllocateCellGrid(static_cast<size_t>(View.Surface->width) * static_cast<size_t>(View.Surface->height));
+  ResetFieldState();
+  RestartTransition();
+  BuildPalette();
+  Schedule.NextFrameTime = PlatformTickCount();
+}
+
+uint32_t FrameDueIn(uint32_t now) {
+  const int32_t early = static_cast<int32_t>(Schedule.NextFrameTime - now);
+  return early > 0 ? static_cast<uint32_t>(early) : 0u;
+}
+
+void DrawDueFrame(WindowHandle window, uint32_t now) {
+  const int32_t early = std::min(static_cast<int32_t>(Schedule.NextFrameTime - now), 0);
   // Half of the lateness comes off the next period; the other half is forgiven.
   // A negative delay asks for no pause at all; taken as it stands, a large one
   // would wrap the due time into the far future.
   const int32_t delay = std::max(Settings.delay, 0);
-  NextFrameTime = now + static_cast<uint32_t>(delay) + static_cast<uint32_t>(early / 2);
+  Schedule.NextFrameTime = now + static_cast<uint32_t>(delay) + static_cast<uint32_t>(early / 2);
   const FrameLayout layout = CurrentLayout();
   if (layout.animated)
     AnimatedTick(window, layout.columns, layout.rows, layout.scale);
@@ -79,7 +103,17 @@ void FrameTick(WindowHandle window) {
   DrawOverlay();
 }
 
+void FrameTick(WindowHandle window) {
+  const uint32_t now = PlatformTickCount();
+  const uint32_t early = FrameDueIn(now);
+  if (early > 0) {
+    if (early > 4) PlatformSleep(std::min(early - 2, static_cast<uint32_t>(MaxPacingSleep)));
+    return;
+  }
+  DrawDueFrame(window, now);
+}
+
 void PresentFrame(WindowHandle window) {
-  if (Surface == nullptr) return;
-  PlatformPresent(window, Surface, 0, 0, Surface->width, Surface->height);
+  if (View.Surface == nullptr) return;
+  PlatformPresent(window, View.Surface, 0, 0, View.Surface->width, View.Surface->height);
 }

@@ -1,15 +1,13 @@
+// The Life grid: its cell buffer, the engine's generator, the random fill and
+// the generation step, on the row kernels where they take the grid.
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
-#if defined(_WIN32)
-#include <malloc.h>
-#endif
 
 #include "engine/engine.h"
 #include "engine/kernels.h"
 
 CellGrid Grid = {nullptr, nullptr, 0};
-uint32_t LcgState = 0;
 
 // A generation made ahead by a frame pass: the grid and size it was made for.
 struct StepAheadState {
@@ -22,26 +20,20 @@ static StepAheadState StepAhead = {nullptr, 0, 0};
 void DropStepAhead() { StepAhead = StepAheadState{nullptr, 0, 0}; }
 
 // The block starts on a cache line: the kernels' wide loads and stores then
-// split no line (rows of a multiple of 64 cells all start on one). It is
-// never freed by the saver; natively it can be handed to free.
-static uint8_t* AllocateLineAligned(size_t bytes) {
-  const size_t rounded = (bytes + 63) & ~static_cast<size_t>(63);
-#if defined(_WIN32)
-  void* block = _aligned_malloc(rounded, 64);
-#else
-  void* block = std::aligned_alloc(64, rounded);
-#endif
-  if (block != nullptr) std::memset(block, 0, rounded);
-  return static_cast<uint8_t*>(block);
-}
-
+// split no line (rows of a multiple of 64 cells all start on one).
 void AllocateCellGrid(size_t cells) {
   DropStepAhead();
-  uint8_t* block = cells <= SIZE_MAX / 2 ? AllocateLineAligned(2 * cells) : nullptr;
+  uint8_t* block = cells <= SIZE_MAX / 2 ? static_cast<uint8_t*>(PlatformAllocateZeroed(2 * cells)) : nullptr;
   if (block == nullptr) PlatformExit(1);
   Grid.LiveCells = block;
   Grid.SnapshotCells = block + cells;
   Grid.capacity = cells;
+}
+
+void ReleaseCellGrid() {
+  DropStepAhead();
+  PlatformFreeZeroed(Grid.LiveCells);
+  Grid = CellGrid{nullptr, nullptr, 0};
 }
 
 bool GridFits(int32_t columns, int32_t rows) {
@@ -131,11 +123,11 @@ void ClearCell(int32_t x, int32_t y, int32_t columns, int32_t rows) {
 
 // ---- Generator, fill and step ----------------------------------------------------
 
-void LcgSeed(uint32_t seed) { LcgState = seed; }
+void LcgSeed(uint32_t seed) { Field.LcgState = seed; }
 
 int32_t LcgNext() {
-  LcgState = LcgState * 214013u + 2531011u;
-  return static_cast<int32_t>((LcgState >> 16) & 0x7FFFu);
+  Field.LcgState = Field.LcgState * 214013u + 2531011u;
+  return static_cast<int32_t>((Field.LcgState >> 16) & 0x7FFFu);
 }
 
 // Marks the drawn cells first and counts every neighbourhood once at the end:
@@ -153,7 +145,7 @@ void RandomFill(int32_t columns, int32_t rows) {
       64 + scratch + bitmap <= Grid.capacity) {
     uint8_t* bits = KernelScratch() + scratch;
     std::memset(bits, 0, bitmap);
-    kernels->markDraws(bits, rowBytes, &LcgState, columns, rows, static_cast<int64_t>(cells));
+    kernels->markDraws(bits, rowBytes, &Field.LcgState, columns, rows, static_cast<int64_t>(cells));
     kernels->countMarks(Grid.LiveCells, bits, rowBytes, KernelScratch(), columns, rows);
     return;
   }

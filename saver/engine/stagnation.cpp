@@ -1,13 +1,13 @@
+// The stagnation rule: a field whose population keeps repeating one of its
+// last three values for `reset` ms is replaced by a new random one.
 #include "engine/engine.h"
 #include "lifeface/lifeface.h"
 #include "render/render.h"
 #include "settings/settings.h"
 
-PopulationHistory ClassicHistory = {0, 0, 0, 0};
-PopulationHistory AnimatedHistory = {0, 0, 0, 0};
-int32_t Generation = 1;
-int32_t Population = 0;
-int32_t ResetCount = 0;
+FieldState Field = {1, 0, 0, 0, 0, {0, 0, 0, 0}, {0, 0, 0, 0}};
+
+void ResetFieldState() { Field = FieldState{1, 0, 0, 0, 0, {0, 0, 0, 0}, {0, 0, 0, 0}}; }
 
 bool PopulationDeveloping(PopulationHistory* history, int32_t population) {
   if (population != 0 && population != history->p1 && population != history->p2 &&
@@ -29,28 +29,28 @@ void AdvanceField(PopulationHistory* history, int32_t columns, int32_t rows, int
   history->p2 = history->p1;
   history->p1 = population;
   StepGeneration(columns, rows);
-  Population = population;
-  Generation += 1;
+  Field.Population = population;
+  Field.Generation += 1;
 }
 
 // A stagnant field's end: a new one, counted, with its history forgotten.
 static void ReplaceField(PopulationHistory* history, int32_t columns, int32_t rows) {
   ResetField(columns, rows);
-  ResetCount += 1;
+  Field.ResetCount += 1;
   history->p1 = history->p2 = history->p3 = 0;
 }
 
 void AdvanceOrReset(int32_t columns, int32_t rows, int32_t population) {
-  if (PopulationDeveloping(&ClassicHistory, population)) {
-    AdvanceField(&ClassicHistory, columns, rows, population);
+  if (PopulationDeveloping(&Field.ClassicHistory, population)) {
+    AdvanceField(&Field.ClassicHistory, columns, rows, population);
     return;
   }
-  ReplaceField(&ClassicHistory, columns, rows);
+  ReplaceField(&Field.ClassicHistory, columns, rows);
 }
 
 void AdvanceOrReset(WindowHandle window, int32_t columns, int32_t rows, int32_t nextPopulation) {
-  if (PopulationDeveloping(&AnimatedHistory, nextPopulation)) {
-    AdvanceField(&AnimatedHistory, columns, rows, nextPopulation);
+  if (PopulationDeveloping(&Field.AnimatedHistory, nextPopulation)) {
+    AdvanceField(&Field.AnimatedHistory, columns, rows, nextPopulation);
     return;
   }
   if ((Settings.flags & FlagRandomLifeface) && LifefaceCatalogue.count > 0) {
@@ -62,12 +62,12 @@ void AdvanceOrReset(WindowHandle window, int32_t columns, int32_t rows, int32_t 
     columns = layout.columns;
     rows = layout.rows;
   }
-  ReplaceField(&AnimatedHistory, columns, rows);
+  ReplaceField(&Field.AnimatedHistory, columns, rows);
 }
 
 void ResetField(int32_t columns, int32_t rows) {
   RandomFill(columns, rows);
-  Generation = 1;
-  Population = 0;
+  Field.Generation = 1;
+  Field.Population = 0;
   RestartTransition();
 }

@@ -1,7 +1,8 @@
+// The host's portable rules: the command line, what each message does before
+// and after the saver window, the mouse threshold and the password state.
 #include "host/host.h"
 
-SaverHostState Host = {nullptr, nullptr, false, false, false, false, NoVerifyTime, {0, 0}, 4,
-                       nullptr, nullptr, nullptr, nullptr, nullptr};
+SaverHostState Host = {false, false, false, false, NoVerifyTime, {0, 0}, 4};
 
 const char* SkipProgramName(const char* commandLine) {
   const unsigned char* p = reinterpret_cast<const unsigned char*>(commandLine);

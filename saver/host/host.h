@@ -46,9 +46,8 @@ struct ScreenPoint {
   int32_t y;
 };
 
+// The host's portable state; the system's handles stay with host_win32.cpp.
 struct SaverHostState {
-  void* instance;
-  WindowHandle window;
   bool preview;
   bool passwordPlatform;
   bool closeAllowed;
@@ -56,11 +55,6 @@ struct SaverHostState {
   uint32_t lastVerifyTime;  // all bits set: no dialog has ended yet
   ScreenPoint referencePoint;
   uint32_t moveThreshold;
-  void* verifierLibrary;
-  void* verifyEntry;
-  void* imeModule;
-  void* imeEntry;
-  void* savedImeContext;
 };
 extern SaverHostState Host;
 const uint32_t NoVerifyTime = 0xFFFFFFFFu;

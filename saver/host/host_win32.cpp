@@ -1,3 +1,5 @@
+// The screen-saver host on Windows: process entry, the modes, the full-screen
+// and preview windows, the message loop and the password hooks.
 #include <windows.h>
 
 #include "config/config.h"
@@ -11,6 +13,18 @@ typedef BOOL(WINAPI* VerifyScreenSavePwdEntry)(HWND);
 typedef HIMC(WINAPI* ImmAssociateContextEntry)(HWND, HIMC);
 typedef DWORD(WINAPI* PwdChangePasswordEntry)(LPCSTR, HWND, DWORD, LPVOID);
 
+// The system's side of the host: the program, the password verifier and the
+// input-method hook, each loaded by name at run time.
+struct HostHandles {
+  HINSTANCE instance;
+  HMODULE verifierLibrary;
+  VerifyScreenSavePwdEntry verifyEntry;
+  HMODULE imeModule;
+  ImmAssociateContextEntry imeEntry;
+  HIMC savedImeContext;
+};
+static HostHandles Handles = {};
+
 // ---- Password hooks (only on the platform family that keeps saver passwords)
 
 static void SetSaverRunning(bool running) {
@@ -20,18 +34,18 @@ static void SetSaverRunning(bool running) {
 }
 
 static void UnloadPasswordVerifier() {
-  if (!Host.passwordPlatform || Host.verifierLibrary == nullptr) return;
-  FreeLibrary(static_cast<HMODULE>(Host.verifierLibrary));
-  Host.verifierLibrary = nullptr;
-  if (Host.verifyEntry != nullptr) {
-    Host.verifyEntry = nullptr;
+  if (!Host.passwordPlatform || Handles.verifierLibrary == nullptr) return;
+  FreeLibrary(Handles.verifierLibrary);
+  Handles.verifierLibrary = nullptr;
+  if (Handles.verifyEntry != nullptr) {
+    Handles.verifyEntry = nullptr;
     SetSaverRunning(false);
   }
 }
 
 static void LoadPasswordVerifier() {
   if (!Host.passwordPlatform) return;
-  if (Host.verifierLibrary != nullptr) UnloadPasswordVerifier();
+  if (Handles.verifierLibrary != nullptr) UnloadPasswordVerifier();
   HKEY desktop = nullptr;
   if (RegOpenKeyA(HKEY_CURRENT_USER, "Control Panel\\Desktop", &desktop) != ERROR_SUCCESS) return;
   DWORD usePassword = 0, size = sizeof usePassword;
@@ -40,9 +54,10 @@ static void LoadPasswordVerifier() {
       usePassword != 0) {
     HMODULE library = LoadLibraryA("PASSWORD.CPL");
     if (library != nullptr) {
-      Host.verifierLibrary = library;
-      Host.verifyEntry = reinterpret_cast<void*>(GetProcAddress(library, "VerifyScreenSavePwd"));
-      if (Host.verifyEntry != nullptr)
+      Handles.verifierLibrary = library;
+      FARPROC verify = GetProcAddress(library, "VerifyScreenSavePwd");
+      Handles.verifyEntry = reinterpret_cast<VerifyScreenSavePwdEntry>(reinterpret_cast<void*>(verify));
+      if (Handles.verifyEntry != nullptr)
         SetSaverRunning(true);
       else
         UnloadPasswordVerifier();
@@ -52,7 +67,7 @@ static void LoadPasswordVerifier() {
 }
 
 static bool VerifyBeforeClose(HWND window) {
-  switch (BeginVerify(&Host, GetTickCount(), Host.verifyEntry != nullptr)) {
+  switch (BeginVerify(&Host, GetTickCount(), Handles.verifyEntry != nullptr)) {
     case VerifyRefuse:
       return false;
     case VerifyGrant:
@@ -95,8 +110,8 @@ intptr_t DefaultSaverProc(WindowHandle window, uint32_t message, uintptr_t wPara
     }
   }
   if (action.acts & ActAskVerifier) {
-    if (Host.verifyEntry == nullptr) return 1;
-    return reinterpret_cast<VerifyScreenSavePwdEntry>(Host.verifyEntry)(hwnd);
+    if (Handles.verifyEntry == nullptr) return 1;
+    return Handles.verifyEntry(hwnd);
   }
   if (action.acts & ActHideCursor) SetCursor(nullptr);
   if ((action.acts & ActCheckMouse) && MouseMovedPastThreshold(&Host, CursorPosition()))
@@ -114,14 +129,14 @@ static void DetachInputContext(HWND window) {
   if (imm == nullptr) return;
   FARPROC entry = GetProcAddress(imm, "ImmAssociateContext");
   if (entry == nullptr) return;
-  Host.imeModule = imm;
-  Host.imeEntry = reinterpret_cast<void*>(entry);
-  Host.savedImeContext = reinterpret_cast<ImmAssociateContextEntry>(Host.imeEntry)(window, nullptr);
+  Handles.imeModule = imm;
+  Handles.imeEntry = reinterpret_cast<ImmAssociateContextEntry>(reinterpret_cast<void*>(entry));
+  Handles.savedImeContext = Handles.imeEntry(window, nullptr);
 }
 
 static void RestoreInputContext(HWND window) {
-  if (Host.imeModule != nullptr && Host.imeEntry != nullptr && Host.savedImeContext != nullptr)
-    reinterpret_cast<ImmAssociateContextEntry>(Host.imeEntry)(window, static_cast<HIMC>(Host.savedImeContext));
+  if (Handles.imeModule != nullptr && Handles.imeEntry != nullptr && Handles.savedImeContext != nullptr)
+    Handles.imeEntry(window, Handles.savedImeContext);
 }
 
 static LRESULT CALLBACK HostWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -184,12 +199,14 @@ static int RunPreviewLoop(HWND window) {
 }
 
 static int RunSaverWindow(HWND parent) {
-  HINSTANCE instance = static_cast<HINSTANCE>(Host.instance);
+  HINSTANCE instance = Handles.instance;
   WNDCLASSA windowClass;
   ZeroMemory(&windowClass, sizeof windowClass);
   windowClass.style = CS_VREDRAW | CS_HREDRAW | CS_DBLCLKS | CS_OWNDC;
   windowClass.lpfnWndProc = HostWindowProc;
   windowClass.hInstance = instance;
+  // Icon 100 is what the class has always asked for, and the resources hold
+  // no icon 100, so the class has none: the dialogs use group 147. Left so.
   windowClass.hIcon = LoadIconA(instance, MAKEINTRESOURCEA(100));
   windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
   windowClass.lpszClassName = SaverClassName;
@@ -226,7 +243,6 @@ static int RunSaverWindow(HWND parent) {
                              instance, nullptr);
   int code = 1;  // no window could be made
   if (window != nullptr) {
-    Host.window = window;
     if (!Host.preview) SetForegroundWindow(window);
     code = Host.preview ? RunPreviewLoop(window) : RunMessageLoop();
   }
@@ -238,7 +254,7 @@ static int RunSaverWindow(HWND parent) {
 static BOOL RegisterDialogClasses(HINSTANCE) { return TRUE; }
 
 static INT_PTR ShowSettingsDialog(HWND owner) {
-  HINSTANCE instance = static_cast<HINSTANCE>(Host.instance);
+  HINSTANCE instance = Handles.instance;
   if (!RegisterDialogClasses(instance)) return 0;
   return DialogBoxParamA(instance, MAKEINTRESOURCEA(2003), owner, SettingsDialogProc, 0);
 }
@@ -249,7 +265,7 @@ static HWND WindowOrNull(uint32_t number) {
 }
 
 static int SaverMain(HINSTANCE instance, const char* arguments) {
-  Host.instance = instance;
+  Handles.instance = instance;
   OSVERSIONINFOA version;
   ZeroMemory(&version, sizeof version);
   version.dwOSVersionInfoSize = sizeof version;

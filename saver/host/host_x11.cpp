@@ -21,7 +21,6 @@
 
 #include "engine/engine.h"
 #include "host/host.h"
-#include "host/seams_x11.h"
 #include "lifeface/lifeface.h"
 #include "platform/x11/x11.h"
 #include "settings/settings.h"
@@ -401,7 +400,9 @@ int main(int argc, char** argv) {
   X11UseWindow(display, Loop.window);
   Loop.width = X11.windowWidth;
   Loop.height = X11.windowHeight;
-  StartEngine(HandleOf(Loop.window), Loop.width, Loop.height);
+  View.ClientWidth = Loop.width;
+  View.ClientHeight = Loop.height;
+  StartEngine(HandleOf(Loop.window), Align256(Loop.width), Align256(Loop.height));
   const int code = RunLoop(display);
   if (Loop.ownWindow) XDestroyWindow(display, Loop.window);
   XCloseDisplay(display);

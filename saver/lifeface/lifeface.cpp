@@ -1,3 +1,5 @@
+// Loading the current lifeface: its bitmap into a surface, its tile indexes
+// brought into the picture and put in order.
 #include <algorithm>
 #include <cstring>
 #include <utility>

@@ -19,6 +19,13 @@ void PlatformSleep(uint32_t milliseconds);
 // Ends the process at once with the given exit code; nothing is saved.
 [[noreturn]] void PlatformExit(int code);
 
+// ---- Memory --------------------------------------------------------------------
+
+// A zero-filled block of at least `bytes` bytes starting on a 64-byte line, or
+// null. Only PlatformFreeZeroed takes it back.
+void* PlatformAllocateZeroed(size_t bytes);
+void PlatformFreeZeroed(void* block);
+
 // ---- Files -------------------------------------------------------------------
 
 // Opens a file for reading, or returns null. A bare name is searched for the
@@ -33,8 +40,6 @@ void PlatformClose(FileHandle file);
 // True when the path names a place by itself (a drive, a root or a share),
 // false when it is relative to some folder.
 bool PlatformPathIsAbsolute(const char* path);
-// The separator the system prefers between a folder and a name.
-char PlatformPathSeparator();
 
 // ---- Settings store ----------------------------------------------------------
 // One key of named values, each a DWORD or a binary block (the registry key of
@@ -77,10 +82,11 @@ struct FrameSurface {
   void* bitmap;    // the system's object behind the pixels
 };
 
-// Makes the pixel memory and drawing context of a surface described like a
-// device-independent bitmap: a positive height is bottom-up. Sets bits to the
-// first byte of the pixel memory (the bottom row when bottom-up), dc and
-// bitmap. False when anything cannot be made.
+// Makes the pixel memory and drawing context of a surface of width x |height|
+// pixels. The rows lie in whatever order the system keeps them (a positive
+// height asks a Windows bitmap for bottom-up rows): sets bits to the top
+// displayed row and stride to the bytes down to the next, and dc and bitmap.
+// False when anything cannot be made.
 bool PlatformCreateSurface(WindowHandle window, int32_t width, int32_t height, int32_t bitsPerPixel,
                            FrameSurface* surface);
 void PlatformReleaseSurface(FrameSurface* surface);
@@ -105,7 +111,7 @@ void PlatformDrawBitmap(const LoadedBitmap* bitmap, FrameSurface* surface);
 void PlatformFreeBitmap(LoadedBitmap* bitmap);
 
 // ---- Text ----------------------------------------------------------------------
-// Colours handed to these calls are in the system's text order 0x00BBGGRR.
+// Colours handed to these calls are 0x00RRGGBB, as everywhere else.
 
 struct TextMetrics {
   int32_t height;
@@ -118,7 +124,7 @@ FontHandle PlatformCreateOverlayFont(WindowHandle window);
 // Selects the font into the context and sets its mapping mode to plain pixels.
 void PlatformSelectFont(ContextHandle dc, FontHandle font);
 void PlatformGetTextMetrics(ContextHandle dc, TextMetrics* metrics);
-void PlatformSetTextColour(ContextHandle dc, uint32_t colorref);
+void PlatformSetTextColour(ContextHandle dc, uint32_t colour);
 void PlatformSetBackgroundOpaque(ContextHandle dc, bool opaque);
-void PlatformSetBackgroundColour(ContextHandle dc, uint32_t colorref);
+void PlatformSetBackgroundColour(ContextHandle dc, uint32_t colour);
 void PlatformTextOut(ContextHandle dc, int32_t x, int32_t y, const char* text, int32_t length);

@@ -1,3 +1,5 @@
+// Animated Mode: each cell drawn as a lifeface tile, births, survivals and
+// deaths running through their tiles between two generations.
 #include <algorithm>
 
 #include "engine/engine.h"
@@ -62,11 +64,11 @@ int32_t DrawLifefaceFrame(int32_t columns, int32_t rows, int32_t scale, int32_t 
   const uint32_t survivorTime = face->coltime > 0 ? now / static_cast<uint32_t>(face->coltime) : 0;
   const uint32_t cells = static_cast<uint32_t>(columns) * static_cast<uint32_t>(rows);
   const uint32_t seedMagnitude =
-      SeedInUse < 0 ? 0u - static_cast<uint32_t>(SeedInUse) : static_cast<uint32_t>(SeedInUse);
+      Field.SeedInUse < 0 ? 0u - static_cast<uint32_t>(Field.SeedInUse) : static_cast<uint32_t>(Field.SeedInUse);
   uint32_t base = seedMagnitude % cells;
   if (face->rowtime > 0) base += now / static_cast<uint32_t>(face->rowtime);
-  if (face->flags & FaceAddResets) base += static_cast<uint32_t>(ResetCount);
-  if (face->flags & FaceAddGeneration) base += static_cast<uint32_t>(Generation);
+  if (face->flags & FaceAddResets) base += static_cast<uint32_t>(Field.ResetCount);
+  if (face->flags & FaceAddGeneration) base += static_cast<uint32_t>(Field.Generation);
 
   const uint32_t rowSpan = static_cast<uint32_t>(Transition.rowSpan);
   const uint32_t survivorSpan = static_cast<uint32_t>(Transition.survivorSpan);
@@ -120,10 +122,10 @@ static void CopyTileScaled(const uint32_t* source, int32_t sourceStride, uint32_
 static void CopyTileClipped(int32_t sourceX, int32_t sourceY, int32_t targetX, int32_t targetY, int32_t tile,
                             int32_t scale) {
   const int32_t side = tile * scale;
-  const int32_t width = std::min(side, Surface->width - targetX);
-  const int32_t height = std::min(side, Surface->height - targetY);
+  const int32_t width = std::min(side, View.Surface->width - targetX);
+  const int32_t height = std::min(side, View.Surface->height - targetY);
   for (int32_t v = 0; v < height; ++v) {
-    uint32_t* d = SurfacePixel(Surface, targetX, targetY + v);
+    uint32_t* d = SurfacePixel(View.Surface, targetX, targetY + v);
     const int32_t y = sourceY + v / scale;
     for (int32_t u = 0; u < width; ++u) {
       const int32_t x = sourceX + u / scale;
@@ -134,27 +136,28 @@ static void CopyTileClipped(int32_t sourceX, int32_t sourceY, int32_t targetX, i
 
 void CopyTile(int32_t column, int32_t row, int32_t tileColumn, int32_t tileRow, int32_t scale) {
   const LifefaceRecord* face = CurrentLifeface();
-  if (face == nullptr || LifefaceSurface == nullptr || Surface == nullptr) return;
+  if (face == nullptr || LifefaceSurface == nullptr || View.Surface == nullptr) return;
   if (scale != 1 && scale != 2 && scale != 4 && scale != 8) return;
   const int32_t tile = face->pixels;
   const int64_t sourceX = static_cast<int64_t>(tileColumn) * tile;
   const int64_t sourceY = static_cast<int64_t>(tileRow) * tile;
   const int64_t targetX = static_cast<int64_t>(column) * tile * scale;
   const int64_t targetY = static_cast<int64_t>(row) * tile * scale;
-  if (tile <= 0 || sourceX < 0 || sourceY < 0 || targetX >= Surface->width || targetY >= Surface->height) return;
+  if (tile <= 0 || sourceX < 0 || sourceY < 0 || targetX >= View.Surface->width || targetY >= View.Surface->height)
+    return;
   if (sourceX + tile > LifefaceSurface->width || sourceY + tile > LifefaceSurface->height ||
-      targetX + tile * scale > Surface->width || targetY + tile * scale > Surface->height) {
+      targetX + tile * scale > View.Surface->width || targetY + tile * scale > View.Surface->height) {
     if (sourceX >= INT32_MAX || sourceY >= INT32_MAX) return;
     CopyTileClipped(static_cast<int32_t>(sourceX), static_cast<int32_t>(sourceY), static_cast<int32_t>(targetX),
                     static_cast<int32_t>(targetY), tile, scale);
     return;
   }
   const uint32_t* source = SurfacePixel(LifefaceSurface, static_cast<int32_t>(sourceX), static_cast<int32_t>(sourceY));
-  uint32_t* target = SurfacePixel(Surface, static_cast<int32_t>(targetX), static_cast<int32_t>(targetY));
+  uint32_t* target = SurfacePixel(View.Surface, static_cast<int32_t>(targetX), static_cast<int32_t>(targetY));
   switch (scale) {
-    case 1: CopyTileScaled<1>(source, LifefaceSurface->stride, target, Surface->stride, tile); break;
-    case 2: CopyTileScaled<2>(source, LifefaceSurface->stride, target, Surface->stride, tile); break;
-    case 4: CopyTileScaled<4>(source, LifefaceSurface->stride, target, Surface->stride, tile); break;
-    case 8: CopyTileScaled<8>(source, LifefaceSurface->stride, target, Surface->stride, tile); break;
+    case 1: CopyTileScaled<1>(source, LifefaceSurface->stride, target, View.Surface->stride, tile); break;
+    case 2: CopyTileScaled<2>(source, LifefaceSurface->stride, target, View.Surface->stride, tile); break;
+    case 4: CopyTileScaled<4>(source, LifefaceSurface->stride, target, View.Surface->stride, tile); break;
+    case 8: CopyTileScaled<8>(source, LifefaceSurface->stride, target, View.Surface->stride, tile); break;
   }
 }

@@ -1,3 +1,5 @@
+// Classic Mode: every cell a square block coloured by its live-neighbour
+// count; the population is counted in the same pass.
 #include <algorithm>
 
 #include "engine/engine.h"
@@ -6,7 +8,7 @@
 #include "settings/settings.h"
 
 uint32_t ColourOffset() {
-  if (Settings.flags & FlagCycleAtReset) return static_cast<uint32_t>(ResetCount);
+  if (Settings.flags & FlagCycleAtReset) return static_cast<uint32_t>(Field.ResetCount);
   if (Settings.cycle > 0) return PlatformTickCount() / static_cast<uint32_t>(Settings.cycle);
   return 0;
 }
@@ -24,13 +26,13 @@ struct FrameColours {
 FrameColours ColoursOfFrame() {
   FrameColours colours;
   const uint32_t offset = ColourOffset();
-  for (uint32_t n = 0; n < 8; ++n) colours.live[n] = Palette[(n + offset) & 7u];
-  colours.dead = Palette[DeadColour];
+  for (uint32_t n = 0; n < 8; ++n) colours.live[n] = View.Palette[(n + offset) & 7u];
+  colours.dead = View.Palette[DeadColour];
   for (uint32_t v = 0; v < 16; ++v) colours.byLowBits[v] = (v & 1) ? colours.live[v >> 1] : colours.dead;
   return colours;
 }
 
-uint32_t* PixelRow(int32_t y) { return SurfacePixel(Surface, 0, y); }
+uint32_t* PixelRow(int32_t y) { return SurfacePixel(View.Surface, 0, y); }
 
 // 16 MB of pixels: past this the frame is streamed to memory.
 const int64_t StreamedPixels = 4 << 20;
@@ -45,8 +47,8 @@ inline void FillLine(uint32_t* p, int32_t count, uint32_t colour) {
 int32_t PaintOnePixelCells(int32_t columns, int32_t rows, int32_t visibleColumns, int32_t visibleRows,
                            const FrameColours& colours) {
   FramePaint paint;
-  paint.top = Surface->bits;
-  paint.stride = Surface->stride;
+  paint.top = View.Surface->bits;
+  paint.stride = View.Surface->stride;
   paint.visibleColumns = visibleColumns;
   paint.visibleRows = visibleRows;
   paint.live = colours.live;
@@ -76,15 +78,15 @@ int32_t PaintBlocks(int32_t columns, int32_t rows, int32_t s, int32_t visibleCol
                     const FrameColours& colours) {
   const bool digital = (Settings.flags & FlagDigitalEffect) != 0 && s >= 4;
   const int32_t liveSide = digital ? s - 1 : s;
-  const int32_t width = Surface->width;
+  const int32_t width = View.Surface->width;
   const int32_t paintedWidth = std::min(visibleColumns * s, width);
   const GridKernels* kernels = ActiveKernels();
-  const bool stream = static_cast<int64_t>(paintedWidth) * Surface->height > StreamedPixels;
+  const bool stream = static_cast<int64_t>(paintedWidth) * View.Surface->height > StreamedPixels;
   int32_t population = 0;
   for (int32_t y = 0; y < visibleRows; ++y) {
     const uint8_t* cells = Grid.LiveCells + static_cast<size_t>(y) * columns;
     const int32_t top = y * s;
-    const int32_t blockRows = std::min(s, Surface->height - top);
+    const int32_t blockRows = std::min(s, View.Surface->height - top);
     if (!digital) {
       uint32_t* line = PixelRow(top);
       for (int32_t x = 0; x < visibleColumns; ++x)
@@ -113,11 +115,11 @@ int32_t PaintBlocks(int32_t columns, int32_t rows, int32_t s, int32_t visibleCol
 // Cells are drawn from the top-left; any part of a block beyond the surface
 // is clipped.
 void DrawClassicFrame(int32_t columns, int32_t rows, int32_t cellSize) {
-  if (Surface == nullptr || !GridFits(columns, rows) || cellSize < 1) return;
+  if (View.Surface == nullptr || !GridFits(columns, rows) || cellSize < 1) return;
   const FrameColours colours = ColoursOfFrame();
   const int32_t s = cellSize;
-  const int32_t visibleColumns = std::max(0, std::min(columns, (Surface->width + s - 1) / s));
-  const int32_t visibleRows = std::max(0, std::min(rows, (Surface->height + s - 1) / s));
+  const int32_t visibleColumns = std::max(0, std::min(columns, (View.Surface->width + s - 1) / s));
+  const int32_t visibleRows = std::max(0, std::min(rows, (View.Surface->height + s - 1) / s));
   const int32_t population = s == 1 ? PaintOnePixelCells(columns, rows, visibleColumns, visibleRows, colours)
                                     : PaintBlocks(columns, rows, s, visibleColumns, visibleRows, colours);
   AdvanceOrReset(columns, rows, population);

@@ -1,3 +1,5 @@
+// The information overlay: the lifeface's name, the generation, the
+// population and the frame rate, printed over the cells.
 #include <cinttypes>
 #include <cstdio>
 
@@ -6,14 +8,12 @@
 #include "render/render.h"
 #include "settings/settings.h"
 
-FrameRateMeter FrameRate = {0, 0, 0};
-
 static void DrawLine(const TextMetrics& tm, int32_t* y, int32_t textIndex, int32_t backIndex, const char* text,
                      int length) {
-  ContextHandle dc = Surface->dc;
+  ContextHandle dc = View.Surface->dc;
   PlatformSetBackgroundOpaque(dc, true);
-  PlatformSetTextColour(dc, SwapRedBlue(ColourByIndex(textIndex)));
-  PlatformSetBackgroundColour(dc, SwapRedBlue(ColourByIndex(backIndex)));
+  PlatformSetTextColour(dc, ColourByIndex(textIndex));
+  PlatformSetBackgroundColour(dc, ColourByIndex(backIndex));
   if (length > 79) length = 79;
   if (length > 0) PlatformTextOut(dc, tm.maxCharWidth, *y, text, length);
   *y += tm.height;
@@ -22,24 +22,24 @@ static void DrawLine(const TextMetrics& tm, int32_t* y, int32_t textIndex, int32
 // Takes one interval sample; false when there is no valid interval (the first
 // frame, a gap of ten seconds or more, a wrapped tick count).
 static bool SampleFrameInterval(uint32_t* average) {
-  const int32_t dt = static_cast<int32_t>(PlatformTickCount() - FrameRate.lastOverlayTime);
+  const int32_t dt = static_cast<int32_t>(PlatformTickCount() - Schedule.FrameRate.lastOverlayTime);
   if (dt <= 0 || dt >= 10000) return false;
-  const uint32_t before = FrameRate.intervalCount;
-  FrameRate.intervalSum += static_cast<uint32_t>(dt);
-  FrameRate.intervalCount += 1;
+  const uint32_t before = Schedule.FrameRate.intervalCount;
+  Schedule.FrameRate.intervalSum += static_cast<uint32_t>(dt);
+  Schedule.FrameRate.intervalCount += 1;
   if (before > 10000) {
-    FrameRate.intervalCount >>= 1;
-    FrameRate.intervalSum >>= 1;
+    Schedule.FrameRate.intervalCount >>= 1;
+    Schedule.FrameRate.intervalSum >>= 1;
   }
-  *average = FrameRate.intervalSum / FrameRate.intervalCount;
+  *average = Schedule.FrameRate.intervalSum / Schedule.FrameRate.intervalCount;
   if (*average < 1) *average = 1;
   return true;
 }
 
 void DrawOverlay() {
-  if (Surface == nullptr) return;
-  ContextHandle dc = Surface->dc;
-  PlatformSelectFont(dc, OverlayFont);
+  if (View.Surface == nullptr) return;
+  ContextHandle dc = View.Surface->dc;
+  PlatformSelectFont(dc, View.OverlayFont);
   TextMetrics tm = {};
   PlatformGetTextMetrics(dc, &tm);
   int32_t y = tm.height;
@@ -52,11 +52,11 @@ void DrawOverlay() {
     DrawLine(tm, &y, Settings.inf, Settings.binf, text, length);
   }
   if (Settings.flags & FlagPrintGeneration) {
-    length = std::snprintf(text, sizeof text, "Generation: %d", static_cast<int>(Generation));
+    length = std::snprintf(text, sizeof text, "Generation: %d", static_cast<int>(Field.Generation));
     DrawLine(tm, &y, Settings.gen, Settings.bgen, text, length);
   }
   if (Settings.flags & FlagPrintPopulation) {
-    length = std::snprintf(text, sizeof text, "Population: %d", static_cast<int>(Population));
+    length = std::snprintf(text, sizeof text, "Population: %d", static_cast<int>(Field.Population));
     DrawLine(tm, &y, Settings.pop, Settings.bpop, text, length);
   }
   if (Settings.flags & FlagPrintFps) {
@@ -69,6 +69,6 @@ void DrawOverlay() {
         length = std::snprintf(text, sizeof text, "FPS/target: %" PRIu32 "/(none)", 1000u / average);
       DrawLine(tm, &y, Settings.fps, Settings.bfps, text, length);
     }
-    FrameRate.lastOverlayTime = PlatformTickCount();
+    Schedule.FrameRate.lastOverlayTime = PlatformTickCount();
   }
 }

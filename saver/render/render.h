@@ -4,14 +4,10 @@
 
 #include <cstdint>
 
+#include "engine/engine.h"
 #include "platform/platform.h"
 
 // ---- Frame surface and classic colouring -------------------------------------
-
-// Live colours for neighbour counts 0..8, then the dead colour.
-const int PaletteSize = 10;
-const int DeadColour = 9;
-extern uint32_t Palette[PaletteSize];
 
 // A new surface of the given size; ends the process with exit code 1 when it
 // cannot be made.
@@ -58,12 +54,5 @@ int32_t DrawLifefaceFrame(int32_t columns, int32_t rows, int32_t scale, int32_t 
 void CopyTile(int32_t column, int32_t row, int32_t tileColumn, int32_t tileRow, int32_t scale);
 
 // ---- Information overlay ----------------------------------------------------------
-
-struct FrameRateMeter {
-  uint32_t lastOverlayTime;
-  uint32_t intervalSum;
-  uint32_t intervalCount;
-};
-extern FrameRateMeter FrameRate;
 
 void DrawOverlay();

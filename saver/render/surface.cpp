@@ -1,10 +1,9 @@
+// The frame surface and the palette it is cleared with.
 #include <cstdlib>
 
 #include "engine/engine.h"
 #include "render/render.h"
 #include "settings/settings.h"
-
-uint32_t Palette[PaletteSize];
 
 FrameSurface* CreateFrameSurface(WindowHandle window, int32_t width, int32_t height, int32_t bitsPerPixel) {
   FrameSurface* surface = static_cast<FrameSurface*>(std::calloc(1, sizeof(FrameSurface)));
@@ -12,12 +11,6 @@ FrameSurface* CreateFrameSurface(WindowHandle window, int32_t width, int32_t hei
   if (!PlatformCreateSurface(window, width, height, bitsPerPixel, surface)) PlatformExit(1);
   surface->width = width;
   surface->height = height;
-  surface->stride = width * (bitsPerPixel / 8);
-  if (height > 0) {
-    // Bottom-up memory: start at the top displayed row and walk upward.
-    surface->bits += static_cast<intptr_t>(surface->stride) * (height - 1);
-    surface->stride = -surface->stride;
-  }
   return surface;
 }
 
@@ -36,11 +29,11 @@ void FillBlock(uint32_t* first, int32_t stride, int32_t width, int32_t height, u
 }
 
 void FillSurface(uint32_t colour) {
-  if (Surface == nullptr) return;
-  FillBlock(SurfacePixel(Surface, 0, 0), Surface->stride, Surface->width, Surface->height, colour);
+  if (View.Surface == nullptr) return;
+  FillBlock(SurfacePixel(View.Surface, 0, 0), View.Surface->stride, View.Surface->width, View.Surface->height, colour);
 }
 
 void BuildPalette() {
-  for (int i = 0; i < PaletteSize; ++i) Palette[i] = ColourByIndex(Settings.n[i]);
-  FillSurface(Palette[DeadColour]);
+  for (int i = 0; i < PaletteSize; ++i) View.Palette[i] = ColourByIndex(Settings.n[i]);
+  FillSurface(View.Palette[DeadColour]);
 }

@@ -1,3 +1,5 @@
+// The settings record's defaults, its table, and the walk that loads and
+// saves it through the store.
 #include "settings/settings.h"
 
 #include <cstring>

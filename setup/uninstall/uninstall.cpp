@@ -58,6 +58,8 @@ bool SaverStillThere(const char* windows) {
 
 }  // namespace
 
+// The questions and the last message name "(Mirandel Version 2)", not tumbra:
+// they are the uninstaller's fixed texts, word for word. Keep them so.
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   if (MessageBoxA(nullptr, "Do you want to uninstall (Mirandel Version 2) from this computer?", kTitle,
                   MB_YESNO | MB_ICONQUESTION) != IDYES)

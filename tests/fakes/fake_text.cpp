@@ -25,9 +25,9 @@ FontHandle PlatformCreateOverlayFont(WindowHandle) {
 }
 void PlatformSelectFont(ContextHandle dc, FontHandle font) { Contexts[dc].font = font; }
 void PlatformGetTextMetrics(ContextHandle, TextMetrics* metrics) { *metrics = FakeMetrics; }
-void PlatformSetTextColour(ContextHandle dc, uint32_t colorref) { Contexts[dc].colour = colorref; }
+void PlatformSetTextColour(ContextHandle dc, uint32_t colour) { Contexts[dc].colour = colour; }
 void PlatformSetBackgroundOpaque(ContextHandle dc, bool opaque) { Contexts[dc].opaque = opaque; }
-void PlatformSetBackgroundColour(ContextHandle dc, uint32_t colorref) { Contexts[dc].background = colorref; }
+void PlatformSetBackgroundColour(ContextHandle dc, uint32_t colour) { Contexts[dc].background = colour; }
 void PlatformTextOut(ContextHandle dc, int32_t x, int32_t y, const char* text, int32_t length) {
   const FakeContextState& state = Contexts[dc];
   FakeTextOuts.push_back({dc, x, y, std::string(text, static_cast<size_t>(length)), state.colour, state.background,

@@ -39,8 +39,8 @@ struct FakeTextCall {
   int32_t x;
   int32_t y;
   std::string text;
-  uint32_t colour;      // text colour in force, system order
-  uint32_t background;  // background colour in force, system order
+  uint32_t colour;      // text colour in force, 0x00RRGGBB
+  uint32_t background;  // background colour in force, 0x00RRGGBB
   bool opaque;
   FontHandle font;
 };

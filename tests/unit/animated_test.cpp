@@ -18,7 +18,7 @@ class Animated : public testing::Test {
   static void TearDownTestSuite() { RemoveTree(Folder); }
   void SetUp() override {
     ResetEngineState(64 * 64, 64, 64);
-    SeedInUse = 0;
+    Field.SeedInUse = 0;
   }
   void TearDown() override {
     ReleaseFrameSurface(LifefaceSurface);
@@ -81,9 +81,9 @@ TEST_F(Animated, UnevenSpansMoveAtTheirOwnRates) {
     EXPECT_EQ(TileColumnAt(0, 0), births[k]) << k;
     EXPECT_EQ(TileColumnAt(1, 0), 4 + k) << k;
   }
-  const int32_t generation = Generation, resets = ResetCount;
+  const int32_t generation = Field.Generation, resets = Field.ResetCount;
   AnimatedTick(nullptr, 8, 8, 1);
-  EXPECT_TRUE(Generation != generation || ResetCount != resets);  // the ninth tick is the step
+  EXPECT_TRUE(Field.Generation != generation || Field.ResetCount != resets);  // the ninth tick is the step
 }
 
 TEST_F(Animated, EqualColumnsGiveOneFramePerGeneration) {
@@ -161,9 +161,9 @@ TEST_F(Animated, TilesBeyondThePictureShowBlackAndBlocksBeyondTheSurfaceAreClipp
 
 TEST_F(Animated, OffsetsStayInRangeAfterLongUptimes) {
   UseFace("x0 = 1, x1 = 2, x2 = 7, x3 = 8, y0 = 0, y1 = 3, coltime = 1, rowtime = 1, flags = 31");
-  ResetCount = INT32_MAX;
-  Generation = INT32_MAX;
-  SeedInUse = INT32_MIN;
+  Field.ResetCount = INT32_MAX;
+  Field.Generation = INT32_MAX;
+  Field.SeedInUse = INT32_MIN;
   for (int i = 0; i < 64; ++i) Grid.LiveCells[i] = static_cast<uint8_t>(5 + 2 * (i % 2));
   for (uint32_t now : {0x7FFFFFF0u, 0xFFFFFFF0u, 0xFFFFFFFFu}) {
     FakeNow = now;
@@ -206,7 +206,7 @@ TEST_F(AnimatedReset, ResetsWalkTheCatalogueInOrderAndWrap) {
     faces.push_back(Settings.face);
   }
   EXPECT_EQ(faces, (std::vector<int32_t>{1, 2, 0, 1}));
-  EXPECT_EQ(ResetCount, 4);
+  EXPECT_EQ(Field.ResetCount, 4);
   EXPECT_EQ(CurrentLayout().cellSize, 16);  // face 1: 8 pixels x scale 2
 }
 
@@ -216,7 +216,7 @@ TEST_F(AnimatedReset, WithoutRandomLifefaceTheFaceStays) {
   StagnantBoundary();
   StagnantBoundary();
   EXPECT_EQ(Settings.face, 0);
-  EXPECT_EQ(ResetCount, 2);
+  EXPECT_EQ(Field.ResetCount, 2);
 }
 
 TEST_F(AnimatedReset, UnusableNextFaceGetsAFieldForTheClassicCells) {

@@ -10,7 +10,7 @@ class Classic : public testing::Test {
     ResetEngineState(64 * 64, 64, 64);
     BuildPalette();
     // Keep the drawn field: a deadline in the future means "developing".
-    ClassicHistory.ResetDeadline = FakeNow + 100000;
+    Field.ClassicHistory.ResetDeadline = FakeNow + 100000;
   }
   // A live centre cell at (3, 3) of an 8 x 8 grid with `n` live neighbours.
   void CentreWithNeighbours(int n) {
@@ -34,10 +34,10 @@ TEST_F(Classic, DefaultColoursByNeighbourCount) {
 }
 
 TEST_F(Classic, CycleAtResetShiftsByTheResetCount) {
-  ResetCount = 3;
+  Field.ResetCount = 3;
   CentreWithNeighbours(2);
   DrawClassicFrame(8, 8, 8);
-  EXPECT_EQ(PixelAt(24, 24), Palette[5]);
+  EXPECT_EQ(PixelAt(24, 24), View.Palette[5]);
 }
 
 TEST_F(Classic, TimedCyclingMovesOneStepPerPeriod) {
@@ -46,12 +46,12 @@ TEST_F(Classic, TimedCyclingMovesOneStepPerPeriod) {
   FakeNow = 500 * 1000 + 499;  // offset 1000, which is 0 modulo 8
   CentreWithNeighbours(0);
   DrawClassicFrame(8, 8, 8);
-  EXPECT_EQ(PixelAt(24, 24), Palette[0]);
+  EXPECT_EQ(PixelAt(24, 24), View.Palette[0]);
   std::fill(Grid.LiveCells, Grid.LiveCells + 64, 0);
   CentreWithNeighbours(0);
   FakeNow += 1;  // offset 1001
   DrawClassicFrame(8, 8, 8);
-  EXPECT_EQ(PixelAt(24, 24), Palette[1]);
+  EXPECT_EQ(PixelAt(24, 24), View.Palette[1]);
 }
 
 TEST_F(Classic, DigitalEffectLeavesDeadLinesAtSizeEightButNotTwo) {
@@ -64,7 +64,7 @@ TEST_F(Classic, DigitalEffectLeavesDeadLinesAtSizeEightButNotTwo) {
 
   ResetEngineState(64 * 64, 64, 64);
   BuildPalette();
-  ClassicHistory.ResetDeadline = FakeNow + 100000;
+  Field.ClassicHistory.ResetDeadline = FakeNow + 100000;
   Settings.flags |= FlagDigitalEffect;
   CentreWithNeighbours(0);
   DrawClassicFrame(8, 8, 2);
@@ -80,31 +80,29 @@ TEST_F(Classic, OnePixelCellsAndThePopulationHandedOn) {
   EXPECT_EQ(PixelAt(5, 6), 0xFF0000u);
   EXPECT_EQ(PixelAt(10, 6), 0x00FF00u);
   EXPECT_EQ(PixelAt(6, 6), 0u);
-  EXPECT_EQ(Population, 3);
-  EXPECT_EQ(Generation, 2);
+  EXPECT_EQ(Field.Population, 3);
+  EXPECT_EQ(Field.Generation, 2);
 }
 
 TEST_F(Classic, BlocksBeyondTheSurfaceAreClipped) {
   ResetEngineState(64 * 64, 20, 20);
   BuildPalette();
-  ClassicHistory.ResetDeadline = FakeNow + 100000;
+  Field.ClassicHistory.ResetDeadline = FakeNow + 100000;
   for (int y = 0; y < 3; ++y)
     for (int x = 0; x < 3; ++x) SetCell(x, y, 3, 3);
   DrawClassicFrame(3, 3, 8);  // 24 x 24 pixels of cells on a 20 x 20 surface
-  EXPECT_EQ(Population, 9);
+  EXPECT_EQ(Field.Population, 9);
   EXPECT_EQ(PixelAt(19, 19), PixelAt(16, 16));
 }
 
-TEST(Surface, BottomUpSurfaceIsWalkedFromTheTopRow) {
+TEST(Surface, NativeSurfacesKeepTheirRowsTopDownWhateverTheHeightSays) {
   ResetEngineState(16);
-  FrameSurface* s = CreateFrameSurface(nullptr, 1024, 768, 32);
-  EXPECT_EQ(s->stride, -4096);
-  EXPECT_EQ(s->bits, static_cast<uint8_t*>(s->bitmap) + 4096 * 767);
-  FrameSurface* topDown = CreateFrameSurface(nullptr, 16, -8, 32);
-  EXPECT_EQ(topDown->stride, 64);
-  EXPECT_EQ(topDown->bits, static_cast<uint8_t*>(topDown->bitmap));
-  ReleaseFrameSurface(s);
-  ReleaseFrameSurface(topDown);
+  for (int32_t height : {768, -768}) {
+    FrameSurface* s = CreateFrameSurface(nullptr, 1024, height, 32);
+    EXPECT_EQ(s->stride, 4096) << height;
+    EXPECT_EQ(s->bits, static_cast<uint8_t*>(s->bitmap)) << height;
+    ReleaseFrameSurface(s);
+  }
 }
 
 TEST(Surface, BuildPaletteResolvesIndexesAndClearsToTheDeadColour) {
@@ -112,8 +110,8 @@ TEST(Surface, BuildPaletteResolvesIndexesAndClearsToTheDeadColour) {
   Settings.n[9] = 14;
   Settings.n[0] = 31;  // reduced to 15
   BuildPalette();
-  EXPECT_EQ(Palette[9], 0xCCCCCCu);
-  EXPECT_EQ(Palette[0], 0xFFFFFFu);
+  EXPECT_EQ(View.Palette[9], 0xCCCCCCu);
+  EXPECT_EQ(View.Palette[0], 0xFFFFFFu);
   EXPECT_EQ(PixelAt(0, 0), 0xCCCCCCu);
   EXPECT_EQ(PixelAt(31, 15), 0xCCCCCCu);
 }

@@ -412,7 +412,7 @@ TEST(Colours, BlendMovesTowardsTheFirstByTOver256) {
   EXPECT_EQ(BlendColour(0xFFFFFF, 0x000000, 256), 0xFFFFFFu);
   EXPECT_EQ(BlendColour(0x123456, 0xABCDEF, 0), 0xABCDEFu);
   EXPECT_EQ(BlendColour(0xFF123456, 0x00ABCDEF, 128) >> 24, 0u);  // the top byte is 0
-  EXPECT_EQ(TextColourOf(0x99, 0x00, 0x11), 0x110099u);
+  EXPECT_EQ(TextColourOf(0x99, 0x00, 0x11), 0x990011u);
 }
 
 // ---- Credits -----------------------------------------------------------------------------
@@ -441,21 +441,21 @@ TEST_F(Credits, LayoutWithAnEightByTwelveFont) {
   EXPECT_EQ(banner.text, " ... G A M E  OF  L I F E ... ");
   EXPECT_EQ(banner.x, 124);
   EXPECT_EQ(banner.y, 48 + 2 * 12);
-  EXPECT_EQ(banner.colour, 0x00FFFFu);  // yellow, red in the low byte
+  EXPECT_EQ(banner.colour, 0xFFFF00u);  // yellow
   EXPECT_TRUE(banner.opaque);
-  EXPECT_EQ(banner.background, 0x990000u);  // dark blue band
+  EXPECT_EQ(banner.background, 0x000099u);  // dark blue band
   const FakeTextCall& version = FakeTextOuts[2];
   EXPECT_EQ(version.text, "Version 2.0");
   EXPECT_EQ(version.y, 48 + 4 * 12);
   EXPECT_FALSE(version.opaque);
-  EXPECT_EQ(version.colour, 0x990000u);
+  EXPECT_EQ(version.colour, 0x000099u);
   EXPECT_EQ(FakeTextOuts[3].y, 48 + 6 * 12);
   EXPECT_EQ(FakeTextOuts[4].y, 48 + 7 * 12);
   const FakeTextCall& press = FakeTextOuts[5];
   EXPECT_EQ(press.text, "[PRESS A BUTTON]");
   EXPECT_EQ(press.x, 180);
   EXPECT_EQ(press.y, 48 + 9 * 12);
-  EXPECT_EQ(press.colour, 0x000099u);  // dark red
+  EXPECT_EQ(press.colour, 0x990000u);  // dark red
 }
 
 TEST_F(Credits, OwnLinesFitTheBoxAndNameOnlyTumbra) {
@@ -500,7 +500,7 @@ TEST_F(Credits, EmptyLinesOnlyMoveDown) {
   Draw("\n\n\x1b" "F\x01\x02\x03" "x\n");
   ASSERT_EQ(FakeTextOuts.size(), 1u);
   EXPECT_EQ(FakeTextOuts[0].y, 48 + 24);
-  EXPECT_EQ(FakeTextOuts[0].colour, 0x030201u);
+  EXPECT_EQ(FakeTextOuts[0].colour, 0x010203u);
 }
 
 TEST_F(Credits, UnknownEscapePassesOnlyTheEscape) {
@@ -543,39 +543,39 @@ TEST_F(About, SizeAndGridOfAnEightByTwelveFont) {
   EXPECT_EQ(AboutBox.columns, 61);
   EXPECT_EQ(AboutBox.rows, 27);
   EXPECT_GT(LiveCount(61, 27), 0);  // a fresh random field
-  EXPECT_EQ(Generation, 1);
+  EXPECT_EQ(Field.Generation, 1);
 }
 
 TEST_F(About, OpeningFadesThePaletteSuspendsTheTickAndSetsTheEffects) {
   const uint32_t face = 0xD4D0C8;
   uint32_t before[PaletteSize];
-  std::copy(Palette, Palette + PaletteSize, before);
+  std::copy(View.Palette, View.Palette + PaletteSize, before);
   OpenAboutBox(&OemFont, face);
-  for (int i = 0; i < DeadColour; ++i) EXPECT_EQ(Palette[i], BlendColour(face, before[i], 220)) << i;
-  EXPECT_EQ(Palette[DeadColour], face);
+  for (int i = 0; i < DeadColour; ++i) EXPECT_EQ(View.Palette[i], BlendColour(face, before[i], 220)) << i;
+  EXPECT_EQ(View.Palette[DeadColour], face);
   EXPECT_EQ(PixelAt(0, 0), face);
   EXPECT_EQ(PixelAt(511, 383), face);
-  EXPECT_TRUE(SuspendFlags & SuspendTick);
+  EXPECT_TRUE(Schedule.SuspendFlags & SuspendTick);
   EXPECT_TRUE(Settings.flags & FlagDigitalEffect);
   EXPECT_TRUE(Settings.flags & FlagCycleAtReset);
 }
 
 TEST_F(About, GenerationsAreAtLeast25MillisecondsApart) {
   OpenAboutBox(&OemFont, 0xD4D0C8);
-  ClassicHistory.ResetDeadline = FakeNow + 1000000;
+  Field.ClassicHistory.ResetDeadline = FakeNow + 1000000;
   EXPECT_TRUE(AboutBoxTick());  // the first is due at once
-  const int32_t generation = Generation;
+  const int32_t generation = Field.Generation;
   FakeTextReset();
   FakeMetrics = {12, 8, 8};
   for (int paint = 0; paint < 24; ++paint) {
     FakeNow += 1;
     EXPECT_FALSE(AboutBoxTick()) << paint;
   }
-  EXPECT_EQ(Generation, generation);
+  EXPECT_EQ(Field.Generation, generation);
   EXPECT_TRUE(FakeTextOuts.empty());
   FakeNow += 1;
   EXPECT_TRUE(AboutBoxTick());
-  EXPECT_EQ(Generation, generation + 1);
+  EXPECT_EQ(Field.Generation, generation + 1);
   EXPECT_EQ(FakeTextOuts.size(), 6u);
   EXPECT_EQ(FakeTextOuts.front().font, &OemFont);
   EXPECT_EQ(FakeTextOuts.front().y, 48);
@@ -590,7 +590,7 @@ TEST_F(About, ScheduleSurvivesTheTickCountWrapping) {
   FakeNow += 1;
   EXPECT_TRUE(AboutBoxTick());
   // A schedule left far behind by a long-running process is due at once.
-  NextFrameTime = 0;
+  Schedule.NextFrameTime = 0;
   FakeNow = 0x90000000u;
   OpenAboutBox(&OemFont, 0xD4D0C8);
   EXPECT_TRUE(AboutBoxTick());
@@ -598,11 +598,11 @@ TEST_F(About, ScheduleSurvivesTheTickCountWrapping) {
 
 TEST_F(About, CellsAreEightPixelSquaresWithTheDigitalEffect) {
   OpenAboutBox(&OemFont, 0xD4D0C8);
-  ClassicHistory.ResetDeadline = FakeNow + 1000000;
+  Field.ClassicHistory.ResetDeadline = FakeNow + 1000000;
   std::memset(Grid.LiveCells, 0, 61 * 27);
   SetCell(3, 2, 61, 27);
   AboutBoxTick();
-  const uint32_t live = Palette[(0 + ColourOffset()) & 7];
+  const uint32_t live = View.Palette[(0 + ColourOffset()) & 7];
   EXPECT_EQ(PixelAt(24, 16), live);
   EXPECT_EQ(PixelAt(30, 22), live);
   EXPECT_EQ(PixelAt(31, 22), 0xD4D0C8u);  // the dead line of the digital effect
@@ -611,31 +611,31 @@ TEST_F(About, CellsAreEightPixelSquaresWithTheDigitalEffect) {
 
 TEST_F(About, ClosingHandsGridAndColoursBack) {
   uint32_t before[PaletteSize];
-  std::copy(Palette, Palette + PaletteSize, before);
+  std::copy(View.Palette, View.Palette + PaletteSize, before);
   Settings.mode = ModeClassic;
   Settings.cscale = 4;
-  ClientWidth = 500;
-  ClientHeight = 300;
+  View.ClientWidth = 500;
+  View.ClientHeight = 300;
   OpenAboutBox(&OemFont, 0xD4D0C8);
   CloseAboutBox();
-  EXPECT_FALSE(SuspendFlags & SuspendTick);
-  EXPECT_TRUE(std::equal(Palette, Palette + PaletteSize, before));
-  EXPECT_EQ(PixelAt(100, 100), Palette[DeadColour]);
+  EXPECT_FALSE(Schedule.SuspendFlags & SuspendTick);
+  EXPECT_TRUE(std::equal(View.Palette, View.Palette + PaletteSize, before));
+  EXPECT_EQ(PixelAt(100, 100), View.Palette[DeadColour]);
   // The grid is laid out for the saver's 16-pixel cells: 32 x 19.
   EXPECT_GT(LiveCount(32, 19), 0);
-  EXPECT_EQ(Generation, 1);
+  EXPECT_EQ(Field.Generation, 1);
   // Opening again fades the same colours.
   OpenAboutBox(&OemFont, 0xD4D0C8);
   uint32_t second[PaletteSize];
-  std::copy(Palette, Palette + PaletteSize, second);
+  std::copy(View.Palette, View.Palette + PaletteSize, second);
   CloseAboutBox();
   OpenAboutBox(&OemFont, 0xD4D0C8);
-  EXPECT_TRUE(std::equal(Palette, Palette + PaletteSize, second));
+  EXPECT_TRUE(std::equal(View.Palette, View.Palette + PaletteSize, second));
 }
 
 TEST_F(About, RelayoutFollowsTheCurrentLayout) {
-  ClientWidth = 1000;
-  ClientHeight = 700;
+  View.ClientWidth = 1000;
+  View.ClientHeight = 700;
   Settings.mode = ModeClassic;
   Settings.cscale = 3;
   RelayoutGrid();
@@ -682,7 +682,7 @@ TEST_F(About, WithoutASurfaceNothingIsDrawn) {
   EXPECT_TRUE(AboutBoxTick());
   EXPECT_TRUE(FakeTextOuts.empty());
   CloseAboutBox();
-  EXPECT_FALSE(SuspendFlags & SuspendTick);
+  EXPECT_FALSE(Schedule.SuspendFlags & SuspendTick);
 }
 
 }  // namespace

@@ -59,7 +59,7 @@ void ExpectSameGenerations(std::vector<uint8_t> plain, int32_t columns, int32_t 
       EXPECT_EQ(0, std::memcmp(plain.data(), Grid.LiveCells, plain.size())) << Where(sets[i], columns, rows, g);
     }
   }
-  for (CellGrid& grid : grids) std::free(grid.LiveCells);
+  for (CellGrid& grid : grids) PlatformFreeZeroed(grid.LiveCells);
   Grid = CellGrid{nullptr, nullptr, 0};
 }
 
@@ -112,7 +112,7 @@ void ExpectSameFill(const GridKernels* set, int32_t columns, int32_t rows, uint3
   RandomFill(columns, rows);
   const std::string where = std::string(set->name) + " " + std::to_string(columns) + "x" + std::to_string(rows);
   ASSERT_EQ(0, std::memcmp(plain.data(), Grid.LiveCells, plain.size())) << where;
-  EXPECT_EQ(plainState, LcgState) << where;
+  EXPECT_EQ(plainState, Field.LcgState) << where;
   for (size_t i = plain.size(); i < capacity; ++i) ASSERT_EQ(Grid.LiveCells[i], 0xCD) << where << " byte " << i;
 }
 
@@ -183,21 +183,21 @@ void CopyPixels(const FrameSurface* from, FrameSurface* to) {
 // be (or not painted where it must) shows.
 void ExpectSameFrames(const GridKernels* set, const FrameCase& c) {
   ResetEngineState(static_cast<size_t>(c.columns) * c.rows + 4096);
-  ReleaseFrameSurface(Surface);
-  Surface = CreateFrameSurface(nullptr, c.surfaceWidth, c.surfaceHeight, 32);
+  ReleaseFrameSurface(View.Surface);
+  View.Surface = CreateFrameSurface(nullptr, c.surfaceWidth, c.surfaceHeight, 32);
   UseKernels(set);
   Settings.flags = (Settings.flags & ~(FlagDigitalEffect | FlagCycleAtReset)) | c.flags;
   Settings.cycle = c.cycle;
-  ResetCount = 5;
+  Field.ResetCount = 5;
   FakeNow = 123457;
   BuildPalette();
-  ClassicHistory.ResetDeadline = FakeNow + 100000;
+  Field.ClassicHistory.ResetDeadline = FakeNow + 100000;
   const int32_t height = c.surfaceHeight < 0 ? -c.surfaceHeight : c.surfaceHeight;
   std::mt19937 random(c.columns * 31 + c.rows);
   for (int32_t y = 0; y < height; ++y)
-    for (int32_t x = 0; x < c.surfaceWidth; ++x) *SurfacePixel(Surface, x, y) = random() & 0xFFFFFF;
+    for (int32_t x = 0; x < c.surfaceWidth; ++x) *SurfacePixel(View.Surface, x, y) = random() & 0xFFFFFF;
   FrameSurface* plainSurface = CreateFrameSurface(nullptr, c.surfaceWidth, c.surfaceHeight, 32);
-  CopyPixels(Surface, plainSurface);
+  CopyPixels(View.Surface, plainSurface);
 
   std::vector<uint8_t> cells = PlainField(c.columns, c.rows, 4321);
   if (c.anyBytes)
@@ -205,15 +205,15 @@ void ExpectSameFrames(const GridKernels* set, const FrameCase& c) {
   std::memcpy(Grid.LiveCells, cells.data(), cells.size());
   std::vector<uint8_t> snapshot(cells.size());
   for (int frame = 0; frame < 3 && !testing::Test::HasFailure(); ++frame) {
-    const PlainClassicLook look = {Palette, ColourOffset(), (Settings.flags & FlagDigitalEffect) != 0};
+    const PlainClassicLook look = {View.Palette, ColourOffset(), (Settings.flags & FlagDigitalEffect) != 0};
     const int32_t population = PlainPaintClassic(cells.data(), c.columns, c.rows, c.cellSize, plainSurface, look);
     PlainStep(cells.data(), snapshot.data(), c.columns, c.rows);
     DrawClassicFrame(c.columns, c.rows, c.cellSize);
     const std::string where = Describe(set, c, frame);
-    EXPECT_EQ(Population, population) << where;
+    EXPECT_EQ(Field.Population, population) << where;
     EXPECT_EQ(0, std::memcmp(cells.data(), Grid.LiveCells, cells.size())) << where;
     for (int32_t y = 0; y < height; ++y) {
-      const uint32_t* engineRow = SurfacePixel(Surface, 0, y);
+      const uint32_t* engineRow = SurfacePixel(View.Surface, 0, y);
       const uint32_t* plainRow = SurfacePixel(plainSurface, 0, y);
       if (std::memcmp(engineRow, plainRow, static_cast<size_t>(c.surfaceWidth) * 4) == 0) continue;
       for (int32_t x = 0; x < c.surfaceWidth; ++x)
@@ -266,12 +266,12 @@ TEST_F(Differential, AFrameThatResetsGivesThePlainFillNotTheStep) {
     uint32_t seed = 31;
     const std::vector<uint8_t> field = PlainField(640, 360, seed);
     std::memcpy(Grid.LiveCells, field.data(), field.size());
-    ClassicHistory = PopulationHistory{0, 0, 0, 0};  // deadline long past, population new
+    Field.ClassicHistory = PopulationHistory{0, 0, 0, 0};  // deadline long past, population new
     const int32_t population = LiveCount(640, 360);
-    ClassicHistory.p1 = population;                  // ... and now a repeat: reset
+    Field.ClassicHistory.p1 = population;                  // ... and now a repeat: reset
     LcgSeed(seed);
     DrawClassicFrame(640, 360, 1);
-    EXPECT_EQ(ResetCount, 1) << set->name;
+    EXPECT_EQ(Field.ResetCount, 1) << set->name;
     uint32_t plainState = seed;
     std::vector<uint8_t> plain(field.size());
     PlainFill(plain.data(), &plainState, 640, 360);

@@ -99,10 +99,10 @@ TEST(Grid, RandomFillConsumesTwoValuesPerCellAndStaysConsistent) {
   ResetEngineState(80 * 60);
   LcgSeed(12345);
   RandomFill(80, 60);
-  uint32_t afterFill = LcgState;
+  uint32_t afterFill = Field.LcgState;
   LcgSeed(12345);
   for (int i = 0; i < 9600; ++i) LcgNext();
-  EXPECT_EQ(afterFill, LcgState);
+  EXPECT_EQ(afterFill, Field.LcgState);
   int32_t live = LiveCount(80, 60);
   EXPECT_GT(live, 4800 * 0.6);
   EXPECT_LT(live, 4800 * 0.66);

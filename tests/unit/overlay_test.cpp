@@ -47,26 +47,26 @@ TEST_F(Overlay, DefaultsPrintTheLifefaceNameRedOnBlack) {
   EXPECT_EQ(line.text, "Glow Worms");
   EXPECT_EQ(line.x, 9);   // the widest character
   EXPECT_EQ(line.y, 14);  // one line height down
-  EXPECT_EQ(line.colour, 0x0000FFu);  // red, in the text calls' order
+  EXPECT_EQ(line.colour, 0xFF0000u);  // red
   EXPECT_EQ(line.background, 0u);
   EXPECT_TRUE(line.opaque);
-  EXPECT_EQ(line.font, OverlayFont);
+  EXPECT_EQ(line.font, View.OverlayFont);
 }
 
 TEST_F(Overlay, ClassicModeShowsNoLifefaceLineAndTheOthersInTheirOrder) {
   UseNamedFace("Glow Worms");
   Settings.mode = ModeClassic;
   Settings.flags |= FlagPrintPopulation | FlagPrintGeneration | FlagPrintFps;
-  Generation = 12;
-  Population = 345;
+  Field.Generation = 12;
+  Field.Population = 345;
   DrawTwice(16);
   ASSERT_EQ(Texts(), (std::vector<std::string>{"Generation: 12", "Population: 345", "FPS/target: 62/66"}));
   EXPECT_EQ(FakeTextOuts[0].y, 14);
   EXPECT_EQ(FakeTextOuts[1].y, 28);
   EXPECT_EQ(FakeTextOuts[2].y, 42);
-  EXPECT_EQ(FakeTextOuts[0].colour, SwapRedBlue(0x0000FF));  // gen: colour 3, blue
-  EXPECT_EQ(FakeTextOuts[1].colour, SwapRedBlue(0x00FF00));  // pop: colour 2, green
-  EXPECT_EQ(FakeTextOuts[2].colour, SwapRedBlue(0xFFFF00));  // fps: colour 4, yellow
+  EXPECT_EQ(FakeTextOuts[0].colour, 0x0000FFu);  // gen: colour 3, blue
+  EXPECT_EQ(FakeTextOuts[1].colour, 0x00FF00u);  // pop: colour 2, green
+  EXPECT_EQ(FakeTextOuts[2].colour, 0xFFFF00u);  // fps: colour 4, yellow
 }
 
 TEST_F(Overlay, LinesNotShownTakeNoSpace) {
@@ -108,7 +108,7 @@ TEST_F(Overlay, NoFrameRateOnTheFirstFrameOrAfterALongGap) {
   FakeNow += 9999;
   DrawOverlay();
   EXPECT_EQ(Texts(), std::vector<std::string>{"FPS/target: 0/66"});
-  EXPECT_EQ(FrameRate.intervalCount, 1u);
+  EXPECT_EQ(Schedule.FrameRate.intervalCount, 1u);
 }
 
 TEST_F(Overlay, AverageIsHalvedPastTenThousandSamples) {
@@ -118,11 +118,11 @@ TEST_F(Overlay, AverageIsHalvedPastTenThousandSamples) {
     FakeNow += 20;
     DrawOverlay();
   }
-  EXPECT_EQ(FrameRate.intervalCount, 10001u);
+  EXPECT_EQ(Schedule.FrameRate.intervalCount, 10001u);
   FakeNow += 20;
   DrawOverlay();
-  EXPECT_EQ(FrameRate.intervalCount, 5001u);
-  EXPECT_EQ(FrameRate.intervalSum, 100020u);
+  EXPECT_EQ(Schedule.FrameRate.intervalCount, 5001u);
+  EXPECT_EQ(Schedule.FrameRate.intervalSum, 100020u);
   EXPECT_EQ(FakeTextOuts.back().text, "FPS/target: 50/66");
 }
 
@@ -132,7 +132,7 @@ TEST_F(Overlay, ColourIndexesOutsideTheTableAreReduced) {
   Settings.binf = -1;  // 15: white
   DrawOverlay();
   ASSERT_EQ(FakeTextOuts.size(), 1u);
-  EXPECT_EQ(FakeTextOuts[0].colour, 0x0000FFu);
+  EXPECT_EQ(FakeTextOuts[0].colour, 0xFF0000u);
   EXPECT_EQ(FakeTextOuts[0].background, 0xFFFFFFu);
 }
 

@@ -65,8 +65,8 @@ int TileDifference(int32_t p, int32_t column, int32_t row, int32_t otherColumn, 
 
 std::vector<uint32_t> SurfaceCopy() {
   std::vector<uint32_t> copy;
-  for (int32_t y = 0; y < Surface->height; ++y)
-    for (int32_t x = 0; x < Surface->width; ++x) copy.push_back(*SurfacePixel(Surface, x, y));
+  for (int32_t y = 0; y < View.Surface->height; ++y)
+    for (int32_t x = 0; x < View.Surface->width; ++x) copy.push_back(*SurfacePixel(View.Surface, x, y));
   return copy;
 }
 
@@ -201,7 +201,7 @@ TEST_F(ShippedLifefaces, TransitionFramesDrawALivelyField) {
 
     LcgSeed(12345);
     ResetField(layout.columns, layout.rows);
-    AnimatedHistory.ResetDeadline = FakeNow + 100000;  // keep the field
+    Field.AnimatedHistory.ResetDeadline = FakeNow + 100000;  // keep the field
     for (int32_t frame = 0; frame < Transition.TransitionFrames; ++frame) {
       AnimatedTick(nullptr, layout.columns, layout.rows, layout.scale);
       const std::vector<uint32_t> drawn = SurfaceCopy();
@@ -215,9 +215,9 @@ TEST_F(ShippedLifefaces, TransitionFramesDrawALivelyField) {
       EXPECT_GE(colours.size(), 2u) << "frame " << frame << " is one flat colour";
       FakeNow += 15;
     }
-    const int32_t generation = Generation;
+    const int32_t generation = Field.Generation;
     AnimatedTick(nullptr, layout.columns, layout.rows, layout.scale);  // the step frame
-    EXPECT_EQ(Generation, generation + 1);
+    EXPECT_EQ(Field.Generation, generation + 1);
   }
 }
 

@@ -9,9 +9,9 @@ namespace {
 std::vector<int> Boundaries(const std::vector<int32_t>& populations, uint32_t step) {
   std::vector<int> resets;
   for (size_t i = 0; i < populations.size(); ++i) {
-    int32_t before = ResetCount;
+    int32_t before = Field.ResetCount;
     AdvanceOrReset(10, 10, populations[i]);
-    if (ResetCount != before) resets.push_back(static_cast<int>(i));
+    if (Field.ResetCount != before) resets.push_back(static_cast<int>(i));
     FakeNow += step;
   }
   return resets;
@@ -23,20 +23,20 @@ class Stagnation : public testing::Test {
     ResetEngineState(100);
     // The first boundary after start finds the deadline 0 long past.
     AdvanceOrReset(10, 10, 0);
-    ASSERT_EQ(ResetCount, 1);
+    ASSERT_EQ(Field.ResetCount, 1);
   }
 };
 
 TEST_F(Stagnation, FirstBoundaryMakesTheFirstField) {
-  EXPECT_EQ(Generation, 1);
-  EXPECT_EQ(Population, 0);
+  EXPECT_EQ(Field.Generation, 1);
+  EXPECT_EQ(Field.Population, 0);
   EXPECT_GT(LiveCount(10, 10), 0);
 }
 
 TEST_F(Stagnation, ResetFrameShowsGenerationOneAndTheNextStepTwo) {
   AdvanceOrReset(10, 10, 57);
-  EXPECT_EQ(Generation, 2);
-  EXPECT_EQ(Population, 57);
+  EXPECT_EQ(Field.Generation, 2);
+  EXPECT_EQ(Field.Population, 57);
 }
 
 TEST_F(Stagnation, BlockResetsOnceResetTimeHasPassedWithoutNewValue) {
@@ -52,7 +52,7 @@ TEST_F(Stagnation, BlockResetsOnceResetTimeHasPassedWithoutNewValue) {
 TEST_F(Stagnation, RepeatsWithinTheLastThreeAreStagnant) {
   std::vector<int32_t> blinkerBesideBlock(60, 7);
   EXPECT_FALSE(Boundaries(blinkerBesideBlock, 100).empty());
-  ResetCount = 0;
+  Field.ResetCount = 0;
   std::vector<int32_t> alternating;
   for (int i = 0; i < 60; ++i) alternating.push_back(i % 2 ? 12 : 10);
   EXPECT_FALSE(Boundaries(alternating, 100).empty());
@@ -72,16 +72,16 @@ TEST_F(Stagnation, ResetZeroResetsAsSoonAsTheClockMovesPastTheLastNewValue) {
 }
 
 TEST_F(Stagnation, ResetClearsTheHistorySoTheNextValueIsNew) {
-  while (ResetCount == 1) {
+  while (Field.ResetCount == 1) {
     AdvanceOrReset(10, 10, 9);
     FakeNow += 100;
   }
-  EXPECT_EQ(ClassicHistory.p1, 0);
-  EXPECT_EQ(ClassicHistory.p2, 0);
-  EXPECT_EQ(ClassicHistory.p3, 0);
+  EXPECT_EQ(Field.ClassicHistory.p1, 0);
+  EXPECT_EQ(Field.ClassicHistory.p2, 0);
+  EXPECT_EQ(Field.ClassicHistory.p3, 0);
   AdvanceOrReset(10, 10, 9);
-  EXPECT_EQ(ClassicHistory.ResetDeadline, FakeNow + 3000);
-  EXPECT_EQ(ClassicHistory.p1, 9);
+  EXPECT_EQ(Field.ClassicHistory.ResetDeadline, FakeNow + 3000);
+  EXPECT_EQ(Field.ClassicHistory.p1, 9);
 }
 
 TEST_F(Stagnation, StagnantFieldResetsAcrossTheTickCountWrapping) {
@@ -95,11 +95,11 @@ TEST_F(Stagnation, StagnantFieldResetsAcrossTheTickCountWrapping) {
 
 TEST_F(Stagnation, StartResetsWhateverTheTickCount) {
   for (uint32_t now : {0u, 2999u, 0x80000000u, 0xFFFFFFFFu}) {
-    ClassicHistory = PopulationHistory{0, 0, 0, 0};
+    Field.ClassicHistory = PopulationHistory{0, 0, 0, 0};
     FakeNow = now;
-    int32_t before = ResetCount;
+    int32_t before = Field.ResetCount;
     AdvanceOrReset(10, 10, 0);
-    EXPECT_EQ(ResetCount, before + 1) << now;
+    EXPECT_EQ(Field.ResetCount, before + 1) << now;
   }
 }
 

@@ -18,24 +18,16 @@ inline void ResetEngineState(size_t cells, int32_t surfaceWidth = 0, int32_t sur
   FakeClockReset(100000);
   FakeStoreReset();
   FakeTextReset();
-  ClassicHistory = PopulationHistory{0, 0, 0, 0};
-  AnimatedHistory = PopulationHistory{0, 0, 0, 0};
-  Generation = 1;
-  Population = 0;
-  ResetCount = 0;
-  NextFrameTime = 0;
-  SuspendFlags = 0;
-  FrameRate = FrameRateMeter{0, 0, 0};
-  std::free(Grid.LiveCells);
-  Grid = CellGrid{nullptr, nullptr, 0};
+  ResetFieldState();
+  ResetSchedule();
+  ReleaseView();
   AllocateCellGrid(cells);
-  ReleaseFrameSurface(Surface);
-  Surface = surfaceWidth > 0 ? CreateFrameSurface(nullptr, surfaceWidth, surfaceHeight, 32) : nullptr;
+  View.Surface = surfaceWidth > 0 ? CreateFrameSurface(nullptr, surfaceWidth, surfaceHeight, 32) : nullptr;
   ReleaseFrameSurface(LifefaceSurface);
   LifefaceSurface = nullptr;
   ClearCatalogue();
-  ClientWidth = surfaceWidth;
-  ClientHeight = surfaceHeight;
+  View.ClientWidth = surfaceWidth;
+  View.ClientHeight = surfaceHeight;
 }
 
 inline uint8_t CellAt(int32_t x, int32_t y, int32_t columns) { return Grid.LiveCells[y * columns + x]; }
@@ -54,4 +46,4 @@ inline int32_t LiveCount(int32_t columns, int32_t rows) {
   return n;
 }
 
-inline uint32_t PixelAt(int32_t x, int32_t y) { return *SurfacePixel(Surface, x, y); }
+inline uint32_t PixelAt(int32_t x, int32_t y) { return *SurfacePixel(View.Surface, x, y); }

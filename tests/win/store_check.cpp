@@ -8,16 +8,7 @@
 #include <string>
 
 #include "settings/settings.h"
-
-static int Failures = 0;
-
-#define CHECK(condition)                                                     \
-  do {                                                                       \
-    if (!(condition)) {                                                      \
-      std::printf("FAILED line %d: %s\n", __LINE__, #condition);             \
-      ++Failures;                                                            \
-    }                                                                        \
-  } while (0)
+#include "check.h"
 
 static const char* KeyPath = "Software\\KORVEL\\tumbra";
 

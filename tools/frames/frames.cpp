@@ -2,8 +2,8 @@
 // of it to picture files. The engine, the catalogue, the lifeface loading and
 // the native files, surfaces and settings store are the real ones; only the
 // clock is virtual (virtual_clock.cpp), so a run is repeatable to the pixel.
-// The settings live in a private temporary folder, so a run neither reads nor
-// changes the user's own. Text is not drawn natively, so the overlay is absent.
+// The settings are the defaults with the options applied; the user's own are
+// neither read nor changed. Text is not drawn natively, so the overlay is absent.
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -43,6 +43,7 @@ struct FramesOptions {
   int32_t seed = 0;
   bool seedGiven = false;
   int64_t frames = 200;
+  uint32_t uptime = 1000000;  // the tick count the virtual clock starts at
   int64_t every = 0;
   std::string out = "frame.png";
   bool list = false;
@@ -66,22 +67,13 @@ static const char Usage[] =
     "  --delay MS        milliseconds per frame (default 15)\n"
     "  --seed N          generator seed, not 0 (default: the clock's, fixed here)\n"
     "  --frames N        frames of the loop to run (default 200)\n"
+    "  --uptime MS       the tick count at start, 0 to 4294967295 (default 1000000)\n"
     "  --every K         write every K-th frame as a series, numbered before the\n"
     "                    extension (frame-000040.png); default: the last frame only\n"
     "  --out FILE        picture to write (default frame.png)\n";
 
-static std::string PrivateFolder;
-
-static void RemovePrivateFolder() {
-  if (PrivateFolder.empty()) return;
-  std::error_code ignored;
-  std::filesystem::remove_all(PrivateFolder, ignored);
-  PrivateFolder.clear();
-}
-
 [[noreturn]] static void Fail(const std::string& message) {
   std::fprintf(stderr, "tumbra_frames: %s\n", message.c_str());
-  RemovePrivateFolder();
   std::exit(2);
 }
 
@@ -138,6 +130,8 @@ static FramesOptions ParseOptions(int argc, char** argv) {
       options.seedGiven = true;
     } else if (option == "--frames") {
       options.frames = NumberArgument("--frames", value, 1, 100000000);
+    } else if (option == "--uptime") {
+      options.uptime = static_cast<uint32_t>(NumberArgument("--uptime", value, 0, UINT32_MAX));
     } else if (option == "--every") {
       options.every = NumberArgument("--every", value, 1, 100000000);
     } else if (option == "--out") {
@@ -150,7 +144,6 @@ static FramesOptions ParseOptions(int argc, char** argv) {
 }
 
 // The settings the run starts with: the defaults with the options applied.
-// The private store is new, so LoadSettings writes these and keeps them.
 static void ApplyOptions(const FramesOptions& options) {
   Settings = DefaultSettings;
   Settings.mode = options.mode;
@@ -213,7 +206,7 @@ static bool WriteBmp(const std::string& path, int32_t width, int32_t height) {
   PutLittle(data, 0, 4);
   PutLittle(data, 0, 4);
   for (int32_t y = height - 1; y >= 0; --y) {
-    const uint32_t* row = SurfacePixel(Surface, 0, y);
+    const uint32_t* row = SurfacePixel(View.Surface, 0, y);
     for (int32_t x = 0; x < width; ++x) {
       data.push_back(static_cast<uint8_t>(row[x]));
       data.push_back(static_cast<uint8_t>(row[x] >> 8));
@@ -227,7 +220,7 @@ static bool WriteBmp(const std::string& path, int32_t width, int32_t height) {
   return (std::fclose(file) == 0) && written;
 }
 
-// Any other format: ImageMagick converts a BMP written beside the settings.
+// Any other format: ImageMagick converts a BMP written beside the picture.
 static bool Convert(const std::string& bmp, const std::string& out) {
   std::vector<std::string> words = {"convert", bmp, "-strip", "-define", "png:compression-level=9", out};
   std::vector<char*> args;
@@ -242,16 +235,19 @@ static bool Convert(const std::string& bmp, const std::string& out) {
 }
 
 static void WriteFrame(const FramesOptions& options, const std::string& path) {
-  const int32_t width = std::min(options.width, Surface->width);
-  const int32_t height = std::min(options.height, Surface->height);
+  const int32_t width = std::min(options.width, View.Surface->width);
+  const int32_t height = std::min(options.height, View.Surface->height);
   if (EndsWithBmp(path)) {
     if (!WriteBmp(path, width, height)) Fail("cannot write " + path);
   } else {
-    const std::string bmp = PrivateFolder + "/frame.bmp";
+    const std::string bmp = path + ".tmp.bmp";
     if (!WriteBmp(bmp, width, height)) Fail("cannot write " + bmp);
-    if (!Convert(bmp, path)) Fail("ImageMagick's convert could not write " + path);
+    const bool converted = Convert(bmp, path);
+    std::remove(bmp.c_str());
+    if (!converted) Fail("ImageMagick's convert could not write " + path);
   }
-  std::printf("%s: generation %d, population %d, resets %d\n", path.c_str(), Generation, Population, ResetCount);
+  std::printf("%s: generation %d, population %d, resets %d\n", path.c_str(), Field.Generation, Field.Population,
+              Field.ResetCount);
 }
 
 static void ListCatalogue() {
@@ -265,29 +261,21 @@ static void ListCatalogue() {
 int main(int argc, char** argv) {
   FramesOptions options = ParseOptions(argc, argv);
   options.out = AbsolutePath(options.out);
-
-  char folder[] = "/tmp/tumbra_frames.XXXXXX";
-  if (mkdtemp(folder) == nullptr) Fail("cannot make a private settings folder");
-  PrivateFolder = folder;
-  VirtualExitCleanup = RemovePrivateFolder;
-  setenv("XDG_CONFIG_HOME", folder, 1);
-
-  // The saver finds tumbra.ini by its bare name and the bitmaps beside it.
-  if (chdir(options.catalogue.c_str()) != 0) Fail("cannot enter the catalogue folder " + options.catalogue);
-  if (access("tumbra.ini", R_OK) != 0) Fail("no tumbra.ini in " + options.catalogue);
-
+  const std::string catalogue = options.catalogue + "/tumbra.ini";
+  if (access(catalogue.c_str(), R_OK) != 0) Fail("no tumbra.ini in " + options.catalogue);
+  // The bitmaps are found beside the catalogue, wherever the run started.
+  LoadCatalogue(catalogue.c_str());
   if (options.list) {
     // Only the catalogue: a listing must not depend on loading a picture.
-    LoadCatalogue("tumbra.ini");
     ListCatalogue();
-    RemovePrivateFolder();
     return 0;
   }
 
+  VirtualNow = options.uptime;
   ApplyOptions(options);
-  ClientWidth = options.width;
-  ClientHeight = options.height;
-  InitEngine(nullptr, Align256(options.width), Align256(options.height));
+  View.ClientWidth = options.width;
+  View.ClientHeight = options.height;
+  StartEngine(nullptr, Align256(options.width), Align256(options.height));
   // A lifeface asked for by number must be the one shown; left to itself the
   // saver would quietly fall back to lifeface 0 or to classic frames.
   if (options.face >= 0 && options.mode == ModeAnimated &&
@@ -297,18 +285,11 @@ int main(int argc, char** argv) {
   if (options.mode == ModeAnimated && !CurrentLayout().animated)
     std::fprintf(stderr, "tumbra_frames: no usable lifeface; the frames are classic\n");
 
-  // Start on schedule, as a saver that has caught up with its clock.
-  NextFrameTime = VirtualNow;
-  int64_t computed = 0;
-  while (computed < options.frames) {
-    const bool due = static_cast<int32_t>(NextFrameTime - VirtualNow) < 1;
-    FrameTick(nullptr);
-    VirtualNow += 1;  // every paint message costs a millisecond
-    if (!due) continue;
-    ++computed;
+  for (int64_t computed = 1; computed <= options.frames; ++computed) {
+    VirtualNow += FrameDueIn(VirtualNow);
+    DrawDueFrame(nullptr, VirtualNow);
     if (options.every > 0 && computed % options.every == 0) WriteFrame(options, SeriesName(options.out, computed));
   }
   if (options.every == 0) WriteFrame(options, options.out);
-  RemovePrivateFolder();
   return 0;
 }

@@ -9,14 +9,12 @@
 #include "virtual_clock.h"
 
 uint32_t VirtualNow = 1000000;
-void (*VirtualExitCleanup)() = nullptr;
 
 uint32_t PlatformTickCount() { return VirtualNow; }
 
 void PlatformSleep(uint32_t milliseconds) { VirtualNow += milliseconds; }
 
 void PlatformExit(int code) {
-  if (VirtualExitCleanup != nullptr) VirtualExitCleanup();
   std::fflush(nullptr);
   _exit(code);
 }

@@ -5,7 +5,3 @@
 #include <cstdint>
 
 extern uint32_t VirtualNow;
-
-// Called by PlatformExit before the process ends (the private settings
-// folder is removed there); null for none.
-extern void (*VirtualExitCleanup)();

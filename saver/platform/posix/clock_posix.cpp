@@ -1,3 +1,5 @@
+// Clock and process natively: the monotonic clock in milliseconds, sleeps
+// and the process exit.
 #include <time.h>
 #include <unistd.h>
 

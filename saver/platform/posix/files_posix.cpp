@@ -1,3 +1,5 @@
+// Files natively: reads, sizes, and a bare name searched beside the program
+// and in the current folder.
 #include <limits.h>
 #include <stdlib.h>
 #include <sys/stat.h>
@@ -78,4 +80,3 @@ bool PlatformPathIsAbsolute(const char* path) {
   return ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z')) && path[1] == ':';
 }
 
-char PlatformPathSeparator() { return '/'; }

@@ -10,7 +10,9 @@ bool PlatformCreateSurface(WindowHandle, int32_t width, int32_t height, int32_t 
   if (bytes > (uint64_t{1} << 32)) return false;
   void* pixels = std::calloc(1, static_cast<size_t>(bytes));
   if (pixels == nullptr) return false;
+  // Top-down rows whatever the height's sign: no system here asks otherwise.
   surface->bits = static_cast<uint8_t*>(pixels);
+  surface->stride = width * 4;
   surface->bitmap = pixels;
   surface->dc = surface;  // the text calls draw into the surface itself
   return true;

@@ -1,4 +1,7 @@
+// The platform on Windows: GetTickCount, the registry key, DIB sections, GDI
+// text and LoadImageA, behind the portable platform header.
 #include <windows.h>
+#include <malloc.h>
 
 #include <cstdio>
 #include <cstring>
@@ -12,6 +15,18 @@ uint32_t PlatformTickCount() { return GetTickCount(); }
 void PlatformSleep(uint32_t milliseconds) { Sleep(milliseconds); }
 
 void PlatformExit(int code) { ExitProcess(static_cast<UINT>(code)); }
+
+// ---- Memory ------------------------------------------------------------------------
+
+void* PlatformAllocateZeroed(size_t bytes) {
+  const size_t rounded = (bytes + 63) & ~static_cast<size_t>(63);
+  if (rounded < bytes) return nullptr;
+  void* block = _aligned_malloc(rounded, 64);
+  if (block != nullptr) std::memset(block, 0, rounded);
+  return block;
+}
+
+void PlatformFreeZeroed(void* block) { _aligned_free(block); }
 
 // ---- Files -------------------------------------------------------------------------
 
@@ -46,7 +61,6 @@ bool PlatformPathIsAbsolute(const char* path) {
   return ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z')) && path[1] == ':';
 }
 
-char PlatformPathSeparator() { return '\\'; }
 
 // ---- Settings store: HKEY_CURRENT_USER "Software\KORVEL\tumbra" ------------------------
 
@@ -104,7 +118,15 @@ bool PlatformCreateSurface(WindowHandle window, int32_t width, int32_t height, i
     if (bitmap != nullptr) DeleteObject(bitmap);
     return false;
   }
+  // A positive height is a bottom-up bitmap: start at the top displayed row
+  // and walk upward.
+  const int32_t rowBytes = width * (bitsPerPixel / 8);
   surface->bits = static_cast<uint8_t*>(bits);
+  surface->stride = rowBytes;
+  if (height > 0) {
+    surface->bits += static_cast<intptr_t>(rowBytes) * (height - 1);
+    surface->stride = -rowBytes;
+  }
   surface->dc = dc;
   surface->bitmap = bitmap;
   return true;
@@ -180,13 +202,18 @@ void PlatformGetTextMetrics(ContextHandle dc, TextMetrics* metrics) {
   metrics->maxCharWidth = tm.tmMaxCharWidth;
 }
 
-void PlatformSetTextColour(ContextHandle dc, uint32_t colorref) { SetTextColor(static_cast<HDC>(dc), colorref); }
+// The portable code's 0x00RRGGBB in GDI's COLORREF order 0x00BBGGRR.
+static COLORREF ColourRef(uint32_t colour) { return RGB((colour >> 16) & 0xFF, (colour >> 8) & 0xFF, colour & 0xFF); }
+
+void PlatformSetTextColour(ContextHandle dc, uint32_t colour) { SetTextColor(static_cast<HDC>(dc), ColourRef(colour)); }
 
 void PlatformSetBackgroundOpaque(ContextHandle dc, bool opaque) {
   SetBkMode(static_cast<HDC>(dc), opaque ? OPAQUE : TRANSPARENT);
 }
 
-void PlatformSetBackgroundColour(ContextHandle dc, uint32_t colorref) { SetBkColor(static_cast<HDC>(dc), colorref); }
+void PlatformSetBackgroundColour(ContextHandle dc, uint32_t colour) {
+  SetBkColor(static_cast<HDC>(dc), ColourRef(colour));
+}
 
 void PlatformTextOut(ContextHandle dc, int32_t x, int32_t y, const char* text, int32_t length) {
   TextOutA(static_cast<HDC>(dc), x, y, text, length);

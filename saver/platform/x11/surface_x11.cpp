@@ -1,8 +1,8 @@
 // Frame surfaces the X server can read directly: with MIT-SHM the pixels
 // live in a shared segment and XShmPutImage shows them without a copy;
 // without it, XPutImage sends them from ordinary memory. Where the window's
-// visual does not take 0x00RRGGBB words (or rows run bottom-up), a copy is
-// converted into an image of the server's own format first.
+// visual does not take 0x00RRGGBB words, a copy is converted into an image
+// of the server's own format first. Rows run top-down either way.
 #include <X11/Xutil.h>
 #include <X11/extensions/XShm.h>
 #include <sys/ipc.h>
@@ -138,17 +138,12 @@ bool FillConverted(const FrameSurface* surface, int32_t sourceX, int32_t sourceY
       return false;
     }
   }
+  const ChannelShift red = {LowestBit(X11.visual->red_mask), BitCount(X11.visual->red_mask)};
+  const ChannelShift green = {LowestBit(X11.visual->green_mask), BitCount(X11.visual->green_mask)};
+  const ChannelShift blue = {LowestBit(X11.visual->blue_mask), BitCount(X11.visual->blue_mask)};
   for (int32_t y = 0; y < height; ++y) {
     const uint32_t* row =
         reinterpret_cast<const uint32_t*>(surface->bits + static_cast<intptr_t>(sourceY + y) * surface->stride) + sourceX;
-    if (X11.directPixels) {
-      std::memcpy(ConvertedImage->data + static_cast<size_t>(y) * ConvertedImage->bytes_per_line, row,
-                  static_cast<size_t>(width) * 4u);
-      continue;
-    }
-    const ChannelShift red = {LowestBit(X11.visual->red_mask), BitCount(X11.visual->red_mask)};
-    const ChannelShift green = {LowestBit(X11.visual->green_mask), BitCount(X11.visual->green_mask)};
-    const ChannelShift blue = {LowestBit(X11.visual->blue_mask), BitCount(X11.visual->blue_mask)};
     for (int32_t x = 0; x < width; ++x) {
       const uint32_t c = row[x];
       XPutPixel(ConvertedImage, x, y,
@@ -220,6 +215,7 @@ bool PlatformCreateSurface(WindowHandle, int32_t width, int32_t height, int32_t 
     return false;
   }
   surface->bits = pixels->memory;
+  surface->stride = width * 4;
   surface->bitmap = pixels;
   surface->dc = surface;  // the text calls draw into the surface itself
   return true;
@@ -252,7 +248,7 @@ bool PlatformPresent(WindowHandle window, const FrameSurface* surface, int32_t s
       sourceY + height > surface->height)
     return true;
   const Window target = WindowOf(window);
-  if (pixels->image != nullptr && surface->stride > 0) {
+  if (pixels->image != nullptr) {
     if (pixels->shared) {
       XShmPutImage(X11.display, target, X11.gc, pixels->image, sourceX, sourceY, 0, 0, static_cast<unsigned>(width),
                    static_cast<unsigned>(height), True);

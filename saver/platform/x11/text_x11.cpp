@@ -45,11 +45,6 @@ struct TextState {
 
 TextState Text = {nullptr, 0, 0xFFFFFFu, true};
 
-// The engine hands text colours in the system's text order 0x00BBGGRR.
-uint32_t SurfaceColour(uint32_t colorref) {
-  return (colorref & 0xFF00u) | ((colorref & 0xFFu) << 16) | ((colorref >> 16) & 0xFFu);
-}
-
 int32_t Ceil26(FT_Pos value) { return static_cast<int32_t>((value + 63) >> 6); }
 
 bool FindFontFile(int32_t pixels, std::vector<char>* file, int* index, bool* embolden) {
@@ -167,9 +162,9 @@ void PlatformGetTextMetrics(ContextHandle, TextMetrics* metrics) {
   metrics->maxCharWidth = Text.font->maxAdvance;
 }
 
-void PlatformSetTextColour(ContextHandle, uint32_t colorref) { Text.colour = SurfaceColour(colorref); }
+void PlatformSetTextColour(ContextHandle, uint32_t colour) { Text.colour = colour; }
 void PlatformSetBackgroundOpaque(ContextHandle, bool opaque) { Text.opaque = opaque; }
-void PlatformSetBackgroundColour(ContextHandle, uint32_t colorref) { Text.background = SurfaceColour(colorref); }
+void PlatformSetBackgroundColour(ContextHandle, uint32_t colour) { Text.background = colour; }
 
 void PlatformTextOut(ContextHandle dc, int32_t x, int32_t y, const char* text, int32_t length) {
   FrameSurface* surface = static_cast<FrameSurface*>(dc);
