@@ -387,7 +387,6 @@ int main(int argc, char** argv) {
   // Only a full-screen run is ended by input; every other window is a
   // preview in the host's terms.
   Host.preview = !fullScreen;
-  Host.window = HandleOf(Loop.window);
   if (fullScreen) {
     Window root = 0, child = 0;
     int rootX = 0, rootY = 0, x = 0, y = 0;
