@@ -312,9 +312,17 @@ void Show(Display* display) {
   Loop.exposed = false;
 }
 
+// Classic frames repaint every cell, so each may go into the buffer the
+// server is not reading. Lifeface transitions keep the last frame on the
+// step between two generations, so they stay in one buffer.
+void ChooseBuffer() {
+  if (!CurrentLayout().animated) X11NextBuffer(View.Surface);
+}
+
 int RunLoop(Display* display) {
   const WindowHandle handle = HandleOf(Loop.window);
   uint32_t waitingSince = 0;
+  bool bufferChosen = false;
   while (true) {
     DrainEvents(display);
     if (Loop.quit) break;
@@ -322,29 +330,38 @@ int RunLoop(Display* display) {
       Loop.resized = false;
       X11.windowWidth = Loop.width;
       X11.windowHeight = Loop.height;
-      if (Loop.width > 0 && Loop.height > 0) ResizeView(handle, Loop.width, Loop.height);
+      if (Loop.width > 0 && Loop.height > 0) {
+        ResizeView(handle, Loop.width, Loop.height);
+        bufferChosen = false;
+      }
       Loop.exposed = true;
     }
     const uint32_t now = PlatformTickCount();
-    if (X11.pendingPuts > 0) {
-      // The server still reads the surface: drawing now could tear the frame.
+    const uint32_t due = FrameDueIn(now);
+    if (due > 0 && !Loop.exposed) {
+      WaitFor(display, due);
+      continue;
+    }
+    if (due == 0 && !bufferChosen) {
+      ChooseBuffer();
+      bufferChosen = true;
+    }
+    if (X11SurfaceBusy(View.Surface)) {
+      // The server still reads this buffer: drawing or sending it again now
+      // could tear the frame on the screen.
       if (waitingSince == 0) waitingSince = now | 1u;
       if (now - waitingSince < PresentTimeout) {
         WaitFor(display, PresentTimeout - (now - waitingSince));
         continue;
       }
-      X11.pendingPuts = 0;
+      X11ForgetPending();
     }
     waitingSince = 0;
-    const uint32_t due = FrameDueIn(now);
     if (due == 0) {
       DrawDueFrame(handle, now);
-      Show(display);
-    } else if (Loop.exposed) {
-      Show(display);
-    } else {
-      WaitFor(display, due);
+      bufferChosen = false;
     }
+    Show(display);
   }
   return 0;
 }

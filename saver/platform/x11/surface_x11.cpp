@@ -3,6 +3,10 @@
 // without it, XPutImage sends them from ordinary memory. Where the window's
 // visual does not take 0x00RRGGBB words, a copy is converted into an image
 // of the server's own format first. Rows run top-down either way.
+//
+// A shared surface may take a second buffer, so the next frame is drawn
+// while the server still reads the last one; a buffer is drawn into only
+// once the server has reported it read (ShmCompletion).
 #include <X11/Xutil.h>
 #include <X11/extensions/XShm.h>
 #include <sys/ipc.h>
@@ -19,12 +23,24 @@ namespace {
 
 const int ShmPutImageRequest = 3;  // the MIT-SHM protocol's minor code of XShmPutImage
 
-struct X11Pixels {
-  XImage* image;         // null when the visual needs converted pixels
+struct PixelBuffer {
+  XImage* image;  // null when the visual needs converted pixels
   XShmSegmentInfo segment;
   bool shared;
   uint8_t* memory;
+  int pending;  // puts of this buffer the server has not reported done
 };
+
+struct X11Pixels {
+  PixelBuffer buffers[2];
+  int count;    // 1, or 2 once a second buffer was taken
+  int current;  // the buffer the surface's bits point at
+  int32_t width;
+  int32_t rows;
+};
+
+// The surface last shown: completions are matched to its buffers.
+X11Pixels* Presented = nullptr;
 
 // The converted copy for visuals that need one, kept between frames.
 XImage* ConvertedImage = nullptr;
@@ -57,7 +73,7 @@ bool PixelsAreDirect(Display* display, Visual* visual, int depth) {
   return direct;
 }
 
-bool MakeShared(int32_t width, int32_t rows, X11Pixels* pixels) {
+bool MakeShared(int32_t width, int32_t rows, PixelBuffer* pixels) {
   const size_t bytes = static_cast<size_t>(width) * static_cast<size_t>(rows) * 4u;
   XImage* image = XShmCreateImage(X11.display, X11.visual, static_cast<unsigned>(X11.depth), ZPixmap, nullptr,
                                   &pixels->segment, static_cast<unsigned>(width), static_cast<unsigned>(rows));
@@ -96,7 +112,7 @@ bool MakeShared(int32_t width, int32_t rows, X11Pixels* pixels) {
   return true;
 }
 
-bool MakePlain(int32_t width, int32_t rows, X11Pixels* pixels) {
+bool MakePlain(int32_t width, int32_t rows, PixelBuffer* pixels) {
   pixels->memory = static_cast<uint8_t*>(std::calloc(static_cast<size_t>(width) * static_cast<size_t>(rows), 4u));
   if (pixels->memory == nullptr) return false;
   if (X11.directPixels)
@@ -110,6 +126,18 @@ void DestroyImageOnly(XImage* image) {
   if (image == nullptr) return;
   image->data = nullptr;  // the pixels are freed by their owner
   XDestroyImage(image);
+}
+
+void FreeBuffer(PixelBuffer* pixels) {
+  if (pixels->shared) {
+    XShmDetach(X11.display, &pixels->segment);
+    DestroyImageOnly(pixels->image);
+    shmdt(pixels->segment.shmaddr);
+  } else {
+    DestroyImageOnly(pixels->image);
+    std::free(pixels->memory);
+  }
+  *pixels = PixelBuffer{};
 }
 
 // Pixel conversion by the visual's masks, for any TrueColor visual.
@@ -180,13 +208,42 @@ void X11UseWindow(Display* display, Window window) {
 }
 
 void X11SurfaceError(const XErrorEvent& error) {
-  if (error.request_code == X11.shmOpcode && error.minor_code == ShmPutImageRequest && X11.pendingPuts > 0)
-    --X11.pendingPuts;
+  // A refused put sends no completion.
+  if (error.request_code == X11.shmOpcode && error.minor_code == ShmPutImageRequest) X11ForgetPending();
 }
 
 bool X11SurfaceEvent(const XEvent& event) {
   if (!X11.shm || event.type != X11.shmCompletion) return false;
-  if (X11.pendingPuts > 0) --X11.pendingPuts;
+  const XShmCompletionEvent& done = reinterpret_cast<const XShmCompletionEvent&>(event);
+  if (Presented != nullptr)
+    for (int i = 0; i < Presented->count; ++i) {
+      PixelBuffer& buffer = Presented->buffers[i];
+      if (buffer.shared && buffer.segment.shmseg == done.shmseg && buffer.pending > 0) --buffer.pending;
+    }
+  return true;
+}
+
+void X11ForgetPending() {
+  if (Presented == nullptr) return;
+  for (int i = 0; i < Presented->count; ++i) Presented->buffers[i].pending = 0;
+}
+
+bool X11SurfaceBusy(const FrameSurface* surface) {
+  const X11Pixels* pixels = static_cast<const X11Pixels*>(surface->bitmap);
+  return pixels != nullptr && pixels->buffers[pixels->current].pending > 0;
+}
+
+bool X11NextBuffer(FrameSurface* surface) {
+  X11Pixels* pixels = static_cast<X11Pixels*>(surface->bitmap);
+  if (pixels == nullptr || !pixels->buffers[0].shared) return false;
+  if (pixels->count == 1) {
+    if (!MakeShared(pixels->width, pixels->rows, &pixels->buffers[1])) return false;
+    std::memcpy(pixels->buffers[1].memory, pixels->buffers[0].memory,
+                static_cast<size_t>(pixels->width) * static_cast<size_t>(pixels->rows) * 4u);
+    pixels->count = 2;
+  }
+  pixels->current = 1 - pixels->current;
+  surface->bits = pixels->buffers[pixels->current].memory;
   return true;
 }
 
@@ -204,17 +261,20 @@ bool PlatformCreateSurface(WindowHandle, int32_t width, int32_t height, int32_t 
     return false;
   X11Pixels* pixels = static_cast<X11Pixels*>(std::calloc(1, sizeof(X11Pixels)));
   if (pixels == nullptr) return false;
+  pixels->width = width;
+  pixels->rows = static_cast<int32_t>(rows);
+  pixels->count = 1;
   bool made = false;
   if (X11.shm) {
-    made = MakeShared(width, static_cast<int32_t>(rows), pixels);
+    made = MakeShared(width, pixels->rows, &pixels->buffers[0]);
     if (!made) X11.shm = false;  // the server will not share: plain images from now on
   }
-  if (!made) made = MakePlain(width, static_cast<int32_t>(rows), pixels);
+  if (!made) made = MakePlain(width, pixels->rows, &pixels->buffers[0]);
   if (!made) {
     std::free(pixels);
     return false;
   }
-  surface->bits = pixels->memory;
+  surface->bits = pixels->buffers[0].memory;
   surface->stride = width * 4;
   surface->bitmap = pixels;
   surface->dc = surface;  // the text calls draw into the surface itself
@@ -224,14 +284,8 @@ bool PlatformCreateSurface(WindowHandle, int32_t width, int32_t height, int32_t 
 void PlatformReleaseSurface(FrameSurface* surface) {
   X11Pixels* pixels = static_cast<X11Pixels*>(surface->bitmap);
   if (pixels == nullptr) return;
-  if (pixels->shared) {
-    XShmDetach(X11.display, &pixels->segment);
-    DestroyImageOnly(pixels->image);
-    shmdt(pixels->segment.shmaddr);
-  } else {
-    DestroyImageOnly(pixels->image);
-    std::free(pixels->memory);
-  }
+  for (int i = 0; i < pixels->count; ++i) FreeBuffer(&pixels->buffers[i]);
+  if (Presented == pixels) Presented = nullptr;
   std::free(pixels);
   surface->bitmap = nullptr;
   surface->bits = nullptr;
@@ -239,7 +293,7 @@ void PlatformReleaseSurface(FrameSurface* surface) {
 
 bool PlatformPresent(WindowHandle window, const FrameSurface* surface, int32_t sourceX, int32_t sourceY,
                      int32_t width, int32_t height) {
-  const X11Pixels* pixels = static_cast<const X11Pixels*>(surface->bitmap);
+  X11Pixels* pixels = static_cast<X11Pixels*>(surface->bitmap);
   if (pixels == nullptr || X11.display == nullptr) return false;
   // The window clips the rest: only what it can show is sent.
   if (width > X11.windowWidth) width = X11.windowWidth;
@@ -248,13 +302,15 @@ bool PlatformPresent(WindowHandle window, const FrameSurface* surface, int32_t s
       sourceY + height > surface->height)
     return true;
   const Window target = WindowOf(window);
-  if (pixels->image != nullptr) {
-    if (pixels->shared) {
-      XShmPutImage(X11.display, target, X11.gc, pixels->image, sourceX, sourceY, 0, 0, static_cast<unsigned>(width),
+  PixelBuffer& buffer = pixels->buffers[pixels->current];
+  if (buffer.image != nullptr) {
+    if (buffer.shared) {
+      XShmPutImage(X11.display, target, X11.gc, buffer.image, sourceX, sourceY, 0, 0, static_cast<unsigned>(width),
                    static_cast<unsigned>(height), True);
-      ++X11.pendingPuts;
+      ++buffer.pending;
+      Presented = pixels;
     } else {
-      XPutImage(X11.display, target, X11.gc, pixels->image, sourceX, sourceY, 0, 0, static_cast<unsigned>(width),
+      XPutImage(X11.display, target, X11.gc, buffer.image, sourceX, sourceY, 0, 0, static_cast<unsigned>(width),
                 static_cast<unsigned>(height));
     }
     return true;

@@ -21,7 +21,6 @@ struct X11DisplayState {
   bool shm;             // frames go through MIT-SHM
   int shmCompletion;    // event type of a finished XShmPutImage
   int shmOpcode;        // major opcode of MIT-SHM requests
-  int pendingPuts;      // XShmPutImage requests the server has not finished
   double dpi;           // for the overlay font
   int lastError;        // error code of the last X error, 0 when none came
   unsigned long lastErrorResource;
@@ -39,5 +38,14 @@ void X11UseWindow(Display* display, Window window);
 bool X11SurfaceEvent(const XEvent& event);
 // The host hands every X error here: a frame the server refused is no longer awaited.
 void X11SurfaceError(const XErrorEvent& error);
+// True while the server still reads the buffer the surface draws into:
+// drawing now could tear the frame on the screen.
+bool X11SurfaceBusy(const FrameSurface* surface);
+// Takes every frame shown as read (the server was too slow to say so).
+void X11ForgetPending();
+// Lets the surface draw into its other buffer, taking a second one (a copy
+// of the first) when it has none. False when it cannot have two: only
+// shared surfaces need them, as XPutImage copies the pixels at once.
+bool X11NextBuffer(FrameSurface* surface);
 // Runs the requests sent so far and tells whether any of them failed.
 bool X11RequestsFailed();
