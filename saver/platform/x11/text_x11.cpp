@@ -71,6 +71,8 @@ bool FindFontFile(int32_t pixels, std::vector<char>* file, int* index, bool* emb
     *embolden = FcPatternGetBool(match, FC_EMBOLDEN, 0, &bold) == FcResultMatch && bold;
   }
   FcPatternDestroy(match);
+  // The file is all that is needed: fontconfig's caches go now.
+  FcFini();
   return found;
 }
 
