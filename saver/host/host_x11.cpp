@@ -378,6 +378,8 @@ int main(int argc, char** argv) {
     return 0;
   }
   Loop.target = options.target;
+  // From here on SIGTERM and SIGINT end the run cleanly, also during start-up.
+  CatchSignals();
 
   const std::string catalogue = FindCatalogue(options);
   LoadCatalogue(catalogue.c_str());
@@ -393,7 +395,6 @@ int main(int argc, char** argv) {
     Fail(1, std::string("cannot open display '") + (name ? name : "") + "'");
   }
   XSetErrorHandler(RecordError);
-  CatchSignals();
   const bool fullScreen = options.target == TargetFullScreen;
   Loop.ownWindow = options.target == TargetOwnWindow || fullScreen;
   if (Loop.ownWindow) {

@@ -144,5 +144,42 @@ case_classic_frame() {
   [ "$(wait_exit 1)" = 0 ] || fail "the run did not end on a key"
 }
 
+# The settings file is read (Classic Mode and a grey dead colour there) and
+# a part of the window that another window uncovers is drawn again at once,
+# though the next frame is far off.
+case_settings_and_expose() {
+  start_display 1024x768
+  private_settings settings_and_expose
+  make_window 640 480
+  local settings="$XDG_CONFIG_HOME/tumbra/settings"
+  "$TUMBRA" --help >/dev/null
+  start_tumbra --window-id "$TEST_WINDOW" --catalogue "$CATALOGUE" --delay 100000
+  for _ in $(seq 50); do [ -s "$settings" ] && break; sleep 0.1; done
+  [ -s "$settings" ] || fail "no settings file written at the first start"
+  kill "$TUMBRA_PID"
+  [ "$(wait_exit 2)" = 0 ] || fail "the first run did not end"
+  # Every neighbour-count colour as before, the dead one colour 14 (cccccc).
+  sed -i -e 's/^mode dword .*/mode dword 01000000/' \
+    -e 's/^n binary .*/n binary 0100000002000000030000000400000005000000060000000700000008000000090000000e000000/' \
+    "$settings"
+  start_tumbra --window-id "$TEST_WINDOW" --catalogue "$CATALOGUE" --delay 100000
+  sleep 1
+  screenshot "$X11_OUT/settings.png"
+  [ "$(colours_of "$X11_OUT/settings.png" 640x480+0+0)" = cccccc ] ||
+    fail "the first frame is not the empty field in the stored dead colour"
+  local cover_pid
+  "$MAKE_WINDOW" 320 240 >/dev/null 2>>"$X11_OUT/make_window.log" &
+  cover_pid=$!
+  STARTED_PIDS+=("$cover_pid")
+  sleep 0.5
+  screenshot "$X11_OUT/covered.png"
+  [ "$(colours_of "$X11_OUT/covered.png" 320x240+0+0)" = 000000 ] || fail "the covering window did not show"
+  kill -TERM "$cover_pid"
+  sleep 0.5
+  screenshot "$X11_OUT/uncovered.png"
+  [ "$(colours_of "$X11_OUT/uncovered.png" 640x480+0+0)" = cccccc ] || fail "the uncovered part was not drawn again"
+  [ "$(wait_exit 0.1)" = running ] || fail "the program ended"
+}
+
 "case_$1"
 echo "PASS: $1"
