@@ -167,7 +167,7 @@ Window CreateOwnWindow(Display* display, bool fullScreen) {
   }
   const Window window = XCreateWindow(display, root, 0, 0, static_cast<unsigned>(width), static_cast<unsigned>(height),
                                       0, CopyFromParent, InputOutput, CopyFromParent, mask, &attributes);
-  NameWindow(display, window);
+  if (!fullScreen) NameWindow(display, window);
   Loop.deleteWindow = XInternAtom(display, "WM_DELETE_WINDOW", False);
   XSetWMProtocols(display, window, &Loop.deleteWindow, 1);
   if (fullScreen) {
@@ -192,6 +192,8 @@ Window CreateOwnWindow(Display* display, bool fullScreen) {
       if (keyboard && pointer) break;
       usleep(20000);
     }
+    // Named once input reaches it: whoever finds it by name can type to it.
+    NameWindow(display, window);
   }
   return window;
 }
