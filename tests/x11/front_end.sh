@@ -24,6 +24,21 @@ case_window_id() {
   [ "$(wait_exit 3)" = 0 ] || fail "the program did not end with 0 when its window was destroyed"
 }
 
+# Without shared memory (as on a remote display) the frames go as plain
+# XPutImage requests and show the same.
+case_plain_images() {
+  start_display 1024x768
+  private_settings plain_images
+  TUMBRA_NO_SHM=1 start_tumbra --fullscreen --catalogue "$CATALOGUE" --mode classic --seed 1234 --cscale 2 \
+    --digital --no-cycle-at-reset --no-random-face --no-show-name --delay 3000
+  wait_for_picture "$X11_OUT/plain-frame.png" 10
+  sleep 0.5
+  screenshot "$X11_OUT/plain-frame.png"
+  local different
+  different=$(compare -metric AE "$X11_OUT/plain-frame.png" "$GOLDEN_DIR/classic-seed1234-1024x768.png" null: 2>&1)
+  [ "$different" = 0 ] || fail "$different pixels differ from the Windows saver's frame"
+}
+
 # Starts the full-screen run with the pointer in the middle of the screen.
 start_full_screen() {
   xdotool mousemove 512 384

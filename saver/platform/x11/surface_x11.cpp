@@ -200,6 +200,7 @@ void X11UseWindow(Display* display, Window window) {
   if (X11.gc == nullptr) X11.gc = XCreateGC(display, window, 0, nullptr);
   int major = 0, minor = 0;
   Bool pixmaps = False;
+  // TUMBRA_NO_SHM in the environment takes the way of a remote display.
   X11.shm = X11.directPixels && std::getenv("TUMBRA_NO_SHM") == nullptr &&
             XShmQueryVersion(display, &major, &minor, &pixmaps);
   X11.shmCompletion = X11.shm ? XShmGetEventBase(display) + ShmCompletion : -1;
