@@ -59,7 +59,7 @@ note "installing it into $ROOT"
 private_dpkg -i "$DEB" || fail "dpkg -i failed (see dpkg.log)"
 for path in usr/libexec/xscreensaver/tumbra usr/share/xscreensaver/config/tumbra.xml usr/share/tumbra/tumbra.ini \
   usr/share/tumbra/tumbra/ember.bmp usr/share/applications/tumbra.desktop \
-  usr/share/applications/screensavers/tumbra.desktop; do
+  usr/share/applications/screensavers/tumbra.desktop usr/share/man/man6/tumbra.6; do
   [ -f "$ROOT/$path" ] || fail "the package did not install /$path"
 done
 [ -x "$ROOT/usr/libexec/xscreensaver/tumbra" ] || fail "the hack is not executable"
