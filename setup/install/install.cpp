@@ -86,6 +86,20 @@ int ScreenDpi() {
   return dpi;
 }
 
+// The banner at the display's resolution: the band it fills is scaled with
+// the rest of the layout, so the picture is stretched to match.
+HBITMAP LoadBanner(HINSTANCE instance, int dpi) {
+  HBITMAP banner = LoadBitmapA(instance, MAKEINTRESOURCEA(INSTALL_BANNER));
+  BITMAP size;
+  if (banner == nullptr || ScaleToDpi(96, dpi) == 96 || GetObjectA(banner, sizeof size, &size) != sizeof size)
+    return banner;
+  HANDLE scaled = LoadImageA(instance, MAKEINTRESOURCEA(INSTALL_BANNER), IMAGE_BITMAP, ScaleToDpi(size.bmWidth, dpi),
+                             ScaleToDpi(size.bmHeight, dpi), LR_DEFAULTCOLOR);
+  if (scaled == nullptr) return banner;
+  DeleteObject(banner);
+  return static_cast<HBITMAP>(scaled);
+}
+
 HWND CreateInstallControl(HWND owner, InstallControl which, int R, int B) {
   const ControlLayout& layout = kControls[which];
   InstallWindowRect place = PlaceInstallControl(which, R, B, Installer.dpi);
@@ -124,10 +138,10 @@ void LoadTerms(HWND termsBox) {
 void CreateInstallerWindow(HWND window) {
   HINSTANCE instance = GetModuleHandleA(nullptr);
   Installer.icon = LoadIconA(instance, MAKEINTRESOURCEA(INSTALL_ICON));
-  Installer.banner = LoadBitmapA(instance, MAKEINTRESOURCEA(INSTALL_BANNER));
+  Installer.dpi = ScreenDpi();
+  Installer.banner = LoadBanner(instance, Installer.dpi);
   SetClassLongPtrA(window, GCLP_HICON, reinterpret_cast<LONG_PTR>(Installer.icon));
 
-  Installer.dpi = ScreenDpi();
   InstallWindowRect place =
       PlaceInstallWindow(GetSystemMetrics(SM_CXFULLSCREEN), GetSystemMetrics(SM_CYFULLSCREEN), Installer.dpi);
   MoveWindow(window, place.left, place.top, place.width, place.height, FALSE);
