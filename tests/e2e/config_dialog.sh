@@ -257,15 +257,20 @@ about_window() {
   return 1
 }
 
-open_about() {
-  click_control 8 208 50 14
+# Waits up to 10 s for the About box; its window is in ABOUT (empty: none).
+wait_about() {
   local i
   ABOUT=""
   for i in $(seq 100); do
-    ABOUT=$(about_window) && break
+    ABOUT=$(about_window) && return 0
     sleep 0.1
   done
-  [ -n "$ABOUT" ] || fail "the About box did not open"
+  return 1
+}
+
+open_about() {
+  click_control 8 208 50 14
+  wait_about || fail "the About box did not open"
 }
 
 close_about() {

@@ -151,13 +151,7 @@ case_about() {
   expect_walk Tab 0 2:dialog 133:dialog 110:dialog 111:dialog 144:dialog
   note "Enter on \"About\" opens the box, and it stays open"
   xdotool key Return
-  local i
-  ABOUT=""
-  for i in $(seq 100); do
-    ABOUT=$(about_window) && break
-    sleep 0.1
-  done
-  [ -n "$ABOUT" ] || fail "Enter on \"About\" did not open the box, or it closed at once"
+  wait_about || fail "Enter on \"About\" did not open the box, or it closed at once"
   sleep 1
   about_window >/dev/null || fail "the box closed again by itself after Enter"
   note "a key pressed and released in the box closes it; the focus is back on \"About\""
@@ -165,11 +159,7 @@ case_about() {
   [ "$(focus_now)" = "focus=144 place=dialog tab=0" ] || fail "the focus after the About box: $(focus_now)"
   note "Space on \"About\" opens it as well"
   xdotool key space
-  for i in $(seq 100); do
-    ABOUT=$(about_window) && break
-    sleep 0.1
-  done
-  [ -n "$ABOUT" ] || fail "Space on \"About\" did not open the box"
+  wait_about || fail "Space on \"About\" did not open the box"
   sleep 0.5
   about_window >/dev/null || fail "the box closed by itself after Space"
   close_about
