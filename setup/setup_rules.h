@@ -78,11 +78,20 @@ struct InstallWindowRect {
   int32_t height;
 };
 
-// At most 640 pixels wide, half the usable height, centred on the usable
-// screen area of cx x cy pixels; every halving is an integer division.
-inline InstallWindowRect PlaceInstallWindow(int32_t cx, int32_t cy) {
+// A length of the layout, given in pixels at 96 dots per inch, at the
+// display's dpi (an unusable dpi counts as 96): the installer declares itself
+// DPI aware, so the system no longer scales its window for it.
+inline int32_t ScaleToDpi(int32_t length, int32_t dpi) {
+  if (dpi <= 0 || dpi > 96 * 16) dpi = 96;
+  return static_cast<int32_t>(static_cast<int64_t>(length) * dpi / 96);
+}
+
+// At most 640 pixels (at 96 dpi) wide, half the usable height, centred on the
+// usable screen area of cx x cy pixels; every halving is an integer division.
+inline InstallWindowRect PlaceInstallWindow(int32_t cx, int32_t cy, int32_t dpi = 96) {
   InstallWindowRect r;
-  r.width = cx / 2 < 640 ? cx / 2 : 640;
+  const int32_t widest = ScaleToDpi(640, dpi);
+  r.width = cx / 2 < widest ? cx / 2 : widest;
   r.height = cy / 2;
   r.left = cx / 2 - r.width / 2;
   r.top = cy / 2 - r.height / 2;
@@ -117,16 +126,19 @@ constexpr ControlPlacement kInstallPlacements[kInstallControlCount] = {
     {{2, -120}, {2, -44}, {0, 100}, {0, 20}},    // Cancel
 };
 
-inline int32_t ResolveEdge(EdgeOffset e, int32_t edge) { return edge * e.halves / 2 + e.offset; }
+// The offsets are pixels at 96 dpi; the share of the edge is not scaled.
+inline int32_t ResolveEdge(EdgeOffset e, int32_t edge, int32_t dpi) {
+  return edge * e.halves / 2 + ScaleToDpi(e.offset, dpi);
+}
 
 // The rectangle of a control in a client area R wide and B high.
-inline InstallWindowRect PlaceInstallControl(InstallControl which, int32_t R, int32_t B) {
+inline InstallWindowRect PlaceInstallControl(InstallControl which, int32_t R, int32_t B, int32_t dpi = 96) {
   const ControlPlacement& p = kInstallPlacements[which];
   InstallWindowRect r;
-  r.left = ResolveEdge(p.x, R);
-  r.top = ResolveEdge(p.y, B);
-  r.width = ResolveEdge(p.width, R);
-  r.height = ResolveEdge(p.height, B);
+  r.left = ResolveEdge(p.x, R, dpi);
+  r.top = ResolveEdge(p.y, B, dpi);
+  r.width = ResolveEdge(p.width, R, dpi);
+  r.height = ResolveEdge(p.height, B, dpi);
   return r;
 }
 

@@ -14,6 +14,8 @@ static void OpenAbout(HWND box) {
   const int cx = GetSystemMetrics(SM_CXFULLSCREEN);
   const int cy = GetSystemMetrics(SM_CYFULLSCREEN);
   OpenAboutBox(font, SwapRedBlue(GetSysColor(COLOR_BTNFACE)));
+  BYTE keys[256] = {};
+  if (GetKeyboardState(keys)) NoteKeysHeldAtOpen(keys);
   MoveWindow(box, cx / 2 - AboutBox.width / 2, cy / 2 - AboutBox.height / 2, AboutBox.width, AboutBox.height, FALSE);
 }
 
@@ -51,7 +53,7 @@ static void PaintAbout(HWND box) {
   ReleaseDC(box, window);
 }
 
-INT_PTR CALLBACK AboutDialogProc(HWND box, UINT message, WPARAM, LPARAM) {
+INT_PTR CALLBACK AboutDialogProc(HWND box, UINT message, WPARAM wParam, LPARAM) {
   switch (message) {
     case WM_INITDIALOG:
       OpenAbout(box);
@@ -63,7 +65,15 @@ INT_PTR CALLBACK AboutDialogProc(HWND box, UINT message, WPARAM, LPARAM) {
       return TRUE;
     case WM_ERASEBKGND:
       return TRUE;
+    case WM_KEYDOWN:
+      NoteAboutKeyDown(static_cast<uint32_t>(wParam));
+      return FALSE;
     case WM_KEYUP:
+      // Enter on "About" opens the box while the key is still down.
+      if (!AboutKeyReleaseCloses(static_cast<uint32_t>(wParam))) return FALSE;
+      CloseAboutBox();
+      EndDialog(box, 0);
+      return FALSE;
     case WM_COMMAND:
     case WM_LBUTTONUP:
     case WM_RBUTTONUP:

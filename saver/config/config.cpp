@@ -8,6 +8,7 @@
 #include <climits>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 
 #include "engine/engine.h"
 #include "render/render.h"
@@ -17,49 +18,104 @@
 // param3 of a spin edit whose every step is a fresh generator number.
 static const int32_t RandomSpinStep = 0;
 
+// SettingOfControl takes the setting of value control k as word k - 101 of
+// the record; the record is laid out for it.
+#define EDITS(id, member)                                                                          \
+  static_assert(offsetof(SaverSettings, member) == static_cast<size_t>(WordOffsetOfControl(id)), \
+                "control " #id " does not edit " #member)
+EDITS(IdInfoForeground, inf);
+EDITS(IdPopulationForeground, pop);
+EDITS(IdGenerationForeground, gen);
+EDITS(IdFpsForeground, fps);
+EDITS(IdInfoBackground, binf);
+EDITS(IdPopulationBackground, bpop);
+EDITS(IdGenerationBackground, bgen);
+EDITS(IdFpsBackground, bfps);
+EDITS(IdSeed, seed);
+EDITS(IdDelay, delay);
+EDITS(IdReset, reset);
+EDITS(IdModeTabs, mode);
+EDITS(IdAnimatedScale, ascale);
+EDITS(IdFrameSkip, fskip);
+EDITS(IdLifefaceList, face);
+EDITS(IdClassicScale, cscale);
+EDITS(IdNeighbourColour0, n);
+EDITS(IdClearColour, n[9]);
+EDITS(IdCycle, cycle);
+#undef EDITS
+static_assert(sizeof(SaverSettings::n) == static_cast<size_t>(IdClearColour - IdNeighbourColour0 + 1) * 4,
+              "one colour list per element of n");
+
+// A spin edit's range and a scale list's items are those its setting's row
+// offers.
+constexpr int32_t LowOf(int32_t id) { return SettingsTable[SettingRowOfControl(id)].low; }
+constexpr int32_t HighOf(int32_t id) { return SettingsTable[SettingRowOfControl(id)].high; }
+
 #define COLOUR(id) {id, ColourList, 0, 0, 0}
+#define SPIN(id, step) {id, SpinEdit, LowOf(id), HighOf(id), step}
+#define SCALE(id) {id, ScaleList, HighOf(id) - LowOf(id) + 1, 0, 0}
+#define CHECK(id, first, second, state) {id, FlagCheck, first, second, state}
 #define NONE(id) {id, NoKind, 0, 0, 0}
 
-const ControlBinding ControlBindings[BindingCount] = {
-    COLOUR(101), COLOUR(102), COLOUR(103), COLOUR(104),  // foreground of the four lines
-    COLOUR(105), COLOUR(106), COLOUR(107), COLOUR(108),  // their backgrounds
-    {109, SpinEdit, -32768, 32767, RandomSpinStep},
-    {110, SpinEdit, 0, 1000, 10},
-    {111, SpinEdit, 1000, 10000, 1000},
-    {112, ModeTabs, 0, 0, 0},
-    {113, ScaleList, 4, 0, 0},
-    {114, InactiveList, 0, 0, 0},
-    {115, LifefaceList, 0, 0, 0},
-    {116, ScaleList, 5, 0, 0},
-    COLOUR(117), COLOUR(118), COLOUR(119), COLOUR(120), COLOUR(121),  // N = 0 .. N = 4
-    COLOUR(122), COLOUR(123), COLOUR(124), COLOUR(125),               // N = 5 .. N = 8
-    COLOUR(126),                                                      // "Clear:"
-    {127, SpinEdit, 0, 10000, 1000},
-    NONE(128), NONE(129), NONE(130),
+constexpr ControlBinding ControlBindings[BindingCount] = {
+    COLOUR(IdInfoForeground), COLOUR(IdPopulationForeground), COLOUR(IdGenerationForeground),
+    COLOUR(IdFpsForeground), COLOUR(IdInfoBackground), COLOUR(IdPopulationBackground),
+    COLOUR(IdGenerationBackground), COLOUR(IdFpsBackground),
+    SPIN(IdSeed, RandomSpinStep),
+    SPIN(IdDelay, 10),
+    SPIN(IdReset, 1000),
+    {IdModeTabs, ModeTabs, 0, 0, 0},
+    SCALE(IdAnimatedScale),
+    {IdFrameSkip, InactiveList, 0, 0, 0},
+    {IdLifefaceList, LifefaceList, 0, 0, 0},
+    SCALE(IdClassicScale),
+    COLOUR(IdNeighbourColour0), COLOUR(IdNeighbourColour1), COLOUR(IdNeighbourColour2), COLOUR(IdNeighbourColour3),
+    COLOUR(IdNeighbourColour4), COLOUR(IdNeighbourColour5), COLOUR(IdNeighbourColour6), COLOUR(IdNeighbourColour7),
+    COLOUR(IdNeighbourColour8), COLOUR(IdClearColour),
+    SPIN(IdCycle, 1000),
+    NONE(AnimatedPageId), NONE(ClassicPageId), NONE(AboutBoxId),
     // Check boxes: the controls they disable, and the check state at which.
-    {131, FlagCheck, 101, 105, 0},
-    {132, FlagCheck, 102, 106, 0},
-    {133, FlagCheck, 103, 107, 0},
-    {134, FlagCheck, 104, 108, 0},
-    {135, FlagCheck, 0, 0, 0},
-    {136, FlagCheck, 109, 0, 0},
-    {137, FlagCheck, 115, 0, 1},
-    {138, FlagCheck, 0, 0, 0},
-    {139, FlagCheck, 127, 0, 1},
-    NONE(140), NONE(141), NONE(142), NONE(143),
+    CHECK(IdPrintInfo, IdInfoForeground, IdInfoBackground, 0),
+    CHECK(IdPrintPopulation, IdPopulationForeground, IdPopulationBackground, 0),
+    CHECK(IdPrintGeneration, IdGenerationForeground, IdGenerationBackground, 0),
+    CHECK(IdPrintFps, IdFpsForeground, IdFpsBackground, 0),
+    CHECK(IdArbitrary, 0, 0, 0),
+    CHECK(IdSpecific, IdSeed, 0, 0),
+    CHECK(IdRandomLifeface, IdLifefaceList, 0, 1),
+    CHECK(IdDigitalEffect, 0, 0, 0),
+    CHECK(IdCycleAtReset, IdCycle, 0, 1),
+    NONE(IdLifefaceGroup), NONE(IdBitmapLabel), NONE(IdAuthorLabel), NONE(IdCommentLabel),
 };
 
 #undef COLOUR
+#undef SPIN
+#undef SCALE
+#undef CHECK
 #undef NONE
 
-static const int32_t MainIds[] = {101, 102, 103, 104, 105, 106, 107, 108, 109,
-                                  110, 111, 112, 131, 132, 133, 134, 135, 136};
-static const int32_t AnimatedIds[] = {113, 114, 115, 137};
-static const int32_t ClassicIds[] = {116, 117, 118, 119, 120, 121, 122, 123, 124, 125, 126, 127, 138, 139};
+// BindingOf finds a row by its place.
+constexpr bool BindingsFollowTheirIds() {
+  for (int k = 0; k < BindingCount; ++k)
+    if (ControlBindings[k].id != FirstBindingId + k) return false;
+  return true;
+}
+static_assert(BindingsFollowTheirIds(), "row k of the binding table binds control 101 + k");
 
-const WalkList MainBindings = {MainIds, static_cast<int>(sizeof MainIds / sizeof MainIds[0])};
-const WalkList AnimatedPageBindings = {AnimatedIds, static_cast<int>(sizeof AnimatedIds / sizeof AnimatedIds[0])};
-const WalkList ClassicPageBindings = {ClassicIds, static_cast<int>(sizeof ClassicIds / sizeof ClassicIds[0])};
+static const int32_t MainIds[] = {
+    IdInfoForeground,       IdPopulationForeground, IdGenerationForeground, IdFpsForeground,
+    IdInfoBackground,       IdPopulationBackground, IdGenerationBackground, IdFpsBackground,
+    IdSeed,                 IdDelay,                IdReset,                IdModeTabs,
+    IdPrintInfo,            IdPrintPopulation,      IdPrintGeneration,      IdPrintFps,
+    IdArbitrary,            IdSpecific};
+static const int32_t AnimatedIds[] = {IdAnimatedScale, IdFrameSkip, IdLifefaceList, IdRandomLifeface};
+static const int32_t ClassicIds[] = {
+    IdClassicScale,     IdNeighbourColour0, IdNeighbourColour1, IdNeighbourColour2, IdNeighbourColour3,
+    IdNeighbourColour4, IdNeighbourColour5, IdNeighbourColour6, IdNeighbourColour7, IdNeighbourColour8,
+    IdClearColour,      IdCycle,            IdDigitalEffect,    IdCycleAtReset};
+
+const WalkList MainBindings = {MainIds, static_cast<int>(std::size(MainIds))};
+const WalkList AnimatedPageBindings = {AnimatedIds, static_cast<int>(std::size(AnimatedIds))};
+const WalkList ClassicPageBindings = {ClassicIds, static_cast<int>(std::size(ClassicIds))};
 
 const ControlBinding* BindingOf(int32_t id) {
   if (id < FirstBindingId || id > LastBindingId) return nullptr;
@@ -67,12 +123,12 @@ const ControlBinding* BindingOf(int32_t id) {
 }
 
 int32_t* SettingOfControl(int32_t id) {
-  if (id < 101 || id > 127) return nullptr;
-  return &Settings.inf + (id - 101);
+  if (id < FirstValueId || id > LastValueId) return nullptr;
+  return &Settings.inf + (id - FirstValueId);
 }
 
 uint32_t FlagBitOfControl(int32_t id) {
-  if (id < IdFirstFlag || id > IdFirstFlag + 8) return 0;
+  if (id < IdFirstFlag || id > IdCycleAtReset) return 0;
   return 1u << (id - IdFirstFlag);
 }
 
@@ -99,8 +155,8 @@ int32_t StoredListIndex(int32_t selected, int32_t current, int32_t itemCount, in
 }
 
 int32_t DefaultOfControl(int32_t id) {
-  if (id < 101 || id > 127) return 0;
-  return (&DefaultSettings.inf)[id - 101];
+  if (id < FirstValueId || id > LastValueId) return 0;
+  return (&DefaultSettings.inf)[id - FirstValueId];
 }
 
 int32_t TabOfMode(int32_t mode) { return mode == ModeAnimated ? 0 : 1; }
@@ -171,6 +227,46 @@ void RandomizeColours(int32_t selected[NeighbourColourLists]) {
 
 void UndoColourChoice(int32_t selected[NeighbourColourLists]) {
   std::memcpy(selected, UndoColours, sizeof UndoColours);
+}
+
+// ---- Keyboard ------------------------------------------------------------------------
+
+KeyMove SettingsKeyMove(uint32_t key, bool shift, bool control, const FocusSpot& spot) {
+  if (control) {
+    if (key == KeyTab) return shift ? KeyPreviousPage : KeyNextPage;
+    if (key == KeyPageDown) return KeyNextPage;
+    if (key == KeyPageUp) return KeyPreviousPage;
+    return KeyNative;
+  }
+  if (key != KeyTab) return KeyNative;
+  if (!shift) {
+    if (spot.onTabs && spot.pageHasStops) return KeyToPageFirst;
+    if (spot.inPage && spot.pageLast) return KeyToAfterTabs;
+  } else {
+    if (spot.inPage && spot.pageFirst) return KeyToTabs;
+    if (spot.afterTabs && spot.pageHasStops) return KeyToPageLast;
+  }
+  return KeyNative;
+}
+
+AboutKeysState AboutKeys = {};
+
+void NoteKeysHeldAtOpen(const uint8_t keyState[256]) {
+  std::memset(AboutKeys.held, 0, sizeof AboutKeys.held);
+  for (uint32_t key = 0; key < 256; ++key)
+    if (keyState[key] & 0x80) AboutKeys.held[key / 8] |= static_cast<uint8_t>(1u << (key % 8));
+}
+
+void NoteAboutKeyDown(uint32_t key) {
+  if (key < 256) AboutKeys.held[key / 8] &= static_cast<uint8_t>(~(1u << (key % 8)));
+}
+
+bool AboutKeyReleaseCloses(uint32_t key) {
+  if (key >= 256) return true;
+  const uint8_t bit = static_cast<uint8_t>(1u << (key % 8));
+  if ((AboutKeys.held[key / 8] & bit) == 0) return true;
+  AboutKeys.held[key / 8] &= static_cast<uint8_t>(~bit);
+  return false;
 }
 
 // ---- Colours -------------------------------------------------------------------------

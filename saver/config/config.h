@@ -6,49 +6,15 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "config/ids.h"
 #include "lifeface/lifeface.h"
 #include "platform/platform.h"
 #include "settings/settings.h"
 
-// ---- Resource and control ids --------------------------------------------------
+// ---- Resource and control ids (config/ids.h) ------------------------------------
 
-enum : int32_t {
-  SettingsDialogId = 2003,
-  AnimatedPageId = 128,
-  ClassicPageId = 129,
-  AboutBoxId = 130,
-  DialogIconId = 147,
-};
-
-enum : int32_t {
-  IdInfoForeground = 101,  // 101..104 foreground lists, 105..108 background lists
-  IdInfoBackground = 105,
-  IdSeed = 109,
-  IdDelay = 110,
-  IdReset = 111,
-  IdModeTabs = 112,
-  IdAnimatedScale = 113,
-  IdFrameSkip = 114,
-  IdLifefaceList = 115,
-  IdClassicScale = 116,
-  IdFirstNeighbourColour = 117,  // 117..126: N = 0 .. N = 8, then "Clear:"
-  IdCycle = 127,
-  IdFirstFlag = 131,             // 131..139 own flags bits 0..8
-  IdPrintInfo = 131,
-  IdPrintFps = 134,
-  IdArbitrary = 135,
-  IdSpecific = 136,
-  IdRandomLifeface = 137,
-  IdDigitalEffect = 138,
-  IdCycleAtReset = 139,
-  IdLifefaceGroup = 140,
-  IdBitmapLabel = 141,
-  IdAuthorLabel = 142,
-  IdCommentLabel = 143,
-  IdAbout = 144,
-  IdRandomize = 145,
-  IdUndo = 146,
-};
+const int32_t IdFirstNeighbourColour = IdNeighbourColour0;  // N = 0 .. N = 8, then "Clear:"
+const int32_t IdFirstFlag = IdPrintInfo;                    // 131 + b owns flags bit b
 
 // ---- Control bindings ------------------------------------------------------------
 
@@ -76,11 +42,22 @@ struct ControlBinding {
   int32_t param3;
 };
 
-const int32_t FirstBindingId = 101;
-const int32_t LastBindingId = 143;
+const int32_t FirstBindingId = IdInfoForeground;
+const int32_t LastBindingId = IdCommentLabel;
 const int BindingCount = LastBindingId - FirstBindingId + 1;
 // Row k binds control id 101 + k.
 extern const ControlBinding ControlBindings[BindingCount];
+
+// Value controls edit one 32-bit word of the settings record each: control k
+// word k - 101, from inf (101) to cycle (127).
+const int32_t FirstValueId = IdInfoForeground;
+const int32_t LastValueId = IdCycle;
+constexpr int32_t WordOffsetOfControl(int32_t id) { return (id - FirstValueId) * 4; }
+// The number of the settings row whose member a value control edits; -1
+// for any other id.
+constexpr int SettingRowOfControl(int32_t id) {
+  return id >= FirstValueId && id <= LastValueId ? SettingRowAt(WordOffsetOfControl(id)) : -1;
+}
 
 struct WalkList {
   const int32_t* ids;
@@ -162,6 +139,57 @@ extern int32_t UndoColours[NeighbourColourLists];
 void RandomizeColours(int32_t selected[NeighbourColourLists]);
 // The assignment before the latest Randomize.
 void UndoColourChoice(int32_t selected[NeighbourColourLists]);
+
+// ---- Keyboard ------------------------------------------------------------------------
+
+// Virtual-key codes the keyboard rules look at (those of the platform).
+const uint32_t KeyTab = 0x09;
+const uint32_t KeyPageUp = 0x21;
+const uint32_t KeyPageDown = 0x22;
+
+// Where the focus is, as far as the walk across the tab control and its
+// shown page goes. The tab order runs: the controls before the tab control,
+// the tab control, the page's tab stops, the dialog's tab stop after the tab
+// control, and on.
+struct FocusSpot {
+  bool onTabs;        // the tab control itself
+  bool inPage;        // a control of the shown page
+  bool pageFirst;     // the page's first tab stop
+  bool pageLast;      // the page's last tab stop
+  bool afterTabs;     // the dialog's tab stop right after the tab control
+  bool pageHasStops;  // the shown page has a tab stop at all
+};
+
+enum KeyMove : int32_t {
+  KeyNative,        // left to the platform's dialog manager
+  KeyNextPage,      // show the next page
+  KeyPreviousPage,  // show the previous page
+  KeyToPageFirst,   // focus the page's first tab stop
+  KeyToPageLast,    // focus the page's last tab stop
+  KeyToTabs,        // focus the tab control
+  KeyToAfterTabs,   // focus the dialog's tab stop after the tab control
+};
+
+// What a key press in "Life Settings" does beyond the dialog manager's own
+// walk, which neither enters the page from the tab control nor leaves it:
+// Tab and Shift+Tab cross between tab control, page and dialog; Ctrl+Tab,
+// Ctrl+Shift+Tab, Ctrl+Page Down and Ctrl+Page Up switch pages.
+KeyMove SettingsKeyMove(uint32_t key, bool shift, bool control, const FocusSpot& spot);
+
+// Keys that were down when the About box opened: the release of such a key
+// belongs to the press that opened the box (Enter on "About") and must not
+// close it again at once.
+struct AboutKeysState {
+  uint8_t held[32];  // one bit per virtual-key code
+};
+extern AboutKeysState AboutKeys;
+// keyState: 256 bytes, bit 0x80 set for a key that is down.
+void NoteKeysHeldAtOpen(const uint8_t keyState[256]);
+// A key pressed while the box is open: its release closes the box.
+void NoteAboutKeyDown(uint32_t key);
+// Whether the release of key closes the box; a key held at opening is let
+// go once without closing it.
+bool AboutKeyReleaseCloses(uint32_t key);
 
 // ---- Colour helpers ----------------------------------------------------------------
 

@@ -68,14 +68,14 @@ static void BindColourList(WindowHandle parent, const ControlBinding& row, int32
   int32_t* setting = SettingOfControl(row.id);
   if (list == nullptr || setting == nullptr) return;
   if (phase == Load) {
-    for (int i = 0; i < 16; ++i) {
+    for (int i = 0; i < ColourTableSize; ++i) {
       const LPARAM colour = static_cast<LPARAM>(SwapRedBlue(Settings.colors[i]));
       const LRESULT index = SendMessageA(list, CB_ADDSTRING, 0, colour);
       if (index >= 0) SendMessageA(list, CB_SETITEMDATA, static_cast<WPARAM>(index), colour);
     }
-    SelectItem(list, ListSelectionFor(*setting, 16));
+    SelectItem(list, ListSelectionFor(*setting, ColourTableSize));
   } else {
-    *setting = StoredListIndex(SelectedItem(list), *setting, 16, DefaultOfControl(row.id));
+    *setting = StoredListIndex(SelectedItem(list), *setting, ColourTableSize, DefaultOfControl(row.id));
   }
 }
 
@@ -252,7 +252,131 @@ static void ReadNeighbourColours(HWND page, int32_t selected[NeighbourColourList
 
 static void SelectNeighbourColours(HWND page, const int32_t selected[NeighbourColourLists]) {
   for (int k = 0; k < NeighbourColourLists; ++k)
-    SelectItem(GetDlgItem(page, IdFirstNeighbourColour + k), ListSelectionFor(selected[k], 16));
+    SelectItem(GetDlgItem(page, IdFirstNeighbourColour + k), ListSelectionFor(selected[k], ColourTableSize));
+}
+
+// ---- Keyboard ---------------------------------------------------------------------------
+
+static_assert(KeyTab == VK_TAB && KeyPageUp == VK_PRIOR && KeyPageDown == VK_NEXT, "the platform's key codes");
+
+// The open settings dialog and the message hook that sees its keys before
+// the dialog manager does.
+struct SettingsKeyboardState {
+  HWND dialog;
+  HHOOK hook;
+};
+static SettingsKeyboardState SettingsKeyboard = {nullptr, nullptr};
+
+static bool IsTabStop(HWND control) {
+  const LONG_PTR style = GetWindowLongPtrA(control, GWL_STYLE);
+  return (style & WS_TABSTOP) && (style & WS_VISIBLE) && !(style & WS_DISABLED);
+}
+
+// The first and last tab stops of a page, in tab order; null when it has none.
+static void PageTabStops(HWND page, HWND* first, HWND* last) {
+  *first = *last = nullptr;
+  if (page == nullptr) return;
+  for (HWND child = GetWindow(page, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
+    if (!IsTabStop(child)) continue;
+    if (*first == nullptr) *first = child;
+    *last = child;
+  }
+}
+
+// Checking a radio button gives it its group's tab stop; with neither seed
+// choice checked (stored flags can say so) "Arbitrary" takes it.
+static void KeepSeedTabStop(HWND dialog) {
+  if (IsChecked(dialog, IdArbitrary) || IsChecked(dialog, IdSpecific)) return;
+  HWND arbitrary = GetDlgItem(dialog, IdArbitrary);
+  if (arbitrary != nullptr)
+    SetWindowLongPtrA(arbitrary, GWL_STYLE, GetWindowLongPtrA(arbitrary, GWL_STYLE) | WS_TABSTOP);
+}
+
+// Focus as the dialog manager moves it: the default button follows, an
+// edit's text is selected.
+static void FocusControl(HWND dialog, HWND control) {
+  if (control != nullptr) SendMessageA(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(control), TRUE);
+}
+
+// Shows the page step tabs on (wrapping); a focus inside the page that goes
+// moves to the new page's first tab stop, or to the tab control.
+static void SwitchPage(HWND dialog, HWND tabs, int step) {
+  const int count = static_cast<int>(SendMessageA(tabs, TCM_GETITEMCOUNT, 0, 0));
+  if (count <= 0) return;
+  const int current = static_cast<int>(SendMessageA(tabs, TCM_GETCURSEL, 0, 0));
+  HWND old = PageOfTab(tabs, current);
+  const bool focusLeaves = old != nullptr && IsChild(old, GetFocus());
+  const int next = ((current < 0 ? 0 : current) + step + count) % count;
+  SendMessageA(tabs, TCM_SETCURSEL, static_cast<WPARAM>(next), 0);
+  HWND first, last;
+  PageTabStops(PageOfTab(tabs, next), &first, &last);
+  if (focusLeaves) FocusControl(dialog, first != nullptr ? first : tabs);
+  ShowSelectedPage(tabs);
+}
+
+// True when the key was handled here and the dialog manager must not see it.
+static bool HandleSettingsKey(HWND dialog, uint32_t key) {
+  HWND tabs = GetDlgItem(dialog, IdModeTabs);
+  if (tabs == nullptr) return false;
+  HWND page = PageOfTab(tabs, static_cast<int>(SendMessageA(tabs, TCM_GETCURSEL, 0, 0)));
+  HWND first, last;
+  PageTabStops(page, &first, &last);
+  HWND focus = GetFocus();
+  HWND afterTabs = GetNextDlgTabItem(dialog, tabs, FALSE);
+  FocusSpot spot;
+  spot.onTabs = focus == tabs;
+  spot.inPage = page != nullptr && focus != nullptr && IsChild(page, focus);
+  spot.pageFirst = focus != nullptr && focus == first;
+  spot.pageLast = focus != nullptr && focus == last;
+  spot.afterTabs = focus != nullptr && focus == afterTabs && afterTabs != tabs;
+  spot.pageHasStops = first != nullptr;
+  const bool shift = GetKeyState(VK_SHIFT) < 0;
+  const bool control = GetKeyState(VK_CONTROL) < 0;
+  switch (SettingsKeyMove(key, shift, control, spot)) {
+    case KeyNextPage:
+      SwitchPage(dialog, tabs, 1);
+      return true;
+    case KeyPreviousPage:
+      SwitchPage(dialog, tabs, -1);
+      return true;
+    case KeyToPageFirst:
+      FocusControl(dialog, first);
+      return true;
+    case KeyToPageLast:
+      FocusControl(dialog, last);
+      return true;
+    case KeyToTabs:
+      FocusControl(dialog, tabs);
+      return true;
+    case KeyToAfterTabs:
+      FocusControl(dialog, afterTabs);
+      return true;
+    case KeyNative:
+      break;
+  }
+  return false;
+}
+
+static LRESULT CALLBACK SettingsKeyHook(int code, WPARAM wParam, LPARAM lParam) {
+  const MSG* message = reinterpret_cast<const MSG*>(lParam);
+  HWND dialog = SettingsKeyboard.dialog;
+  if (code == MSGF_DIALOGBOX && message != nullptr && message->message == WM_KEYDOWN && dialog != nullptr &&
+      (message->hwnd == dialog || IsChild(dialog, message->hwnd)) &&
+      HandleSettingsKey(dialog, static_cast<uint32_t>(message->wParam)))
+    return TRUE;
+  return CallNextHookEx(SettingsKeyboard.hook, code, wParam, lParam);
+}
+
+static void StartKeyboard(HWND dialog) {
+  SettingsKeyboard.dialog = dialog;
+  // Without the hook the dialog manager's own keys still work.
+  SettingsKeyboard.hook = SetWindowsHookExA(WH_MSGFILTER, SettingsKeyHook, nullptr, GetCurrentThreadId());
+  KeepSeedTabStop(dialog);
+}
+
+static void StopKeyboard() {
+  if (SettingsKeyboard.hook != nullptr) UnhookWindowsHookEx(SettingsKeyboard.hook);
+  SettingsKeyboard = {nullptr, nullptr};
 }
 
 // ---- Dialog procedures ----------------------------------------------------------------
@@ -307,6 +431,7 @@ static void OpenSettings(HWND dialog) {
   HICON icon = LoadIconA(InstanceOf(dialog), MAKEINTRESOURCEA(DialogIconId));
   SetClassLongPtrA(dialog, GCLP_HICON, reinterpret_cast<LONG_PTR>(icon));
   WalkBindings(dialog, MainBindings, Load, Kinds);
+  StartKeyboard(dialog);
 }
 
 static void StoreSettings(HWND dialog) {
@@ -320,6 +445,9 @@ INT_PTR CALLBACK SettingsDialogProc(HWND dialog, UINT message, WPARAM wParam, LP
     case WM_INITDIALOG:
       OpenSettings(dialog);
       return TRUE;
+    case WM_DESTROY:
+      StopKeyboard();
+      return FALSE;
     case WM_DRAWITEM:
       DrawColourSwatch(reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
       return FALSE;

@@ -262,7 +262,7 @@ static BOOL RegisterDialogClasses(HINSTANCE) { return TRUE; }
 static INT_PTR ShowSettingsDialog(HWND owner) {
   HINSTANCE instance = Handles.instance;
   if (!RegisterDialogClasses(instance)) return 0;
-  return DialogBoxParamA(instance, MAKEINTRESOURCEA(2003), owner, SettingsDialogProc, 0);
+  return DialogBoxParamA(instance, MAKEINTRESOURCEA(SettingsDialogId), owner, SettingsDialogProc, 0);
 }
 
 static HWND WindowOrNull(uint32_t number) {

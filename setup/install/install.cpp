@@ -43,6 +43,7 @@ struct InstallerState {
   HBITMAP banner;
   HWND controls[kInstallControlCount];
   WNDPROC termsBoxProc;
+  int dpi;  // of the display the window is on; the layout is scaled to it
 };
 InstallerState Installer;
 
@@ -76,9 +77,32 @@ LRESULT CALLBACK TermsBoxProc(HWND window, UINT message, WPARAM wParam, LPARAM l
   return CallWindowProcA(Installer.termsBoxProc, window, message, wParam, lParam);
 }
 
+// The resolution of the screen at start. The installer is DPI aware, so
+// this is the real one, and its layout is scaled to it.
+int ScreenDpi() {
+  HDC screen = GetDC(nullptr);
+  const int dpi = screen != nullptr ? GetDeviceCaps(screen, LOGPIXELSY) : 96;
+  if (screen != nullptr) ReleaseDC(nullptr, screen);
+  return dpi;
+}
+
+// The banner at the display's resolution: the band it fills is scaled with
+// the rest of the layout, so the picture is stretched to match.
+HBITMAP LoadBanner(HINSTANCE instance, int dpi) {
+  HBITMAP banner = LoadBitmapA(instance, MAKEINTRESOURCEA(INSTALL_BANNER));
+  BITMAP size;
+  if (banner == nullptr || ScaleToDpi(96, dpi) == 96 || GetObjectA(banner, sizeof size, &size) != sizeof size)
+    return banner;
+  HANDLE scaled = LoadImageA(instance, MAKEINTRESOURCEA(INSTALL_BANNER), IMAGE_BITMAP, ScaleToDpi(size.bmWidth, dpi),
+                             ScaleToDpi(size.bmHeight, dpi), LR_DEFAULTCOLOR);
+  if (scaled == nullptr) return banner;
+  DeleteObject(banner);
+  return static_cast<HBITMAP>(scaled);
+}
+
 HWND CreateInstallControl(HWND owner, InstallControl which, int R, int B) {
   const ControlLayout& layout = kControls[which];
-  InstallWindowRect place = PlaceInstallControl(which, R, B);
+  InstallWindowRect place = PlaceInstallControl(which, R, B, Installer.dpi);
   HWND control = CreateWindowExA(layout.exStyle, layout.className, layout.text, layout.style, place.left, place.top,
                                  place.width, place.height, owner, nullptr, GetModuleHandleA(nullptr), nullptr);
   if (control == nullptr) EndInstaller();
@@ -114,10 +138,12 @@ void LoadTerms(HWND termsBox) {
 void CreateInstallerWindow(HWND window) {
   HINSTANCE instance = GetModuleHandleA(nullptr);
   Installer.icon = LoadIconA(instance, MAKEINTRESOURCEA(INSTALL_ICON));
-  Installer.banner = LoadBitmapA(instance, MAKEINTRESOURCEA(INSTALL_BANNER));
+  Installer.dpi = ScreenDpi();
+  Installer.banner = LoadBanner(instance, Installer.dpi);
   SetClassLongPtrA(window, GCLP_HICON, reinterpret_cast<LONG_PTR>(Installer.icon));
 
-  InstallWindowRect place = PlaceInstallWindow(GetSystemMetrics(SM_CXFULLSCREEN), GetSystemMetrics(SM_CYFULLSCREEN));
+  InstallWindowRect place =
+      PlaceInstallWindow(GetSystemMetrics(SM_CXFULLSCREEN), GetSystemMetrics(SM_CYFULLSCREEN), Installer.dpi);
   MoveWindow(window, place.left, place.top, place.width, place.height, FALSE);
   RECT client;
   GetClientRect(window, &client);
@@ -240,8 +266,25 @@ LRESULT EnterTarget() {
   return MAKELRESULT(kCancelId, DC_HASDEFID);
 }
 
+// Moved to a display of another resolution: the window takes the size the
+// system suggests and the controls are laid out again for it.
+void FollowDpiChange(HWND window, int dpi, const RECT* suggested) {
+  Installer.dpi = dpi;
+  SetWindowPos(window, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
+               suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+  RECT client;
+  GetClientRect(window, &client);
+  for (int which = 0; which < kInstallControlCount; ++which) {
+    InstallWindowRect place = PlaceInstallControl(static_cast<InstallControl>(which), client.right, client.bottom, dpi);
+    MoveWindow(Installer.controls[which], place.left, place.top, place.width, place.height, TRUE);
+  }
+}
+
 LRESULT CALLBACK InstallerWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
+    case WM_DPICHANGED:
+      FollowDpiChange(window, HIWORD(wParam), reinterpret_cast<const RECT*>(lParam));
+      return 0;
     case WM_CREATE:
       CreateInstallerWindow(window);
       return 0;

@@ -34,9 +34,10 @@ window_shot() {
   import -window "$WIN" "$SHOT" 2>/dev/null || return 1
   [ -n "$(convert "$SHOT" -crop "1x1+$((X0 + 1))+$((Y0 + 1))" +repage txt:- 2>/dev/null | first_night_blue x)" ]
 }
-# Dark pixels in a w x h area at client (x, y) of the last shot.
+# Dark pixels in a w x h area at client (x, y) of the last shot; darker than
+# $5 per cent grey (30 when not given).
 shot_dark() {
-  convert "$SHOT" -crop "${3}x${4}+$((X0 + $1))+$((Y0 + $2))" +repage -colorspace Gray -threshold 30% -negate \
+  convert "$SHOT" -crop "${3}x${4}+$((X0 + $1))+$((Y0 + $2))" +repage -colorspace Gray -threshold "${5:-30}%" -negate \
     -format '%[fx:round(mean*w*h)]' info: 2>/dev/null || echo 0
 }
 client_click() { click_at "$WIN" $((X0 + $1)) $((Y0 + $2)); }
@@ -47,7 +48,9 @@ client_click() { click_at "$WIN" $((X0 + $1)) $((Y0 + $2)); }
 agree_state() {
   window_shot || { echo "no picture"; return; }
   local mark label
-  mark=$(shot_dark 19 $((B - 60)) 7 7)
+  # The themed check mark is blue, the classic one black: anything clearly
+  # darker than the white box counts.
+  mark=$(shot_dark 19 $((B - 60)) 7 7 70)
   label=$(shot_dark $((R - 100)) $((B - 79)) 60 10)
   if [ "$mark" -gt 4 ] && [ "$mark" -lt 40 ] && [ "$label" -gt 10 ] && [ "$label" -lt 300 ]; then
     echo on

@@ -9,6 +9,7 @@
 #include <sstream>
 #include <string>
 
+#include "../unit/stored_defaults.h"
 #include "settings/settings.h"
 
 namespace {
@@ -44,10 +45,8 @@ class PosixStore : public testing::Test {
 TEST_F(PosixStore, FirstLoadWritesTheTwentyDefaultsWithTheirShapes) {
   LoadSettings();
   const std::string text = Read();
-  EXPECT_NE(text.find("reset dword b80b0000\n"), std::string::npos);
-  EXPECT_NE(text.find("flags dword 51010000\n"), std::string::npos);
-  EXPECT_NE(text.find("n binary 01000000020000000300000004000000050000000600000007000000080000000900000000000000\n"),
-            std::string::npos);
+  for (const StoredDefault& value : StoredDefaults())
+    EXPECT_NE(text.find(value.line + "\n"), std::string::npos) << value.line;
   int lines = 0, dwords = 0;
   std::istringstream in(text);
   for (std::string line; std::getline(in, line); ++lines) dwords += line.find(" dword ") != std::string::npos;

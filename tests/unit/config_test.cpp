@@ -71,6 +71,17 @@ TEST(Bindings, ValueControlsAddressTheirSettingWord) {
   EXPECT_EQ(DefaultOfControl(126), 0);
 }
 
+TEST(Bindings, ValueControlsFindTheSettingsRowOfTheirWord) {
+  const std::pair<int32_t, const char*> owners[] = {{101, "inf"},   {105, "binf"},   {108, "bfps"}, {109, "seed"},
+                                                    {110, "delay"}, {112, "mode"},   {115, "face"}, {116, "cscale"},
+                                                    {117, "n"},     {126, "n"},      {127, "cycle"}};
+  for (const auto& [id, key] : owners) {
+    ASSERT_GE(SettingRowOfControl(id), 0) << id;
+    EXPECT_STREQ(SettingsTable[SettingRowOfControl(id)].key, key) << id;
+  }
+  for (int32_t id : {100, 128, 131, 144}) EXPECT_EQ(SettingRowOfControl(id), -1) << id;
+}
+
 TEST(Bindings, FlagChecksOwnTheirBitAndDisableTheRightControls) {
   for (int32_t id = 131; id <= 139; ++id) {
     EXPECT_EQ(BindingOf(id)->kind, FlagCheck) << id;
@@ -683,6 +694,75 @@ TEST_F(About, WithoutASurfaceNothingIsDrawn) {
   EXPECT_TRUE(FakeTextOuts.empty());
   CloseAboutBox();
   EXPECT_FALSE(Schedule.SuspendFlags & SuspendTick);
+}
+
+// ---- Keyboard --------------------------------------------------------------------
+
+FocusSpot Spot(bool onTabs, bool inPage, bool first, bool last, bool afterTabs, bool stops = true) {
+  return FocusSpot{onTabs, inPage, first, last, afterTabs, stops};
+}
+
+TEST(Keyboard, TabCrossesBetweenTabControlPageAndDialog) {
+  const FocusSpot tabs = Spot(true, false, false, false, false);
+  const FocusSpot firstOfPage = Spot(false, true, true, false, false);
+  const FocusSpot lastOfPage = Spot(false, true, false, true, false);
+  const FocusSpot onlyOfPage = Spot(false, true, true, true, false);
+  const FocusSpot middleOfPage = Spot(false, true, false, false, false);
+  const FocusSpot after = Spot(false, false, false, false, true);
+  const FocusSpot elsewhere = Spot(false, false, false, false, false);
+  EXPECT_EQ(SettingsKeyMove(KeyTab, false, false, tabs), KeyToPageFirst);
+  EXPECT_EQ(SettingsKeyMove(KeyTab, false, false, lastOfPage), KeyToAfterTabs);
+  EXPECT_EQ(SettingsKeyMove(KeyTab, false, false, onlyOfPage), KeyToAfterTabs);
+  EXPECT_EQ(SettingsKeyMove(KeyTab, true, false, firstOfPage), KeyToTabs);
+  EXPECT_EQ(SettingsKeyMove(KeyTab, true, false, onlyOfPage), KeyToTabs);
+  EXPECT_EQ(SettingsKeyMove(KeyTab, true, false, after), KeyToPageLast);
+  // Within the page, within the dialog and the other way at each border:
+  // the dialog manager's own walk.
+  for (bool shift : {false, true}) {
+    EXPECT_EQ(SettingsKeyMove(KeyTab, shift, false, middleOfPage), KeyNative);
+    EXPECT_EQ(SettingsKeyMove(KeyTab, shift, false, elsewhere), KeyNative);
+  }
+  EXPECT_EQ(SettingsKeyMove(KeyTab, true, false, tabs), KeyNative);
+  EXPECT_EQ(SettingsKeyMove(KeyTab, false, false, firstOfPage), KeyNative);
+  EXPECT_EQ(SettingsKeyMove(KeyTab, true, false, lastOfPage), KeyNative);
+  EXPECT_EQ(SettingsKeyMove(KeyTab, false, false, after), KeyNative);
+  // A page without tab stops is passed over.
+  EXPECT_EQ(SettingsKeyMove(KeyTab, false, false, Spot(true, false, false, false, false, false)), KeyNative);
+  EXPECT_EQ(SettingsKeyMove(KeyTab, true, false, Spot(false, false, false, false, true, false)), KeyNative);
+}
+
+TEST(Keyboard, ControlKeysSwitchPagesWhereverTheFocusIs) {
+  for (const FocusSpot& spot :
+       {Spot(true, false, false, false, false), Spot(false, true, true, false, false), Spot(false, false, false, false, false)}) {
+    EXPECT_EQ(SettingsKeyMove(KeyTab, false, true, spot), KeyNextPage);
+    EXPECT_EQ(SettingsKeyMove(KeyTab, true, true, spot), KeyPreviousPage);
+    EXPECT_EQ(SettingsKeyMove(KeyPageDown, false, true, spot), KeyNextPage);
+    EXPECT_EQ(SettingsKeyMove(KeyPageUp, false, true, spot), KeyPreviousPage);
+    // Without Ctrl, Page Down and Page Up are the controls' own.
+    EXPECT_EQ(SettingsKeyMove(KeyPageDown, false, false, spot), KeyNative);
+    EXPECT_EQ(SettingsKeyMove('A', false, true, spot), KeyNative);
+  }
+}
+
+TEST(Keyboard, AKeyHeldWhenTheAboutBoxOpensDoesNotCloseItOnRelease) {
+  uint8_t state[256] = {};
+  state[0x0D] = 0x80;  // Enter, which opened the box
+  state[0x14] = 0x01;  // Caps Lock toggled, not down
+  NoteKeysHeldAtOpen(state);
+  EXPECT_FALSE(AboutKeyReleaseCloses(0x0D));
+  // Once let go, the key counts again; so does one pressed in the box.
+  EXPECT_TRUE(AboutKeyReleaseCloses(0x0D));
+  EXPECT_TRUE(AboutKeyReleaseCloses(0x14));
+  EXPECT_TRUE(AboutKeyReleaseCloses(' '));
+  NoteKeysHeldAtOpen(state);
+  NoteAboutKeyDown(0x0D);
+  EXPECT_TRUE(AboutKeyReleaseCloses(0x0D));
+  // A fresh opening forgets the keys of the last one.
+  state[0x0D] = 0;
+  NoteKeysHeldAtOpen(state);
+  EXPECT_TRUE(AboutKeyReleaseCloses(0x0D));
+  EXPECT_TRUE(AboutKeyReleaseCloses(1000));
+  NoteAboutKeyDown(1000);
 }
 
 }  // namespace

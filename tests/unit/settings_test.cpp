@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "stored_defaults.h"
 #include "test_support.h"
 
 namespace {
@@ -29,15 +30,54 @@ void StoreAll(const SaverSettings& s) {
   }
 }
 
-TEST(Settings, DefaultsAreThoseOfTheTable) {
-  EXPECT_EQ(DefaultSettings.delay, 15);
-  EXPECT_EQ(DefaultSettings.reset, 3000);
-  EXPECT_EQ(DefaultSettings.cscale, 3);
-  EXPECT_EQ(DefaultSettings.ascale, 1);
-  EXPECT_EQ(DefaultSettings.flags, 0x151u);
-  EXPECT_EQ(DefaultSettings.colors[9], 0x00007Fu);
-  EXPECT_EQ(DefaultSettings.colors[14], 0xCCCCCCu);
+TEST(Settings, DefaultsAreThoseOfTheStoredList) {
+  const std::vector<StoredDefault> stored = StoredDefaults();
+  ASSERT_EQ(stored.size(), TableOrder.size());
+  for (size_t k = 0; k < stored.size(); ++k) {
+    const SettingDef& row = SettingsTable[k];
+    EXPECT_EQ(stored[k].name, row.key);
+    EXPECT_EQ(stored[k].type, SettingIsNumber(row) ? "dword" : "binary") << row.key;
+    EXPECT_EQ(stored[k].bytes, BytesOf(reinterpret_cast<const uint8_t*>(&DefaultSettings) + row.offset, SettingBytes(row)))
+        << row.key;
+  }
   EXPECT_EQ(sizeof(SaverSettings), (16 + 10 + 2 + 16) * 4u);
+}
+
+TEST(Settings, RowsCarryTheRangesTheDialogOffers) {
+  auto range = [](const char* key) {
+    for (const SettingDef& row : SettingsTable)
+      if (std::strcmp(row.key, key) == 0) return std::make_pair(row.low, row.high);
+    return std::make_pair(0, -2);
+  };
+  for (const char* key : {"inf", "pop", "gen", "fps", "binf", "bpop", "bgen", "bfps", "n"})
+    EXPECT_EQ(range(key), std::make_pair(0, 15)) << key;
+  EXPECT_EQ(range("seed"), std::make_pair(-32768, 32767));
+  EXPECT_EQ(range("delay"), std::make_pair(0, 1000));
+  EXPECT_EQ(range("reset"), std::make_pair(1000, 10000));
+  EXPECT_EQ(range("mode"), std::make_pair(0, 1));
+  EXPECT_EQ(range("ascale"), std::make_pair(0, 3));
+  EXPECT_EQ(range("cscale"), std::make_pair(0, 4));
+  EXPECT_EQ(range("cycle"), std::make_pair(0, 10000));
+  // Nothing the dialog picks from a range of its own.
+  for (const char* key : {"fskip", "face", "colors", "flags"}) EXPECT_GT(range(key).first, range(key).second) << key;
+  // Catalogue rows carry neither default nor range.
+  for (const SettingDef& row : CatalogueKeys) {
+    EXPECT_EQ(row.initial, 0) << row.key;
+    EXPECT_EQ(row.initialBlock, nullptr) << row.key;
+    EXPECT_GT(row.low, row.high) << row.key;
+  }
+}
+
+TEST(Settings, EveryByteOfTheRecordHasOneRow) {
+  EXPECT_EQ(SettingsTableRows, 20);
+  std::vector<int> owners(sizeof(SaverSettings), 0);
+  for (const SettingDef& row : SettingsTable)
+    for (uint32_t b = 0; b < SettingBytes(row); ++b) ++owners[row.offset + b];
+  for (size_t b = 0; b < owners.size(); ++b) EXPECT_EQ(owners[b], 1) << "byte " << b;
+  EXPECT_EQ(SettingRowAt(offsetof(SaverSettings, n) + 36), SettingRowAt(offsetof(SaverSettings, n)));
+  EXPECT_STREQ(SettingsTable[SettingRowAt(offsetof(SaverSettings, colors) + 63)].key, "colors");
+  EXPECT_EQ(SettingRowAt(-1), -1);
+  EXPECT_EQ(SettingRowAt(sizeof(SaverSettings)), -1);
 }
 
 TEST(Settings, MembersOfTheDialogControlsAreConsecutiveWords) {
@@ -62,11 +102,10 @@ TEST(Settings, NewKeyIsFilledWithTheDefaultsInTableOrder) {
     }
   }
   EXPECT_EQ(dwords, 18);
-  EXPECT_EQ(FakeStore.values["n"].type, StoreBinary);
-  EXPECT_EQ(FakeStore.values["n"].bytes, BytesOf(DefaultSettings.n, 40));
-  EXPECT_EQ(FakeStore.values["colors"].type, StoreBinary);
-  EXPECT_EQ(FakeStore.values["colors"].bytes.size(), 64u);
-  EXPECT_EQ(FakeStore.values["reset"].bytes, (std::vector<uint8_t>{0xB8, 0x0B, 0, 0}));
+  for (const StoredDefault& value : StoredDefaults()) {
+    EXPECT_EQ(FakeStore.values[value.name].type, value.type == "dword" ? StoreDword : StoreBinary) << value.name;
+    EXPECT_EQ(FakeStore.values[value.name].bytes, value.bytes) << value.name;
+  }
   EXPECT_EQ(0, std::memcmp(&Settings, &DefaultSettings, sizeof Settings));
   EXPECT_EQ(FakeStore.closes, 1);
 }

@@ -52,6 +52,26 @@ TEST(InstallControls, LaidOutFromTheClientEdges) {
   EXPECT_EQ(PlaceInstallControl(kAgreeBox, 635, 400).width, 317);
 }
 
+TEST(InstallControls, ScaledToTheDisplayResolution) {
+  const int R = 900, B = 700;
+  // 150 %: every fixed length grows by half, the shares of the edges do not.
+  EXPECT_EQ(PlaceInstallWindow(3840, 2100, 144).width, 960);
+  EXPECT_EQ(PlaceInstallWindow(1600, 1170, 144).width, 800);  // half the screen is less
+  InstallWindowRect terms = PlaceInstallControl(kTermsBox, R, B, 144);
+  EXPECT_EQ(terms.top, 192);
+  EXPECT_EQ(terms.height, B - 384);
+  InstallWindowRect install = PlaceInstallControl(kInstallButton, R, B, 144);
+  EXPECT_EQ(install.left, R - 180);
+  EXPECT_EQ(install.width, 150);
+  EXPECT_EQ(install.height, 30);
+  EXPECT_EQ(PlaceInstallControl(kAgreeBox, R, B, 120).width, R / 2);
+  // A resolution the system cannot mean is taken as 96.
+  for (int dpi : {0, -96, 1000000}) {
+    EXPECT_EQ(PlaceInstallControl(kCancelButton, R, B, dpi).top, B - 44) << dpi;
+    EXPECT_EQ(PlaceInstallWindow(1600, 1170, dpi).width, 640) << dpi;
+  }
+}
+
 TEST(SetupPaths, JoinsWithSingleBackslashes) {
   char out[kSetupPathSize];
   ASSERT_TRUE(SetupJoinPath(out, sizeof out, "C:\\WINDOWS", "tumbra"));

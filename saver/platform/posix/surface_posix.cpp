@@ -1,21 +1,7 @@
 // Surfaces are plain heap pixels; there is no window to present to.
-#include <cstdio>
 #include <cstdlib>
-#include <cstring>
-#include <vector>
 
-#include "lifeface/lifeface.h"
 #include "platform/platform.h"
-
-void* PlatformAllocateZeroed(size_t bytes) {
-  const size_t rounded = (bytes + 63) & ~static_cast<size_t>(63);
-  if (rounded < bytes) return nullptr;
-  void* block = std::aligned_alloc(64, rounded);
-  if (block != nullptr) std::memset(block, 0, rounded);
-  return block;
-}
-
-void PlatformFreeZeroed(void* block) { std::free(block); }
 
 bool PlatformCreateSurface(WindowHandle, int32_t width, int32_t height, int32_t bitsPerPixel, FrameSurface* surface) {
   if (width <= 0 || height == 0 || bitsPerPixel != 32) return false;
@@ -39,43 +25,3 @@ void PlatformReleaseSurface(FrameSurface* surface) {
 }
 
 bool PlatformPresent(WindowHandle, const FrameSurface*, int32_t, int32_t, int32_t, int32_t) { return true; }
-
-bool PlatformLoadBitmap(const char* path, LoadedBitmap* bitmap) {
-  FileHandle file = PlatformOpenRead(path, nullptr, 0);
-  if (file == nullptr) return false;
-  std::vector<uint8_t> data;
-  uint8_t block[65536];
-  uint32_t got = 0;
-  bool ok = true;
-  while ((ok = PlatformRead(file, block, sizeof block, &got)) && got > 0) data.insert(data.end(), block, block + got);
-  PlatformClose(file);
-  if (!ok) return false;
-  DecodedBitmap* decoded = static_cast<DecodedBitmap*>(std::calloc(1, sizeof(DecodedBitmap)));
-  if (decoded == nullptr) return false;
-  if (!DecodeBmp(data.data(), data.size(), decoded)) {
-    std::free(decoded);
-    return false;
-  }
-  bitmap->handle = decoded;
-  bitmap->width = decoded->width;
-  bitmap->height = decoded->height;
-  return true;
-}
-
-void PlatformDrawBitmap(const LoadedBitmap* bitmap, FrameSurface* surface) {
-  const DecodedBitmap* decoded = static_cast<const DecodedBitmap*>(bitmap->handle);
-  const int32_t width = decoded->width < surface->width ? decoded->width : surface->width;
-  const int32_t height = decoded->height < surface->height ? decoded->height : surface->height;
-  for (int32_t y = 0; y < height; ++y)
-    std::memcpy(surface->bits + static_cast<intptr_t>(y) * surface->stride,
-                decoded->pixels + static_cast<size_t>(y) * decoded->width, static_cast<size_t>(width) * 4u);
-}
-
-void PlatformFreeBitmap(LoadedBitmap* bitmap) {
-  DecodedBitmap* decoded = static_cast<DecodedBitmap*>(bitmap->handle);
-  if (decoded != nullptr) {
-    FreeDecodedBitmap(decoded);
-    std::free(decoded);
-  }
-  bitmap->handle = nullptr;
-}

@@ -1,0 +1,429 @@
+// tumbra for X11: the process entry, the window it draws into (its own, its
+// own over the whole screen, the root window or xscreensaver's, or one given
+// by number), and the loop that waits for events or the next due frame. The
+// ending rules are the host's portable ones; the engine is the saver's.
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xresource.h>
+#include <X11/Xutil.h>
+#include <X11/keysym.h>
+#include <fcntl.h>
+#include <limits.h>
+#include <poll.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "engine/engine.h"
+#include "host/host.h"
+#include "lifeface/lifeface.h"
+#include "platform/x11/x11.h"
+#include "settings/settings.h"
+
+#ifndef TUMBRA_DATA_FROM_PROGRAM
+#define TUMBRA_DATA_FROM_PROGRAM "../../share/tumbra"
+#endif
+
+namespace {
+
+const char ProgramName[] = "tumbra";
+const int32_t OwnWindowWidth = 800;
+const int32_t OwnWindowHeight = 600;
+// How long a shown frame may stay unconfirmed before the server is taken
+// to have dropped it (a window that went away answers with an error only).
+const uint32_t PresentTimeout = 1000;
+
+struct LoopState {
+  FrontEndTarget target;
+  Window window;
+  bool ownWindow;
+  Atom deleteWindow;
+  bool quit;
+  bool exposed;
+  int32_t width;  // the window's size as last configured
+  int32_t height;
+  bool resized;
+  int signalPipe[2];
+};
+LoopState Loop = {};
+
+volatile sig_atomic_t SignalSeen = 0;
+
+[[noreturn]] void Fail(int code, const std::string& message) {
+  std::fprintf(stderr, "%s: %s\n", ProgramName, message.c_str());
+  std::exit(code);
+}
+
+void OnSignal(int) {
+  SignalSeen = 1;
+  const char byte = 1;
+  ssize_t ignored = write(Loop.signalPipe[1], &byte, 1);
+  (void)ignored;
+}
+
+void CatchSignals() {
+  if (pipe(Loop.signalPipe) != 0) Fail(1, "cannot make a pipe");
+  for (int end : Loop.signalPipe) fcntl(end, F_SETFL, fcntl(end, F_GETFL) | O_NONBLOCK);
+  struct sigaction action = {};
+  action.sa_handler = OnSignal;
+  sigemptyset(&action.sa_mask);
+  sigaction(SIGTERM, &action, nullptr);
+  sigaction(SIGINT, &action, nullptr);
+  sigaction(SIGHUP, &action, nullptr);
+}
+
+// X errors do not end the program: a window that another program destroys
+// fails a few requests before its destruction is reported.
+int RecordError(Display*, XErrorEvent* error) {
+  X11.lastError = error->error_code;
+  X11.lastErrorResource = error->resourceid;
+  X11SurfaceError(*error);
+  if ((error->error_code == BadWindow || error->error_code == BadDrawable) && error->resourceid == Loop.window &&
+      !Loop.ownWindow)
+    Loop.quit = true;
+  return 0;
+}
+
+std::string ProgramFolder() {
+  char self[PATH_MAX];
+  const ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
+  if (length <= 0) return std::string();
+  self[length] = 0;
+  char* slash = std::strrchr(self, '/');
+  return slash ? std::string(self, slash) : std::string();
+}
+
+bool IsReadable(const std::string& path) { return access(path.c_str(), R_OK) == 0; }
+
+// The catalogue file: in the folder given, or the first data folder that has one.
+std::string FindCatalogue(const FrontEndOptions& options) {
+  if (!options.catalogue.empty()) {
+    const std::string path = options.catalogue + "/tumbra.ini";
+    if (!IsReadable(path)) Fail(2, "--catalogue: no tumbra.ini in " + options.catalogue);
+    return path;
+  }
+  const std::string program = ProgramFolder();
+  const std::string installed = program.empty() ? std::string() : program + "/" + TUMBRA_DATA_FROM_PROGRAM;
+  std::string searched;
+  for (const std::string& folder : CatalogueFolders(std::getenv("XDG_DATA_HOME"), std::getenv("HOME"),
+                                                    std::getenv("XDG_DATA_DIRS"), installed.c_str())) {
+    if (IsReadable(folder + "/tumbra.ini")) return folder + "/tumbra.ini";
+    searched += "\n  " + folder;
+  }
+  Fail(1, "no lifeface catalogue tumbra.ini in any of" + searched + "\n(give one with --catalogue DIR)");
+}
+
+double DisplayDpi(Display* display) {
+  const char* resource = XGetDefault(display, "Xft", "dpi");
+  if (resource != nullptr) {
+    const double dpi = std::atof(resource);
+    if (dpi >= 48 && dpi <= 480) return dpi;
+  }
+  const int screen = DefaultScreen(display);
+  if (DisplayHeightMM(display, screen) > 0) {
+    const double dpi = DisplayHeight(display, screen) * 25.4 / DisplayHeightMM(display, screen);
+    if (dpi >= 48 && dpi <= 480) return dpi;
+  }
+  return 96;
+}
+
+void NameWindow(Display* display, Window window) {
+  XStoreName(display, window, ProgramName);
+  const Atom utf8 = XInternAtom(display, "UTF8_STRING", False);
+  XChangeProperty(display, window, XInternAtom(display, "_NET_WM_NAME", False), utf8, 8, PropModeReplace,
+                  reinterpret_cast<const unsigned char*>(ProgramName), sizeof ProgramName - 1);
+  XClassHint hint = {const_cast<char*>(ProgramName), const_cast<char*>("Tumbra")};
+  XSetClassHint(display, window, &hint);
+}
+
+Cursor BlankCursor(Display* display, Window window) {
+  static const char empty[1] = {0};
+  Pixmap pixmap = XCreateBitmapFromData(display, window, empty, 1, 1);
+  XColor black = {};
+  Cursor cursor = XCreatePixmapCursor(display, pixmap, pixmap, &black, &black, 0, 0);
+  XFreePixmap(display, pixmap);
+  return cursor;
+}
+
+Window CreateOwnWindow(Display* display, bool fullScreen) {
+  const int screen = DefaultScreen(display);
+  const Window root = RootWindow(display, screen);
+  XSetWindowAttributes attributes = {};
+  attributes.background_pixel = BlackPixel(display, screen);
+  attributes.event_mask = ExposureMask | StructureNotifyMask | KeyPressMask;
+  unsigned long mask = CWBackPixel | CWEventMask;
+  int32_t width = OwnWindowWidth, height = OwnWindowHeight;
+  if (fullScreen) {
+    width = DisplayWidth(display, screen);
+    height = DisplayHeight(display, screen);
+    attributes.override_redirect = True;
+    attributes.event_mask |= ButtonPressMask | PointerMotionMask | FocusChangeMask;
+    mask |= CWOverrideRedirect;
+  }
+  const Window window = XCreateWindow(display, root, 0, 0, static_cast<unsigned>(width), static_cast<unsigned>(height),
+                                      0, CopyFromParent, InputOutput, CopyFromParent, mask, &attributes);
+  if (!fullScreen) NameWindow(display, window);
+  Loop.deleteWindow = XInternAtom(display, "WM_DELETE_WINDOW", False);
+  XSetWMProtocols(display, window, &Loop.deleteWindow, 1);
+  if (fullScreen) {
+    XDefineCursor(display, window, BlankCursor(display, window));
+  } else {
+    XSizeHints* hints = XAllocSizeHints();
+    hints->flags = PMinSize;
+    hints->min_width = 16;
+    hints->min_height = 16;
+    XSetWMNormalHints(display, window, hints);
+    XFree(hints);
+  }
+  XMapRaised(display, window);
+  if (fullScreen) {
+    // Input must reach the saver wherever the pointer is: it takes keyboard
+    // and pointer for itself, as a screen saver does (the server may need a
+    // moment after mapping).
+    for (int attempt = 0; attempt < 50; ++attempt) {
+      const bool keyboard = XGrabKeyboard(display, window, True, GrabModeAsync, GrabModeAsync, CurrentTime) == GrabSuccess;
+      const bool pointer = XGrabPointer(display, window, True, ButtonPressMask | PointerMotionMask, GrabModeAsync,
+                                        GrabModeAsync, None, None, CurrentTime) == GrabSuccess;
+      if (keyboard && pointer) break;
+      usleep(20000);
+    }
+    // Named once input reaches it: whoever finds it by name can type to it.
+    NameWindow(display, window);
+  }
+  return window;
+}
+
+Window ForeignWindow(Display* display, const FrontEndOptions& options) {
+  Window window = RootWindow(display, DefaultScreen(display));
+  std::string named = "the root window";
+  if (options.target == TargetWindowId) {
+    window = static_cast<Window>(options.windowId);
+    named = "window " + std::to_string(options.windowId);
+  } else if (const char* saver = std::getenv("XSCREENSAVER_WINDOW"); saver != nullptr && saver[0] != 0) {
+    uint64_t id = 0;
+    if (!ParseWindowId(saver, &id)) Fail(1, std::string("XSCREENSAVER_WINDOW is no window number: ") + saver);
+    window = static_cast<Window>(id);
+    named = std::string("XSCREENSAVER_WINDOW ") + saver;
+  }
+  Loop.window = window;
+  XWindowAttributes attributes;
+  X11.lastError = 0;
+  const Status found = XGetWindowAttributes(display, window, &attributes);
+  XSync(display, False);
+  if (!found || X11.lastError != 0) Fail(options.target == TargetWindowId ? 2 : 1, "no such window: " + named);
+  XSelectInput(display, window, ExposureMask | StructureNotifyMask);
+  return window;
+}
+
+// The host's rules decide what input does; only a full-screen run ends on it.
+uint32_t InputMessage(const XEvent& event, uintptr_t* wParam) {
+  *wParam = 0;
+  switch (event.type) {
+    case KeyPress:
+      return MsgKeyDown;
+    case ButtonPress:
+      if (event.xbutton.button == Button1) return MsgLeftButtonDown;
+      if (event.xbutton.button == Button2) return MsgMiddleButtonDown;
+      if (event.xbutton.button == Button3) return MsgRightButtonDown;
+      return 0;  // wheels and further buttons are no clicks
+    case MotionNotify:
+      return MsgMouseMove;
+    case FocusOut:
+      // Another program took the input: the saver loses activation.
+      if (event.xfocus.detail == NotifyInferior || event.xfocus.detail == NotifyPointer ||
+          event.xfocus.mode == NotifyUngrab)
+        return 0;
+      return MsgActivateApp;
+    default:
+      return 0;
+  }
+}
+
+void HandleInput(const XEvent& event) {
+  if (Loop.target == TargetOwnWindow && event.type == KeyPress) {
+    // A desktop window: Escape and q end it, as they end other hacks' windows.
+    const KeySym key = XLookupKeysym(const_cast<XKeyEvent*>(&event.xkey), 0);
+    if (key == XK_Escape || key == XK_q || key == XK_Q) Loop.quit = true;
+    return;
+  }
+  uintptr_t wParam = 0;
+  const uint32_t message = InputMessage(event, &wParam);
+  if (message == 0) return;
+  const HostAction action = DefaultMessageAction(&Host, message, wParam);
+  if (action.acts & ActPostClose) Loop.quit = true;
+  if (action.acts & ActCheckMouse) {
+    const ScreenPoint cursor = {event.xmotion.x_root, event.xmotion.y_root};
+    if (MouseMovedPastThreshold(&Host, cursor)) Loop.quit = true;
+  }
+}
+
+void HandleEvent(const XEvent& event) {
+  if (X11SurfaceEvent(event)) return;
+  switch (event.type) {
+    case Expose:
+      if (event.xexpose.count == 0) Loop.exposed = true;
+      break;
+    case ConfigureNotify:
+      if (event.xconfigure.window == Loop.window &&
+          (event.xconfigure.width != Loop.width || event.xconfigure.height != Loop.height)) {
+        Loop.width = event.xconfigure.width;
+        Loop.height = event.xconfigure.height;
+        Loop.resized = true;
+      }
+      break;
+    case DestroyNotify:
+      if (event.xdestroywindow.window == Loop.window) Loop.quit = true;
+      break;
+    case ClientMessage:
+      if (static_cast<Atom>(event.xclient.data.l[0]) == Loop.deleteWindow) Loop.quit = true;
+      break;
+    default:
+      HandleInput(event);
+      break;
+  }
+}
+
+void DrainEvents(Display* display) {
+  while (!Loop.quit && XPending(display) > 0) {
+    XEvent event;
+    XNextEvent(display, &event);
+    HandleEvent(event);
+  }
+  if (SignalSeen) Loop.quit = true;
+}
+
+// Sleeps until an event, a signal or the timeout, whichever comes first.
+void WaitFor(Display* display, uint32_t milliseconds) {
+  if (XPending(display) > 0) return;
+  pollfd waits[2] = {{ConnectionNumber(display), POLLIN, 0}, {Loop.signalPipe[0], POLLIN, 0}};
+  const int timeout = milliseconds > INT_MAX ? INT_MAX : static_cast<int>(milliseconds);
+  if (poll(waits, 2, timeout) < 0 && errno != EINTR) Loop.quit = true;
+  char drained[16];
+  while (read(Loop.signalPipe[0], drained, sizeof drained) > 0) {
+  }
+}
+
+void Show(Display* display) {
+  PresentFrame(HandleOf(Loop.window));
+  XFlush(display);
+  Loop.exposed = false;
+}
+
+// Classic frames repaint every cell, so each may go into the buffer the
+// server is not reading. Lifeface transitions keep the last frame on the
+// step between two generations, so they stay in one buffer.
+void ChooseBuffer() {
+  if (!CurrentLayout().animated) X11NextBuffer(View.Surface);
+}
+
+int RunLoop(Display* display) {
+  const WindowHandle handle = HandleOf(Loop.window);
+  uint32_t waitingSince = 0;
+  bool bufferChosen = false;
+  while (true) {
+    DrainEvents(display);
+    if (Loop.quit) break;
+    if (Loop.resized) {
+      Loop.resized = false;
+      X11.windowWidth = Loop.width;
+      X11.windowHeight = Loop.height;
+      if (Loop.width > 0 && Loop.height > 0) {
+        ResizeView(handle, Loop.width, Loop.height);
+        bufferChosen = false;
+      }
+      Loop.exposed = true;
+    }
+    const uint32_t now = PlatformTickCount();
+    const uint32_t due = FrameDueIn(now);
+    if (due > 0 && !Loop.exposed) {
+      WaitFor(display, due);
+      continue;
+    }
+    if (due == 0 && !bufferChosen) {
+      ChooseBuffer();
+      bufferChosen = true;
+    }
+    if (X11SurfaceBusy(View.Surface)) {
+      // The server still reads this buffer: drawing or sending it again now
+      // could tear the frame on the screen.
+      if (waitingSince == 0) waitingSince = now | 1u;
+      if (now - waitingSince < PresentTimeout) {
+        WaitFor(display, PresentTimeout - (now - waitingSince));
+        continue;
+      }
+      X11ForgetPending();
+    }
+    waitingSince = 0;
+    if (due == 0) {
+      DrawDueFrame(handle, now);
+      bufferChosen = false;
+    }
+    Show(display);
+  }
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  FrontEndOptions options;
+  std::string error;
+  if (!ParseFrontEndOptions(argc, argv, &options, &error))
+    Fail(2, error + "\nTry '" + std::string(ProgramName) + " --help'.");
+  if (options.help) {
+    std::fputs(FrontEndUsage, stdout);
+    return 0;
+  }
+  Loop.target = options.target;
+  // From here on SIGTERM and SIGINT end the run cleanly, also during start-up.
+  CatchSignals();
+
+  const std::string catalogue = FindCatalogue(options);
+  LoadCatalogue(catalogue.c_str());
+  LoadSettings();
+  ApplyOverrides(options.overrides, &Settings);
+  if (options.overrides.faceGiven && options.overrides.face >= LifefaceCatalogue.count)
+    Fail(2, "--face " + std::to_string(options.overrides.face) + ": the catalogue " + catalogue + " holds " +
+                std::to_string(LifefaceCatalogue.count) + " lifefaces, numbered from 0");
+
+  Display* display = XOpenDisplay(nullptr);
+  if (display == nullptr) {
+    const char* name = std::getenv("DISPLAY");
+    Fail(1, std::string("cannot open display '") + (name ? name : "") + "'");
+  }
+  XSetErrorHandler(RecordError);
+  const bool fullScreen = options.target == TargetFullScreen;
+  Loop.ownWindow = options.target == TargetOwnWindow || fullScreen;
+  if (Loop.ownWindow) {
+    Loop.window = CreateOwnWindow(display, fullScreen);
+  } else {
+    Loop.window = ForeignWindow(display, options);
+  }
+  // Only a full-screen run is ended by input; every other window is a
+  // preview in the host's terms.
+  Host.preview = !fullScreen;
+  if (fullScreen) {
+    Window root = 0, child = 0;
+    int rootX = 0, rootY = 0, x = 0, y = 0;
+    unsigned int buttons = 0;
+    if (XQueryPointer(display, Loop.window, &root, &child, &rootX, &rootY, &x, &y, &buttons))
+      Host.referencePoint = {rootX, rootY};
+  }
+
+  X11.dpi = DisplayDpi(display);
+  X11UseWindow(display, Loop.window);
+  Loop.width = X11.windowWidth;
+  Loop.height = X11.windowHeight;
+  View.ClientWidth = Loop.width;
+  View.ClientHeight = Loop.height;
+  StartEngine(HandleOf(Loop.window), Align256(Loop.width), Align256(Loop.height));
+  const int code = RunLoop(display);
+  if (Loop.ownWindow) XDestroyWindow(display, Loop.window);
+  XCloseDisplay(display);
+  return code;
+}

@@ -1,0 +1,99 @@
+# tumbra for X11: the saver's engine with an X11 window, MIT-SHM frames and
+# FreeType text, installed as an xscreensaver hack with a launcher.
+option(TUMBRA_X11 "Build the X11 front end (needs Xlib, Xext, fontconfig, FreeType)" ON)
+if(NOT TUMBRA_X11)
+  return()
+endif()
+
+find_package(X11 REQUIRED)
+find_package(Fontconfig REQUIRED)
+find_package(Freetype REQUIRED)
+if(NOT X11_Xext_FOUND)
+  message(FATAL_ERROR "the X11 front end needs libXext (MIT-SHM)")
+endif()
+include(GNUInstallDirs)
+
+# The hack goes where Debian keeps xscreensaver's hacks; the lifefaces are
+# found from there, so an installed tree can be moved as a whole.
+set(TUMBRA_HACK_DIR ${CMAKE_INSTALL_LIBEXECDIR}/xscreensaver CACHE STRING "hack folder, below the prefix")
+set(TUMBRA_DATA_DIR ${CMAKE_INSTALL_DATADIR}/tumbra)
+file(RELATIVE_PATH tumbra_data_from_program /${TUMBRA_HACK_DIR} /${TUMBRA_DATA_DIR})
+
+add_library(platform_x11 OBJECT platform/x11/surface_x11.cpp platform/x11/text_x11.cpp)
+target_include_directories(platform_x11 PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
+target_link_libraries(platform_x11 PUBLIC X11::X11 X11::Xext Fontconfig::Fontconfig Freetype::Freetype)
+
+add_executable(tumbra_x11 host/host_x11.cpp)
+set_target_properties(tumbra_x11 PROPERTIES OUTPUT_NAME tumbra RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/saver)
+target_compile_definitions(tumbra_x11 PRIVATE TUMBRA_DATA_FROM_PROGRAM="${tumbra_data_from_program}")
+target_link_libraries(tumbra_x11 PRIVATE platform_x11 platform_posix_clock platform_posix_files platform_posix_store
+                      platform_posix_bitmap platform_posix_memory tumbra_core)
+
+install(TARGETS tumbra_x11 RUNTIME DESTINATION ${TUMBRA_HACK_DIR})
+
+# xscreensaver's settings dialog: one control per command-line option, and
+# the shipped lifefaces by name.
+file(STRINGS ${PROJECT_SOURCE_DIR}/data/lifefaces/tumbra.ini tumbra_face_lines REGEX "^[ \t]*\\[")
+set(TUMBRA_XML_FACES "")
+set(face_number 0)
+foreach(line ${tumbra_face_lines})
+  string(REGEX REPLACE "^[ \t]*\\[[ \t]*([^]]*[^] \t])[ \t]*\\].*$" "\\1" face_name "${line}")
+  string(REPLACE "&" "&amp;" face_name "${face_name}")
+  string(REPLACE "<" "&lt;" face_name "${face_name}")
+  string(REPLACE "\"" "&quot;" face_name "${face_name}")
+  string(APPEND TUMBRA_XML_FACES
+         "      <option id=\"face${face_number}\" _label=\"${face_name}\" arg-set=\"--face ${face_number}\"/>\n")
+  math(EXPR face_number "${face_number} + 1")
+endforeach()
+set(TUMBRA_XML ${CMAKE_BINARY_DIR}/data/xscreensaver/tumbra.xml CACHE INTERNAL "the hack's xscreensaver settings")
+configure_file(${PROJECT_SOURCE_DIR}/data/xscreensaver/tumbra.xml.in ${TUMBRA_XML} @ONLY)
+
+# The installed tree: the hack in xscreensaver's folder, its settings
+# description, the lifefaces, and the launcher bin/tumbra pointing at the hack.
+install(FILES ${TUMBRA_XML} DESTINATION ${CMAKE_INSTALL_DATADIR}/xscreensaver/config)
+install(FILES ${TUMBRA_DATA_OUT}/tumbra.ini DESTINATION ${TUMBRA_DATA_DIR})
+install(DIRECTORY ${TUMBRA_DATA_OUT}/tumbra/ DESTINATION ${TUMBRA_DATA_DIR}/tumbra FILES_MATCHING PATTERN "*.bmp")
+file(RELATIVE_PATH tumbra_hack_from_bin /${CMAKE_INSTALL_BINDIR} /${TUMBRA_HACK_DIR}/tumbra)
+install(CODE "
+  set(launcher \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/tumbra\")
+  file(MAKE_DIRECTORY \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}\")
+  file(REMOVE \"\${launcher}\")
+  file(CREATE_LINK ${tumbra_hack_from_bin} \"\${launcher}\" SYMBOLIC)
+  message(STATUS \"Installing: \${launcher} -> ${tumbra_hack_from_bin}\")")
+
+# Desktop entries: the program for menus, the hack for desktops that list
+# screen savers by their entries (as Debian's hack packages do).
+# The hack's entry names its full path, known only when installing (the
+# package installs below /usr whatever the build's prefix).
+install(FILES ${PROJECT_SOURCE_DIR}/data/xscreensaver/tumbra.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+install(CODE "
+  set(TUMBRA_HACK_PATH \"\${CMAKE_INSTALL_PREFIX}/${TUMBRA_HACK_DIR}/tumbra\")
+  set(entry \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_DATADIR}/applications/screensavers/tumbra.desktop\")
+  configure_file(${PROJECT_SOURCE_DIR}/data/xscreensaver/tumbra-hack.desktop.in \"\${entry}\" @ONLY)
+  message(STATUS \"Installing: \${entry}\")")
+
+# The Debian package: the same tree below /usr, and maintainer scripts that
+# put the hack into xscreensaver's list of hacks.
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME tumbra)
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Game of Life screen saver with animated lifefaces")
+set(CPACK_PACKAGE_DESCRIPTION "tumbra runs Conway's Game of Life on a torus, one generation per frame.
+In Animated Mode every cell is a tile of a lifeface, a tiled picture whose
+births, survivals and deaths play short animations; in Classic Mode every
+cell is a square coloured by its number of live neighbours. It runs as an
+xscreensaver hack or in a window of its own.")
+set(CPACK_PACKAGE_CONTACT "tumbra maintainers <maintainers@tumbra.invalid>")
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_PACKAGE_DIRECTORY ${CMAKE_BINARY_DIR}/package)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION x11)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xscreensaver, fonts-liberation")
+set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA
+    ${PROJECT_SOURCE_DIR}/data/xscreensaver/postinst ${PROJECT_SOURCE_DIR}/data/xscreensaver/postrm
+    ${PROJECT_SOURCE_DIR}/data/xscreensaver/triggers)
+set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
+include(CPack)
+install(FILES ${PROJECT_SOURCE_DIR}/data/xscreensaver/tumbra.6 DESTINATION ${CMAKE_INSTALL_MANDIR}/man6)

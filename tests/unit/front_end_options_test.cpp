@@ -1,0 +1,152 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "host/host.h"
+#include "settings/settings.h"
+
+namespace {
+
+struct Parsed {
+  bool ok;
+  FrontEndOptions options;
+  std::string error;
+};
+
+Parsed Parse(std::vector<const char*> words) {
+  words.insert(words.begin(), "tumbra");
+  Parsed parsed;
+  parsed.ok = ParseFrontEndOptions(static_cast<int>(words.size()), words.data(), &parsed.options, &parsed.error);
+  return parsed;
+}
+
+SaverSettings Applied(std::vector<const char*> words) {
+  Parsed parsed = Parse(words);
+  EXPECT_TRUE(parsed.ok) << parsed.error;
+  SaverSettings settings = DefaultSettings;
+  ApplyOverrides(parsed.options.overrides, &settings);
+  return settings;
+}
+
+TEST(FrontEndOptions, NoArgumentsDrawIntoAWindowOfItsOwnWithTheStoredSettings) {
+  Parsed parsed = Parse({});
+  ASSERT_TRUE(parsed.ok);
+  EXPECT_EQ(parsed.options.target, TargetOwnWindow);
+  EXPECT_TRUE(parsed.options.catalogue.empty());
+  const SaverSettings settings = Applied({});
+  EXPECT_EQ(std::memcmp(&settings, &DefaultSettings, sizeof settings), 0);
+}
+
+TEST(FrontEndOptions, EachSettingOptionWritesItsMember) {
+  const SaverSettings s = Applied({"--mode", "classic", "--cscale", "0", "--ascale", "3", "--delay", "0", "--reset",
+                                   "5000", "--seed", "-7"});
+  EXPECT_EQ(s.mode, ModeClassic);
+  EXPECT_EQ(s.cscale, 0);
+  EXPECT_EQ(s.ascale, 3);
+  EXPECT_EQ(s.delay, 0);
+  EXPECT_EQ(s.reset, 5000);
+  EXPECT_EQ(s.seed, -7);
+  // Nothing else moves.
+  EXPECT_EQ(s.flags, DefaultSettings.flags);
+  EXPECT_EQ(s.face, DefaultSettings.face);
+  EXPECT_EQ(Applied({"--mode", "animated"}).mode, ModeAnimated);
+  // A later value wins, in whichever spelling.
+  EXPECT_EQ(Applied({"--delay", "40", "-delay=25"}).delay, 25);
+}
+
+TEST(FrontEndOptions, FlagsTurnOnAndOffAndTheLastWordWins) {
+  EXPECT_EQ(Applied({"--digital"}).flags, DefaultSettings.flags | FlagDigitalEffect);
+  EXPECT_EQ(Applied({"--digital", "--no-digital"}).flags, DefaultSettings.flags & ~FlagDigitalEffect);
+  EXPECT_EQ(Applied({"--no-cycle-at-reset", "--cycle-at-reset"}).flags, DefaultSettings.flags | FlagCycleAtReset);
+  const uint32_t lines = FlagPrintInfo | FlagPrintGeneration | FlagPrintPopulation | FlagPrintFps;
+  EXPECT_EQ(Applied({"--show-generation", "--show-population", "--show-fps", "--show-name"}).flags & lines, lines);
+  EXPECT_EQ(Applied({"--no-show-name", "--no-random-face"}).flags & (FlagPrintInfo | FlagRandomLifeface), 0u);
+}
+
+TEST(FrontEndOptions, AFaceGivenByNumberIsKeptAtEveryReset) {
+  const SaverSettings s = Applied({"--random-face", "--face", "4"});
+  EXPECT_EQ(s.face, 4);
+  EXPECT_EQ(s.flags & FlagRandomLifeface, 0u);
+}
+
+TEST(FrontEndOptions, BadValuesNameTheOptionAndItsRange) {
+  struct Case {
+    std::vector<const char*> words;
+    const char* error;
+  };
+  const Case cases[] = {
+      {{"--cscale", "9"}, "--cscale takes a number from 0 to 8"},
+      {{"--ascale", "-1"}, "--ascale takes a number from 0 to 3"},
+      {{"--delay", "fast"}, "--delay takes a number from 0 to 100000"},
+      {{"--delay", ""}, "--delay takes a number from 0 to 100000"},
+      {{"--delay", "15ms"}, "--delay takes a number from 0 to 100000"},
+      {{"--seed", "4294967296"}, "--seed takes a number from -2147483648 to 2147483647"},
+      {{"--face", "-2"}, "--face takes a number from 0 to 100000"},
+      {{"--mode", "Classic"}, "--mode takes animated or classic"},
+      {{"--delay"}, "--delay needs a value"},
+      {{"--digital=1"}, "--digital takes no value"},
+      {{"--sparkle"}, "unknown option '--sparkle'"},
+      {{"--no-delay"}, "unknown option '--no-delay'"},
+      {{"classic"}, "unexpected argument 'classic'"},
+      {{"--catalogue="}, "--catalogue takes a folder"},
+      {{"--window-id", "0"}, "--window-id takes a window number, decimal or 0x hexadecimal"},
+      {{"--window-id", "0x"}, "--window-id takes a window number, decimal or 0x hexadecimal"},
+      {{"--root", "--fullscreen"}, "choose one of --root, --window-id and --fullscreen"},
+      {{"--window-id", "12", "--root"}, "choose one of --root, --window-id and --fullscreen"},
+  };
+  for (const Case& c : cases) {
+    Parsed parsed = Parse(c.words);
+    EXPECT_FALSE(parsed.ok) << c.words[0];
+    EXPECT_EQ(parsed.error, c.error) << c.words[0];
+  }
+}
+
+TEST(FrontEndOptions, TargetsInEitherSpelling) {
+  EXPECT_EQ(Parse({"--root"}).options.target, TargetRoot);
+  EXPECT_EQ(Parse({"-root"}).options.target, TargetRoot);
+  EXPECT_EQ(Parse({"--root", "--root"}).options.target, TargetRoot);
+  EXPECT_EQ(Parse({"--fullscreen"}).options.target, TargetFullScreen);
+  Parsed window = Parse({"-window-id", "0x2a00007"});
+  ASSERT_TRUE(window.ok);
+  EXPECT_EQ(window.options.target, TargetWindowId);
+  EXPECT_EQ(window.options.windowId, 0x2a00007u);
+  EXPECT_EQ(Parse({"--window-id=4194311"}).options.windowId, 4194311u);
+  EXPECT_TRUE(Parse({"-h"}).options.help);
+  EXPECT_EQ(Parse({"--catalogue", "/opt/faces"}).options.catalogue, "/opt/faces");
+}
+
+TEST(FrontEndOptions, WindowNumbersAreXResourceIds) {
+  uint64_t id = 0;
+  EXPECT_TRUE(ParseWindowId("0x1FFFFFFF", &id));
+  EXPECT_EQ(id, 0x1FFFFFFFu);
+  EXPECT_TRUE(ParseWindowId("0X10", &id));
+  EXPECT_EQ(id, 16u);
+  EXPECT_FALSE(ParseWindowId("0x20000000", &id));  // more than an id's 29 bits
+  EXPECT_FALSE(ParseWindowId("-5", &id));
+  EXPECT_FALSE(ParseWindowId(" 5", &id));
+  EXPECT_FALSE(ParseWindowId("5 ", &id));
+  EXPECT_FALSE(ParseWindowId("", &id));
+  EXPECT_FALSE(ParseWindowId(nullptr, &id));
+}
+
+TEST(CatalogueFolders, UserFolderThenSystemFoldersThenTheInstalledOne) {
+  EXPECT_EQ(CatalogueFolders("/home/a/.data", "/home/a", "/opt/share:/usr/share/", "/usr/lib/../share/tumbra"),
+            (std::vector<std::string>{"/home/a/.data/tumbra", "/opt/share/tumbra", "/usr/share/tumbra",
+                                      "/usr/lib/../share/tumbra"}));
+}
+
+TEST(CatalogueFolders, TheXdgDefaultsStandInForUnsetVariables) {
+  EXPECT_EQ(CatalogueFolders(nullptr, "/home/a", nullptr, "/usr/share/tumbra"),
+            (std::vector<std::string>{"/home/a/.local/share/tumbra", "/usr/local/share/tumbra", "/usr/share/tumbra"}));
+  EXPECT_EQ(CatalogueFolders("", "/home/a", "", nullptr),
+            (std::vector<std::string>{"/home/a/.local/share/tumbra", "/usr/local/share/tumbra", "/usr/share/tumbra"}));
+}
+
+TEST(CatalogueFolders, RelativeAndEmptyEntriesAreIgnored) {
+  EXPECT_EQ(CatalogueFolders("data", "relative/home", "share::/:/usr/share//", ""),
+            (std::vector<std::string>{"/tumbra", "/usr/share/tumbra"}));
+}
+
+}  // namespace

@@ -1,0 +1,200 @@
+#!/usr/bin/env bash
+# End-to-end checks of tumbra for X11 on a private Xvfb display: drawing into
+# a given window, the full-screen run and the input that ends it, resizing,
+# signals, bad arguments, and one classic frame pixel for pixel against the
+# Windows saver's. Usage: front_end.sh CASE
+source "$(dirname "$0")/lib.sh"
+
+# A window made by the test gets a classic field; the window's destruction
+# ends the program with exit code 0.
+case_window_id() {
+  start_display 1024x768
+  private_settings window_id
+  make_window 640 480
+  start_tumbra --window-id "$TEST_WINDOW" --catalogue "$CATALOGUE" --mode classic --cscale 2
+  wait_for_picture "$X11_OUT/window-id.png" 10
+  sleep 0.5
+  screenshot "$X11_OUT/window-id.png"
+  expect_classic_field "$X11_OUT/window-id.png" 640x480+0+0 4
+  # Nothing is drawn beside the window.
+  [ "$(colours_of "$X11_OUT/window-id.png" 384x768+640+0)" = 000000 ] || fail "pixels drawn right of the window"
+  [ "$(colours_of "$X11_OUT/window-id.png" 640x288+0+480)" = 000000 ] || fail "pixels drawn below the window"
+  [ "$(wait_exit 0.5)" = running ] || fail "the program ended while its window was there"
+  kill -TERM "$TEST_WINDOW_PID"
+  [ "$(wait_exit 3)" = 0 ] || fail "the program did not end with 0 when its window was destroyed"
+}
+
+# Without shared memory (as on a remote display) the frames go as plain
+# XPutImage requests and show the same.
+case_plain_images() {
+  start_display 1024x768
+  private_settings plain_images
+  TUMBRA_NO_SHM=1 start_tumbra --fullscreen --catalogue "$CATALOGUE" --mode classic --seed 1234 --cscale 2 \
+    --digital --no-cycle-at-reset --no-random-face --no-show-name --delay 3000
+  wait_for_picture "$X11_OUT/plain-frame.png" 10
+  sleep 0.5
+  screenshot "$X11_OUT/plain-frame.png"
+  local different
+  different=$(compare -metric AE "$X11_OUT/plain-frame.png" "$GOLDEN_DIR/classic-seed1234-1024x768.png" null: 2>&1)
+  [ "$different" = 0 ] || fail "$different pixels differ from the Windows saver's frame"
+}
+
+# Starts the full-screen run with the pointer in the middle of the screen.
+start_full_screen() {
+  xdotool mousemove 512 384
+  start_tumbra --fullscreen --catalogue "$CATALOGUE" --mode classic "$@"
+  wait_window tumbra 10 >/dev/null || fail "no full-screen window"
+  sleep 0.5  # the first frames, before any input
+}
+
+# Movement counts as |dx| + |dy| and must exceed 4 pixels.
+case_fullscreen_threshold() {
+  start_display 1024x768
+  private_settings fullscreen_threshold
+  start_full_screen
+  screenshot "$X11_OUT/fullscreen.png"
+  expect_classic_field "$X11_OUT/fullscreen.png" 1024x768+0+0 4
+  xdotool mousemove 515 385  # 3 + 1 = 4
+  [ "$(wait_exit 1)" = running ] || fail "a movement of 3 + 1 pixels ended the run"
+  xdotool mousemove 515 386  # 3 + 2 = 5 from the start
+  [ "$(wait_exit 1)" = 0 ] || fail "a movement of 3 + 2 pixels did not end the run with 0 within a second"
+}
+
+# A key or a button ends the run; a turn of the wheel does not.
+case_fullscreen_input() {
+  start_display 1024x768
+  private_settings fullscreen_input
+  local input
+  for input in "key space" "key a" "click 1" "click 3"; do
+    start_full_screen
+    xdotool click 4 click 5
+    [ "$(wait_exit 0.5)" = running ] || fail "the mouse wheel ended the run"
+    xdotool $input
+    [ "$(wait_exit 1)" = 0 ] || fail "'$input' did not end the run with 0 within a second"
+  done
+}
+
+# A larger window gets a grid of its new size: live cells appear where the
+# old window did not reach.
+case_resize() {
+  start_display 1024x768
+  private_settings resize
+  make_window 320 240
+  start_tumbra --window-id "$TEST_WINDOW" --catalogue "$CATALOGUE" --mode classic --cscale 2
+  wait_for_picture "$X11_OUT/resize-before.png" 10
+  xdotool windowsize "$TEST_WINDOW" 800 600
+  sleep 1
+  screenshot "$X11_OUT/resize-after.png"
+  expect_classic_field "$X11_OUT/resize-after.png" 800x600+0+0 4
+  expect_classic_field "$X11_OUT/resize-after.png" 480x360+320+240 4
+  [ "$(colours_of "$X11_OUT/resize-after.png" 224x768+800+0)" = 000000 ] || fail "pixels drawn right of the window"
+  # And back to a smaller one, which keeps going.
+  xdotool windowsize "$TEST_WINDOW" 200 150
+  sleep 0.5
+  [ "$(wait_exit 0.2)" = running ] || fail "the program ended after a resize"
+}
+
+# SIGTERM (how xscreensaver ends its hacks) and SIGINT end the program at
+# once, also while it waits for a frame that is far off.
+case_signals() {
+  start_display 640x480
+  private_settings signals
+  local signal
+  for signal in TERM INT; do
+    # The first frame shows the empty start-up field; the next is 100 s away.
+    start_tumbra --root --catalogue "$CATALOGUE" --mode classic --delay 100000
+    sleep 1
+    [ "$(wait_exit 0.1)" = running ] || fail "the program did not start"
+    kill -"$signal" "$TUMBRA_PID"
+    [ "$(wait_exit 0.5)" = 0 ] || fail "SIG$signal did not end the program with 0 within half a second"
+  done
+}
+
+# Bad arguments and missing things: a message and the exit codes 2 (the
+# command line) or 1 (the surroundings).
+case_bad_arguments() {
+  start_display 640x480
+  private_settings bad_arguments
+  local line args code
+  while IFS='|' read -r args code; do
+    # shellcheck disable=SC2086
+    "$TUMBRA" $args >"$X11_OUT/bad.out" 2>"$X11_OUT/bad.err"
+    local got=$?
+    [ "$got" = "$code" ] || fail "'$args' exited with $got, expected $code"
+    grep -q '^tumbra: ' "$X11_OUT/bad.err" || fail "'$args' gave no message"
+  done <<EOF
+--cscale 9 --catalogue $CATALOGUE|2
+--mode fancy --catalogue $CATALOGUE|2
+--no-such-option --catalogue $CATALOGUE|2
+--catalogue $X11_OUT/no-such-folder|2
+--face 999 --catalogue $CATALOGUE|2
+--window-id 0x1fffff0 --catalogue $CATALOGUE|2
+--root|1
+EOF
+  DISPLAY=:9999 "$TUMBRA" --catalogue "$CATALOGUE" 2>"$X11_OUT/bad.err"
+  [ $? = 1 ] && grep -q "cannot open display" "$X11_OUT/bad.err" || fail "no display: not exit code 1 with a message"
+  "$TUMBRA" --help | grep -q -- '--window-id ID' || fail "--help does not list the options"
+}
+
+# One classic frame, pixel for pixel the Windows saver's: the first random
+# field of seed 1234 on a 1024x768 screen, 4-pixel cells with the digital
+# effect, no colour cycling, no overlay. With a delay of 3 seconds that
+# frame (the second one; the first shows the empty start-up field) stays on
+# screen long enough to be taken twice and found unchanged.
+case_classic_frame() {
+  start_display 1024x768
+  private_settings classic_frame
+  start_tumbra --fullscreen --catalogue "$CATALOGUE" --mode classic --seed 1234 --cscale 2 --digital \
+    --no-cycle-at-reset --no-random-face --no-show-name --delay 3000
+  wait_for_picture "$X11_OUT/classic-frame.png" 10
+  sleep 0.5
+  screenshot "$X11_OUT/classic-frame-2.png"
+  [ "$(compare -metric AE "$X11_OUT/classic-frame.png" "$X11_OUT/classic-frame-2.png" null: 2>&1)" = 0 ] ||
+    fail "the frame changed within half a second"
+  local different
+  different=$(compare -metric AE "$X11_OUT/classic-frame.png" "$GOLDEN_DIR/classic-seed1234-1024x768.png" \
+    "$X11_OUT/classic-frame-diff.png" 2>&1)
+  [ "$different" = 0 ] || fail "$different pixels differ from the Windows saver's frame"
+  xdotool key Escape
+  [ "$(wait_exit 1)" = 0 ] || fail "the run did not end on a key"
+}
+
+# The settings file is read (Classic Mode and a grey dead colour there) and
+# a part of the window that another window uncovers is drawn again at once,
+# though the next frame is far off.
+case_settings_and_expose() {
+  start_display 1024x768
+  private_settings settings_and_expose
+  make_window 640 480
+  local settings="$XDG_CONFIG_HOME/tumbra/settings"
+  "$TUMBRA" --help >/dev/null
+  start_tumbra --window-id "$TEST_WINDOW" --catalogue "$CATALOGUE" --delay 100000
+  for _ in $(seq 50); do [ -s "$settings" ] && break; sleep 0.1; done
+  [ -s "$settings" ] || fail "no settings file written at the first start"
+  kill "$TUMBRA_PID"
+  [ "$(wait_exit 2)" = 0 ] || fail "the first run did not end"
+  # Every neighbour-count colour as before, the dead one colour 14 (cccccc).
+  sed -i -e 's/^mode dword .*/mode dword 01000000/' \
+    -e 's/^n binary .*/n binary 0100000002000000030000000400000005000000060000000700000008000000090000000e000000/' \
+    "$settings"
+  start_tumbra --window-id "$TEST_WINDOW" --catalogue "$CATALOGUE" --delay 100000
+  sleep 1
+  screenshot "$X11_OUT/settings.png"
+  [ "$(colours_of "$X11_OUT/settings.png" 640x480+0+0)" = cccccc ] ||
+    fail "the first frame is not the empty field in the stored dead colour"
+  local cover_pid
+  "$MAKE_WINDOW" 320 240 >/dev/null 2>>"$X11_OUT/make_window.log" &
+  cover_pid=$!
+  STARTED_PIDS+=("$cover_pid")
+  sleep 0.5
+  screenshot "$X11_OUT/covered.png"
+  [ "$(colours_of "$X11_OUT/covered.png" 320x240+0+0)" = 000000 ] || fail "the covering window did not show"
+  kill -TERM "$cover_pid"
+  sleep 0.5
+  screenshot "$X11_OUT/uncovered.png"
+  [ "$(colours_of "$X11_OUT/uncovered.png" 640x480+0+0)" = cccccc ] || fail "the uncovered part was not drawn again"
+  [ "$(wait_exit 0.1)" = running ] || fail "the program ended"
+}
+
+"case_$1"
+echo "PASS: $1"

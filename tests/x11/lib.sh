@@ -1,0 +1,156 @@
+# Shared helpers of the X11 front end's end-to-end tests, sourced with
+# X11_OUT (a folder for this run's pictures and logs), TUMBRA (the program)
+# and CATALOGUE (a folder with tumbra.ini) set. Each test has its own
+# private Xvfb display and its own settings folder.
+set -u
+: "${X11_OUT:?}" "${TUMBRA:?}" "${CATALOGUE:?}"
+mkdir -p "$X11_OUT"
+
+fail() {
+  echo "FAIL: $*" >&2
+  exit 1
+}
+note() { echo "-- $*"; }
+
+# Everything a test starts is ended by its own process id when it ends.
+STARTED_PIDS=()
+stop_started_programs() {
+  local pid
+  for pid in "${STARTED_PIDS[@]}"; do kill "$pid" 2>/dev/null || true; done
+  for pid in "${STARTED_PIDS[@]}"; do wait "$pid" 2>/dev/null || true; done
+}
+trap stop_started_programs EXIT
+
+# A private display of the given size (default 1024x768); sets DISPLAY.
+# Other tests and other people's displays may come and go at the same time:
+# a number whose lock file appears meanwhile is passed over.
+start_display() {
+  local size=${1:-1024x768} n
+  for n in $(shuf -i 200-399); do
+    [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
+    Xvfb ":$n" -screen 0 "${size}x24" -nolisten tcp -br -ac >"$X11_OUT/xvfb-$n.log" 2>&1 &
+    local pid=$!
+    for _ in $(seq 50); do
+      [ -e "/tmp/.X11-unix/X$n" ] && break
+      kill -0 "$pid" 2>/dev/null || break
+      sleep 0.1
+    done
+    if kill -0 "$pid" 2>/dev/null && [ -e "/tmp/.X11-unix/X$n" ]; then
+      STARTED_PIDS+=("$pid")
+      export DISPLAY=":$n"
+      return 0
+    fi
+    wait "$pid" 2>/dev/null || true
+  done
+  fail "no display could be started"
+}
+
+# Settings and data folders of this test alone: nothing of the user's is
+# read or changed.
+private_settings() {
+  export XDG_CONFIG_HOME="$X11_OUT/config-$1"
+  export XDG_DATA_HOME="$X11_OUT/no-data"
+  export XDG_DATA_DIRS="$X11_OUT/no-data"
+  rm -rf "$XDG_CONFIG_HOME"
+}
+
+# Starts tumbra in the background with the given arguments. Its own process
+# id is in TUMBRA_PID; a watching shell writes its exit code to a file, so
+# it can be read from any subshell.
+start_tumbra() {
+  TUMBRA_STATUS=$(mktemp "$X11_OUT/status.XXXXXX")
+  rm -f "$TUMBRA_STATUS"
+  local pidfile="$TUMBRA_STATUS.pid"
+  (
+    "$TUMBRA" "$@" >>"$X11_OUT/tumbra.log" 2>&1 </dev/null &
+    echo $! >"$pidfile"
+    wait $!
+    echo $? >"$TUMBRA_STATUS"
+  ) &
+  for _ in $(seq 50); do
+    [ -s "$pidfile" ] && break
+    sleep 0.02
+  done
+  TUMBRA_PID=$(cat "$pidfile")
+  STARTED_PIDS+=("$TUMBRA_PID")
+}
+
+# Waits up to $1 seconds for tumbra to end; prints its exit code, or
+# "running" when it is still going.
+wait_exit() {
+  local seconds=$1 i
+  for i in $(seq "$(echo "$seconds * 50 / 1" | bc)"); do
+    if [ -s "$TUMBRA_STATUS" ]; then
+      cat "$TUMBRA_STATUS"
+      return
+    fi
+    sleep 0.02
+  done
+  echo running
+}
+
+# Waits until a window titled $1 exists (up to $2 seconds); prints its id.
+wait_window() {
+  local title=$1 seconds=${2:-10} i ids
+  for i in $(seq $((seconds * 10))); do
+    ids=$(xdotool search --name "^$title\$" 2>/dev/null || true)
+    if [ -n "$ids" ]; then
+      echo "$ids" | head -n 1
+      return 0
+    fi
+    sleep 0.1
+  done
+  return 1
+}
+
+# Makes a window of WxH at the top-left corner for --window-id; its id is in
+# TEST_WINDOW, the helper's process id in TEST_WINDOW_PID.
+make_window() {
+  local out="$X11_OUT/window-$$.txt"
+  "$MAKE_WINDOW" "$1" "$2" >"$out" 2>>"$X11_OUT/make_window.log" &
+  TEST_WINDOW_PID=$!
+  STARTED_PIDS+=("$TEST_WINDOW_PID")
+  for _ in $(seq 50); do
+    [ -s "$out" ] && break
+    sleep 0.1
+  done
+  TEST_WINDOW=$(cat "$out")
+  [ -n "$TEST_WINDOW" ] || fail "the test window was not made"
+}
+
+screenshot() { import -window root "$1" 2>/dev/null || fail "no screenshot $1"; }
+
+# The distinct colours of a picture (or of the area WxH+X+Y of it) as rrggbb.
+colours_of() {
+  local picture=$1 area=${2:-}
+  if [ -n "$area" ]; then
+    convert "$picture" -crop "$area" +repage -unique-colors -depth 8 txt:-
+  else
+    convert "$picture" -unique-colors -depth 8 txt:-
+  fi | awk 'NR > 1 { print tolower(substr($3, 2, 6)) }' | sort -u
+}
+
+# The classic neighbour-count colours of the default settings, and black.
+CLASSIC_COLOURS=" 000000 ff0000 00ff00 0000ff ffff00 ff00ff 00ffff 7f0000 007f00 "
+
+# Fails unless the area holds only classic colours, at least $3 of them live.
+expect_classic_field() {
+  local picture=$1 area=$2 least=$3 colour live=0
+  for colour in $(colours_of "$picture" "$area"); do
+    [[ "$CLASSIC_COLOURS" == *" $colour "* ]] || fail "colour $colour in $area of $picture is no cell colour"
+    [ "$colour" = 000000 ] || live=$((live + 1))
+  done
+  [ "$live" -ge "$least" ] || fail "only $live live colours in $area of $picture"
+}
+
+# Waits up to $2 seconds until the screen shows something other than black,
+# and leaves that screenshot in $1.
+wait_for_picture() {
+  local picture=$1 seconds=$2 i
+  for i in $(seq $((seconds * 5))); do
+    screenshot "$picture"
+    [ "$(colours_of "$picture" | grep -vc '^000000$')" -gt 0 ] && return 0
+    sleep 0.2
+  done
+  fail "the screen stayed black"
+}
