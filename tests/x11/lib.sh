@@ -4,6 +4,7 @@
 # private Xvfb display and its own settings folder.
 set -u
 : "${X11_OUT:?}" "${TUMBRA:?}" "${CATALOGUE:?}"
+source "$(dirname "${BASH_SOURCE[0]}")/../../tools/lib/display.sh"
 mkdir -p "$X11_OUT"
 
 fail() {
@@ -22,27 +23,12 @@ stop_started_programs() {
 trap stop_started_programs EXIT
 
 # A private display of the given size (default 1024x768); sets DISPLAY.
-# Other tests and other people's displays may come and go at the same time:
-# a number whose lock file appears meanwhile is passed over.
 start_display() {
-  local size=${1:-1024x768} n
-  for n in $(shuf -i 200-399); do
-    [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
-    Xvfb ":$n" -screen 0 "${size}x24" -nolisten tcp -br -ac >"$X11_OUT/xvfb-$n.log" 2>&1 &
-    local pid=$!
-    for _ in $(seq 50); do
-      [ -e "/tmp/.X11-unix/X$n" ] && break
-      kill -0 "$pid" 2>/dev/null || break
-      sleep 0.1
-    done
-    if kill -0 "$pid" 2>/dev/null && [ -e "/tmp/.X11-unix/X$n" ]; then
-      STARTED_PIDS+=("$pid")
-      export DISPLAY=":$n"
-      return 0
-    fi
-    wait "$pid" 2>/dev/null || true
-  done
-  fail "no display could be started"
+  local dir
+  dir=$(mktemp -d "$X11_OUT/display.XXXXXX")
+  display_server_start "$dir" Xvfb -screen 0 "${1:-1024x768}x24" -nolisten tcp -br -ac ||
+    fail "no display could be started"
+  STARTED_PIDS+=("$(cat "$dir/server.pid")")
 }
 
 # Settings and data folders of this test alone: nothing of the user's is

@@ -1,5 +1,6 @@
-# The private X display and wine prefix that tools/run-saver, the end-to-end
-# tests and the benchmarks run the Windows programs in; sourced. Every
+# The private X displays and wine prefixes that tools/run-saver, the
+# end-to-end tests (of the Windows programs and of the X11 front end) and the
+# benchmarks run the programs in; sourced. Every
 # function touches only the display, prefix and wine server that its caller
 # made: other programs on the machine may be using theirs.
 
