@@ -43,7 +43,7 @@ case_plain_images() {
 start_full_screen() {
   xdotool mousemove 512 384
   start_tumbra --fullscreen --catalogue "$CATALOGUE" --mode classic "$@"
-  wait_window tumbra 10 >/dev/null || fail "no full-screen window"
+  wait_window tumbra 30 >/dev/null || fail "no full-screen window"
   sleep 0.5  # the first frames, before any input
 }
 
