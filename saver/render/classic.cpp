@@ -37,6 +37,12 @@ uint32_t* PixelRow(int32_t y) { return SurfacePixel(View.Surface, 0, y); }
 // 16 MB of pixels: past this the frame is streamed to memory.
 const int64_t StreamedPixels = 4 << 20;
 
+// Frames far larger than the caches are stored past them, and so is every
+// frame of a paced loop: between two frames its lines go cold, and the
+// window system reads them from memory to show them anyway. Only frames
+// drawn back to back (no delay) keep a frame the caches hold in them.
+bool StreamFrame(int64_t pixels) { return pixels > StreamedPixels || Settings.delay > 0; }
+
 inline void FillLine(uint32_t* p, int32_t count, uint32_t colour) {
   for (int32_t i = 0; i < count; ++i) p[i] = colour;
 }
@@ -53,8 +59,7 @@ int32_t PaintOnePixelCells(int32_t columns, int32_t rows, int32_t visibleColumns
   paint.visibleRows = visibleRows;
   paint.live = colours.live;
   paint.dead = colours.dead;
-  // Frames far larger than the caches are stored past them.
-  paint.stream = static_cast<int64_t>(visibleColumns) * visibleRows > StreamedPixels;
+  paint.stream = StreamFrame(static_cast<int64_t>(visibleColumns) * visibleRows);
   int32_t population = 0;
   if (PaintFrameAndStepAhead(columns, rows, paint, &population)) return population;
 
@@ -81,7 +86,7 @@ int32_t PaintBlocks(int32_t columns, int32_t rows, int32_t s, int32_t visibleCol
   const int32_t width = View.Surface->width;
   const int32_t paintedWidth = std::min(visibleColumns * s, width);
   const GridKernels* kernels = ActiveKernels();
-  const bool stream = static_cast<int64_t>(paintedWidth) * View.Surface->height > StreamedPixels;
+  const bool stream = StreamFrame(static_cast<int64_t>(paintedWidth) * View.Surface->height);
   int32_t population = 0;
   for (int32_t y = 0; y < visibleRows; ++y) {
     const uint8_t* cells = Grid.LiveCells + static_cast<size_t>(y) * columns;
