@@ -95,23 +95,6 @@ wait_no_window() {
   return 1
 }
 
-# Prints the X window ids whose title is exactly $1 (none: empty).
-find_windows() { xdotool search --name "^$1\$" 2>/dev/null || true; }
-
-# Waits until a window titled $1 exists (up to $2 seconds); prints its id.
-wait_window() {
-  local title=$1 seconds=${2:-20} i ids
-  for i in $(seq $((seconds * 10))); do
-    ids=$(find_windows "$title")
-    if [ -n "$ids" ]; then
-      echo "$ids" | head -n 1
-      return 0
-    fi
-    sleep 0.1
-  done
-  return 1
-}
-
 screenshot() { import -window root "$1" 2>/dev/null; }
 
 # Colour of one pixel of a picture as rrggbb.

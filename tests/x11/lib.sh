@@ -75,20 +75,6 @@ wait_exit() {
   echo running
 }
 
-# Waits until a window titled $1 exists (up to $2 seconds); prints its id.
-wait_window() {
-  local title=$1 seconds=${2:-10} i ids
-  for i in $(seq $((seconds * 10))); do
-    ids=$(xdotool search --name "^$title\$" 2>/dev/null || true)
-    if [ -n "$ids" ]; then
-      echo "$ids" | head -n 1
-      return 0
-    fi
-    sleep 0.1
-  done
-  return 1
-}
-
 # Makes a window of WxH at the top-left corner for --window-id; its id is in
 # TEST_WINDOW, the helper's process id in TEST_WINDOW_PID.
 make_window() {

@@ -158,3 +158,20 @@ display_stop() {
   fi
   rm -f "$dir/server.pid" "$dir/display"
 }
+
+# Prints the X window ids whose title is exactly $1 (none: empty).
+find_windows() { xdotool search --name "^$1\$" 2>/dev/null || true; }
+
+# Waits until a window titled $1 exists (up to $2 seconds); prints its id.
+wait_window() {
+  local title=$1 seconds=${2:-20} i ids
+  for i in $(seq $((seconds * 10))); do
+    ids=$(find_windows "$title")
+    if [ -n "$ids" ]; then
+      echo "$ids" | head -n 1
+      return 0
+    fi
+    sleep 0.1
+  done
+  return 1
+}
