@@ -396,7 +396,7 @@ void OpenAboutBox(FontHandle font, uint32_t faceColour) {
 
 bool AboutBoxTick() {
   const uint32_t now = PlatformTickCount();
-  if (static_cast<int32_t>(now - Schedule.NextFrameTime) < 0) return false;
+  if (FrameDueIn(now) > 0) return false;
   Schedule.NextFrameTime = now + AboutGenerationTime;
   DrawClassicFrame(AboutBox.columns, AboutBox.rows, AboutCellSize);
   if (View.Surface == nullptr) return true;

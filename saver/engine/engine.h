@@ -127,10 +127,13 @@ void ReleaseView();
 inline int32_t Align256(int32_t x) { return static_cast<int32_t>((static_cast<uint32_t>(x) + 255u) & ~255u); }
 // Cells of size q across x pixels: alignup(x, q) / q.
 int32_t CellCount(int32_t pixels, int32_t cellSize);
-// The classic cell size, 1 << cscale with cscale kept to 0..8 so a cell is
-// never larger than the surface's 256-pixel alignment.
+// The largest scale exponents the frames take: a classic cell is never larger
+// than the surface's 256-pixel alignment, a tile is drawn at most 8 times.
+const int32_t MaxClassicScale = 8;
+const int32_t MaxAnimatedScale = 3;
+// The classic cell size, 1 << cscale with cscale kept to 0..MaxClassicScale.
 int32_t ClassicCellSize();
-// The tile scale of Animated Mode, 1 << ascale with ascale kept to 0..3.
+// The tile scale of Animated Mode, 1 << ascale with ascale kept to 0..MaxAnimatedScale.
 int32_t AnimatedScale();
 // How the next frame will lay out the cells: Animated Mode when a lifeface
 // can be shown, classic otherwise.

@@ -27,9 +27,9 @@ int32_t CellCount(int32_t pixels, int32_t cellSize) {
   return static_cast<int32_t>(((static_cast<uint32_t>(pixels) + q - 1) & ~(q - 1)) / q);
 }
 
-int32_t ClassicCellSize() { return 1 << std::clamp(Settings.cscale, 0, 8); }
+int32_t ClassicCellSize() { return 1 << std::clamp(Settings.cscale, 0, MaxClassicScale); }
 
-int32_t AnimatedScale() { return 1 << std::clamp(Settings.ascale, 0, 3); }
+int32_t AnimatedScale() { return 1 << std::clamp(Settings.ascale, 0, MaxAnimatedScale); }
 
 FrameLayout CurrentLayout() {
   FrameLayout layout = {};

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "engine/engine.h"
 #include "host/host.h"
 
 const char FrontEndUsage[] =
@@ -68,8 +69,8 @@ const OptionRow OptionTable[] = {
     {"fullscreen", OptionTarget, TargetFullScreen, 0, 0},
     {"mode", OptionMode, MEMBER(mode), 0, 0},
     {"face", OptionFace, MEMBER(face), 0, 100000},
-    {"ascale", OptionNumber, MEMBER(ascale), 0, 3},
-    {"cscale", OptionNumber, MEMBER(cscale), 0, 8},
+    {"ascale", OptionNumber, MEMBER(ascale), 0, MaxAnimatedScale},
+    {"cscale", OptionNumber, MEMBER(cscale), 0, MaxClassicScale},
     {"delay", OptionNumber, MEMBER(delay), 0, 100000},
     {"reset", OptionNumber, MEMBER(reset), 0, 86400000},
     {"seed", OptionNumber, MEMBER(seed), INT32_MIN, INT32_MAX},

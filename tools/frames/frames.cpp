@@ -119,9 +119,9 @@ static FramesOptions ParseOptions(int argc, char** argv) {
     } else if (option == "--face") {
       options.face = static_cast<int32_t>(NumberArgument("--face", value, 0, 100000));
     } else if (option == "--ascale") {
-      options.ascale = static_cast<int32_t>(NumberArgument("--ascale", value, 0, 3));
+      options.ascale = static_cast<int32_t>(NumberArgument("--ascale", value, 0, MaxAnimatedScale));
     } else if (option == "--cscale") {
-      options.cscale = static_cast<int32_t>(NumberArgument("--cscale", value, 0, 8));
+      options.cscale = static_cast<int32_t>(NumberArgument("--cscale", value, 0, MaxClassicScale));
     } else if (option == "--delay") {
       options.delay = static_cast<int32_t>(NumberArgument("--delay", value, 0, 10000));
     } else if (option == "--seed") {
