@@ -61,7 +61,8 @@ chown "$USER_NAME": "$HOME_DIR/.xscreensaver"
 note "starting xscreensaver as $USER_NAME on $DISPLAY"
 (cd / && as_user xscreensaver -no-splash -verbose >"$X11_OUT/xscreensaver.log" 2>&1) &
 STARTED_PIDS+=("$!")
-for _ in $(seq 100); do
+# A first start on a busy machine can take a while: up to 30 s.
+for _ in $(seq 300); do
   as_user xscreensaver-command -time >/dev/null 2>&1 && break
   sleep 0.1
 done
@@ -70,7 +71,7 @@ hack_running && fail "the hack runs before activation"
 
 note "activating"
 as_user xscreensaver-command -activate >/dev/null || fail "xscreensaver-command -activate failed"
-for _ in $(seq 100); do
+for _ in $(seq 300); do
   hack_running && break
   sleep 0.1
 done
