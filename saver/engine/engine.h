@@ -104,6 +104,7 @@ struct FrameSchedule {
   uint32_t NextFrameTime;  // tick count the next frame is due at
   uint32_t SuspendFlags;   // SuspendTick: paints present but compute nothing
   FrameRateMeter FrameRate;
+  uint32_t FramesDrawn;    // frames computed since start, wrapping; benchmarks read it
 };
 extern FrameSchedule Schedule;
 void ResetSchedule();

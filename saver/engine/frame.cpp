@@ -95,6 +95,7 @@ void DrawDueFrame(WindowHandle window, uint32_t now) {
   // would wrap the due time into the far future.
   const int32_t delay = std::max(Settings.delay, 0);
   Schedule.NextFrameTime = now + static_cast<uint32_t>(delay) + static_cast<uint32_t>(early / 2);
+  Schedule.FramesDrawn += 1;
   const FrameLayout layout = CurrentLayout();
   if (layout.animated)
     AnimatedTick(window, layout.columns, layout.rows, layout.scale);
