@@ -9,6 +9,8 @@
 #include "render/render.h"
 #include "settings/settings.h"
 
+static const uint32_t AboutRepairInterval = 1000;
+
 static void OpenAbout(HWND box) {
   HFONT font = static_cast<HFONT>(GetStockObject(OEM_FIXED_FONT));
   const int cx = GetSystemMetrics(SM_CXFULLSCREEN);
@@ -20,19 +22,23 @@ static void OpenAbout(HWND box) {
 }
 
 // Paint messages come as fast as the queue empties. Before the next
-// generation is due the box sleeps until it is, rather than copying the same
-// picture over and over at full speed.
+// generation is due the box waits until it is (or until input comes), and
+// it copies itself to the window only when a generation changed it, or once
+// a second to repair it.
 static void WaitForGeneration() {
   const uint32_t early = FrameDueIn(GetTickCount());
-  if (early > 0) Sleep(std::min(early, static_cast<uint32_t>(AboutGenerationTime)));
+  if (early > 0) PlatformIdle(std::min(early, static_cast<uint32_t>(AboutGenerationTime)));
 }
 
 // Copies the box from the surface. Where the box reaches past the surface
 // there are no pixels to copy; that part shows the face colour.
 static void PaintAbout(HWND box) {
   WaitForGeneration();
-  AboutBoxTick();
+  const bool drawn = AboutBoxTick();
   if (View.Surface == nullptr) return;
+  const uint32_t now = GetTickCount();
+  if (!drawn && now - Schedule.LastRepairTime < AboutRepairInterval) return;
+  Schedule.LastRepairTime = now;
   HDC window = GetDC(box);
   if (window == nullptr) return;
   HDC surface = static_cast<HDC>(View.Surface->dc);

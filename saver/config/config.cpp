@@ -398,6 +398,7 @@ bool AboutBoxTick() {
   const uint32_t now = PlatformTickCount();
   if (FrameDueIn(now) > 0) return false;
   Schedule.NextFrameTime = now + AboutGenerationTime;
+  ForgetSurfacePaint();  // the credits lie over the cells: every cell is painted
   DrawClassicFrame(AboutBox.columns, AboutBox.rows, AboutCellSize);
   if (View.Surface == nullptr) return true;
   ContextHandle dc = View.Surface->dc;

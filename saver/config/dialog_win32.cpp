@@ -2,6 +2,7 @@
 // Win32 control operations, the owner-drawn colour swatches, page switching,
 // spin steps, enabling rules, Randomize and Undo.
 #include <windows.h>
+#include <mmsystem.h>
 #include <commctrl.h>
 
 #include <cstdio>
@@ -473,9 +474,14 @@ INT_PTR CALLBACK SettingsDialogProc(HWND dialog, UINT message, WPARAM wParam, LP
         case IdSpecific:
           EnableControl(dialog, IdSeed, IsChecked(dialog, IdSpecific));
           return TRUE;
-        case IdAbout:
+        case IdAbout: {
+          // The box's generations are 25 ms apart: the default timer would
+          // stretch its waits to 31.
+          const bool fineTimer = timeBeginPeriod(1) == TIMERR_NOERROR;
           DialogBoxParamA(InstanceOf(dialog), MAKEINTRESOURCEA(AboutBoxId), dialog, AboutDialogProc, 0);
+          if (fineTimer) timeEndPeriod(1);
           return TRUE;
+        }
         case IDOK:
           StoreSettings(dialog);
           EndDialog(dialog, 0);

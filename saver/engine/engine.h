@@ -15,6 +15,14 @@ struct CellGrid {
   uint8_t* LiveCells;
   uint8_t* SnapshotCells;
   size_t capacity;  // bytes of each half
+  // What the last step changed, for the next frame to paint only that:
+  // rows x MarkSegments(columns) bytes (see engine/kernels.h).
+  uint8_t* ChangeMarks;
+  size_t marksCapacity;
+  int32_t markedColumns;  // the grid size the marks were made for
+  int32_t markedRows;
+  uint32_t changes;       // counts every change of the field: steps, fills, cells set or cleared
+  uint32_t markedChange;  // the count the last marking step left; marks hold while it is current
 };
 extern CellGrid Grid;
 
@@ -39,6 +47,9 @@ void SetCell(int32_t x, int32_t y, int32_t columns, int32_t rows);
 void ClearCell(int32_t x, int32_t y, int32_t columns, int32_t rows);
 void RandomFill(int32_t columns, int32_t rows);
 void StepGeneration(int32_t columns, int32_t rows);
+// The marks of the field's one change since the count `painted`, when that
+// change was a step of a columns x rows grid that left marks; else null.
+uint8_t* MarksSince(uint32_t painted, int32_t columns, int32_t rows);
 
 // The engine's generator: 214013 x state + 2531011, bits 16..30.
 void LcgSeed(uint32_t seed);
@@ -105,6 +116,7 @@ struct FrameSchedule {
   uint32_t SuspendFlags;   // SuspendTick: paints present but compute nothing
   FrameRateMeter FrameRate;
   uint32_t FramesDrawn;    // frames computed since start, wrapping; benchmarks read it
+  uint32_t LastRepairTime;  // the last time all of the surface went to the window
 };
 extern FrameSchedule Schedule;
 void ResetSchedule();
@@ -120,6 +132,7 @@ struct EngineView {
   FrameSurface* Surface;  // the frame, both sides raised to multiples of 256
   FontHandle OverlayFont;
   uint32_t Palette[PaletteSize];
+  FrameLayout DrawnLayout;  // of the last frame drawn
 };
 extern EngineView View;
 // Frees the surface (natively also the grid) and forgets the view.
@@ -158,8 +171,10 @@ uint32_t FrameDueIn(uint32_t now);
 // Computes the frame due at `now` and schedules the next one: half of any
 // lateness comes off the next period.
 void DrawDueFrame(WindowHandle window, uint32_t now);
-// One paint message's share of the loop: early by more than 4 ms it sleeps
-// (in pieces of at most 50 ms), early at all it computes nothing, otherwise
-// it draws the due frame.
-void FrameTick(WindowHandle window);
+// One paint message's share of the loop: early, it waits until the frame is
+// due (at most 50 ms, and input ends the wait); then, if the frame is due, it
+// draws it. True when it drew a frame.
+bool FrameTick(WindowHandle window);
+// Copies to the window what the frames changed since the last copy, and
+// once a second all of the surface; nothing when nothing changed.
 void PresentFrame(WindowHandle window);

@@ -14,12 +14,16 @@ void ResetSchedule() { Schedule = FrameSchedule{}; }
 void ReleaseView() {
   ReleaseFrameSurface(View.Surface);
   ReleaseCellGrid();
+  ReleaseDamage();
   View = EngineView{};
 }
 
-// The longest single pacing sleep. A long delay is slept off in pieces, so
-// input keeps being handled between them.
+// The longest single pacing wait. Input ends a wait at once; a long delay is
+// waited off in pieces all the same, so nothing else waits for ever.
 static const int32_t MaxPacingSleep = 50;
+// How often the whole surface is copied to the window although nothing
+// changed: it repairs whatever covered the window meanwhile.
+static const uint32_t RepairInterval = 1000;
 
 int32_t CellCount(int32_t pixels, int32_t cellSize) {
   if (pixels <= 0 || cellSize <= 0) return 0;
@@ -88,6 +92,33 @@ uint32_t FrameDueIn(uint32_t now) {
   return early > 0 ? static_cast<uint32_t>(early) : 0u;
 }
 
+static bool SameLayout(const FrameLayout& a, const FrameLayout& b) {
+  return a.animated == b.animated && a.cellSize == b.cellSize && a.scale == b.scale && a.columns == b.columns &&
+         a.rows == b.rows;
+}
+
+// What lies under the last overlay outside the cells shows no cell: it gets
+// the clearing colour again before the overlay is drawn anew.
+static void ClearStaleOutsideCells(const FrameLayout& layout) {
+  const PixelRect stale = Painted.stale;
+  if (View.Surface == nullptr || stale.width <= 0 || stale.height <= 0) return;
+  const int64_t coveredWidth = static_cast<int64_t>(layout.columns) * layout.cellSize;
+  const int64_t coveredHeight = static_cast<int64_t>(layout.rows) * layout.cellSize;
+  const int32_t right = std::min(stale.x + stale.width, View.Surface->width);
+  const int32_t bottom = std::min(stale.y + stale.height, View.Surface->height);
+  const uint32_t colour = View.Palette[DeadColour];
+  if (right > coveredWidth) {
+    const int32_t left = static_cast<int32_t>(std::max<int64_t>(stale.x, coveredWidth));
+    FillBlock(SurfacePixel(View.Surface, left, stale.y), View.Surface->stride, right - left, bottom - stale.y, colour);
+    DamageRect(left, stale.y, right - left, bottom - stale.y);
+  }
+  if (bottom > coveredHeight) {
+    const int32_t top = static_cast<int32_t>(std::max<int64_t>(stale.y, coveredHeight));
+    FillBlock(SurfacePixel(View.Surface, stale.x, top), View.Surface->stride, right - stale.x, bottom - top, colour);
+    DamageRect(stale.x, top, right - stale.x, bottom - top);
+  }
+}
+
 void DrawDueFrame(WindowHandle window, uint32_t now) {
   const int32_t early = std::min(static_cast<int32_t>(Schedule.NextFrameTime - now), 0);
   // Half of the lateness comes off the next period; the other half is forgiven.
@@ -97,6 +128,14 @@ void DrawDueFrame(WindowHandle window, uint32_t now) {
   Schedule.NextFrameTime = now + static_cast<uint32_t>(delay) + static_cast<uint32_t>(early / 2);
   Schedule.FramesDrawn += 1;
   const FrameLayout layout = CurrentLayout();
+  if (!SameLayout(layout, View.DrawnLayout)) {
+    // Cells of another size or count: what they leave uncovered may still
+    // show an earlier picture.
+    ClearUncovered(layout);
+    ForgetSurfacePaint();
+    View.DrawnLayout = layout;
+  }
+  ClearStaleOutsideCells(layout);
   if (layout.animated)
     AnimatedTick(window, layout.columns, layout.rows, layout.scale);
   else
@@ -104,17 +143,28 @@ void DrawDueFrame(WindowHandle window, uint32_t now) {
   DrawOverlay();
 }
 
-void FrameTick(WindowHandle window) {
-  const uint32_t now = PlatformTickCount();
+bool FrameTick(WindowHandle window) {
+  uint32_t now = PlatformTickCount();
   const uint32_t early = FrameDueIn(now);
   if (early > 0) {
-    if (early > 4) PlatformSleep(std::min(early - 2, static_cast<uint32_t>(MaxPacingSleep)));
-    return;
+    PlatformIdle(std::min(early, static_cast<uint32_t>(MaxPacingSleep)));
+    now = PlatformTickCount();
+    if (FrameDueIn(now) > 0) return false;
   }
   DrawDueFrame(window, now);
+  return true;
 }
 
 void PresentFrame(WindowHandle window) {
   if (View.Surface == nullptr) return;
-  PlatformPresent(window, View.Surface, 0, 0, View.Surface->width, View.Surface->height);
+  const uint32_t now = PlatformTickCount();
+  if (now - Schedule.LastRepairTime >= RepairInterval) {
+    // Whatever covered the window meanwhile, it shows the surface again.
+    DamageSurface();
+    Schedule.LastRepairTime = now;
+  }
+  PixelRect rects[MaxDamageRects];
+  const int32_t count = DamageRects(rects, MaxDamageRects);
+  if (count == 0) return;
+  if (PlatformPresent(window, View.Surface, rects, count)) ClearDamage();
 }

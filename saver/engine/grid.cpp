@@ -7,7 +7,7 @@
 #include "engine/engine.h"
 #include "engine/kernels.h"
 
-CellGrid Grid = {nullptr, nullptr, 0};
+CellGrid Grid = {};
 
 // A generation made ahead by a frame pass: the grid and size it was made for.
 struct StepAheadState {
@@ -21,19 +21,54 @@ void DropStepAhead() { StepAhead = StepAheadState{nullptr, 0, 0}; }
 
 // The block starts on a cache line: the kernels' wide loads and stores then
 // split no line (rows of a multiple of 64 cells all start on one).
+// The marks follow both halves: a kernel step needs rows of at least 16
+// cells, so its marks take at most a sixteenth of the cells.
 void AllocateCellGrid(size_t cells) {
   DropStepAhead();
-  uint8_t* block = cells <= SIZE_MAX / 2 ? static_cast<uint8_t*>(PlatformAllocateZeroed(2 * cells)) : nullptr;
+  const size_t marks = cells / 16 + 64;
+  uint8_t* block =
+      cells <= (SIZE_MAX - marks) / 2 ? static_cast<uint8_t*>(PlatformAllocateZeroed(2 * cells + marks)) : nullptr;
   if (block == nullptr) PlatformExit(1);
+  const uint32_t changes = Grid.changes + 1;  // a new buffer is a change
+  Grid = CellGrid{};
   Grid.LiveCells = block;
   Grid.SnapshotCells = block + cells;
   Grid.capacity = cells;
+  Grid.ChangeMarks = block + 2 * cells;
+  Grid.marksCapacity = marks;
+  Grid.changes = changes;
+  Grid.markedChange = changes - 1;
 }
 
 void ReleaseCellGrid() {
   DropStepAhead();
   PlatformFreeZeroed(Grid.LiveCells);
-  Grid = CellGrid{nullptr, nullptr, 0};
+  const uint32_t changes = Grid.changes + 1;
+  Grid = CellGrid{};
+  Grid.changes = changes;
+  Grid.markedChange = changes - 1;
+}
+
+// Counts a change of the field; a step that leaves marks says so after.
+static void FieldChanged() { Grid.changes += 1; }
+
+// The marks buffer for a grid of this size, or null when it does not fit.
+static uint8_t* MarksFor(int32_t columns, int32_t rows) {
+  const uint64_t bytes = static_cast<uint64_t>(rows) * static_cast<uint64_t>(MarkSegments(columns));
+  return Grid.ChangeMarks != nullptr && bytes <= Grid.marksCapacity ? Grid.ChangeMarks : nullptr;
+}
+
+static void MarksMade(int32_t columns, int32_t rows) {
+  Grid.markedColumns = columns;
+  Grid.markedRows = rows;
+  Grid.markedChange = Grid.changes;
+}
+
+uint8_t* MarksSince(uint32_t painted, int32_t columns, int32_t rows) {
+  if (Grid.changes != painted + 1 || Grid.markedChange != Grid.changes || Grid.markedColumns != columns ||
+      Grid.markedRows != rows)
+    return nullptr;
+  return Grid.ChangeMarks;
 }
 
 bool GridFits(int32_t columns, int32_t rows) {
@@ -108,6 +143,7 @@ static void AddToNeighbours(uint8_t* cell, const NeighbourStep& s, uint8_t delta
 void SetCell(int32_t x, int32_t y, int32_t columns, int32_t rows) {
   if (!GridFits(columns, rows)) return;
   DropStepAhead();
+  FieldChanged();
   uint8_t* cell = Grid.LiveCells + static_cast<size_t>(y) * columns + x;
   *cell |= 1;
   AddToNeighbours(cell, NeighbourOffsets(x, y, columns, rows), 2);
@@ -116,6 +152,7 @@ void SetCell(int32_t x, int32_t y, int32_t columns, int32_t rows) {
 void ClearCell(int32_t x, int32_t y, int32_t columns, int32_t rows) {
   if (!GridFits(columns, rows)) return;
   DropStepAhead();
+  FieldChanged();
   uint8_t* cell = Grid.LiveCells + static_cast<size_t>(y) * columns + x;
   *cell &= static_cast<uint8_t>(~1u);
   AddToNeighbours(cell, NeighbourOffsets(x, y, columns, rows), static_cast<uint8_t>(-2));
@@ -136,6 +173,7 @@ int32_t LcgNext() {
 void RandomFill(int32_t columns, int32_t rows) {
   if (!GridFits(columns, rows)) return;
   DropStepAhead();
+  FieldChanged();
   const size_t cells = static_cast<size_t>(columns) * rows;
   const GridKernels* kernels = RowKernels(columns);
   const int32_t rowBytes = (columns + 7) / 8;
@@ -161,10 +199,13 @@ void StepGeneration(int32_t columns, int32_t rows) {
   if (!GridFits(columns, rows)) return;
   const bool madeAhead = StepAhead.cells == Grid.LiveCells && StepAhead.columns == columns && StepAhead.rows == rows;
   DropStepAhead();
-  if (madeAhead) return;
+  if (madeAhead) return;  // counted and marked when it was made
+  FieldChanged();
   const GridKernels* kernels = RowKernels(columns);
   if (kernels != nullptr) {
-    kernels->step(Grid.LiveCells, KernelScratch(), columns, rows);
+    uint8_t* marks = MarksFor(columns, rows);
+    kernels->step(Grid.LiveCells, KernelScratch(), columns, rows, marks);
+    if (marks != nullptr) MarksMade(columns, rows);
     return;
   }
   std::memcpy(Grid.SnapshotCells, Grid.LiveCells, static_cast<size_t>(columns) * rows);
@@ -184,7 +225,11 @@ bool PaintFrameAndStepAhead(int32_t columns, int32_t rows, const FramePaint& pai
   if (!GridFits(columns, rows)) return false;
   const GridKernels* kernels = RowKernels(columns);
   if (kernels == nullptr) return false;
-  *population = kernels->paintStep(Grid.LiveCells, KernelScratch(), columns, rows, &paint);
+  uint8_t* marks = MarksFor(columns, rows);
+  if (marks == nullptr && paint.marked) return false;
+  *population = kernels->paintStep(Grid.LiveCells, KernelScratch(), columns, rows, &paint, marks);
+  FieldChanged();
+  if (marks != nullptr) MarksMade(columns, rows);
   StepAhead = StepAheadState{Grid.LiveCells, columns, rows};
   return true;
 }

@@ -7,6 +7,11 @@
 #include <cstddef>
 #include <cstdint>
 
+// What a step changed, kept for the next frame: one byte per segment of
+// MarkSegment cells of each row, nonzero when any byte of it changed.
+const int32_t MarkSegment = 64;
+inline int32_t MarkSegments(int32_t columns) { return (columns + MarkSegment - 1) / MarkSegment; }
+
 // A one-pixel frame painted by a pass over the field.
 struct FramePaint {
   uint8_t* top;            // the first pixel of row 0
@@ -16,6 +21,13 @@ struct FramePaint {
   const uint32_t* live;    // live colours by neighbour count 0..7
   uint32_t dead;
   bool stream;             // store past the caches
+  // Paint only the segments the last step marked (the rest of the frame
+  // already shows them), and note each painted one in the damage map: tiles
+  // of MarkSegment x 2^damageRowShift pixels, damageStride bytes a row.
+  bool marked;
+  uint8_t* damage;
+  int32_t damageStride;
+  int32_t damageRowShift;
 };
 
 struct GridKernels {
@@ -23,11 +35,14 @@ struct GridKernels {
   // Bytes per register: rows narrower than this go to a narrower set.
   int32_t width;
   // One generation in place, for columns >= width and any rows >= 1; scratch
-  // holds KernelScratchBytes(columns) bytes and is left undefined.
-  void (*step)(uint8_t* cells, uint8_t* scratch, int32_t columns, int32_t rows);
-  // Paints the field as it is into the frame, steps it as step does, and
-  // returns the number of live cells painted (all of them, visible or not).
-  int32_t (*paintStep)(uint8_t* cells, uint8_t* scratch, int32_t columns, int32_t rows, const FramePaint* paint);
+  // holds KernelScratchBytes(columns) bytes and is left undefined. Marks,
+  // when given (rows x MarkSegments(columns) bytes), get what it changed.
+  void (*step)(uint8_t* cells, uint8_t* scratch, int32_t columns, int32_t rows, uint8_t* marks);
+  // Paints the field as it is into the frame (with paint->marked, only what
+  // the marks of the last step name), steps it as step does, and returns the
+  // number of live cells painted (all of them, visible or not).
+  int32_t (*paintStep)(uint8_t* cells, uint8_t* scratch, int32_t columns, int32_t rows, const FramePaint* paint,
+                       uint8_t* marks);
   // Writes every byte of the field from a bitmap of its live cells (bit x % 8
   // of byte x / 8 of each row of rowBytes bytes, which may be read up to 8
   // bytes past its end): 2 x live neighbours + alive. Same scratch as step.

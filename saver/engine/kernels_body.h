@@ -122,6 +122,7 @@ struct RowJob {
   const uint8_t* actions;
   const uint8_t* aheadFrom;  // the bytes (or bits) of the row two below
   RowSlot* ahead;
+  uint8_t* marks;  // the row's change marks, one per MarkSegment cells; null: none kept
 };
 
 // One chunk of a new row: change = 2 x block - a; the step adds it to the
@@ -130,7 +131,7 @@ struct RowJob {
 // kept for the rows after, and used at once; with TakeAhead the actions of
 // the row two below are taken as well.
 template <class Source, bool Step, bool SumBelow, bool TakeAhead>
-inline void NewChunk(const RowJob& job, V old, int32_t x, V* any) {
+inline V NewChunk(const RowJob& job, V old, int32_t x, V* any) {
   if (TakeAhead) {
     const V action = Source::At(job.aheadFrom, x);
     Ops::Store(job.ahead->actions + x, action);
@@ -148,19 +149,35 @@ inline void NewChunk(const RowJob& job, V old, int32_t x, V* any) {
   block = Ops::Add(block, block);
   const V change = Ops::Sub(block, Ops::Load(job.actions + x));
   Ops::Store(job.row + x, Step ? Ops::Add(old, change) : change);
+  return change;
 }
 
 // Row y in place; the overlapping last chunk must see the row as it was, so
-// it is read before the others are written.
+// it is read before the others are written. With marks, each segment of
+// MarkSegment cells is marked when any of its bytes changed.
 template <class Source, bool Step, bool SumBelow, bool TakeAhead>
 void NewRow(const RowJob& job, int32_t columns) {
   const int32_t tail = columns - W;
   const V tailOld = Step ? Ops::Load(job.row + tail) : Ops::Zero();
   V any = Ops::Zero();
+  uint8_t* marks = job.marks;
+  if (marks != nullptr) std::memset(marks, 0, static_cast<size_t>(MarkSegments(columns)));
+  V changed = Ops::Zero();
 #pragma GCC unroll 2
-  for (int32_t x = 0; x < tail; x += W)
-    NewChunk<Source, Step, SumBelow, TakeAhead>(job, Step ? Ops::Load(job.row + x) : Ops::Zero(), x, &any);
-  NewChunk<Source, Step, SumBelow, TakeAhead>(job, tailOld, tail, &any);
+  for (int32_t x = 0; x < tail; x += W) {
+    const V change =
+        NewChunk<Source, Step, SumBelow, TakeAhead>(job, Step ? Ops::Load(job.row + x) : Ops::Zero(), x, &any);
+    if (marks != nullptr) {
+      changed = Ops::Or(changed, change);
+      if (((x + W) % MarkSegment) == 0 || x + W >= tail) {
+        marks[x / MarkSegment] |= static_cast<uint8_t>(!Ops::AllZero(changed));
+        changed = Ops::Zero();
+      }
+    }
+  }
+  const V tailChange = NewChunk<Source, Step, SumBelow, TakeAhead>(job, tailOld, tail, &any);
+  if (marks != nullptr && !Ops::AllZero(tailChange))
+    for (int32_t k = tail / MarkSegment; k <= (columns - 1) / MarkSegment; ++k) marks[k] = 1;
   if (TakeAhead) {
     uint8_t* a = job.ahead->actions;
     a[-1] = a[columns - 1];
@@ -185,12 +202,33 @@ void NewRow(const RowJob& job, bool sumBelow, int32_t columns) {
 }
 
 // Paints row y of a one-pixel frame from the row as it is before the step.
-int32_t PaintCellRow(const uint8_t* row, int32_t y, int32_t columns, const FramePaint& paint) {
+// With marks only the marked segments are painted (the others already show
+// these cells), and each is noted in the damage map.
+int32_t PaintCellRow(const uint8_t* row, int32_t y, int32_t columns, const FramePaint& paint,
+                     const uint8_t* marks) {
   if (y >= paint.visibleRows) return CountAliveRow(row, columns);
   uint32_t* pixels = reinterpret_cast<uint32_t*>(paint.top + static_cast<intptr_t>(y) * paint.stride);
-  int32_t alive = PaintPixelRow(row, pixels, paint.visibleColumns, paint.live, paint.dead, paint.stream);
-  if (paint.visibleColumns < columns)
-    alive += CountAliveRow(row + paint.visibleColumns, columns - paint.visibleColumns);
+  const int32_t visible = paint.visibleColumns;
+  int32_t alive = 0;
+  if (marks == nullptr) {
+    alive = PaintPixelRow(row, pixels, visible, paint.live, paint.dead, paint.stream);
+  } else {
+    uint8_t* damage = paint.damage + static_cast<size_t>(y >> paint.damageRowShift) * paint.damageStride;
+    int32_t x = 0;
+    while (x < visible) {
+      const bool painted = marks[x / MarkSegment] != 0;
+      int32_t end = x;
+      while (end < visible && (marks[end / MarkSegment] != 0) == painted) {
+        if (painted) damage[end / MarkSegment] = 1;
+        end += MarkSegment;
+      }
+      if (end > visible) end = visible;
+      alive += painted ? PaintPixelRow(row + x, pixels + x, end - x, paint.live, paint.dead, paint.stream)
+                       : CountAliveRow(row + x, end - x);
+      x = end;
+    }
+  }
+  if (visible < columns) alive += CountAliveRow(row + visible, columns - visible);
   return alive;
 }
 
@@ -207,7 +245,7 @@ inline RowSlot* SlotOf(int32_t k, int32_t rows, RowSlot* slots) {
 // while row y is written. Returns the live cells painted (0 without a frame).
 template <class Source>
 int32_t PassRows(const Source& source, uint8_t* cells, uint8_t* scratch, int32_t columns, int32_t rows,
-                 const FramePaint* paint) {
+                 const FramePaint* paint, uint8_t* marks) {
   const size_t line = static_cast<size_t>(columns) + 2 * Pad;
   uint8_t* zeros = scratch + Pad;
   std::memset(zeros, 0, static_cast<size_t>(columns));
@@ -241,30 +279,36 @@ int32_t PassRows(const Source& source, uint8_t* cells, uint8_t* scratch, int32_t
     job.actions = mid->actions;
     job.aheadFrom = takeAhead ? source.Row(y + 2) : nullptr;
     job.ahead = takeAhead ? SlotOf(y + 2, rows, slots) : nullptr;
+    job.marks = marks != nullptr ? marks + static_cast<size_t>(y) * MarkSegments(columns) : nullptr;
     if (!Source::Steps) {
       NewRow<Source, false>(job, sumBelow, columns);
       continue;
     }
-    if (paint != nullptr) population += PaintCellRow(job.row, y, columns, *paint);
-    if (up->active || mid->active || down->active)
+    // The row's marks say what the last step changed: read them for the
+    // paint before this step replaces them.
+    if (paint != nullptr) population += PaintCellRow(job.row, y, columns, *paint, paint->marked ? job.marks : nullptr);
+    if (up->active || mid->active || down->active) {
       NewRow<Source, true>(job, sumBelow, columns);
-    else if (takeAhead)
-      TakeActions(source, y + 2, job.ahead, columns);
+    } else {
+      if (takeAhead) TakeActions(source, y + 2, job.ahead, columns);
+      if (job.marks != nullptr) std::memset(job.marks, 0, static_cast<size_t>(MarkSegments(columns)));
+    }
   }
   return population;
 }
 
-void StepKernel(uint8_t* cells, uint8_t* scratch, int32_t columns, int32_t rows) {
-  PassRows(StepSource{cells, columns}, cells, scratch, columns, rows, nullptr);
+void StepKernel(uint8_t* cells, uint8_t* scratch, int32_t columns, int32_t rows, uint8_t* marks) {
+  PassRows(StepSource{cells, columns}, cells, scratch, columns, rows, nullptr, marks);
 }
 
-int32_t PaintStepKernel(uint8_t* cells, uint8_t* scratch, int32_t columns, int32_t rows, const FramePaint* paint) {
-  return PassRows(StepSource{cells, columns}, cells, scratch, columns, rows, paint);
+int32_t PaintStepKernel(uint8_t* cells, uint8_t* scratch, int32_t columns, int32_t rows, const FramePaint* paint,
+                        uint8_t* marks) {
+  return PassRows(StepSource{cells, columns}, cells, scratch, columns, rows, paint, marks);
 }
 
 void CountMarksKernel(uint8_t* cells, const uint8_t* bits, int32_t rowBytes, uint8_t* scratch, int32_t columns,
                       int32_t rows) {
-  PassRows(MarkSource{bits, rowBytes}, cells, scratch, columns, rows, nullptr);
+  PassRows(MarkSource{bits, rowBytes}, cells, scratch, columns, rows, nullptr, nullptr);
 }
 
 // ---- Random draws ----------------------------------------------------------

@@ -1,6 +1,7 @@
 // The screen-saver host on Windows: process entry, the modes, the full-screen
 // and preview windows, the message loop and the password hooks.
 #include <windows.h>
+#include <mmsystem.h>
 
 #include "config/config.h"
 #include "engine/engine.h"
@@ -250,7 +251,11 @@ static int RunSaverWindow(HWND parent) {
   int code = 1;  // no window could be made
   if (window != nullptr) {
     if (!Host.preview) SetForegroundWindow(window);
+    // The frames wait for their due time: with the system's default timer
+    // of about 15.6 ms the waits would overshoot by up to a frame.
+    const bool fineTimer = timeBeginPeriod(1) == TIMERR_NOERROR;
     code = Host.preview ? RunPreviewLoop(window) : RunMessageLoop();
+    if (fineTimer) timeEndPeriod(1);
   }
   UnloadPasswordVerifier();
   return code;

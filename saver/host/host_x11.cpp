@@ -23,6 +23,7 @@
 #include "host/host.h"
 #include "lifeface/lifeface.h"
 #include "platform/x11/x11.h"
+#include "render/render.h"
 #include "settings/settings.h"
 
 #ifndef TUMBRA_DATA_FROM_PROGRAM
@@ -309,6 +310,7 @@ void WaitFor(Display* display, uint32_t milliseconds) {
 }
 
 void Show(Display* display) {
+  if (Loop.exposed) DamageSurface();
   PresentFrame(HandleOf(Loop.window));
   XFlush(display);
   Loop.exposed = false;
@@ -318,7 +320,8 @@ void Show(Display* display) {
 // server is not reading. Lifeface transitions keep the last frame on the
 // step between two generations, so they stay in one buffer.
 void ChooseBuffer() {
-  if (!CurrentLayout().animated) X11NextBuffer(View.Surface);
+  // The other buffer holds the frame before the last: it is painted whole.
+  if (!CurrentLayout().animated && X11NextBuffer(View.Surface)) ForgetSurfacePaint();
 }
 
 int RunLoop(Display* display) {

@@ -43,6 +43,7 @@ void LoadLifeface(WindowHandle window) {
   if (LifefaceCatalogue.count == 0) return;
   if (Settings.face < 0 || Settings.face >= LifefaceCatalogue.count) Settings.face = 0;
   ReleaseLifefaceSurface();
+  ForgetSurfacePaint();  // the tiles the surface shows are another picture's
   LifefaceRecord* face = &LifefaceCatalogue.records[Settings.face];
 
   char path[sizeof LifefaceCatalogue.folder + LifefaceTextSize];

@@ -16,6 +16,9 @@ typedef void* FileHandle;     // an open file
 // Milliseconds since some fixed moment, wrapping at 2^32.
 uint32_t PlatformTickCount();
 void PlatformSleep(uint32_t milliseconds);
+// Waits the given time, or less when input (or any message) arrives for the
+// calling thread's windows.
+void PlatformIdle(uint32_t milliseconds);
 // Ends the process at once with the given exit code; nothing is saved.
 [[noreturn]] void PlatformExit(int code);
 
@@ -90,11 +93,19 @@ struct FrameSurface {
 bool PlatformCreateSurface(WindowHandle window, int32_t width, int32_t height, int32_t bitsPerPixel,
                            FrameSurface* surface);
 void PlatformReleaseSurface(FrameSurface* surface);
-// Copies width x height pixels of the surface, from its pixel (sourceX,
-// sourceY), to the window's client area at (0, 0). False when the window has
-// no drawing context just now.
-bool PlatformPresent(WindowHandle window, const FrameSurface* surface, int32_t sourceX, int32_t sourceY,
-                     int32_t width, int32_t height);
+
+struct PixelRect {
+  int32_t x;
+  int32_t y;
+  int32_t width;
+  int32_t height;
+};
+
+// Copies each rectangle of the surface to the same place in the window's
+// client area (the window clips what lies beyond it). The rectangles lie
+// inside the surface. False when the window has no drawing context just now.
+// Natively a window is a picture in memory: a FrameSurface, or null for none.
+bool PlatformPresent(WindowHandle window, const FrameSurface* surface, const PixelRect* rects, int32_t count);
 
 // ---- Bitmap files --------------------------------------------------------------
 

@@ -1,6 +1,7 @@
 // Animated Mode: each cell drawn as a lifeface tile, births, survivals and
 // deaths running through their tiles between two generations.
 #include <algorithm>
+#include <cstdlib>
 
 #include "engine/engine.h"
 #include "lifeface/lifeface.h"
@@ -8,6 +9,9 @@
 #include "settings/settings.h"
 
 TransitionState Transition = {1, 1, 1, 1, 1, 0, 65536, 65536, 0, 0, 0};
+
+// No tile: tile columns and rows are below 2^31.
+static const uint64_t UnknownTile = ~uint64_t{0};
 
 enum : int32_t {
   FaceAddNeighbours = 1,
@@ -55,11 +59,55 @@ void AnimatedTick(WindowHandle window, int32_t columns, int32_t rows, int32_t sc
   Transition.deathProgress = static_cast<int32_t>(static_cast<int64_t>(k + 1) * Transition.deathRate);
 }
 
+// The tiles the surface shows for a grid of this layout, one per cell, or
+// null when they are not known: each cell is then drawn.
+static uint64_t* ShownTiles(int32_t columns, int32_t rows, int32_t scale) {
+  if (View.Surface == nullptr) return nullptr;
+  SurfacePaint& p = Painted;
+  const size_t cells = static_cast<size_t>(columns) * static_cast<size_t>(rows);
+  const bool same = p.known && !p.classic && p.surface == View.Surface && p.columns == columns && p.rows == rows &&
+                    p.scale == scale && p.tiles != nullptr;
+  if (!same) {
+    if (p.tileCapacity < cells) {
+      std::free(p.tiles);
+      p.tiles = static_cast<uint64_t*>(std::malloc(cells * sizeof(uint64_t)));
+      p.tileCapacity = p.tiles != nullptr ? cells : 0;
+    }
+    if (p.tiles == nullptr) {
+      p.known = false;
+      return nullptr;
+    }
+    std::fill(p.tiles, p.tiles + cells, UnknownTile);
+    p.known = true;
+    p.classic = false;
+    p.surface = View.Surface;
+    p.columns = columns;
+    p.rows = rows;
+    p.scale = scale;
+    p.stale = PixelRect{};
+    return p.tiles;
+  }
+  // The cells under pixels drawn over since are drawn again.
+  const PixelRect stale = p.stale;
+  p.stale = PixelRect{};
+  const int32_t side = CurrentLifeface()->pixels * scale;
+  if (stale.width > 0 && stale.height > 0 && side > 0) {
+    const int32_t y1 = std::min(rows - 1, (stale.y + stale.height - 1) / side);
+    const int32_t x1 = std::min(columns - 1, (stale.x + stale.width - 1) / side);
+    for (int32_t y = stale.y / side; y <= y1; ++y)
+      for (int32_t x = stale.x / side; x <= x1; ++x) p.tiles[static_cast<size_t>(y) * columns + x] = UnknownTile;
+  }
+  return p.tiles;
+}
+
 // Offsets are unsigned 32-bit sums: after long uptimes they wrap, and every
-// remainder taken from them stays within its span.
+// remainder taken from them stays within its span. A cell whose tile is the
+// one the surface already shows there is not drawn again.
 int32_t DrawLifefaceFrame(int32_t columns, int32_t rows, int32_t scale, int32_t birthTile, int32_t deathTile) {
   const LifefaceRecord* face = CurrentLifeface();
   if (face == nullptr || !GridFits(columns, rows)) return 0;
+  uint64_t* shown = ShownTiles(columns, rows, scale);
+  const int32_t side = face->pixels * scale;
   const uint32_t now = PlatformTickCount();
   const uint32_t survivorTime = face->coltime > 0 ? now / static_cast<uint32_t>(face->coltime) : 0;
   const uint32_t cells = static_cast<uint32_t>(columns) * static_cast<uint32_t>(rows);
@@ -95,9 +143,20 @@ int32_t DrawLifefaceFrame(int32_t columns, int32_t rows, int32_t scale, int32_t 
       } else {
         tileColumn = 0;
       }
+      if (shown != nullptr) {
+        const uint64_t tile = static_cast<uint64_t>(static_cast<uint32_t>(tileColumn)) << 32 |
+                              static_cast<uint32_t>(tileRow);
+        uint64_t& was = shown[static_cast<size_t>(i) * columns + j];
+        if (was == tile) continue;
+        was = tile;
+        const int64_t x = static_cast<int64_t>(j) * side, y = static_cast<int64_t>(i) * side;
+        if (x < View.Surface->width && y < View.Surface->height)
+          DamageRect(static_cast<int32_t>(x), static_cast<int32_t>(y), side, side);
+      }
       CopyTile(j, i, tileColumn, tileRow, scale);
     }
   }
+  if (shown == nullptr) DamageSurface();
   return alive;
 }
 

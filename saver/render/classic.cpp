@@ -49,9 +49,10 @@ inline void FillLine(uint32_t* p, int32_t count, uint32_t colour) {
 
 // One pixel per cell: a row kernel paints and counts; cells beyond the
 // surface are only counted. Where the kernels take the grid, the step is
-// made in the same pass (see PaintFrameAndStepAhead).
+// made in the same pass (see PaintFrameAndStepAhead), and with marks only the
+// segments the last step changed are painted.
 int32_t PaintOnePixelCells(int32_t columns, int32_t rows, int32_t visibleColumns, int32_t visibleRows,
-                           const FrameColours& colours) {
+                           const FrameColours& colours, bool marked) {
   FramePaint paint;
   paint.top = View.Surface->bits;
   paint.stride = View.Surface->stride;
@@ -60,7 +61,11 @@ int32_t PaintOnePixelCells(int32_t columns, int32_t rows, int32_t visibleColumns
   paint.live = colours.live;
   paint.dead = colours.dead;
   paint.stream = StreamFrame(static_cast<int64_t>(visibleColumns) * visibleRows);
+  paint.damageRowShift = DamageTileRowShift;
+  paint.damage = marked ? DamageTileRows(&paint.damageStride) : nullptr;
+  paint.marked = paint.damage != nullptr;
   int32_t population = 0;
+  if (!paint.marked) DamageRect(0, 0, visibleColumns, visibleRows);
   if (PaintFrameAndStepAhead(columns, rows, paint, &population)) return population;
 
   const GridKernels* kernels = ActiveKernels();
@@ -72,39 +77,65 @@ int32_t PaintOnePixelCells(int32_t columns, int32_t rows, int32_t visibleColumns
   if (visibleRows < rows)
     population += kernels->countAlive(Grid.LiveCells + static_cast<size_t>(visibleRows) * columns,
                                       (rows - visibleRows) * columns);
+  DamageSurface();  // the marks, if any, were not read
   return population;
 }
 
-// Blocks of s x s pixels. Without the digital effect every line of a row of
-// blocks is the same: paint the top line and copy it down. With it, a live
-// cell leaves the last column and line of its block as they were, so each
-// line is painted cell by cell.
-int32_t PaintBlocks(int32_t columns, int32_t rows, int32_t s, int32_t visibleColumns, int32_t visibleRows,
+// Cells x0..x1-1 of cell row y as blocks of s x s pixels. Without the digital
+// effect every line of a row of blocks is the same: paint the top line and
+// copy it down. With it, a live cell leaves the last column and line of its
+// block as they were, so each line is painted cell by cell.
+void PaintBlockSpan(const uint8_t* cells, int32_t y, int32_t x0, int32_t x1, int32_t s, bool digital, bool stream,
                     const FrameColours& colours) {
-  const bool digital = (Settings.flags & FlagDigitalEffect) != 0 && s >= 4;
-  const int32_t liveSide = digital ? s - 1 : s;
   const int32_t width = View.Surface->width;
-  const int32_t paintedWidth = std::min(visibleColumns * s, width);
+  const int32_t left = x0 * s;
+  const int32_t right = std::min(x1 * s, width);
+  if (left >= right) return;
+  const int32_t top = y * s;
+  const int32_t blockRows = std::min(s, View.Surface->height - top);
+  if (!digital) {
+    uint32_t* line = PixelRow(top);
+    for (int32_t x = x0; x < x1; ++x) FillLine(line + x * s, std::min(s, width - x * s), colours.byLowBits[cells[x] & 15]);
+    for (int32_t r = 1; r < blockRows; ++r) ActiveKernels()->copyPixels(PixelRow(top + r) + left, line + left, right - left, stream);
+  } else {
+    const int32_t liveSide = s - 1;
+    for (int32_t r = 0; r < blockRows; ++r) {
+      uint32_t* line = PixelRow(top + r);
+      for (int32_t x = x0; x < x1; ++x) {
+        const uint8_t v = cells[x];
+        const int32_t side = (v & 1) ? liveSide : s;
+        if (r < side) FillLine(line + x * s, std::min(side, width - x * s), colours.byLowBits[v & 15]);
+      }
+    }
+  }
+  DamageRect(left, top, right - left, blockRows);
+}
+
+// Blocks of s x s pixels; with marks only the segments the last step changed.
+int32_t PaintBlocks(int32_t columns, int32_t rows, int32_t s, int32_t visibleColumns, int32_t visibleRows,
+                    const FrameColours& colours, const uint8_t* marks) {
+  const bool digital = (Settings.flags & FlagDigitalEffect) != 0 && s >= 4;
+  const int32_t paintedWidth = std::min(visibleColumns * s, View.Surface->width);
   const GridKernels* kernels = ActiveKernels();
   const bool stream = StreamFrame(static_cast<int64_t>(paintedWidth) * View.Surface->height);
+  const int32_t segments = MarkSegments(columns);
   int32_t population = 0;
   for (int32_t y = 0; y < visibleRows; ++y) {
     const uint8_t* cells = Grid.LiveCells + static_cast<size_t>(y) * columns;
-    const int32_t top = y * s;
-    const int32_t blockRows = std::min(s, View.Surface->height - top);
-    if (!digital) {
-      uint32_t* line = PixelRow(top);
-      for (int32_t x = 0; x < visibleColumns; ++x)
-        FillLine(line + x * s, std::min(s, width - x * s), colours.byLowBits[cells[x] & 15]);
-      for (int32_t r = 1; r < blockRows; ++r) kernels->copyPixels(PixelRow(top + r), line, paintedWidth, stream);
+    if (marks == nullptr) {
+      PaintBlockSpan(cells, y, 0, visibleColumns, s, digital, stream, colours);
     } else {
-      for (int32_t r = 0; r < blockRows; ++r) {
-        uint32_t* line = PixelRow(top + r);
-        for (int32_t x = 0; x < visibleColumns; ++x) {
-          const uint8_t v = cells[x];
-          const int32_t side = (v & 1) ? liveSide : s;
-          if (r < side) FillLine(line + x * s, std::min(side, width - x * s), colours.byLowBits[v & 15]);
+      const uint8_t* rowMarks = marks + static_cast<size_t>(y) * segments;
+      for (int32_t x = 0; x < visibleColumns;) {
+        if (rowMarks[x / MarkSegment] == 0) {
+          x += MarkSegment;
+          continue;
         }
+        int32_t end = x;
+        while (end < visibleColumns && rowMarks[end / MarkSegment] != 0) end += MarkSegment;
+        end = std::min(end, visibleColumns);
+        PaintBlockSpan(cells, y, x, end, s, digital, stream, colours);
+        x = end;
       }
     }
     population += kernels->countAlive(cells, columns);
@@ -115,18 +146,61 @@ int32_t PaintBlocks(int32_t columns, int32_t rows, int32_t s, int32_t visibleCol
   return population;
 }
 
+// The marks of the last step, when the surface shows the field just before
+// it in this layout and these colours; with the cells under the stale
+// pixels marked as well. Null: paint every cell.
+uint8_t* MarksToPaint(int32_t columns, int32_t rows, int32_t s, bool digital, const FrameColours& colours) {
+  const SurfacePaint& p = Painted;
+  if (!p.known || !p.classic || p.surface != View.Surface || p.columns != columns || p.rows != rows ||
+      p.cellSize != s || p.digital != digital || !std::equal(colours.live, colours.live + 8, p.colours) ||
+      p.colours[8] != colours.dead)
+    return nullptr;
+  uint8_t* marks = MarksSince(p.fieldChange, columns, rows);
+  if (marks == nullptr) return nullptr;
+  const PixelRect& stale = p.stale;
+  if (stale.width > 0 && stale.height > 0) {
+    const int32_t segments = MarkSegments(columns);
+    const int32_t y0 = stale.y / s, y1 = std::min(rows - 1, (stale.y + stale.height - 1) / s);
+    const int32_t k0 = stale.x / s / MarkSegment, k1 = std::min(segments - 1, (stale.x + stale.width - 1) / s / MarkSegment);
+    for (int32_t y = y0; y <= y1; ++y)
+      for (int32_t k = k0; k <= k1; ++k) marks[static_cast<size_t>(y) * segments + k] = 1;
+  }
+  return marks;
+}
+
+void RememberClassicPaint(int32_t columns, int32_t rows, int32_t s, bool digital, const FrameColours& colours,
+                          uint32_t fieldChange) {
+  SurfacePaint& p = Painted;
+  p.known = true;
+  p.classic = true;
+  p.surface = View.Surface;
+  p.columns = columns;
+  p.rows = rows;
+  p.cellSize = s;
+  p.digital = digital;
+  std::copy(colours.live, colours.live + 8, p.colours);
+  p.colours[8] = colours.dead;
+  p.fieldChange = fieldChange;
+  p.stale = PixelRect{};
+}
+
 }  // namespace
 
 // Cells are drawn from the top-left; any part of a block beyond the surface
-// is clipped.
+// is clipped. A frame that follows one step after the last paints only what
+// the step changed.
 void DrawClassicFrame(int32_t columns, int32_t rows, int32_t cellSize) {
   if (View.Surface == nullptr || !GridFits(columns, rows) || cellSize < 1) return;
   const FrameColours colours = ColoursOfFrame();
   const int32_t s = cellSize;
   const int32_t visibleColumns = std::max(0, std::min(columns, (View.Surface->width + s - 1) / s));
   const int32_t visibleRows = std::max(0, std::min(rows, (View.Surface->height + s - 1) / s));
-  const int32_t population = s == 1 ? PaintOnePixelCells(columns, rows, visibleColumns, visibleRows, colours)
-                                    : PaintBlocks(columns, rows, s, visibleColumns, visibleRows, colours);
+  const bool digital = (Settings.flags & FlagDigitalEffect) != 0 && s >= 4;
+  uint8_t* marks = MarksToPaint(columns, rows, s, digital, colours);
+  const uint32_t fieldChange = Grid.changes;
+  const int32_t population = s == 1 ? PaintOnePixelCells(columns, rows, visibleColumns, visibleRows, colours, marks != nullptr)
+                                    : PaintBlocks(columns, rows, s, visibleColumns, visibleRows, colours, marks);
+  RememberClassicPaint(columns, rows, s, digital, colours, fieldChange);
   AdvanceOrReset(columns, rows, population);
   DropStepAhead();  // taken by the step, or dropped by the reset's fill
 }

@@ -1,5 +1,6 @@
 // The information overlay: the lifeface's name, the generation, the
 // population and the frame rate, printed over the cells.
+#include <algorithm>
 #include <cinttypes>
 #include <cstdio>
 
@@ -8,14 +9,17 @@
 #include "render/render.h"
 #include "settings/settings.h"
 
+// The overlay's lines are drawn over the cells; the widest one's length is
+// kept to bound where they lie.
 static void DrawLine(const TextMetrics& tm, int32_t* y, int32_t textIndex, int32_t backIndex, const char* text,
-                     int length) {
+                     int length, int* widest) {
   ContextHandle dc = View.Surface->dc;
   PlatformSetBackgroundOpaque(dc, true);
   PlatformSetTextColour(dc, ColourByIndex(textIndex));
   PlatformSetBackgroundColour(dc, ColourByIndex(backIndex));
   if (length > 79) length = 79;
   if (length > 0) PlatformTextOut(dc, tm.maxCharWidth, *y, text, length);
+  if (length > *widest) *widest = length;
   *y += tm.height;
 }
 
@@ -45,19 +49,20 @@ void DrawOverlay() {
   int32_t y = tm.height;
   char text[80];
   int length;
+  int widest = 0;
 
   const LifefaceRecord* face = CurrentLifeface();
   if (Settings.mode == ModeAnimated && (Settings.flags & FlagPrintInfo) && face != nullptr) {
     length = std::snprintf(text, sizeof text, "%s", face->name);
-    DrawLine(tm, &y, Settings.inf, Settings.binf, text, length);
+    DrawLine(tm, &y, Settings.inf, Settings.binf, text, length, &widest);
   }
   if (Settings.flags & FlagPrintGeneration) {
     length = std::snprintf(text, sizeof text, "Generation: %d", static_cast<int>(Field.Generation));
-    DrawLine(tm, &y, Settings.gen, Settings.bgen, text, length);
+    DrawLine(tm, &y, Settings.gen, Settings.bgen, text, length, &widest);
   }
   if (Settings.flags & FlagPrintPopulation) {
     length = std::snprintf(text, sizeof text, "Population: %d", static_cast<int>(Field.Population));
-    DrawLine(tm, &y, Settings.pop, Settings.bpop, text, length);
+    DrawLine(tm, &y, Settings.pop, Settings.bpop, text, length, &widest);
   }
   if (Settings.flags & FlagPrintFps) {
     uint32_t average = 0;
@@ -67,8 +72,29 @@ void DrawOverlay() {
                                1000u / static_cast<uint32_t>(Settings.delay));
       else
         length = std::snprintf(text, sizeof text, "FPS/target: %" PRIu32 "/(none)", 1000u / average);
-      DrawLine(tm, &y, Settings.fps, Settings.bfps, text, length);
+      DrawLine(tm, &y, Settings.fps, Settings.bfps, text, length, &widest);
     }
     Schedule.FrameRate.lastOverlayTime = PlatformTickCount();
+  }
+  // Bounded by the widest glyph, with one more for any overhang: the next
+  // frame paints the cells under all of it again.
+  if (widest > 0 && y > tm.height) {
+    const int64_t right = static_cast<int64_t>(tm.maxCharWidth) * (widest + 2);
+    const PixelRect drawn = {0, tm.height, static_cast<int32_t>(std::min<int64_t>(right, View.Surface->width)),
+                             y - tm.height};
+    DamageRect(drawn.x, drawn.y, drawn.width, drawn.height);
+    // A frame that paints nothing (a lifeface's step frame) leaves the last
+    // overlay under this one.
+    PixelRect& stale = Painted.stale;
+    if (stale.width <= 0 || stale.height <= 0) {
+      stale = drawn;
+    } else {
+      const int32_t right = std::max(stale.x + stale.width, drawn.x + drawn.width);
+      const int32_t bottom = std::max(stale.y + stale.height, drawn.y + drawn.height);
+      stale.x = std::min(stale.x, drawn.x);
+      stale.y = std::min(stale.y, drawn.y);
+      stale.width = right - stale.x;
+      stale.height = bottom - stale.y;
+    }
   }
 }

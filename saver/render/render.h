@@ -55,4 +55,64 @@ void CopyTile(int32_t column, int32_t row, int32_t tileColumn, int32_t tileRow, 
 
 // ---- Information overlay ----------------------------------------------------------
 
+// Draws the lines the settings ask for and notes where: the next frame
+// paints its cells over that place again.
 void DrawOverlay();
+
+// ---- What changed, and what the surface shows ------------------------------------
+
+// The surface in tiles; a tile is damaged when a frame changed any of its
+// pixels since the window was last given them.
+const int32_t DamageTileWidth = 64;
+const int32_t DamageTileHeight = 16;
+const int32_t DamageTileRowShift = 4;  // log2 of DamageTileHeight
+const int32_t MaxDamageRects = 256;
+struct FrameDamage {
+  uint8_t* tiles;  // columns x rows bytes, nonzero: damaged
+  int32_t columns;
+  int32_t rows;
+  bool whole;  // all of the surface
+  bool any;
+};
+extern FrameDamage Damage;
+
+// What the frames last painted left on the surface, so the next frame can
+// paint only what differs. Anything else drawn over the surface forgets it.
+struct SurfacePaint {
+  bool known;
+  const FrameSurface* surface;
+  // Classic cells: the layout, the colours and the field (Grid.changes) painted.
+  bool classic;
+  int32_t columns;
+  int32_t rows;
+  int32_t cellSize;
+  bool digital;
+  uint32_t colours[9];
+  uint32_t fieldChange;
+  // Lifeface tiles: the tile each cell shows (column << 32 | row), for the
+  // layout and scale painted.
+  uint64_t* tiles;
+  size_t tileCapacity;
+  int32_t scale;
+  // Pixels drawn over the cells since (the overlay): painted again next frame.
+  PixelRect stale;
+};
+extern SurfacePaint Painted;
+
+void DamageSurface();
+// Clipped to the surface.
+void DamageRect(int32_t x, int32_t y, int32_t width, int32_t height);
+// The tile map, for painters that mark tiles themselves (stride: bytes a
+// tile row); null when all of the surface is damaged anyway.
+uint8_t* DamageTileRows(int32_t* stride);
+void ClearDamage();
+// The damage as a few rectangles of the surface (see damage.cpp); 0 when
+// nothing changed.
+int32_t DamageRects(PixelRect* rects, int32_t capacity);
+// Frees the maps (with the view).
+void ReleaseDamage();
+// The surface was drawn over: the next frame paints every cell.
+void ForgetSurfacePaint();
+// Fills the part of the surface the cells of this layout do not cover, once
+// after the layout changes: nothing of an earlier picture stays at the edges.
+void ClearUncovered(const FrameLayout& layout);

@@ -1,4 +1,6 @@
-// The frame surface and the palette it is cleared with.
+// The frame surface, the palette it is cleared with, and the clearing of
+// what the cells leave uncovered.
+#include <algorithm>
 #include <cstdlib>
 
 #include "engine/engine.h"
@@ -31,6 +33,27 @@ void FillBlock(uint32_t* first, int32_t stride, int32_t width, int32_t height, u
 void FillSurface(uint32_t colour) {
   if (View.Surface == nullptr) return;
   FillBlock(SurfacePixel(View.Surface, 0, 0), View.Surface->stride, View.Surface->width, View.Surface->height, colour);
+  ForgetSurfacePaint();
+  DamageSurface();
+}
+
+void ClearUncovered(const FrameLayout& layout) {
+  if (View.Surface == nullptr) return;
+  const int32_t width = View.Surface->width, height = View.Surface->height;
+  const int32_t coveredWidth =
+      static_cast<int32_t>(std::min<int64_t>(static_cast<int64_t>(layout.columns) * layout.cellSize, width));
+  const int32_t coveredHeight =
+      static_cast<int32_t>(std::min<int64_t>(static_cast<int64_t>(layout.rows) * layout.cellSize, height));
+  const uint32_t colour = View.Palette[DeadColour];
+  if (coveredWidth < width) {
+    FillBlock(SurfacePixel(View.Surface, coveredWidth, 0), View.Surface->stride, width - coveredWidth, height, colour);
+    DamageRect(coveredWidth, 0, width - coveredWidth, height);
+  }
+  if (coveredHeight < height) {
+    FillBlock(SurfacePixel(View.Surface, 0, coveredHeight), View.Surface->stride, coveredWidth, height - coveredHeight,
+              colour);
+    DamageRect(0, coveredHeight, coveredWidth, height - coveredHeight);
+  }
 }
 
 void BuildPalette() {

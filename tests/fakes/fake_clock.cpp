@@ -10,6 +10,7 @@ std::vector<uint32_t> FakeSleeps;
 void FakeClockReset(uint32_t now) {
   FakeNow = now;
   FakeSleeps.clear();
+  FakeIdleCut = 0;
 }
 
 uint32_t PlatformTickCount() { return FakeNow; }
@@ -18,6 +19,13 @@ uint32_t PlatformTickCount() { return FakeNow; }
 void PlatformSleep(uint32_t milliseconds) {
   FakeSleeps.push_back(milliseconds);
   FakeNow += milliseconds;
+}
+
+uint32_t FakeIdleCut = 0;
+
+// An idle wait is a sleep, unless a test has input come after FakeIdleCut ms.
+void PlatformIdle(uint32_t milliseconds) {
+  PlatformSleep(FakeIdleCut > 0 && FakeIdleCut < milliseconds ? FakeIdleCut : milliseconds);
 }
 
 void PlatformExit(int code) {

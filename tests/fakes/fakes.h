@@ -11,6 +11,7 @@
 // ---- clock
 extern uint32_t FakeNow;
 extern std::vector<uint32_t> FakeSleeps;  // every sleep asked for
+extern uint32_t FakeIdleCut;  // nonzero: input ends an idle wait after this many ms
 void FakeClockReset(uint32_t now);
 
 // ---- store
@@ -46,4 +47,5 @@ struct FakeTextCall {
 };
 extern std::vector<FakeTextCall> FakeTextOuts;
 extern TextMetrics FakeMetrics;
+extern bool FakeTextDraws;  // text also goes into the surface's pixels
 void FakeTextReset();

@@ -47,7 +47,7 @@ void ExpectSameGenerations(std::vector<uint8_t> plain, int32_t columns, int32_t 
     ResetEngineState(capacity);
     std::memcpy(Grid.LiveCells, plain.data(), plain.size());
     grids.push_back(Grid);
-    Grid = CellGrid{nullptr, nullptr, 0};
+    Grid = CellGrid{};
   }
   std::vector<uint8_t> snapshot(plain.size());
   for (int g = 1; g <= generations && !testing::Test::HasFailure(); ++g) {
@@ -60,7 +60,7 @@ void ExpectSameGenerations(std::vector<uint8_t> plain, int32_t columns, int32_t 
     }
   }
   for (CellGrid& grid : grids) PlatformFreeZeroed(grid.LiveCells);
-  Grid = CellGrid{nullptr, nullptr, 0};
+  Grid = CellGrid{};
 }
 
 const std::pair<int32_t, int32_t> SmallShapes[] = {
@@ -288,7 +288,7 @@ TEST_F(Differential, AGenerationMadeAheadIsTakenOnlyByTheSameGrid) {
   ResetEngineState(64 * 64);
   std::vector<uint8_t> pixels(64 * 64 * 4);
   const uint32_t live[8] = {1, 2, 3, 4, 5, 6, 7, 8};
-  const FramePaint paint = {pixels.data(), 64 * 4, 64, 64, live, 0, false};
+  const FramePaint paint = {pixels.data(), 64 * 4, 64, 64, live, 0, false, false, nullptr, 0, 0};
   LcgSeed(8);
   RandomFill(64, 64);
   std::vector<uint8_t> plain(Grid.LiveCells, Grid.LiveCells + 64 * 64), snapshot(plain.size());

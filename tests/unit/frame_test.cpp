@@ -28,16 +28,31 @@ class FramePacing : public testing::Test {
   }
 };
 
-TEST_F(FramePacing, EarlyByFourNeitherSleepsNorComputes) {
-  Schedule.NextFrameTime = FakeNow + 4;
-  EXPECT_FALSE(TickComputes());
-  EXPECT_TRUE(FakeSleeps.empty());
+// Early, a paint waits for the frame instead of spinning through paint
+// messages: a short wait ends in the frame, a long one in pieces of 50 ms.
+TEST_F(FramePacing, EarlyPaintsWaitForTheFrameRatherThanSpin) {
+  for (uint32_t early : {1u, 4u, 5u, 49u, 50u}) {
+    FakeSleeps.clear();
+    Schedule.NextFrameTime = FakeNow + early;
+    EXPECT_TRUE(FrameTick(nullptr)) << early;
+    EXPECT_EQ(FakeSleeps, std::vector<uint32_t>{early});
+  }
+  FakeSleeps.clear();
+  Schedule.NextFrameTime = FakeNow + 80;
+  EXPECT_FALSE(FrameTick(nullptr));
+  EXPECT_TRUE(FrameTick(nullptr));
+  EXPECT_EQ(FakeSleeps, (std::vector<uint32_t>{50, 30}));
 }
 
-TEST_F(FramePacing, EarlyByFiveSleepsThreeAndComputesNothing) {
-  Schedule.NextFrameTime = FakeNow + 5;
-  EXPECT_FALSE(TickComputes());
-  EXPECT_EQ(FakeSleeps, std::vector<uint32_t>{3});
+// Input ends a wait early: the paint then draws nothing and the next one
+// waits for the rest.
+TEST_F(FramePacing, AWaitCutShortByInputDrawsNothing) {
+  Schedule.NextFrameTime = FakeNow + 20;
+  FakeIdleCut = 5;
+  EXPECT_FALSE(FrameTick(nullptr));
+  FakeIdleCut = 0;
+  EXPECT_EQ(FrameDueIn(FakeNow), 15u);
+  EXPECT_TRUE(FrameTick(nullptr));
 }
 
 TEST_F(FramePacing, HalfOfTheLatenessComesOffTheNextPeriod) {

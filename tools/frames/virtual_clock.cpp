@@ -13,6 +13,7 @@ uint32_t VirtualNow = 1000000;
 uint32_t PlatformTickCount() { return VirtualNow; }
 
 void PlatformSleep(uint32_t milliseconds) { VirtualNow += milliseconds; }
+void PlatformIdle(uint32_t milliseconds) { VirtualNow += milliseconds; }
 
 void PlatformExit(int code) {
   std::fflush(nullptr);

@@ -19,6 +19,9 @@ void PlatformSleep(uint32_t milliseconds) {
   }
 }
 
+// Native front ends wait on their own event sources; here there are none.
+void PlatformIdle(uint32_t milliseconds) { PlatformSleep(milliseconds); }
+
 void PlatformExit(int code) {
   std::fflush(nullptr);
   _exit(code);

@@ -14,6 +14,13 @@ uint32_t PlatformTickCount() { return GetTickCount(); }
 
 void PlatformSleep(uint32_t milliseconds) { Sleep(milliseconds); }
 
+// Any message that is not a paint ends the wait: the window is never
+// validated, so a pending paint is always there and is no reason to wake.
+void PlatformIdle(uint32_t milliseconds) {
+  MsgWaitForMultipleObjects(0, nullptr, FALSE, milliseconds,
+                            QS_INPUT | QS_POSTMESSAGE | QS_SENDMESSAGE | QS_TIMER | QS_HOTKEY);
+}
+
 void PlatformExit(int code) { ExitProcess(static_cast<UINT>(code)); }
 
 // ---- Memory ------------------------------------------------------------------------
@@ -140,12 +147,13 @@ void PlatformReleaseSurface(FrameSurface* surface) {
   surface->bits = nullptr;
 }
 
-bool PlatformPresent(WindowHandle window, const FrameSurface* surface, int32_t sourceX, int32_t sourceY, int32_t width,
-                     int32_t height) {
+bool PlatformPresent(WindowHandle window, const FrameSurface* surface, const PixelRect* rects, int32_t count) {
   HWND hwnd = static_cast<HWND>(window);
   HDC dc = GetDC(hwnd);
   if (dc == nullptr) return false;
-  BitBlt(dc, 0, 0, width, height, static_cast<HDC>(surface->dc), sourceX, sourceY, SRCCOPY);
+  HDC source = static_cast<HDC>(surface->dc);
+  for (int32_t i = 0; i < count; ++i)
+    BitBlt(dc, rects[i].x, rects[i].y, rects[i].width, rects[i].height, source, rects[i].x, rects[i].y, SRCCOPY);
   ReleaseDC(hwnd, dc);
   return true;
 }

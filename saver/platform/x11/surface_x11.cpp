@@ -12,6 +12,7 @@
 #include <sys/ipc.h>
 #include <sys/shm.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
@@ -292,32 +293,35 @@ void PlatformReleaseSurface(FrameSurface* surface) {
   surface->bits = nullptr;
 }
 
-bool PlatformPresent(WindowHandle window, const FrameSurface* surface, int32_t sourceX, int32_t sourceY,
-                     int32_t width, int32_t height) {
-  X11Pixels* pixels = static_cast<X11Pixels*>(surface->bitmap);
-  if (pixels == nullptr || X11.display == nullptr) return false;
+static void PutRect(Window target, X11Pixels* pixels, const FrameSurface* surface, const PixelRect& r) {
   // The window clips the rest: only what it can show is sent.
-  if (width > X11.windowWidth) width = X11.windowWidth;
-  if (height > X11.windowHeight) height = X11.windowHeight;
-  if (sourceX < 0 || sourceY < 0 || width <= 0 || height <= 0 || sourceX + width > surface->width ||
-      sourceY + height > surface->height)
-    return true;
-  const Window target = WindowOf(window);
+  const int32_t width = std::min(r.width, X11.windowWidth - r.x);
+  const int32_t height = std::min(r.height, X11.windowHeight - r.y);
+  if (r.x < 0 || r.y < 0 || width <= 0 || height <= 0 || r.x + width > surface->width ||
+      r.y + height > surface->height)
+    return;
   PixelBuffer& buffer = pixels->buffers[pixels->current];
   if (buffer.image != nullptr) {
     if (buffer.shared) {
-      XShmPutImage(X11.display, target, X11.gc, buffer.image, sourceX, sourceY, 0, 0, static_cast<unsigned>(width),
+      XShmPutImage(X11.display, target, X11.gc, buffer.image, r.x, r.y, r.x, r.y, static_cast<unsigned>(width),
                    static_cast<unsigned>(height), True);
       ++buffer.pending;
       Presented = pixels;
     } else {
-      XPutImage(X11.display, target, X11.gc, buffer.image, sourceX, sourceY, 0, 0, static_cast<unsigned>(width),
+      XPutImage(X11.display, target, X11.gc, buffer.image, r.x, r.y, r.x, r.y, static_cast<unsigned>(width),
                 static_cast<unsigned>(height));
     }
-    return true;
+    return;
   }
-  if (!FillConverted(surface, sourceX, sourceY, width, height)) return false;
-  XPutImage(X11.display, target, X11.gc, ConvertedImage, 0, 0, 0, 0, static_cast<unsigned>(width),
+  if (!FillConverted(surface, r.x, r.y, width, height)) return;
+  XPutImage(X11.display, target, X11.gc, ConvertedImage, 0, 0, r.x, r.y, static_cast<unsigned>(width),
             static_cast<unsigned>(height));
+}
+
+bool PlatformPresent(WindowHandle window, const FrameSurface* surface, const PixelRect* rects, int32_t count) {
+  X11Pixels* pixels = static_cast<X11Pixels*>(surface->bitmap);
+  if (pixels == nullptr || X11.display == nullptr) return false;
+  const Window target = WindowOf(window);
+  for (int32_t i = 0; i < count; ++i) PutRect(target, pixels, surface, rects[i]);
   return true;
 }

@@ -1,0 +1,293 @@
+// Frames that paint and present only what changed: the surface must be
+// exactly what painting every cell gives, and the window exactly the
+// surface, whatever changed and however little.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "engine/kernels.h"
+#include "lifeface_files.h"
+#include "test_support.h"
+
+namespace {
+
+const int32_t Side = 256;
+
+struct Picture {
+  std::vector<uint32_t> pixels;
+};
+
+Picture Grab(const FrameSurface* surface) {
+  Picture p;
+  p.pixels.resize(static_cast<size_t>(surface->width) * surface->height);
+  for (int32_t y = 0; y < surface->height; ++y)
+    std::memcpy(&p.pixels[static_cast<size_t>(y) * surface->width], surface->bits + static_cast<intptr_t>(y) * surface->stride,
+                static_cast<size_t>(surface->width) * 4);
+  return p;
+}
+
+// The first pixel where two pictures differ, as text; empty when none.
+std::string FirstDifference(const Picture& a, const Picture& b, int32_t width) {
+  for (size_t i = 0; i < a.pixels.size(); ++i)
+    if (a.pixels[i] != b.pixels[i])
+      return "pixel (" + std::to_string(i % width) + ", " + std::to_string(i / width) + "): " +
+             std::to_string(a.pixels[i]) + " against " + std::to_string(b.pixels[i]);
+  return "";
+}
+
+// A window's client area of width x height on a 256 x 256 surface, driven
+// the way the saver's paint messages drive it.
+class Present : public testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    Folder = MakeTempFolder();
+    ASSERT_TRUE(WriteBytes(Folder + "/p8.bmp", WritePlacesBmp(128, 32)));
+    ASSERT_TRUE(WriteBytes(Folder + "/p16.bmp", WritePlacesBmp(256, 64)));
+    ASSERT_TRUE(WriteBytes(Folder + "/p24.bmp", WritePlacesBmp(240, 72)));
+    ASSERT_TRUE(WriteBytes(Folder + "/p12.bmp", WritePlacesBmp(120, 36)));
+  }
+  static void TearDownTestSuite() { RemoveTree(Folder); }
+  void TearDown() override {
+    ReleaseFrameSurface(Window);
+    Window = nullptr;
+    ReleaseFrameSurface(LifefaceSurface);
+    LifefaceSurface = nullptr;
+  }
+
+  void Start(int32_t width, int32_t height) {
+    ResetEngineState(Side * Side);
+    FakeTextDraws = true;
+    Settings.seed = 77;
+    View.ClientWidth = width;
+    View.ClientHeight = height;
+    ReleaseFrameSurface(Window);
+    Window = CreateFrameSurface(nullptr, Side, Side, 32);
+    FillBlock(SurfacePixel(Window, 0, 0), Window->stride, Side, Side, 0xABCDEF);
+  }
+  // Faces of 8-, 16-, 24- and 12-pixel tiles with the usual columns.
+  void UseFaces(const std::string& flags) {
+    std::string text;
+    for (const char* name : {"p8", "p16", "p24", "p12"}) {
+      const std::string pixels = std::string(name).substr(1);
+      text += std::string("[") + name + "]\nbmp = '" + Folder + "/" + name + ".bmp'\npixels = " + pixels +
+              "\nx0 = 1, x1 = 3, x2 = 6, x3 = 9, y0 = 0, y1 = 2\ncoltime = 30, rowtime = 70\nflags = " + flags + "\n";
+    }
+    ParseCatalogueText(text.data(), text.size());
+    ASSERT_EQ(LifefaceCatalogue.count, 4);
+  }
+  // One paint message: the frame if due, then the copy to the window.
+  bool Paint(bool forget) {
+    if (forget) ForgetSurfacePaint();
+    const bool drawn = FrameTick(nullptr);
+    PresentFrame(Window);
+    return drawn;
+  }
+  // Runs the same frames twice, once painting only what changed and once
+  // painting every cell, and compares every frame; the window must show
+  // the surface after each.
+  void ExpectSameFrames(int frames) {
+    std::vector<Picture> whole;
+    const int32_t width = View.ClientWidth, height = View.ClientHeight;
+    const SaverSettings settings = Settings;
+    for (int run = 0; run < 2 && !HasFatalFailure(); ++run) {
+      const bool forget = run == 1;
+      Start(width, height);
+      Settings = settings;
+      StartEngine(nullptr, Side, Side);
+      for (int f = 0; f < frames && !HasFailure();) {
+        if (!Paint(forget)) continue;
+        const Picture now = Grab(View.Surface);
+        if (forget) {
+          const std::string d = FirstDifference(whole[f], now, Side);
+          ASSERT_EQ(d, "") << "frame " << f;
+        } else {
+          whole.push_back(now);
+          const std::string d = FirstDifference(now, Grab(Window), Side);
+          ASSERT_EQ(d, "") << "window after frame " << f;
+        }
+        ++f;
+      }
+    }
+  }
+
+  static std::string Folder;
+  FrameSurface* Window = nullptr;
+};
+std::string Present::Folder;
+
+TEST_F(Present, ClassicFramesOfEveryCellSizeMatchWholeOnes) {
+  for (int32_t cscale : {0, 1, 3}) {
+    for (bool digital : {false, true}) {
+      SCOPED_TRACE("cscale " + std::to_string(cscale) + (digital ? " digital" : ""));
+      Start(250, 240);
+      Settings.mode = ModeClassic;
+      Settings.cscale = cscale;
+      Settings.flags = FlagPrintGeneration | FlagPrintPopulation | FlagPrintFps | (digital ? FlagDigitalEffect : 0u);
+      Settings.reset = 200;  // settles and resets within the run
+      ExpectSameFrames(120);
+    }
+  }
+}
+
+TEST_F(Present, ColoursThatMoveRepaintEveryCell) {
+  Start(256, 200);
+  Settings.mode = ModeClassic;
+  Settings.cscale = 2;
+  Settings.cycle = 40;  // the colours move on every 40 ms
+  ExpectSameFrames(60);
+  Start(256, 200);
+  Settings.mode = ModeClassic;
+  Settings.cscale = 0;
+  Settings.flags = FlagCycleAtReset;
+  Settings.reset = 100;
+  ExpectSameFrames(80);
+}
+
+TEST_F(Present, LifefaceFramesMatchWholeOnes) {
+  for (const char* flags : {"0", "1", "9", "27"}) {
+    for (int32_t ascale : {0, 1}) {
+      SCOPED_TRACE(std::string("flags ") + flags + " ascale " + std::to_string(ascale));
+      Start(250, 235);
+      UseFaces(flags);
+      Settings.mode = ModeAnimated;
+      Settings.ascale = ascale;
+      Settings.flags = FlagPrintInfo | FlagPrintGeneration | FlagRandomLifeface;
+      Settings.reset = 150;  // a new face, of another tile size, every few fields
+      ExpectSameFrames(150);
+    }
+  }
+}
+
+// Where the cells leave a strip uncovered it shows the clearing colour, also
+// after cells of another size covered more of it, and also after an
+// overlay line reached into it.
+TEST_F(Present, UncoveredStripsHoldOnlyTheClearingColour) {
+  Start(250, 235);
+  UseFaces("9");
+  Settings.mode = ModeAnimated;
+  Settings.ascale = 0;
+  Settings.flags = FlagPrintInfo | FlagPrintGeneration | FlagPrintPopulation;
+  FakeMetrics = {16, 30, 31};  // lines reach far past the cells
+  StartEngine(nullptr, Side, Side);
+  const uint32_t clear = View.Palette[DeadColour];
+  for (int face : {1, 3, 0, 2, 3, 1, -1, 0}) {
+    if (face < 0) {
+      Settings.mode = ModeClassic;  // and back to lifefaces after
+    } else {
+      Settings.mode = ModeAnimated;
+      Settings.face = face;
+      LoadLifeface(nullptr);
+      PrepareTransition();
+    }
+    for (int k = 0; k < 2; ++k) {
+      if (k == 1) Settings.flags &= ~(FlagPrintInfo | FlagPrintPopulation);  // shorter overlay
+      while (!Paint(false)) {
+      }
+    }
+    Settings.flags |= FlagPrintInfo | FlagPrintPopulation;
+    const FrameLayout layout = CurrentLayout();
+    const int32_t coveredWidth = std::min(layout.columns * layout.cellSize, Side);
+    const int32_t coveredHeight = std::min(layout.rows * layout.cellSize, Side);
+    ASSERT_TRUE(coveredWidth < Side || coveredHeight < Side) << face;
+    // The overlay just drawn may lie there; nothing else may.
+    const PixelRect overlay = Painted.stale;
+    ASSERT_GT(overlay.width, 0);
+    int wrong = 0;
+    for (int32_t y = 0; y < Side; ++y)
+      for (int32_t x = 0; x < Side; ++x) {
+        const bool underOverlay =
+            x >= overlay.x && x < overlay.x + overlay.width && y >= overlay.y && y < overlay.y + overlay.height;
+        if ((x >= coveredWidth || y >= coveredHeight) && !underOverlay && PixelAt(x, y) != clear) ++wrong;
+      }
+    EXPECT_EQ(wrong, 0) << "face " << face << ", cells of " << layout.cellSize;
+    EXPECT_EQ(FirstDifference(Grab(View.Surface), Grab(Window), Side), "") << face;
+  }
+}
+
+// Nothing changed: nothing is copied, until the repair a second later.
+TEST_F(Present, AnUnchangedFieldIsCopiedOnlyToRepairTheWindow) {
+  Start(256, 256);
+  Settings.mode = ModeClassic;
+  Settings.delay = 5000;
+  StartEngine(nullptr, Side, Side);
+  ASSERT_TRUE(Paint(false));
+  ASSERT_FALSE(Paint(false));
+  FillBlock(SurfacePixel(Window, 0, 0), Window->stride, Side, Side, 0x123456);  // something covered the window
+  const uint32_t covered = FakeNow;
+  while (FakeNow - covered < 900) {
+    ASSERT_FALSE(Paint(false));
+    ASSERT_EQ(*SurfacePixel(Window, 100, 100), 0x123456u);
+  }
+  while (FakeNow - covered < 1100) ASSERT_FALSE(Paint(false));
+  EXPECT_EQ(FirstDifference(Grab(View.Surface), Grab(Window), Side), "");
+}
+
+TEST(DamageRects, RunsJoinDownwardAndTooManyBecomeTheWholeSurface) {
+  ResetEngineState(64, Side, Side);
+  ClearDamage();
+  PixelRect rects[MaxDamageRects];
+  EXPECT_EQ(DamageRects(rects, MaxDamageRects), 0);
+  DamageRect(10, 5, 100, 30);  // tiles 0-1 of rows 0-2
+  DamageRect(200, 40, 1, 1);   // tile 3 of row 2
+  ASSERT_EQ(DamageRects(rects, MaxDamageRects), 2);
+  EXPECT_EQ(rects[0].x, 0);
+  EXPECT_EQ(rects[0].y, 0);
+  EXPECT_EQ(rects[0].width, 128);
+  EXPECT_EQ(rects[0].height, 48);
+  EXPECT_EQ(rects[1].x, 192);
+  EXPECT_EQ(rects[1].y, 32);
+  EXPECT_EQ(rects[1].width, 64);
+  EXPECT_EQ(rects[1].height, 16);
+  EXPECT_EQ(DamageRects(rects, 1), 1);  // no room for two: all of it
+  EXPECT_EQ(rects[0].width, Side);
+  EXPECT_EQ(rects[0].height, Side);
+  ClearDamage();
+  DamageRect(-50, -50, 10, 10);  // outside: nothing
+  DamageRect(Side, 0, 10, 10);
+  EXPECT_EQ(DamageRects(rects, MaxDamageRects), 0);
+  for (int32_t y = 0; y < Side; y += 32)
+    for (int32_t x = 0; x < Side; x += 128) DamageRect(x, y, 1, 1);  // 16 scattered tiles
+  EXPECT_EQ(DamageRects(rects, MaxDamageRects), 16);
+  DamageRect(0, 0, Side, 200);  // most of it
+  ASSERT_EQ(DamageRects(rects, MaxDamageRects), 1);
+  EXPECT_EQ(rects[0].height, Side);
+}
+
+// The marks a step leaves name every segment where a byte changed, on every
+// kernel set, for rows of any width the kernels take.
+TEST(ChangeMarks, EveryChangedByteLiesInAMarkedSegment) {
+  std::vector<const GridKernels*> sets = {&Sse2Kernels};
+  if (CpuRunsAvx2()) sets.push_back(&Avx2Kernels);
+  for (const GridKernels* kernels : sets) {
+    for (auto [columns, rows] : {std::pair{16, 9}, {33, 20}, {64, 8}, {100, 31}, {129, 40}, {300, 50}}) {
+      ResetEngineState(300 * 50);
+      UseKernels(kernels);
+      LcgSeed(static_cast<uint32_t>(columns * 7 + rows));
+      RandomFill(columns, rows);
+      for (int g = 0; g < 30; ++g) {
+        const std::vector<uint8_t> before(Grid.LiveCells, Grid.LiveCells + columns * rows);
+        const uint32_t painted = Grid.changes;
+        StepGeneration(columns, rows);
+        const uint8_t* marks = MarksSince(painted, columns, rows);
+        ASSERT_NE(marks, nullptr) << kernels->name;
+        int changed = 0, unmarked = 0;
+        for (int32_t y = 0; y < rows; ++y)
+          for (int32_t x = 0; x < columns; ++x)
+            if (before[y * columns + x] != Grid.LiveCells[y * columns + x]) {
+              ++changed;
+              unmarked += marks[y * MarkSegments(columns) + x / MarkSegment] == 0;
+            }
+        ASSERT_EQ(unmarked, 0) << kernels->name << " " << columns << "x" << rows << " generation " << g;
+      }
+      // Any other change of the field leaves no marks to go by.
+      const uint32_t painted = Grid.changes;
+      StepGeneration(columns, rows);
+      SetCell(0, 0, columns, rows);
+      EXPECT_EQ(MarksSince(painted, columns, rows), nullptr);
+      EXPECT_EQ(MarksSince(Grid.changes - 1, columns + 1, rows), nullptr);
+    }
+  }
+  UseKernels(nullptr);
+}
+
+}  // namespace
