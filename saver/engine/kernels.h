@@ -8,8 +8,9 @@
 #include <cstdint>
 
 // What a step changed, kept for the next frame: one byte per segment of
-// MarkSegment cells of each row, nonzero when any byte of it changed.
-const int32_t MarkSegment = 64;
+// MarkSegment cells of each row, nonzero when the colour of any of its cells
+// changed (a live cell's count or life; a dead cell's count shows nothing).
+const int32_t MarkSegment = 32;
 inline int32_t MarkSegments(int32_t columns) { return (columns + MarkSegment - 1) / MarkSegment; }
 
 // A one-pixel frame painted by a pass over the field.

@@ -40,6 +40,7 @@ struct Ops {
   static V Sub(V a, V b) { return _mm256_sub_epi8(a, b); }
   static V And(V a, V b) { return _mm256_and_si256(a, b); }
   static V Or(V a, V b) { return _mm256_or_si256(a, b); }
+  static V Xor(V a, V b) { return _mm256_xor_si256(a, b); }
   static V AndNot(V a, V b) { return _mm256_andnot_si256(a, b); }  // ~a & b
   static V Eq(V a, V b) { return _mm256_cmpeq_epi8(a, b); }
   static bool AllZero(V a) { return _mm256_testz_si256(a, a) != 0; }

@@ -41,6 +41,12 @@ const int Pad = 64;
 
 inline V StepAction(V v) { return Ops::StepAction(v); }
 
+// What a cell's colour depends on: bits 0..3 of a live cell, nothing of a dead one.
+inline V ColourKey(V v) {
+  const V one = Ops::Splat(1);
+  return Ops::And(Ops::And(v, Ops::Splat(15)), Ops::Eq(Ops::And(v, one), one));
+}
+
 // Where a pass takes the actions of a row from: the step from the row's
 // bytes, the fill's count from the row's bits (one per cell, lowest first).
 struct StepSource {
@@ -148,13 +154,14 @@ inline V NewChunk(const RowJob& job, V old, int32_t x, V* any) {
   V block = Ops::Add(Ops::Add(Ops::Load(job.up + x), Ops::Load(job.mid + x)), down);
   block = Ops::Add(block, block);
   const V change = Ops::Sub(block, Ops::Load(job.actions + x));
-  Ops::Store(job.row + x, Step ? Ops::Add(old, change) : change);
-  return change;
+  const V now = Step ? Ops::Add(old, change) : change;
+  Ops::Store(job.row + x, now);
+  return Ops::Xor(ColourKey(old), ColourKey(now));
 }
 
 // Row y in place; the overlapping last chunk must see the row as it was, so
 // it is read before the others are written. With marks, each segment of
-// MarkSegment cells is marked when any of its bytes changed.
+// MarkSegment cells is marked when the colour of any of its cells changed.
 template <class Source, bool Step, bool SumBelow, bool TakeAhead>
 void NewRow(const RowJob& job, int32_t columns) {
   const int32_t tail = columns - W;

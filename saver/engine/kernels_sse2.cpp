@@ -21,6 +21,7 @@ struct Ops {
   static V Sub(V a, V b) { return _mm_sub_epi8(a, b); }
   static V And(V a, V b) { return _mm_and_si128(a, b); }
   static V Or(V a, V b) { return _mm_or_si128(a, b); }
+  static V Xor(V a, V b) { return _mm_xor_si128(a, b); }
   static V AndNot(V a, V b) { return _mm_andnot_si128(a, b); }  // ~a & b
   static V Eq(V a, V b) { return _mm_cmpeq_epi8(a, b); }
   static bool AllZero(V a) { return _mm_movemask_epi8(_mm_cmpeq_epi8(a, _mm_setzero_si128())) == 0xFFFF; }

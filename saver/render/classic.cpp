@@ -1,6 +1,7 @@
 // Classic Mode: every cell a square block coloured by its live-neighbour
 // count; the population is counted in the same pass.
 #include <algorithm>
+#include <cstdlib>
 
 #include "engine/engine.h"
 #include "engine/kernels.h"
@@ -111,31 +112,44 @@ void PaintBlockSpan(const uint8_t* cells, int32_t y, int32_t x0, int32_t x1, int
   DamageRect(left, top, right - left, blockRows);
 }
 
-// Blocks of s x s pixels; with marks only the segments the last step changed.
+// What a cell's colour depends on: bits 0..3 of a live cell, nothing of a dead one.
+inline uint8_t CellKey(uint8_t v) { return (v & 1) ? static_cast<uint8_t>(v & 15) : 0; }
+const uint8_t UnknownKey = 0xFF;
+
+// One cell's block, as PaintBlockSpan paints it.
+void PaintBlock(int32_t x, int32_t y, uint8_t v, int32_t s, bool digital, const FrameColours& colours) {
+  const int32_t side = digital && (v & 1) ? s - 1 : s;
+  const int32_t left = x * s, top = y * s;
+  const int32_t width = std::min(side, View.Surface->width - left);
+  const int32_t height = std::min(side, View.Surface->height - top);
+  if (width <= 0 || height <= 0) return;
+  FillBlock(SurfacePixel(View.Surface, left, top), View.Surface->stride, width, height, colours.byLowBits[v & 15]);
+  DamageRect(left, top, width, height);
+}
+
+// Blocks of s x s pixels. With keys (what each cell showed when it was last
+// painted) only the cells whose colour changed are painted; the keys are
+// kept up to date either way.
 int32_t PaintBlocks(int32_t columns, int32_t rows, int32_t s, int32_t visibleColumns, int32_t visibleRows,
-                    const FrameColours& colours, const uint8_t* marks) {
+                    const FrameColours& colours, uint8_t* keys, bool compare) {
   const bool digital = (Settings.flags & FlagDigitalEffect) != 0 && s >= 4;
   const int32_t paintedWidth = std::min(visibleColumns * s, View.Surface->width);
   const GridKernels* kernels = ActiveKernels();
   const bool stream = StreamFrame(static_cast<int64_t>(paintedWidth) * View.Surface->height);
-  const int32_t segments = MarkSegments(columns);
   int32_t population = 0;
   for (int32_t y = 0; y < visibleRows; ++y) {
     const uint8_t* cells = Grid.LiveCells + static_cast<size_t>(y) * columns;
-    if (marks == nullptr) {
+    uint8_t* rowKeys = keys != nullptr ? keys + static_cast<size_t>(y) * columns : nullptr;
+    if (!compare) {
       PaintBlockSpan(cells, y, 0, visibleColumns, s, digital, stream, colours);
+      if (rowKeys != nullptr)
+        for (int32_t x = 0; x < visibleColumns; ++x) rowKeys[x] = CellKey(cells[x]);
     } else {
-      const uint8_t* rowMarks = marks + static_cast<size_t>(y) * segments;
-      for (int32_t x = 0; x < visibleColumns;) {
-        if (rowMarks[x / MarkSegment] == 0) {
-          x += MarkSegment;
-          continue;
-        }
-        int32_t end = x;
-        while (end < visibleColumns && rowMarks[end / MarkSegment] != 0) end += MarkSegment;
-        end = std::min(end, visibleColumns);
-        PaintBlockSpan(cells, y, x, end, s, digital, stream, colours);
-        x = end;
+      for (int32_t x = 0; x < visibleColumns; ++x) {
+        const uint8_t key = CellKey(cells[x]);
+        if (rowKeys[x] == key) continue;
+        rowKeys[x] = key;
+        PaintBlock(x, y, cells[x], s, digital, colours);
       }
     }
     population += kernels->countAlive(cells, columns);
@@ -146,25 +160,49 @@ int32_t PaintBlocks(int32_t columns, int32_t rows, int32_t s, int32_t visibleCol
   return population;
 }
 
-// The marks of the last step, when the surface shows the field just before
-// it in this layout and these colours; with the cells under the stale
-// pixels marked as well. Null: paint every cell.
-uint8_t* MarksToPaint(int32_t columns, int32_t rows, int32_t s, bool digital, const FrameColours& colours) {
+// True when the surface shows the last classic frame of this layout and
+// these colours.
+bool SurfaceShowsClassic(int32_t columns, int32_t rows, int32_t s, bool digital, const FrameColours& colours) {
   const SurfacePaint& p = Painted;
-  if (!p.known || !p.classic || p.surface != View.Surface || p.columns != columns || p.rows != rows ||
-      p.cellSize != s || p.digital != digital || !std::equal(colours.live, colours.live + 8, p.colours) ||
-      p.colours[8] != colours.dead)
-    return nullptr;
-  uint8_t* marks = MarksSince(p.fieldChange, columns, rows);
-  if (marks == nullptr) return nullptr;
-  const PixelRect& stale = p.stale;
-  if (stale.width > 0 && stale.height > 0) {
-    const int32_t segments = MarkSegments(columns);
-    const int32_t y0 = stale.y / s, y1 = std::min(rows - 1, (stale.y + stale.height - 1) / s);
-    const int32_t k0 = stale.x / s / MarkSegment, k1 = std::min(segments - 1, (stale.x + stale.width - 1) / s / MarkSegment);
-    for (int32_t y = y0; y <= y1; ++y)
-      for (int32_t k = k0; k <= k1; ++k) marks[static_cast<size_t>(y) * segments + k] = 1;
+  return p.known && p.classic && p.surface == View.Surface && p.columns == columns && p.rows == rows &&
+         p.cellSize == s && p.digital == digital && std::equal(colours.live, colours.live + 8, p.colours) &&
+         p.colours[8] == colours.dead;
+}
+
+// The cells (of size s) under the stale pixels: those are painted again.
+template <class Visit>
+void CellsUnderStale(int32_t columns, int32_t rows, int32_t s, Visit visit) {
+  const PixelRect& stale = Painted.stale;
+  if (stale.width <= 0 || stale.height <= 0) return;
+  const int32_t y1 = std::min(rows - 1, (stale.y + stale.height - 1) / s);
+  const int32_t x0 = stale.x / s, x1 = std::min(columns - 1, (stale.x + stale.width - 1) / s);
+  if (x0 > x1) return;
+  for (int32_t y = stale.y / s; y <= y1; ++y) visit(y, x0, x1);
+}
+
+// The keys of a grid of this size, or null when there is no room for them.
+uint8_t* CellKeys(int32_t columns, int32_t rows) {
+  SurfacePaint& p = Painted;
+  const size_t cells = static_cast<size_t>(columns) * static_cast<size_t>(rows);
+  if (p.keyCapacity < cells) {
+    std::free(p.keys);
+    p.keys = static_cast<uint8_t*>(std::malloc(cells));
+    p.keyCapacity = p.keys != nullptr ? cells : 0;
   }
+  return p.keys;
+}
+
+// The marks of the last step, when the surface shows the field just before
+// it; with the segments under the stale pixels marked as well. Null: paint
+// every cell.
+uint8_t* MarksToPaint(int32_t columns, int32_t rows, const FrameColours& colours) {
+  if (!SurfaceShowsClassic(columns, rows, 1, false, colours)) return nullptr;
+  uint8_t* marks = MarksSince(Painted.fieldChange, columns, rows);
+  if (marks == nullptr) return nullptr;
+  const int32_t segments = MarkSegments(columns);
+  CellsUnderStale(columns, rows, 1, [&](int32_t y, int32_t x0, int32_t x1) {
+    for (int32_t k = x0 / MarkSegment; k <= x1 / MarkSegment; ++k) marks[static_cast<size_t>(y) * segments + k] = 1;
+  });
   return marks;
 }
 
@@ -196,10 +234,21 @@ void DrawClassicFrame(int32_t columns, int32_t rows, int32_t cellSize) {
   const int32_t visibleColumns = std::max(0, std::min(columns, (View.Surface->width + s - 1) / s));
   const int32_t visibleRows = std::max(0, std::min(rows, (View.Surface->height + s - 1) / s));
   const bool digital = (Settings.flags & FlagDigitalEffect) != 0 && s >= 4;
-  uint8_t* marks = MarksToPaint(columns, rows, s, digital, colours);
   const uint32_t fieldChange = Grid.changes;
-  const int32_t population = s == 1 ? PaintOnePixelCells(columns, rows, visibleColumns, visibleRows, colours, marks != nullptr)
-                                    : PaintBlocks(columns, rows, s, visibleColumns, visibleRows, colours, marks);
+  int32_t population;
+  if (s == 1) {
+    const bool marked = MarksToPaint(columns, rows, colours) != nullptr;
+    population = PaintOnePixelCells(columns, rows, visibleColumns, visibleRows, colours, marked);
+  } else {
+    uint8_t* keys = CellKeys(columns, rows);
+    const bool compare = keys != nullptr && SurfaceShowsClassic(columns, rows, s, digital, colours);
+    if (compare)
+      CellsUnderStale(columns, rows, s, [&](int32_t y, int32_t x0, int32_t x1) {
+        std::fill(keys + static_cast<size_t>(y) * columns + x0, keys + static_cast<size_t>(y) * columns + x1 + 1,
+                  UnknownKey);
+      });
+    population = PaintBlocks(columns, rows, s, visibleColumns, visibleRows, colours, keys, compare);
+  }
   RememberClassicPaint(columns, rows, s, digital, colours, fieldChange);
   AdvanceOrReset(columns, rows, population);
   DropStepAhead();  // taken by the step, or dropped by the reset's fill

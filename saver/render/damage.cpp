@@ -66,6 +66,7 @@ void ReleaseDamage() {
   std::free(Damage.tiles);
   Damage = FrameDamage{};
   std::free(Painted.tiles);
+  std::free(Painted.keys);
   Painted = SurfacePaint{};
 }
 

@@ -63,10 +63,10 @@ void DrawOverlay();
 
 // The surface in tiles; a tile is damaged when a frame changed any of its
 // pixels since the window was last given them.
-const int32_t DamageTileWidth = 64;
-const int32_t DamageTileHeight = 16;
-const int32_t DamageTileRowShift = 4;  // log2 of DamageTileHeight
-const int32_t MaxDamageRects = 256;
+const int32_t DamageTileWidth = 32;
+const int32_t DamageTileHeight = 8;
+const int32_t DamageTileRowShift = 3;  // log2 of DamageTileHeight
+const int32_t MaxDamageRects = 2048;
 struct FrameDamage {
   uint8_t* tiles;  // columns x rows bytes, nonzero: damaged
   int32_t columns;
@@ -81,7 +81,8 @@ extern FrameDamage Damage;
 struct SurfacePaint {
   bool known;
   const FrameSurface* surface;
-  // Classic cells: the layout, the colours and the field (Grid.changes) painted.
+  // Classic cells: the layout, the colours and the field (Grid.changes)
+  // painted; for cells of two pixels and more, each cell's colour key.
   bool classic;
   int32_t columns;
   int32_t rows;
@@ -89,6 +90,8 @@ struct SurfacePaint {
   bool digital;
   uint32_t colours[9];
   uint32_t fieldChange;
+  uint8_t* keys;
+  size_t keyCapacity;
   // Lifeface tiles: the tile each cell shows (column << 32 | row), for the
   // layout and scale painted.
   uint64_t* tiles;
