@@ -67,6 +67,7 @@ void WalkGenerations(benchmark::State& state, const std::vector<uint8_t>& start,
     if (generation == FieldSpan) {
       state.PauseTiming();
       std::memcpy(Grid.LiveCells, start.data(), start.size());
+      ForgetSurfacePaint();  // the frame shown is not of this field
       generation = 0;
       state.ResumeTiming();
     }

@@ -21,6 +21,7 @@
 // is written, and the first and last rows before anything is.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -41,10 +42,12 @@ const int Pad = 64;
 
 inline V StepAction(V v) { return Ops::StepAction(v); }
 
-// What a cell's colour depends on: bits 0..3 of a live cell, nothing of a dead one.
-inline V ColourKey(V v) {
+// Nonzero where a cell's colour may have changed: a cell alive before or
+// after whose life or count changed (a dead cell's count shows nothing).
+inline V ColourChange(V old, V now) {
   const V one = Ops::Splat(1);
-  return Ops::And(Ops::And(v, Ops::Splat(15)), Ops::Eq(Ops::And(v, one), one));
+  const V lived = Ops::Eq(Ops::And(Ops::Or(old, now), one), one);
+  return Ops::And(Ops::And(Ops::Xor(old, now), Ops::Splat(15)), lived);
 }
 
 // Where a pass takes the actions of a row from: the step from the row's
@@ -156,7 +159,7 @@ inline V NewChunk(const RowJob& job, V old, int32_t x, V* any) {
   const V change = Ops::Sub(block, Ops::Load(job.actions + x));
   const V now = Step ? Ops::Add(old, change) : change;
   Ops::Store(job.row + x, now);
-  return Ops::Xor(ColourKey(old), ColourKey(now));
+  return ColourChange(old, now);
 }
 
 // Row y in place; the overlapping last chunk must see the row as it was, so
@@ -220,19 +223,25 @@ int32_t PaintCellRow(const uint8_t* row, int32_t y, int32_t columns, const Frame
   if (marks == nullptr) {
     alive = PaintPixelRow(row, pixels, visible, paint.live, paint.dead, paint.stream);
   } else {
+    // One call from the first marked segment to the last: segments between
+    // them are painted with the pixels they already hold, which costs less
+    // than a call for each run.
     uint8_t* damage = paint.damage + static_cast<size_t>(y >> paint.damageRowShift) * paint.damageStride;
-    int32_t x = 0;
-    while (x < visible) {
-      const bool painted = marks[x / MarkSegment] != 0;
-      int32_t end = x;
-      while (end < visible && (marks[end / MarkSegment] != 0) == painted) {
-        if (painted) damage[end / MarkSegment] = 1;
-        end += MarkSegment;
+    const int32_t segments = MarkSegments(visible);
+    int32_t first = segments, last = -1;
+    for (int32_t k = 0; k < segments; ++k)
+      if (marks[k] != 0) {
+        if (first == segments) first = k;
+        last = k;
+        damage[k] = 1;
       }
-      if (end > visible) end = visible;
-      alive += painted ? PaintPixelRow(row + x, pixels + x, end - x, paint.live, paint.dead, paint.stream)
-                       : CountAliveRow(row + x, end - x);
-      x = end;
+    if (last < 0) {
+      alive = CountAliveRow(row, visible);
+    } else {
+      const int32_t x0 = first * MarkSegment, x1 = std::min((last + 1) * MarkSegment, visible);
+      alive = PaintPixelRow(row + x0, pixels + x0, x1 - x0, paint.live, paint.dead, paint.stream);
+      if (x0 > 0) alive += CountAliveRow(row, x0);
+      if (x1 < visible) alive += CountAliveRow(row + x1, visible - x1);
     }
   }
   if (visible < columns) alive += CountAliveRow(row + visible, columns - visible);

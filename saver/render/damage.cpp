@@ -70,10 +70,34 @@ void ReleaseDamage() {
   Painted = SurfacePaint{};
 }
 
+// Too many runs: for each band of tile rows, the span from its first to its
+// last damaged tile. The system's regions grow slowly with many rectangles,
+// so a few wide ones are cheaper than many small ones.
+static int32_t DamageBands(PixelRect* rects, int32_t capacity) {
+  const int32_t bandRows = std::max(1, (Damage.rows + capacity - 1) / capacity);
+  int32_t count = 0;
+  for (int32_t r0 = 0; r0 < Damage.rows; r0 += bandRows) {
+    const int32_t r1 = std::min(Damage.rows, r0 + bandRows);
+    int32_t first = Damage.columns, last = -1;
+    for (int32_t r = r0; r < r1; ++r) {
+      const uint8_t* row = Damage.tiles + static_cast<size_t>(r) * Damage.columns;
+      for (int32_t c = 0; c < first; ++c)
+        if (row[c] != 0) first = c;
+      for (int32_t c = Damage.columns - 1; c > last; --c)
+        if (row[c] != 0) last = c;
+    }
+    if (last < first) continue;
+    const int32_t x = first * DamageTileWidth, y = r0 * DamageTileHeight;
+    rects[count++] = PixelRect{x, y, std::min((last + 1) * DamageTileWidth, View.Surface->width) - x,
+                               std::min(r1 * DamageTileHeight, View.Surface->height) - y};
+  }
+  return count;
+}
+
 // Runs of damaged tiles, row by row; a run under one of the same span that
 // reached the row above lengthens that rectangle. Past `capacity` (at most
-// MaxDamageRects) rectangles, or when most of the surface changed, the whole
-// surface is one rectangle.
+// MaxDamageRects) rectangles the damage goes in bands; when most of the
+// surface changed, the whole surface is one rectangle.
 int32_t DamageRects(PixelRect* rects, int32_t capacity) {
   if (View.Surface == nullptr || capacity < 1 || !Damage.any) return 0;
   const PixelRect whole = {0, 0, View.Surface->width, View.Surface->height};
@@ -107,10 +131,7 @@ int32_t DamageRects(PixelRect* rects, int32_t capacity) {
         rects[open[scan]].height += height;
         next[nextCount++] = open[scan++];
       } else {
-        if (count == capacity) {
-          rects[0] = whole;
-          return 1;
-        }
+        if (count == capacity) return DamageBands(rects, capacity);
         rects[count] = PixelRect{x, y, width, height};
         next[nextCount++] = count++;
       }

@@ -240,8 +240,10 @@ TEST(DamageRects, RunsJoinDownwardAndTooManyBecomeTheWholeSurface) {
   EXPECT_EQ(rects[1].y, 40);
   EXPECT_EQ(rects[1].width, 32);
   EXPECT_EQ(rects[1].height, 8);
-  EXPECT_EQ(DamageRects(rects, 1), 1);  // no room for two: all of it
-  EXPECT_EQ(rects[0].width, Side);
+  ASSERT_EQ(DamageRects(rects, 1), 1);  // no room for two: the band around them
+  EXPECT_EQ(rects[0].x, 0);
+  EXPECT_EQ(rects[0].y, 0);
+  EXPECT_EQ(rects[0].width, 224);
   EXPECT_EQ(rects[0].height, Side);
   ClearDamage();
   DamageRect(-50, -50, 10, 10);  // outside: nothing
@@ -250,6 +252,12 @@ TEST(DamageRects, RunsJoinDownwardAndTooManyBecomeTheWholeSurface) {
   for (int32_t y = 0; y < Side; y += 32)
     for (int32_t x = 0; x < Side; x += 128) DamageRect(x, y, 1, 1);  // 16 scattered tiles
   EXPECT_EQ(DamageRects(rects, MaxDamageRects), 16);
+  ASSERT_EQ(DamageRects(rects, 4), 4);  // bands of eight tile rows
+  for (int i = 0; i < 4; ++i) {
+    EXPECT_EQ(rects[i].y, i * 64);
+    EXPECT_EQ(rects[i].height, 64);
+    EXPECT_EQ(rects[i].width, 160);
+  }
   DamageRect(0, 0, Side, 200);  // most of it
   ASSERT_EQ(DamageRects(rects, MaxDamageRects), 1);
   EXPECT_EQ(rects[0].height, Side);
