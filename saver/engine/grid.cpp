@@ -29,6 +29,7 @@ void AllocateCellGrid(size_t cells) {
   uint8_t* block =
       cells <= (SIZE_MAX - marks) / 2 ? static_cast<uint8_t*>(PlatformAllocateZeroed(2 * cells + marks)) : nullptr;
   if (block == nullptr) PlatformExit(1);
+  PlatformFreeZeroed(Grid.LiveCells);  // a grid in use gives way to the new one
   const uint32_t changes = Grid.changes + 1;  // a new buffer is a change
   Grid = CellGrid{};
   Grid.LiveCells = block;

@@ -54,6 +54,7 @@ class Present : public testing::Test {
     Window = nullptr;
     ReleaseFrameSurface(LifefaceSurface);
     LifefaceSurface = nullptr;
+    ReleaseView();
   }
 
   void Start(int32_t width, int32_t height) {
@@ -261,6 +262,7 @@ TEST(DamageRects, RunsJoinDownwardAndTooManyBecomeTheWholeSurface) {
   DamageRect(0, 0, Side, 200);  // most of it
   ASSERT_EQ(DamageRects(rects, MaxDamageRects), 1);
   EXPECT_EQ(rects[0].height, Side);
+  ReleaseView();
 }
 
 // The marks a step leaves name every segment where a cell's colour changed
@@ -299,6 +301,7 @@ TEST(ChangeMarks, EveryCellOfAnotherColourLiesInAMarkedSegment) {
     }
   }
   UseKernels(nullptr);
+  ReleaseView();
 }
 
 }  // namespace
