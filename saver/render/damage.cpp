@@ -140,7 +140,7 @@ int32_t DamageRects(PixelRect* rects, int32_t capacity) {
     std::copy(next, next + nextCount, open);
     openCount = nextCount;
   }
-  if (damaged * 2 > static_cast<size_t>(Damage.columns) * Damage.rows) {
+  if (damaged * 4 > static_cast<size_t>(Damage.columns) * Damage.rows) {
     rects[0] = whole;
     return 1;
   }
