@@ -78,25 +78,16 @@ static uint64_t* ShownTiles(int32_t columns, int32_t rows, int32_t scale) {
       return nullptr;
     }
     std::fill(p.tiles, p.tiles + cells, UnknownTile);
-    p.known = true;
-    p.classic = false;
-    p.surface = View.Surface;
-    p.columns = columns;
-    p.rows = rows;
+    RememberSurfaceLayout(false, columns, rows);
     p.scale = scale;
-    p.stale = PixelRect{};
     return p.tiles;
   }
   // The cells under pixels drawn over since are drawn again.
-  const PixelRect stale = p.stale;
+  CellsUnderStale(columns, rows, CurrentLifeface()->pixels * scale, [&](int32_t y, int32_t x0, int32_t x1) {
+    std::fill(p.tiles + static_cast<size_t>(y) * columns + x0, p.tiles + static_cast<size_t>(y) * columns + x1 + 1,
+              UnknownTile);
+  });
   p.stale = PixelRect{};
-  const int32_t side = CurrentLifeface()->pixels * scale;
-  if (stale.width > 0 && stale.height > 0 && side > 0) {
-    const int32_t y1 = std::min(rows - 1, (stale.y + stale.height - 1) / side);
-    const int32_t x1 = std::min(columns - 1, (stale.x + stale.width - 1) / side);
-    for (int32_t y = stale.y / side; y <= y1; ++y)
-      for (int32_t x = stale.x / side; x <= x1; ++x) p.tiles[static_cast<size_t>(y) * columns + x] = UnknownTile;
-  }
   return p.tiles;
 }
 

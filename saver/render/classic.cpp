@@ -169,17 +169,6 @@ bool SurfaceShowsClassic(int32_t columns, int32_t rows, int32_t s, bool digital,
          p.colours[8] == colours.dead;
 }
 
-// The cells (of size s) under the stale pixels: those are painted again.
-template <class Visit>
-void CellsUnderStale(int32_t columns, int32_t rows, int32_t s, Visit visit) {
-  const PixelRect& stale = Painted.stale;
-  if (stale.width <= 0 || stale.height <= 0) return;
-  const int32_t y1 = std::min(rows - 1, (stale.y + stale.height - 1) / s);
-  const int32_t x0 = stale.x / s, x1 = std::min(columns - 1, (stale.x + stale.width - 1) / s);
-  if (x0 > x1) return;
-  for (int32_t y = stale.y / s; y <= y1; ++y) visit(y, x0, x1);
-}
-
 // The keys of a grid of this size, or null when there is no room for them.
 uint8_t* CellKeys(int32_t columns, int32_t rows) {
   SurfacePaint& p = Painted;
@@ -208,18 +197,13 @@ uint8_t* MarksToPaint(int32_t columns, int32_t rows, const FrameColours& colours
 
 void RememberClassicPaint(int32_t columns, int32_t rows, int32_t s, bool digital, const FrameColours& colours,
                           uint32_t fieldChange) {
+  RememberSurfaceLayout(true, columns, rows);
   SurfacePaint& p = Painted;
-  p.known = true;
-  p.classic = true;
-  p.surface = View.Surface;
-  p.columns = columns;
-  p.rows = rows;
   p.cellSize = s;
   p.digital = digital;
   std::copy(colours.live, colours.live + 8, p.colours);
   p.colours[8] = colours.dead;
   p.fieldChange = fieldChange;
-  p.stale = PixelRect{};
 }
 
 }  // namespace

@@ -148,3 +148,12 @@ int32_t DamageRects(PixelRect* rects, int32_t capacity) {
 }
 
 void ForgetSurfacePaint() { Painted.known = false; }
+
+void RememberSurfaceLayout(bool classic, int32_t columns, int32_t rows) {
+  Painted.known = true;
+  Painted.classic = classic;
+  Painted.surface = View.Surface;
+  Painted.columns = columns;
+  Painted.rows = rows;
+  Painted.stale = PixelRect{};
+}

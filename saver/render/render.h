@@ -116,6 +116,20 @@ int32_t DamageRects(PixelRect* rects, int32_t capacity);
 void ReleaseDamage();
 // The surface was drawn over: the next frame paints every cell.
 void ForgetSurfacePaint();
+// A painter's frame of this layout is now what the surface shows (its own
+// details are the painter's to note); the stale pixels are painted over.
+void RememberSurfaceLayout(bool classic, int32_t columns, int32_t rows);
+// Visits the cells (of side s) under the stale pixels, row by row: visit(y, x0, x1).
+template <class Visit>
+void CellsUnderStale(int32_t columns, int32_t rows, int32_t s, Visit visit) {
+  const PixelRect& stale = Painted.stale;
+  if (stale.width <= 0 || stale.height <= 0 || s <= 0) return;
+  const int32_t y1 = rows - 1 < (stale.y + stale.height - 1) / s ? rows - 1 : (stale.y + stale.height - 1) / s;
+  const int32_t x0 = stale.x / s;
+  const int32_t x1 = columns - 1 < (stale.x + stale.width - 1) / s ? columns - 1 : (stale.x + stale.width - 1) / s;
+  if (x0 > x1) return;
+  for (int32_t y = stale.y / s; y <= y1; ++y) visit(y, x0, x1);
+}
 // Fills the part of the surface the cells of this layout do not cover, once
 // after the layout changes: nothing of an earlier picture stays at the edges.
 void ClearUncovered(const FrameLayout& layout);
