@@ -71,8 +71,8 @@ void ReleaseDamage() {
 }
 
 // Too many runs: for each band of tile rows, the span from its first to its
-// last damaged tile. The system's regions grow slowly with many rectangles,
-// so a few wide ones are cheaper than many small ones.
+// last damaged tile. Each rectangle is a copy of its own, so past a few
+// hundred a few wide ones are cheaper than many small ones.
 static int32_t DamageBands(PixelRect* rects, int32_t capacity) {
   const int32_t bandRows = std::max(1, (Damage.rows + capacity - 1) / capacity);
   int32_t count = 0;

@@ -66,7 +66,7 @@ void DrawOverlay();
 const int32_t DamageTileWidth = 32;
 const int32_t DamageTileHeight = 8;
 const int32_t DamageTileRowShift = 3;  // log2 of DamageTileHeight
-const int32_t MaxDamageRects = 64;
+const int32_t MaxDamageRects = 512;
 struct FrameDamage {
   uint8_t* tiles;  // columns x rows bytes, nonzero: damaged
   int32_t columns;

@@ -4,7 +4,6 @@
 #include <malloc.h>
 
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 
 #include "platform/platform.h"
@@ -148,46 +147,15 @@ void PlatformReleaseSurface(FrameSurface* surface) {
   surface->bits = nullptr;
 }
 
-// Several rectangles go as one copy clipped to their region: each copy of
-// its own costs the window system a round of work.
+// One copy per rectangle: a clip region of many rectangles costs the system
+// more to build than the copies it would save.
 bool PlatformPresent(WindowHandle window, const FrameSurface* surface, const PixelRect* rects, int32_t count) {
   HWND hwnd = static_cast<HWND>(window);
   HDC dc = GetDC(hwnd);
   if (dc == nullptr) return false;
   HDC source = static_cast<HDC>(surface->dc);
-  HRGN region = nullptr;
-  if (count > 1) {
-    const size_t bytes = sizeof(RGNDATAHEADER) + sizeof(RECT) * static_cast<size_t>(count);
-    RGNDATA* data = static_cast<RGNDATA*>(std::malloc(bytes));
-    if (data != nullptr) {
-      RECT* list = reinterpret_cast<RECT*>(data->Buffer);
-      RECT bounds = {rects[0].x, rects[0].y, rects[0].x + rects[0].width, rects[0].y + rects[0].height};
-      for (int32_t i = 0; i < count; ++i) {
-        list[i] = RECT{rects[i].x, rects[i].y, rects[i].x + rects[i].width, rects[i].y + rects[i].height};
-        UnionRect(&bounds, &bounds, &list[i]);
-      }
-      data->rdh.dwSize = sizeof(RGNDATAHEADER);
-      data->rdh.iType = RDH_RECTANGLES;
-      data->rdh.nCount = static_cast<DWORD>(count);
-      data->rdh.nRgnSize = static_cast<DWORD>(sizeof(RECT) * static_cast<size_t>(count));
-      data->rdh.rcBound = bounds;
-      region = ExtCreateRegion(nullptr, static_cast<DWORD>(bytes), data);
-      std::free(data);
-      if (region != nullptr && SelectClipRgn(dc, region) != ERROR) {
-        BitBlt(dc, bounds.left, bounds.top, bounds.right - bounds.left, bounds.bottom - bounds.top, source, bounds.left,
-               bounds.top, SRCCOPY);
-        SelectClipRgn(dc, nullptr);  // the class's own context keeps its clipping
-      } else {
-        if (region != nullptr) DeleteObject(region);
-        region = nullptr;
-      }
-    }
-  }
-  if (region != nullptr)
-    DeleteObject(region);
-  else
-    for (int32_t i = 0; i < count; ++i)
-      BitBlt(dc, rects[i].x, rects[i].y, rects[i].width, rects[i].height, source, rects[i].x, rects[i].y, SRCCOPY);
+  for (int32_t i = 0; i < count; ++i)
+    BitBlt(dc, rects[i].x, rects[i].y, rects[i].width, rects[i].height, source, rects[i].x, rects[i].y, SRCCOPY);
   ReleaseDC(hwnd, dc);
   return true;
 }
