@@ -70,11 +70,12 @@ void ReleaseDamage() {
   Painted = SurfacePaint{};
 }
 
-// Too many runs: for each band of tile rows, the span from its first to its
-// last damaged tile. Each rectangle is a copy of its own, so past a few
+// Too many runs: for each of at most MaxDamageBands bands of tile rows, the
+// span from its first to its last damaged tile. Each rectangle is a copy of its own, so past a few
 // hundred a few wide ones are cheaper than many small ones.
 static int32_t DamageBands(PixelRect* rects, int32_t capacity) {
-  const int32_t bandRows = std::max(1, (Damage.rows + capacity - 1) / capacity);
+  const int32_t bands = std::min(capacity, MaxDamageBands);
+  const int32_t bandRows = std::max(1, (Damage.rows + bands - 1) / bands);
   int32_t count = 0;
   for (int32_t r0 = 0; r0 < Damage.rows; r0 += bandRows) {
     const int32_t r1 = std::min(Damage.rows, r0 + bandRows);
@@ -95,9 +96,9 @@ static int32_t DamageBands(PixelRect* rects, int32_t capacity) {
 }
 
 // Runs of damaged tiles, row by row; a run under one of the same span that
-// reached the row above lengthens that rectangle. Past `capacity` (at most
-// MaxDamageRects) rectangles the damage goes in bands; when most of the
-// surface changed, the whole surface is one rectangle.
+// reached the row above lengthens that rectangle. When more than a quarter
+// of the surface changed, the whole surface is one rectangle; past
+// `capacity` (at most MaxDamageRects) rectangles the damage goes in bands.
 int32_t DamageRects(PixelRect* rects, int32_t capacity) {
   if (View.Surface == nullptr || capacity < 1 || !Damage.any) return 0;
   const PixelRect whole = {0, 0, View.Surface->width, View.Surface->height};
@@ -105,11 +106,16 @@ int32_t DamageRects(PixelRect* rects, int32_t capacity) {
     rects[0] = whole;
     return 1;
   }
+  const size_t tiles = static_cast<size_t>(Damage.columns) * Damage.rows;
+  const size_t damaged = static_cast<size_t>(std::count_if(Damage.tiles, Damage.tiles + tiles, [](uint8_t t) { return t != 0; }));
+  if (damaged * 4 > tiles) {
+    rects[0] = whole;
+    return 1;
+  }
   capacity = std::min(capacity, MaxDamageRects);
   int32_t open[MaxDamageRects], next[MaxDamageRects];  // rectangles reaching the row above / this row, by x
   int32_t openCount = 0;
   int32_t count = 0;
-  size_t damaged = 0;
   for (int32_t r = 0; r < Damage.rows; ++r) {
     const uint8_t* row = Damage.tiles + static_cast<size_t>(r) * Damage.columns;
     const int32_t y = r * DamageTileHeight;
@@ -123,7 +129,6 @@ int32_t DamageRects(PixelRect* rects, int32_t capacity) {
       }
       int32_t end = c;
       while (end < Damage.columns && row[end] != 0) ++end;
-      damaged += static_cast<size_t>(end - c);
       const int32_t x = c * DamageTileWidth;
       const int32_t width = std::min(end * DamageTileWidth, View.Surface->width) - x;
       while (scan < openCount && rects[open[scan]].x < x) ++scan;
@@ -139,10 +144,6 @@ int32_t DamageRects(PixelRect* rects, int32_t capacity) {
     }
     std::copy(next, next + nextCount, open);
     openCount = nextCount;
-  }
-  if (damaged * 4 > static_cast<size_t>(Damage.columns) * Damage.rows) {
-    rects[0] = whole;
-    return 1;
   }
   return count;
 }

@@ -67,6 +67,7 @@ const int32_t DamageTileWidth = 32;
 const int32_t DamageTileHeight = 8;
 const int32_t DamageTileRowShift = 3;  // log2 of DamageTileHeight
 const int32_t MaxDamageRects = 512;
+const int32_t MaxDamageBands = 64;
 struct FrameDamage {
   uint8_t* tiles;  // columns x rows bytes, nonzero: damaged
   int32_t columns;
