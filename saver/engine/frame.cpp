@@ -1,5 +1,6 @@
 // The engine's start-up, its view of the window and the paced frame loop.
 #include <algorithm>
+#include <cstdint>
 
 #include "engine/engine.h"
 #include "lifeface/lifeface.h"
@@ -97,28 +98,6 @@ static bool SameLayout(const FrameLayout& a, const FrameLayout& b) {
          a.rows == b.rows;
 }
 
-// What lies under the last overlay outside the cells shows no cell: it gets
-// the clearing colour again before the overlay is drawn anew.
-static void ClearStaleOutsideCells(const FrameLayout& layout) {
-  const PixelRect stale = Painted.stale;
-  if (View.Surface == nullptr || stale.width <= 0 || stale.height <= 0) return;
-  const int64_t coveredWidth = static_cast<int64_t>(layout.columns) * layout.cellSize;
-  const int64_t coveredHeight = static_cast<int64_t>(layout.rows) * layout.cellSize;
-  const int32_t right = std::min(stale.x + stale.width, View.Surface->width);
-  const int32_t bottom = std::min(stale.y + stale.height, View.Surface->height);
-  const uint32_t colour = View.Palette[DeadColour];
-  if (right > coveredWidth) {
-    const int32_t left = static_cast<int32_t>(std::max<int64_t>(stale.x, coveredWidth));
-    FillBlock(SurfacePixel(View.Surface, left, stale.y), View.Surface->stride, right - left, bottom - stale.y, colour);
-    DamageRect(left, stale.y, right - left, bottom - stale.y);
-  }
-  if (bottom > coveredHeight) {
-    const int32_t top = static_cast<int32_t>(std::max<int64_t>(stale.y, coveredHeight));
-    FillBlock(SurfacePixel(View.Surface, stale.x, top), View.Surface->stride, right - stale.x, bottom - top, colour);
-    DamageRect(stale.x, top, right - stale.x, bottom - top);
-  }
-}
-
 void DrawDueFrame(WindowHandle window, uint32_t now) {
   const int32_t early = std::min(static_cast<int32_t>(Schedule.NextFrameTime - now), 0);
   // Half of the lateness comes off the next period; the other half is forgiven.
@@ -131,11 +110,13 @@ void DrawDueFrame(WindowHandle window, uint32_t now) {
   if (!SameLayout(layout, View.DrawnLayout)) {
     // Cells of another size or count: what they leave uncovered may still
     // show an earlier picture.
-    ClearUncovered(layout);
+    ClearOutsideCells(layout, PixelRect{0, 0, INT32_MAX, INT32_MAX});
     ForgetSurfacePaint();
     View.DrawnLayout = layout;
   }
-  ClearStaleOutsideCells(layout);
+  // What lies under the last overlay outside the cells shows no cell: it
+  // gets the clearing colour again before the overlay is drawn anew.
+  ClearOutsideCells(layout, Painted.stale);
   if (layout.animated)
     AnimatedTick(window, layout.columns, layout.rows, layout.scale);
   else

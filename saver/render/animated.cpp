@@ -1,7 +1,6 @@
 // Animated Mode: each cell drawn as a lifeface tile, births, survivals and
 // deaths running through their tiles between two generations.
 #include <algorithm>
-#include <cstdlib>
 
 #include "engine/engine.h"
 #include "lifeface/lifeface.h"
@@ -68,12 +67,9 @@ static uint64_t* ShownTiles(int32_t columns, int32_t rows, int32_t scale) {
   const bool same = p.known && !p.classic && p.surface == View.Surface && p.columns == columns && p.rows == rows &&
                     p.scale == scale && p.tiles != nullptr;
   if (!same) {
-    if (p.tileCapacity < cells) {
-      std::free(p.tiles);
-      p.tiles = static_cast<uint64_t*>(std::malloc(cells * sizeof(uint64_t)));
-      p.tileCapacity = p.tiles != nullptr ? cells : 0;
-    }
-    if (p.tiles == nullptr) {
+    const bool fits = cells <= SIZE_MAX / sizeof(uint64_t);
+    if (fits) p.tiles = static_cast<uint64_t*>(GrowPaintMemory(p.tiles, &p.tileCapacity, cells * sizeof(uint64_t)));
+    if (!fits || p.tiles == nullptr) {
       p.known = false;
       return nullptr;
     }

@@ -1,7 +1,6 @@
 // Classic Mode: every cell a square block coloured by its live-neighbour
 // count; the population is counted in the same pass.
 #include <algorithm>
-#include <cstdlib>
 
 #include "engine/engine.h"
 #include "engine/kernels.h"
@@ -171,28 +170,23 @@ bool SurfaceShowsClassic(int32_t columns, int32_t rows, int32_t s, bool digital,
 
 // The keys of a grid of this size, or null when there is no room for them.
 uint8_t* CellKeys(int32_t columns, int32_t rows) {
-  SurfacePaint& p = Painted;
   const size_t cells = static_cast<size_t>(columns) * static_cast<size_t>(rows);
-  if (p.keyCapacity < cells) {
-    std::free(p.keys);
-    p.keys = static_cast<uint8_t*>(std::malloc(cells));
-    p.keyCapacity = p.keys != nullptr ? cells : 0;
-  }
-  return p.keys;
+  Painted.keys = static_cast<uint8_t*>(GrowPaintMemory(Painted.keys, &Painted.keyCapacity, cells));
+  return Painted.keys;
 }
 
-// The marks of the last step, when the surface shows the field just before
-// it; with the segments under the stale pixels marked as well. Null: paint
-// every cell.
-uint8_t* MarksToPaint(int32_t columns, int32_t rows, const FrameColours& colours) {
-  if (!SurfaceShowsClassic(columns, rows, 1, false, colours)) return nullptr;
+// True when the marks of the last step can say what to paint: the surface
+// shows the field just before it. The segments under the stale pixels are
+// marked as well. False: paint every cell.
+bool MarksToPaint(int32_t columns, int32_t rows, const FrameColours& colours) {
+  if (!SurfaceShowsClassic(columns, rows, 1, false, colours)) return false;
   uint8_t* marks = MarksSince(Painted.fieldChange, columns, rows);
-  if (marks == nullptr) return nullptr;
+  if (marks == nullptr) return false;
   const int32_t segments = MarkSegments(columns);
   CellsUnderStale(columns, rows, 1, [&](int32_t y, int32_t x0, int32_t x1) {
     for (int32_t k = x0 / MarkSegment; k <= x1 / MarkSegment; ++k) marks[static_cast<size_t>(y) * segments + k] = 1;
   });
-  return marks;
+  return true;
 }
 
 void RememberClassicPaint(int32_t columns, int32_t rows, int32_t s, bool digital, const FrameColours& colours,
@@ -224,7 +218,7 @@ void DrawClassicFrame(int32_t columns, int32_t rows, int32_t cellSize) {
     // Frames drawn back to back (no delay) are painted and copied whole: the
     // window system takes a whole frame faster than a patchwork of one, and
     // there the frame rate counts, not the CPU time.
-    const bool marked = Settings.delay > 0 && MarksToPaint(columns, rows, colours) != nullptr;
+    const bool marked = Settings.delay > 0 && MarksToPaint(columns, rows, colours);
     population = PaintOnePixelCells(columns, rows, visibleColumns, visibleRows, colours, marked);
   } else {
     uint8_t* keys = CellKeys(columns, rows);

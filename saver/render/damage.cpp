@@ -150,6 +150,14 @@ int32_t DamageRects(PixelRect* rects, int32_t capacity) {
 
 void ForgetSurfacePaint() { Painted.known = false; }
 
+void* GrowPaintMemory(void* block, size_t* capacity, size_t bytes) {
+  if (block != nullptr && *capacity >= bytes) return block;
+  std::free(block);
+  block = std::malloc(bytes);
+  *capacity = block != nullptr ? bytes : 0;
+  return block;
+}
+
 void RememberSurfaceLayout(bool classic, int32_t columns, int32_t rows) {
   Painted.known = true;
   Painted.classic = classic;

@@ -2,6 +2,8 @@
 // the lifeface animation and the information overlay.
 #pragma once
 
+#include <algorithm>
+#include <cstddef>
 #include <cstdint>
 
 #include "engine/engine.h"
@@ -92,11 +94,11 @@ struct SurfacePaint {
   uint32_t colours[9];
   uint32_t fieldChange;
   uint8_t* keys;
-  size_t keyCapacity;
+  size_t keyCapacity;  // bytes
   // Lifeface tiles: the tile each cell shows (column << 32 | row), for the
   // layout and scale painted.
   uint64_t* tiles;
-  size_t tileCapacity;
+  size_t tileCapacity;  // bytes
   int32_t scale;
   // Pixels drawn over the cells since (the overlay): painted again next frame.
   PixelRect stale;
@@ -117,6 +119,9 @@ int32_t DamageRects(PixelRect* rects, int32_t capacity);
 void ReleaseDamage();
 // The surface was drawn over: the next frame paints every cell.
 void ForgetSurfacePaint();
+// A painter's memory of at least `bytes`: the block it has, or a new one
+// (the old contents are not kept); null, and no block, when none can be had.
+void* GrowPaintMemory(void* block, size_t* capacity, size_t bytes);
 // A painter's frame of this layout is now what the surface shows (its own
 // details are the painter's to note); the stale pixels are painted over.
 void RememberSurfaceLayout(bool classic, int32_t columns, int32_t rows);
@@ -125,12 +130,13 @@ template <class Visit>
 void CellsUnderStale(int32_t columns, int32_t rows, int32_t s, Visit visit) {
   const PixelRect& stale = Painted.stale;
   if (stale.width <= 0 || stale.height <= 0 || s <= 0) return;
-  const int32_t y1 = rows - 1 < (stale.y + stale.height - 1) / s ? rows - 1 : (stale.y + stale.height - 1) / s;
+  const int32_t y1 = std::min(rows - 1, (stale.y + stale.height - 1) / s);
   const int32_t x0 = stale.x / s;
-  const int32_t x1 = columns - 1 < (stale.x + stale.width - 1) / s ? columns - 1 : (stale.x + stale.width - 1) / s;
+  const int32_t x1 = std::min(columns - 1, (stale.x + stale.width - 1) / s);
   if (x0 > x1) return;
   for (int32_t y = stale.y / s; y <= y1; ++y) visit(y, x0, x1);
 }
-// Fills the part of the surface the cells of this layout do not cover, once
-// after the layout changes: nothing of an earlier picture stays at the edges.
-void ClearUncovered(const FrameLayout& layout);
+// Fills with the clearing colour the part of `area` the cells of this layout
+// do not cover: all of the surface once after the layout changes, so nothing
+// of an earlier picture stays at the edges, and the last overlay every frame.
+void ClearOutsideCells(const FrameLayout& layout, const PixelRect& area);

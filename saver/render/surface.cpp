@@ -37,22 +37,25 @@ void FillSurface(uint32_t colour) {
   DamageSurface();
 }
 
-void ClearUncovered(const FrameLayout& layout) {
-  if (View.Surface == nullptr) return;
-  const int32_t width = View.Surface->width, height = View.Surface->height;
-  const int32_t coveredWidth =
-      static_cast<int32_t>(std::min<int64_t>(static_cast<int64_t>(layout.columns) * layout.cellSize, width));
-  const int32_t coveredHeight =
-      static_cast<int32_t>(std::min<int64_t>(static_cast<int64_t>(layout.rows) * layout.cellSize, height));
+void ClearOutsideCells(const FrameLayout& layout, const PixelRect& area) {
+  if (View.Surface == nullptr || area.width <= 0 || area.height <= 0) return;
+  const int64_t coveredWidth = static_cast<int64_t>(layout.columns) * layout.cellSize;
+  const int64_t coveredHeight = static_cast<int64_t>(layout.rows) * layout.cellSize;
+  const int32_t left = std::max(area.x, 0), top = std::max(area.y, 0);
+  const int32_t right = static_cast<int32_t>(std::min<int64_t>(static_cast<int64_t>(area.x) + area.width, View.Surface->width));
+  const int32_t bottom =
+      static_cast<int32_t>(std::min<int64_t>(static_cast<int64_t>(area.y) + area.height, View.Surface->height));
+  if (left >= right || top >= bottom) return;
   const uint32_t colour = View.Palette[DeadColour];
-  if (coveredWidth < width) {
-    FillBlock(SurfacePixel(View.Surface, coveredWidth, 0), View.Surface->stride, width - coveredWidth, height, colour);
-    DamageRect(coveredWidth, 0, width - coveredWidth, height);
+  if (right > coveredWidth) {
+    const int32_t from = static_cast<int32_t>(std::max<int64_t>(left, coveredWidth));
+    FillBlock(SurfacePixel(View.Surface, from, top), View.Surface->stride, right - from, bottom - top, colour);
+    DamageRect(from, top, right - from, bottom - top);
   }
-  if (coveredHeight < height) {
-    FillBlock(SurfacePixel(View.Surface, 0, coveredHeight), View.Surface->stride, coveredWidth, height - coveredHeight,
-              colour);
-    DamageRect(0, coveredHeight, coveredWidth, height - coveredHeight);
+  if (bottom > coveredHeight) {
+    const int32_t from = static_cast<int32_t>(std::max<int64_t>(top, coveredHeight));
+    FillBlock(SurfacePixel(View.Surface, left, from), View.Surface->stride, right - left, bottom - from, colour);
+    DamageRect(left, from, right - left, bottom - from);
   }
 }
 
