@@ -8,6 +8,7 @@
 //       prints the soup's population on the torus at those generations
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -44,8 +45,7 @@ void KeepDeveloping() {
 }
 
 void PlainClassicFrame(int32_t columns, int32_t rows, int32_t cellSize) {
-  const PlainClassicLook look = {View.Palette, ColourOffset(),
-                                 (Settings.flags & FlagDigitalEffect) != 0};
+  const PlainClassicLook look = {View.Palette, ColourOffset(), (Settings.flags & FlagDigitalEffect) != 0};
   const int32_t population = PlainPaintClassic(Grid.LiveCells, columns, rows, cellSize, View.Surface, look);
   if (PopulationDeveloping(&Field.ClassicHistory, population)) {
     Field.ClassicHistory.p3 = Field.ClassicHistory.p2;
@@ -117,6 +117,34 @@ void BenchClassicFrame(benchmark::State& state, bool engine, BenchSize size, int
   state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(size.width) * size.height);
 }
 
+// Frames with a delay between them, as the saver draws them by default: only
+// what the last step changed is painted. The field starts from generation
+// `firstGeneration`, about where a saver's first seconds have it; "damaged"
+// is the share of the surface's damage tiles a frame marks.
+void BenchDelayedFrame(benchmark::State& state, BenchSize size, int32_t cellSize, int firstGeneration, int32_t delay) {
+  UseGridFor(size);
+  UseSurface(size);
+  KeepDeveloping();
+  Settings.delay = delay;
+  BuildPalette();
+  const int32_t columns = CellCount(size.width, cellSize), rows = CellCount(size.height, cellSize);
+  const std::vector<uint8_t>& start = BenchField(columns, rows, firstGeneration);
+  int64_t damaged = 0, tiles = 0, copies = 0, frames = 0;
+  static PixelRect rects[MaxDamageRects];
+  WalkGenerations(state, start, [&] {
+    ClearDamage();
+    DrawClassicFrame(columns, rows, cellSize);
+    const int64_t all = static_cast<int64_t>(Damage.columns) * Damage.rows;
+    tiles += all;
+    damaged += Damage.whole ? all : std::count_if(Damage.tiles, Damage.tiles + all, [](uint8_t t) { return t != 0; });
+    copies += DamageRects(rects, MaxDamageRects);
+    ++frames;
+  });
+  state.counters["damaged"] = tiles > 0 ? static_cast<double>(damaged) / tiles : 0.0;
+  state.counters["copies"] = frames > 0 ? static_cast<double>(copies) / frames : 0.0;
+  state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(size.width) * size.height);
+}
+
 // The bytes a one-pixel frame cannot avoid: the grid read and written once,
 // and every pixel written once.
 void BenchMemoryBound(benchmark::State& state, BenchSize size) {
@@ -156,6 +184,12 @@ void RegisterAll() {
                           BenchClassicFrame, engine, size, cell)
             ->Unit(benchmark::kMillisecond);
       }
+    for (int32_t cell : {1, 8})
+      for (int32_t delay : {0, 15})
+        RegisterBenchmark(
+            ("DelayedFrame/engine/" + s + "/" + std::to_string(cell) + "px/delay" + std::to_string(delay)).c_str(),
+            BenchDelayedFrame, size, cell, 300, delay)
+            ->Unit(benchmark::kMillisecond);
     RegisterAnimatedBenchmarks(size);
     RegisterBenchmark(("MemoryBound/" + s + "/1px").c_str(), BenchMemoryBound, size)->Unit(benchmark::kMillisecond);
   }

@@ -48,17 +48,16 @@ struct Ops {
   // a 16-entry table: bytes from 16 up are folded onto 14 (even) or 15 (odd),
   // whose actions they share; the bytes below 16 index it as they are.
   static V StepAction(V v) {
-    const __m256i table = _mm256_setr_epi8(0, -1, 0, -1, 0, 0, 1, 0, 0, -1, 0, -1, 0, -1, 0, -1,
-                                           0, -1, 0, -1, 0, 0, 1, 0, 0, -1, 0, -1, 0, -1, 0, -1);
+    const __m256i table = _mm256_setr_epi8(0, -1, 0, -1, 0, 0, 1, 0, 0, -1, 0, -1, 0, -1, 0, -1, 0, -1, 0, -1, 0, 0, 1,
+                                           0, 0, -1, 0, -1, 0, -1, 0, -1);
     const __m256i folded = _mm256_or_si256(_mm256_and_si256(v, _mm256_set1_epi8(1)), _mm256_set1_epi8(14));
     return _mm256_shuffle_epi8(table, _mm256_min_epu8(v, folded));
   }
   // The low 32 bits of a word as 32 bytes of 0 or 1, lowest bit first.
   static V ExpandBits(uint64_t word) {
-    const __m256i spread = _mm256_shuffle_epi8(
-        _mm256_set1_epi32(static_cast<int>(static_cast<uint32_t>(word))),
-        _mm256_setr_epi8(0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 1, 1, 1, 1,  //
-                         2, 2, 2, 2, 2, 2, 2, 2, 3, 3, 3, 3, 3, 3, 3, 3));
+    const __m256i spread = _mm256_shuffle_epi8(_mm256_set1_epi32(static_cast<int>(static_cast<uint32_t>(word))),
+                                               _mm256_setr_epi8(0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 1, 1, 1, 1,  //
+                                                                2, 2, 2, 2, 2, 2, 2, 2, 3, 3, 3, 3, 3, 3, 3, 3));
     const __m256i bit = _mm256_set1_epi64x(static_cast<int64_t>(0x8040201008040201ull));
     return _mm256_and_si256(_mm256_cmpeq_epi8(_mm256_and_si256(spread, bit), bit), _mm256_set1_epi8(1));
   }
@@ -135,50 +134,78 @@ inline void StorePixels(__m256i* out, __m256i pixels) {
     _mm256_storeu_si256(out, pixels);
 }
 
+// 32 pixels from 32 cells.
+template <bool Stream>
+inline void PaintChunk(const ColourPlanes& planes, __m256i v, uint32_t* pixels) {
+  const __m256i order = _mm256_setr_epi32(0, 2, 4, 6, 1, 3, 5, 7);
+  const __m256i index = _mm256_and_si256(_mm256_permutevar8x32_epi32(v, order), _mm256_set1_epi8(15));
+  const __m256i blue = _mm256_shuffle_epi8(planes.blue, index);
+  const __m256i green = _mm256_shuffle_epi8(planes.green, index);
+  const __m256i red = _mm256_shuffle_epi8(planes.red, index);
+  const __m256i top = _mm256_shuffle_epi8(planes.top, index);
+  const __m256i low = _mm256_unpacklo_epi8(blue, green), high = _mm256_unpacklo_epi8(red, top);
+  const __m256i low2 = _mm256_unpackhi_epi8(blue, green), high2 = _mm256_unpackhi_epi8(red, top);
+  __m256i* out = reinterpret_cast<__m256i*>(pixels);
+  StorePixels<Stream>(out, _mm256_unpacklo_epi16(low, high));
+  StorePixels<Stream>(out + 1, _mm256_unpackhi_epi16(low, high));
+  StorePixels<Stream>(out + 2, _mm256_unpacklo_epi16(low2, high2));
+  StorePixels<Stream>(out + 3, _mm256_unpackhi_epi16(low2, high2));
+}
+
+inline uint32_t PixelOf(uint8_t v, const uint32_t* live, uint32_t dead) { return (v & 1) ? live[(v >> 1) & 7] : dead; }
+
 template <bool Stream>
 int32_t PaintRowAvx2(const uint8_t* cells, uint32_t* pixels, int32_t count, const uint32_t* live, uint32_t dead) {
   const ColourPlanes planes = PlanesOf(live, dead);
-  const __m256i order = _mm256_setr_epi32(0, 2, 4, 6, 1, 3, 5, 7);
-  const __m256i lowBits = _mm256_set1_epi8(15);
   const __m256i one = _mm256_set1_epi8(1);
   __m256i total = _mm256_setzero_si256();
   int32_t alive = 0, i = 0;
   // Streaming stores take whole aligned registers.
   for (; Stream && i < count && (reinterpret_cast<uintptr_t>(pixels + i) & 31) != 0; ++i) {
-    const uint8_t v = cells[i];
-    alive += v & 1;
-    pixels[i] = (v & 1) ? live[(v >> 1) & 7] : dead;
+    alive += cells[i] & 1;
+    pixels[i] = PixelOf(cells[i], live, dead);
   }
   for (; i + 32 <= count; i += 32) {
     const __m256i v = Ops::Load(cells + i);
     total = _mm256_add_epi64(total, _mm256_sad_epu8(_mm256_and_si256(v, one), _mm256_setzero_si256()));
-    const __m256i index = _mm256_and_si256(_mm256_permutevar8x32_epi32(v, order), lowBits);
-    const __m256i blue = _mm256_shuffle_epi8(planes.blue, index);
-    const __m256i green = _mm256_shuffle_epi8(planes.green, index);
-    const __m256i red = _mm256_shuffle_epi8(planes.red, index);
-    const __m256i top = _mm256_shuffle_epi8(planes.top, index);
-    const __m256i low = _mm256_unpacklo_epi8(blue, green), high = _mm256_unpacklo_epi8(red, top);
-    const __m256i low2 = _mm256_unpackhi_epi8(blue, green), high2 = _mm256_unpackhi_epi8(red, top);
-    __m256i* out = reinterpret_cast<__m256i*>(pixels + i);
-    StorePixels<Stream>(out, _mm256_unpacklo_epi16(low, high));
-    StorePixels<Stream>(out + 1, _mm256_unpackhi_epi16(low, high));
-    StorePixels<Stream>(out + 2, _mm256_unpacklo_epi16(low2, high2));
-    StorePixels<Stream>(out + 3, _mm256_unpackhi_epi16(low2, high2));
+    PaintChunk<Stream>(planes, v, pixels + i);
   }
   if (Stream) _mm_sfence();
   alive += SumOfQuads(total);
   for (; i < count; ++i) {
-    const uint8_t v = cells[i];
-    alive += v & 1;
-    pixels[i] = (v & 1) ? live[(v >> 1) & 7] : dead;
+    alive += cells[i] & 1;
+    pixels[i] = PixelOf(cells[i], live, dead);
   }
   return alive;
+}
+
+template <bool Stream>
+void PaintSegmentsAvx2(const uint8_t* cells, uint32_t* pixels, int32_t count, const uint32_t* live, uint32_t dead,
+                       const uint8_t* marks) {
+  const ColourPlanes planes = PlanesOf(live, dead);
+  const int32_t whole = count / MarkSegment;
+  for (int32_t k = 0; k < whole; ++k)
+    if (marks[k] != 0) PaintChunk<Stream>(planes, Ops::Load(cells + k * MarkSegment), pixels + k * MarkSegment);
+  if (Stream) _mm_sfence();
+  if (whole * MarkSegment < count && marks[whole] != 0)
+    for (int32_t i = whole * MarkSegment; i < count; ++i) pixels[i] = PixelOf(cells[i], live, dead);
 }
 
 int32_t PaintPixelRow(const uint8_t* cells, uint32_t* pixels, int32_t count, const uint32_t* live, uint32_t dead,
                       bool stream) {
   return stream ? PaintRowAvx2<true>(cells, pixels, count, live, dead)
                 : PaintRowAvx2<false>(cells, pixels, count, live, dead);
+}
+
+static_assert(MarkSegment == 32, "a segment is one register of cells");
+
+// Segments start every 128 bytes, so one aligned start aligns them all.
+void PaintMarkedSegments(const uint8_t* cells, uint32_t* pixels, int32_t count, const uint32_t* live, uint32_t dead,
+                         bool stream, const uint8_t* marks) {
+  if (stream && (reinterpret_cast<uintptr_t>(pixels) & 31) == 0)
+    PaintSegmentsAvx2<true>(cells, pixels, count, live, dead, marks);
+  else
+    PaintSegmentsAvx2<false>(cells, pixels, count, live, dead, marks);
 }
 
 void CopyPixels(uint32_t* to, const uint32_t* from, int32_t count, bool stream) {
@@ -199,7 +226,7 @@ void CopyPixels(uint32_t* to, const uint32_t* from, int32_t count, bool stream) 
 
 }  // namespace
 
-const GridKernels Avx2Kernels = {"avx2", Ops::Width, StepKernel, PaintStepKernel, CountMarksKernel,
+const GridKernels Avx2Kernels = {"avx2",          Ops::Width,    StepKernel,    PaintStepKernel, CountMarksKernel,
                                  MarkDrawsKernel, PaintPixelRow, CountAliveRow, CopyPixels};
 
 #if defined(__clang__)

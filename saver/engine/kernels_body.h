@@ -34,6 +34,9 @@ namespace {
 int32_t PaintPixelRow(const uint8_t* cells, uint32_t* pixels, int32_t count, const uint32_t* live, uint32_t dead,
                       bool stream);
 int32_t CountAliveRow(const uint8_t* cells, int32_t count);
+// Paints only the segments of MarkSegment cells whose mark is nonzero.
+void PaintMarkedSegments(const uint8_t* cells, uint32_t* pixels, int32_t count, const uint32_t* live, uint32_t dead,
+                         bool stream, const uint8_t* marks);
 
 typedef Ops::V V;
 const int W = Ops::Width;
@@ -113,8 +116,7 @@ void SumAcross(RowSlot* slot, int32_t columns) {
 #pragma GCC unroll 2
   for (int32_t x = 0; x < tail; x += W)
     Ops::Store(sums + x, Ops::Add(Ops::Add(Ops::Load(a + x - 1), Ops::Load(a + x)), Ops::Load(a + x + 1)));
-  Ops::Store(sums + tail,
-             Ops::Add(Ops::Add(Ops::Load(a + tail - 1), Ops::Load(a + tail)), Ops::Load(a + tail + 1)));
+  Ops::Store(sums + tail, Ops::Add(Ops::Add(Ops::Load(a + tail - 1), Ops::Load(a + tail)), Ops::Load(a + tail + 1)));
 }
 
 inline const uint8_t* SumsOf(const RowSlot* slot, const uint8_t* zeros) { return slot->active ? slot->sums : zeros; }
@@ -214,8 +216,7 @@ void NewRow(const RowJob& job, bool sumBelow, int32_t columns) {
 // Paints row y of a one-pixel frame from the row as it is before the step.
 // With marks only the marked segments are painted (the others already show
 // these cells), and each is noted in the damage map.
-int32_t PaintCellRow(const uint8_t* row, int32_t y, int32_t columns, const FramePaint& paint,
-                     const uint8_t* marks) {
+int32_t PaintCellRow(const uint8_t* row, int32_t y, int32_t columns, const FramePaint& paint, const uint8_t* marks) {
   if (y >= paint.visibleRows) return CountAliveRow(row, columns);
   uint32_t* pixels = reinterpret_cast<uint32_t*>(paint.top + static_cast<intptr_t>(y) * paint.stride);
   const int32_t visible = paint.visibleColumns;
@@ -223,26 +224,13 @@ int32_t PaintCellRow(const uint8_t* row, int32_t y, int32_t columns, const Frame
   if (marks == nullptr) {
     alive = PaintPixelRow(row, pixels, visible, paint.live, paint.dead, paint.stream);
   } else {
-    // One call from the first marked segment to the last: segments between
-    // them are painted with the pixels they already hold, which costs less
-    // than a call for each run.
+    // The damage tiles are marked without a branch per segment: the marks of
+    // a soup are as good as random.
     uint8_t* damage = paint.damage + static_cast<size_t>(y >> paint.damageRowShift) * paint.damageStride;
     const int32_t segments = MarkSegments(visible);
-    int32_t first = segments, last = -1;
-    for (int32_t k = 0; k < segments; ++k)
-      if (marks[k] != 0) {
-        if (first == segments) first = k;
-        last = k;
-        damage[k] = 1;
-      }
-    if (last < 0) {
-      alive = CountAliveRow(row, visible);
-    } else {
-      const int32_t x0 = first * MarkSegment, x1 = std::min((last + 1) * MarkSegment, visible);
-      alive = PaintPixelRow(row + x0, pixels + x0, x1 - x0, paint.live, paint.dead, paint.stream);
-      if (x0 > 0) alive += CountAliveRow(row, x0);
-      if (x1 < visible) alive += CountAliveRow(row + x1, visible - x1);
-    }
+    for (int32_t k = 0; k < segments; ++k) damage[k] |= marks[k];
+    PaintMarkedSegments(row, pixels, visible, paint.live, paint.dead, paint.stream, marks);
+    alive = CountAliveRow(row, visible);
   }
   if (visible < columns) alive += CountAliveRow(row + visible, columns - visible);
   return alive;
@@ -363,8 +351,7 @@ inline Ops::I RemainderPairs(Ops::I values, Ops::F divisors, Ops::F reciprocals)
 
 inline void Mark(uint8_t* bits, uint32_t bit) { bits[bit >> 3] |= static_cast<uint8_t>(1u << (bit & 7)); }
 
-void MarkDrawsKernel(uint8_t* bits, int32_t rowBytes, uint32_t* state, int32_t columns, int32_t rows,
-                     int64_t draws) {
+void MarkDrawsKernel(uint8_t* bits, int32_t rowBytes, uint32_t* state, int32_t columns, int32_t rows, int64_t draws) {
   const int L = Ops::Lanes;  // 32-bit lanes per register: one round draws L cells
   const int64_t rounds = draws / L;
   const int32_t rowBits = rowBytes * 8;

@@ -103,6 +103,17 @@ int32_t PaintPixelRow(const uint8_t* cells, uint32_t* pixels, int32_t count, con
   return CountAliveRow(cells, count);
 }
 
+void PaintMarkedSegments(const uint8_t* cells, uint32_t* pixels, int32_t count, const uint32_t* live, uint32_t dead,
+                         bool, const uint8_t* marks) {
+  uint32_t colours[16];
+  for (int v = 0; v < 16; ++v) colours[v] = (v & 1) ? live[v >> 1] : dead;
+  for (int32_t x0 = 0, k = 0; x0 < count; x0 += MarkSegment, ++k) {
+    if (marks[k] == 0) continue;
+    const int32_t x1 = std::min(count, x0 + MarkSegment);
+    for (int32_t i = x0; i < x1; ++i) pixels[i] = colours[cells[i] & 15];
+  }
+}
+
 void CopyPixels(uint32_t* to, const uint32_t* from, int32_t count, bool stream) {
   int32_t i = 0;
   if (stream) {
@@ -119,5 +130,5 @@ void CopyPixels(uint32_t* to, const uint32_t* from, int32_t count, bool stream) 
 
 }  // namespace
 
-const GridKernels Sse2Kernels = {"sse2", Ops::Width, StepKernel, PaintStepKernel, CountMarksKernel,
+const GridKernels Sse2Kernels = {"sse2",          Ops::Width,    StepKernel,    PaintStepKernel, CountMarksKernel,
                                  MarkDrawsKernel, PaintPixelRow, CountAliveRow, CopyPixels};

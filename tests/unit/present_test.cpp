@@ -23,8 +23,8 @@ Picture Grab(const FrameSurface* surface) {
   Picture p;
   p.pixels.resize(static_cast<size_t>(surface->width) * surface->height);
   for (int32_t y = 0; y < surface->height; ++y)
-    std::memcpy(&p.pixels[static_cast<size_t>(y) * surface->width], surface->bits + static_cast<intptr_t>(y) * surface->stride,
-                static_cast<size_t>(surface->width) * 4);
+    std::memcpy(&p.pixels[static_cast<size_t>(y) * surface->width],
+                surface->bits + static_cast<intptr_t>(y) * surface->stride, static_cast<size_t>(surface->width) * 4);
   return p;
 }
 
@@ -32,8 +32,8 @@ Picture Grab(const FrameSurface* surface) {
 std::string FirstDifference(const Picture& a, const Picture& b, int32_t width) {
   for (size_t i = 0; i < a.pixels.size(); ++i)
     if (a.pixels[i] != b.pixels[i])
-      return "pixel (" + std::to_string(i % width) + ", " + std::to_string(i / width) + "): " +
-             std::to_string(a.pixels[i]) + " against " + std::to_string(b.pixels[i]);
+      return "pixel (" + std::to_string(i % width) + ", " + std::to_string(i / width) +
+             "): " + std::to_string(a.pixels[i]) + " against " + std::to_string(b.pixels[i]);
   return "";
 }
 
@@ -130,6 +130,23 @@ TEST_F(Present, ClassicFramesOfEveryCellSizeMatchWholeOnes) {
       ExpectSameFrames(120);
     }
   }
+}
+
+// One-pixel cells paint the marked segments with each kernel set's own
+// painter, a partial segment at the right edge included.
+TEST_F(Present, OnePixelFramesMatchWholeOnesWithEveryKernelSet) {
+  std::vector<const GridKernels*> sets = {&Sse2Kernels};
+  if (CpuRunsAvx2()) sets.push_back(&Avx2Kernels);
+  for (const GridKernels* kernels : sets) {
+    SCOPED_TRACE(kernels->name);
+    UseKernels(kernels);
+    Start(250, 240);
+    Settings.mode = ModeClassic;
+    Settings.cscale = 0;
+    Settings.flags = FlagPrintGeneration;
+    ExpectSameFrames(60);
+  }
+  UseKernels(nullptr);
 }
 
 TEST_F(Present, ColoursThatMoveRepaintEveryCell) {
