@@ -120,7 +120,8 @@ void BenchClassicFrame(benchmark::State& state, bool engine, BenchSize size, int
 // Frames with a delay between them, as the saver draws them by default: only
 // what the last step changed is painted. The field starts from generation
 // `firstGeneration`, about where a saver's first seconds have it; "damaged"
-// is the share of the surface's damage tiles a frame marks.
+// is the share of the surface's damage tiles a frame marks, "copies" and
+// "copied" the rectangles it gives the window and their share of the surface.
 void BenchDelayedFrame(benchmark::State& state, BenchSize size, int32_t cellSize, int firstGeneration, int32_t delay) {
   UseGridFor(size);
   UseSurface(size);
@@ -129,7 +130,7 @@ void BenchDelayedFrame(benchmark::State& state, BenchSize size, int32_t cellSize
   BuildPalette();
   const int32_t columns = CellCount(size.width, cellSize), rows = CellCount(size.height, cellSize);
   const std::vector<uint8_t>& start = BenchField(columns, rows, firstGeneration);
-  int64_t damaged = 0, tiles = 0, copies = 0, frames = 0;
+  int64_t damaged = 0, tiles = 0, copies = 0, copied = 0, frames = 0;
   static PixelRect rects[MaxDamageRects];
   WalkGenerations(state, start, [&] {
     ClearDamage();
@@ -137,11 +138,15 @@ void BenchDelayedFrame(benchmark::State& state, BenchSize size, int32_t cellSize
     const int64_t all = static_cast<int64_t>(Damage.columns) * Damage.rows;
     tiles += all;
     damaged += Damage.whole ? all : std::count_if(Damage.tiles, Damage.tiles + all, [](uint8_t t) { return t != 0; });
-    copies += DamageRects(rects, MaxDamageRects);
+    const int32_t count = DamageRects(rects, MaxDamageRects);
+    copies += count;
+    for (int32_t i = 0; i < count; ++i) copied += static_cast<int64_t>(rects[i].width) * rects[i].height;
     ++frames;
   });
   state.counters["damaged"] = tiles > 0 ? static_cast<double>(damaged) / tiles : 0.0;
   state.counters["copies"] = frames > 0 ? static_cast<double>(copies) / frames : 0.0;
+  state.counters["copied"] =
+      frames > 0 ? static_cast<double>(copied) / frames / (static_cast<double>(size.width) * size.height) : 0.0;
   state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(size.width) * size.height);
 }
 

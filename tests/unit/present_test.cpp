@@ -242,7 +242,7 @@ TEST_F(Present, AnUnchangedFieldIsCopiedOnlyToRepairTheWindow) {
   EXPECT_EQ(FirstDifference(Grab(View.Surface), Grab(Window), Side), "");
 }
 
-TEST(DamageRects, RunsJoinDownwardAndTooManyBecomeTheWholeSurface) {
+TEST(DamageRects, RunsJoinDownwardAndManySmallOnesBecomeFewWideOnes) {
   ResetEngineState(64, Side, Side);
   ClearDamage();
   PixelRect rects[MaxDamageRects];
@@ -262,23 +262,81 @@ TEST(DamageRects, RunsJoinDownwardAndTooManyBecomeTheWholeSurface) {
   EXPECT_EQ(rects[0].x, 0);
   EXPECT_EQ(rects[0].y, 0);
   EXPECT_EQ(rects[0].width, 224);
-  EXPECT_EQ(rects[0].height, Side);
+  EXPECT_EQ(rects[0].height, 64);
   ClearDamage();
   DamageRect(-50, -50, 10, 10);  // outside: nothing
   DamageRect(Side, 0, 10, 10);
   EXPECT_EQ(DamageRects(rects, MaxDamageRects), 0);
   for (int32_t y = 0; y < Side; y += 32)
-    for (int32_t x = 0; x < Side; x += 128) DamageRect(x, y, 1, 1);  // 16 scattered tiles
-  EXPECT_EQ(DamageRects(rects, MaxDamageRects), 16);
-  ASSERT_EQ(DamageRects(rects, 4), 4);  // bands of eight tile rows
-  for (int i = 0; i < 4; ++i) {
-    EXPECT_EQ(rects[i].y, i * 64);
-    EXPECT_EQ(rects[i].height, 64);
-    EXPECT_EQ(rects[i].width, 160);
+    for (int32_t x = 0; x < Side; x += 96) DamageRect(x, y, 1, 1);  // 24 scattered tiles
+  // Three tiles of a row with gaps of two: one copy, not three; the rows lie
+  // too far apart to join.
+  ASSERT_EQ(DamageRects(rects, MaxDamageRects), 8);
+  for (int i = 0; i < 8; ++i) {
+    EXPECT_EQ(rects[i].x, 0);
+    EXPECT_EQ(rects[i].y, 32 * i);
+    EXPECT_EQ(rects[i].width, 224);
+    EXPECT_EQ(rects[i].height, 8);
   }
-  DamageRect(0, 0, Side, 200);  // most of it
-  ASSERT_EQ(DamageRects(rects, MaxDamageRects), 1);
+  ASSERT_EQ(DamageRects(rects, 4), 1);  // no room for eight: the cheapest bands are one
+  EXPECT_EQ(rects[0].width, 224);
   EXPECT_EQ(rects[0].height, Side);
+  DamageRect(0, 0, Side, 200);  // most of it, and the tiles below it
+  ASSERT_EQ(DamageRects(rects, MaxDamageRects), 2);
+  EXPECT_EQ(rects[0].width, Side);
+  EXPECT_EQ(rects[0].height, 200);
+  EXPECT_EQ(rects[1].y, 224);
+  DamageRect(0, 200, Side, 24);  // the run below joins the rectangle
+  ASSERT_EQ(DamageRects(rects, MaxDamageRects), 1);
+  EXPECT_EQ(rects[0].width, Side);
+  EXPECT_EQ(rects[0].height, 232);
+  DamageRect(0, 232, Side, 24);
+  ASSERT_EQ(DamageRects(rects, MaxDamageRects), 1);  // all of it
+  EXPECT_EQ(rects[0].height, Side);
+  ReleaseView();
+}
+
+// Whatever is damaged, the rectangles cover every damaged tile, stay on the
+// surface and within the room given, and never cost more copying than the
+// whole surface (each copy counted as CopyCallPixels pixels more).
+TEST(DamageRects, CoverEveryDamagedTileAndCostNoMoreThanTheWholeSurface) {
+  const int32_t width = 1000, height = 600;
+  ResetEngineState(64, width, height);
+  PixelRect rects[MaxDamageRects];
+  uint32_t state = 12345;
+  auto next = [&](uint32_t n) {
+    state = state * 1664525u + 1013904223u;
+    return static_cast<int32_t>((state >> 8) % n);
+  };
+  for (int round = 0; round < 300 && !HasFailure(); ++round) {
+    ClearDamage();
+    const int32_t spots = 1 + next(round < 100 ? 8 : 600);
+    const int32_t reach = 1 + next(round % 3 == 0 ? 300 : 40);
+    for (int32_t i = 0; i < spots; ++i) DamageRect(next(width), next(height), 1 + next(reach), 1 + next(reach));
+    const int32_t capacity = round % 4 == 0 ? 1 + next(6) : MaxDamageRects;
+    std::vector<uint8_t> copied(static_cast<size_t>(width) * height, 0);
+    const int32_t count = DamageRects(rects, capacity);
+    ASSERT_GE(count, 1);
+    ASSERT_LE(count, capacity);
+    int64_t cost = 0;
+    for (int32_t i = 0; i < count; ++i) {
+      const PixelRect& r = rects[i];
+      ASSERT_TRUE(r.x >= 0 && r.y >= 0 && r.width > 0 && r.height > 0 && r.x + r.width <= width &&
+                  r.y + r.height <= height)
+          << "round " << round;
+      cost += CopyCallPixels + static_cast<int64_t>(r.width) * r.height;
+      for (int32_t y = r.y; y < r.y + r.height; ++y) std::fill_n(&copied[static_cast<size_t>(y) * width + r.x], r.width, 1);
+    }
+    EXPECT_LE(cost, CopyCallPixels + int64_t{width} * height) << "round " << round;
+    for (int32_t ty = 0; ty < Damage.rows; ++ty)
+      for (int32_t tx = 0; tx < Damage.columns; ++tx) {
+        if (Damage.tiles[static_cast<size_t>(ty) * Damage.columns + tx] == 0) continue;
+        const int32_t x1 = std::min(width, (tx + 1) * DamageTileWidth), y1 = std::min(height, (ty + 1) * DamageTileHeight);
+        for (int32_t y = ty * DamageTileHeight; y < y1; ++y)
+          for (int32_t x = tx * DamageTileWidth; x < x1; ++x)
+            ASSERT_EQ(copied[static_cast<size_t>(y) * width + x], 1) << "round " << round << " pixel " << x << ", " << y;
+      }
+  }
   ReleaseView();
 }
 
