@@ -88,10 +88,14 @@ int32_t CountAliveRow(const uint8_t* cells, int32_t count) {
 }
 
 // No byte shuffle in SSE2: one table look-up per pixel on the low four bits.
+inline void ColourTable(const uint32_t* live, uint32_t dead, uint32_t* colours) {
+  for (int v = 0; v < 16; ++v) colours[v] = (v & 1) ? live[v >> 1] : dead;
+}
+
 int32_t PaintPixelRow(const uint8_t* cells, uint32_t* pixels, int32_t count, const uint32_t* live, uint32_t dead,
                       bool) {
   uint32_t colours[16];
-  for (int v = 0; v < 16; ++v) colours[v] = (v & 1) ? live[v >> 1] : dead;
+  ColourTable(live, dead, colours);
   int32_t i = 0;
   for (; i + 4 <= count; i += 4) {
     pixels[i] = colours[cells[i] & 15];
@@ -106,7 +110,7 @@ int32_t PaintPixelRow(const uint8_t* cells, uint32_t* pixels, int32_t count, con
 void PaintMarkedSegments(const uint8_t* cells, uint32_t* pixels, int32_t count, const uint32_t* live, uint32_t dead,
                          bool, const uint8_t* marks) {
   uint32_t colours[16];
-  for (int v = 0; v < 16; ++v) colours[v] = (v & 1) ? live[v >> 1] : dead;
+  ColourTable(live, dead, colours);
   for (int32_t x0 = 0, k = 0; x0 < count; x0 += MarkSegment, ++k) {
     if (marks[k] == 0) continue;
     const int32_t x1 = std::min(count, x0 + MarkSegment);

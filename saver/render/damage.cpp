@@ -77,8 +77,6 @@ void ReleaseDamage() {
   Painted = SurfacePaint{};
 }
 
-
-
 static int64_t AreaOf(const PixelRect& r) { return static_cast<int64_t>(r.width) * r.height; }
 static int64_t CopyCost(const PixelRect& r) { return CopyCallPixels + AreaOf(r); }
 
@@ -95,10 +93,10 @@ static bool RowSpans() {
   bool any = false;
   for (int32_t r = 0; r < Damage.rows; ++r) {
     const uint8_t* row = Damage.tiles + static_cast<size_t>(r) * Damage.columns;
-    int32_t first = 0, last = Damage.columns - 1;
+    int32_t first = 0;
     while (first < Damage.columns && row[first] == 0) ++first;
-    while (last >= first && row[last] == 0) --last;
-    if (first == Damage.columns) last = -1;  // so that a band's span ignores the row
+    int32_t last = first < Damage.columns ? Damage.columns - 1 : -1;
+    while (last > first && row[last] == 0) --last;
     Damage.spans[2 * r] = first;
     Damage.spans[2 * r + 1] = last;
     any = any || last >= first;

@@ -71,8 +71,8 @@ const int32_t DamageTileRowShift = 3;  // log2 of DamageTileHeight
 const int32_t MaxDamageRects = 512;
 // A copy to the window costs about as much as copying this many pixels more:
 // under Wine, Classic Mode at 1080p ran cheapest between 256 and 1024 (the
-// whole surface, or 16384, cost half as much again), so a rectangle takes in
-// a gap of two tiles and grows to take a run in by up to two tiles' pixels.
+// whole surface, or 16384, cost half as much again), so a run takes in gaps
+// of up to two tiles, and a rectangle takes in a run that grows it by less.
 const int64_t CopyCallPixels = 512;
 struct FrameDamage {
   uint8_t* tiles;  // columns x rows bytes, nonzero: damaged
