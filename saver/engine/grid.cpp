@@ -226,7 +226,8 @@ bool PaintFrameAndStepAhead(int32_t columns, int32_t rows, const FramePaint& pai
   if (!GridFits(columns, rows)) return false;
   const GridKernels* kernels = RowKernels(columns);
   if (kernels == nullptr) return false;
-  uint8_t* marks = MarksFor(columns, rows);
+  // A marked paint reads the last step's marks from the same buffer.
+  uint8_t* marks = paint.marked || paint.markStep ? MarksFor(columns, rows) : nullptr;
   if (marks == nullptr && paint.marked) return false;
   *population = kernels->paintStep(Grid.LiveCells, KernelScratch(), columns, rows, &paint, marks);
   FieldChanged();

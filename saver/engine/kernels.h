@@ -29,6 +29,9 @@ struct FramePaint {
   uint8_t* damage;
   int32_t damageStride;
   int32_t damageRowShift;
+  // Mark what the step ahead changes, for the next frame to paint only that.
+  // Frames drawn back to back never read the marks: they skip the cost.
+  bool markStep;
 };
 
 struct GridKernels {

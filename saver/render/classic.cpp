@@ -64,8 +64,10 @@ int32_t PaintOnePixelCells(int32_t columns, int32_t rows, int32_t visibleColumns
   paint.damageRowShift = DamageTileRowShift;
   paint.damage = marked ? DamageTileRows(&paint.damageStride) : nullptr;
   paint.marked = paint.damage != nullptr;
+  paint.markStep = Settings.delay > 0;
   int32_t population = 0;
-  if (!paint.marked) DamageRect(0, 0, visibleColumns, visibleRows);
+  // A frame painted whole is copied whole: the window clips it to itself.
+  if (!paint.marked) DamageSurface();
   if (PaintFrameAndStepAhead(columns, rows, paint, &population)) return population;
 
   const GridKernels* kernels = ActiveKernels();

@@ -288,7 +288,7 @@ TEST_F(Differential, AGenerationMadeAheadIsTakenOnlyByTheSameGrid) {
   ResetEngineState(64 * 64);
   std::vector<uint8_t> pixels(64 * 64 * 4);
   const uint32_t live[8] = {1, 2, 3, 4, 5, 6, 7, 8};
-  const FramePaint paint = {pixels.data(), 64 * 4, 64, 64, live, 0, false, false, nullptr, 0, 0};
+  const FramePaint paint = {pixels.data(), 64 * 4, 64, 64, live, 0, false, false, nullptr, 0, 0, true};
   LcgSeed(8);
   RandomFill(64, 64);
   std::vector<uint8_t> plain(Grid.LiveCells, Grid.LiveCells + 64 * 64), snapshot(plain.size());
