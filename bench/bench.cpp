@@ -122,6 +122,8 @@ void BenchClassicFrame(benchmark::State& state, bool engine, BenchSize size, int
 // `firstGeneration`, about where a saver's first seconds have it; "damaged"
 // is the share of the surface's damage tiles a frame marks, "copies" and
 // "copied" the rectangles it gives the window and their share of the surface.
+const int SettledGeneration = 5000;
+
 void BenchDelayedFrame(benchmark::State& state, BenchSize size, int32_t cellSize, int firstGeneration, int32_t delay) {
   UseGridFor(size);
   UseSurface(size);
@@ -195,6 +197,10 @@ void RegisterAll() {
             ("DelayedFrame/engine/" + s + "/" + std::to_string(cell) + "px/delay" + std::to_string(delay)).c_str(),
             BenchDelayedFrame, size, cell, 300, delay)
             ->Unit(benchmark::kMillisecond);
+    // A field long past its soup, where a paced frame's marks pay.
+    RegisterBenchmark(("DelayedFrame/engine/" + s + "/1px/delay15/settled").c_str(), BenchDelayedFrame, size, 1,
+                      SettledGeneration, 15)
+        ->Unit(benchmark::kMillisecond);
     RegisterAnimatedBenchmarks(size);
     RegisterBenchmark(("MemoryBound/" + s + "/1px").c_str(), BenchMemoryBound, size)->Unit(benchmark::kMillisecond);
   }

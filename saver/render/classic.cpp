@@ -52,7 +52,7 @@ inline void FillLine(uint32_t* p, int32_t count, uint32_t colour) {
 // made in the same pass (see PaintFrameAndStepAhead), and with marks only the
 // segments the last step changed are painted.
 int32_t PaintOnePixelCells(int32_t columns, int32_t rows, int32_t visibleColumns, int32_t visibleRows,
-                           const FrameColours& colours, bool marked) {
+                           const FrameColours& colours, bool marked, bool markStep) {
   FramePaint paint;
   paint.top = View.Surface->bits;
   paint.stride = View.Surface->stride;
@@ -64,7 +64,7 @@ int32_t PaintOnePixelCells(int32_t columns, int32_t rows, int32_t visibleColumns
   paint.damageRowShift = DamageTileRowShift;
   paint.damage = marked ? DamageTileRows(&paint.damageStride) : nullptr;
   paint.marked = paint.damage != nullptr;
-  paint.markStep = Settings.delay > 0;
+  paint.markStep = markStep;
   int32_t population = 0;
   // A frame painted whole is copied whole: the window clips it to itself.
   if (!paint.marked) DamageSurface();
@@ -191,6 +191,29 @@ bool MarksToPaint(int32_t columns, int32_t rows, const FrameColours& colours) {
   return true;
 }
 
+// Whether a one-pixel frame paints only what the last step marked, and
+// whether its own step marks. Frames drawn back to back (no delay) do
+// neither: the window system takes a whole frame faster than a patchwork of
+// one, and there the frame rate counts, not the CPU time. Paced frames do
+// both while the marks pay; where most of a soup changes every frame they
+// do not, so the frames are painted whole for a while, the last of them
+// marking its step so that the next tries the marks again.
+struct MarkPlan {
+  bool paint;
+  bool step;
+};
+
+MarkPlan PlanMarks() {
+  if (Settings.delay <= 0) return {false, false};
+  if (Damage.marksWasted && Painted.unmarkedFrames == 0) {
+    Damage.marksWasted = false;
+    Painted.unmarkedFrames = UnmarkedFrames;
+  }
+  if (Painted.unmarkedFrames == 0) return {true, true};
+  Painted.unmarkedFrames -= 1;
+  return {false, Painted.unmarkedFrames == 0};
+}
+
 void RememberClassicPaint(int32_t columns, int32_t rows, int32_t s, bool digital, const FrameColours& colours,
                           uint32_t fieldChange) {
   RememberSurfaceLayout(true, columns, rows);
@@ -217,11 +240,9 @@ void DrawClassicFrame(int32_t columns, int32_t rows, int32_t cellSize) {
   const uint32_t fieldChange = Grid.changes;
   int32_t population;
   if (s == 1) {
-    // Frames drawn back to back (no delay) are painted and copied whole: the
-    // window system takes a whole frame faster than a patchwork of one, and
-    // there the frame rate counts, not the CPU time.
-    const bool marked = Settings.delay > 0 && MarksToPaint(columns, rows, colours);
-    population = PaintOnePixelCells(columns, rows, visibleColumns, visibleRows, colours, marked);
+    const MarkPlan plan = PlanMarks();
+    const bool marked = plan.paint && MarksToPaint(columns, rows, colours);
+    population = PaintOnePixelCells(columns, rows, visibleColumns, visibleRows, colours, marked, plan.step);
   } else {
     uint8_t* keys = CellKeys(columns, rows);
     const bool compare = keys != nullptr && SurfaceShowsClassic(columns, rows, s, digital, colours);

@@ -78,7 +78,14 @@ void ReleaseDamage() {
 }
 
 static int64_t AreaOf(const PixelRect& r) { return static_cast<int64_t>(r.width) * r.height; }
-static int64_t CopyCost(const PixelRect& r) { return CopyCallPixels + AreaOf(r); }
+// What lies beyond the window's client area is clipped away, not copied.
+static int64_t CopyCost(const PixelRect& r) {
+  const int32_t width = View.ClientWidth > 0 ? std::min(View.ClientWidth, View.Surface->width) : View.Surface->width;
+  const int32_t height = View.ClientHeight > 0 ? std::min(View.ClientHeight, View.Surface->height) : View.Surface->height;
+  const int64_t w = std::max(0, std::min(r.x + r.width, width) - r.x);
+  const int64_t h = std::max(0, std::min(r.y + r.height, height) - r.y);
+  return CopyCallPixels + w * h;
+}
 
 // Tiles c0..c1-1 of tile rows r0..r1-1, clipped to the surface.
 static PixelRect TileSpan(int32_t c0, int32_t r0, int32_t c1, int32_t r1) {
@@ -208,6 +215,7 @@ int32_t DamageRects(PixelRect* rects, int32_t capacity) {
       best = cost;
       bestBands = bandRows;
     }
+  Damage.marksWasted = best * 10 > CopyCost(whole) * MarksPayShareTenths;
   if (bestBands == -1) return runs;
   if (bestBands > 0) return DamageBands(bestBands, rects, &cost);
   rects[0] = whole;

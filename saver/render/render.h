@@ -74,6 +74,12 @@ const int32_t MaxDamageRects = 512;
 // whole surface, or 16384, cost half as much again), so a run takes in gaps
 // of up to two tiles, and a rectangle takes in a run that grows it by less.
 const int64_t CopyCallPixels = 512;
+// A one-pixel frame painted from the step's marks costs more than one
+// painted whole (about a sixth of a whole copy at 1080p and 2160p): the
+// marks pay only where the copy they allow is that much smaller.
+const int64_t MarksPayShareTenths = 8;
+// Frames then painted whole before the marks are tried again.
+const int32_t UnmarkedFrames = 32;
 struct FrameDamage {
   uint8_t* tiles;  // columns x rows bytes, nonzero: damaged
   int32_t* spans;  // per tile row, its first and last damaged column
@@ -81,6 +87,9 @@ struct FrameDamage {
   int32_t rows;
   bool whole;  // all of the surface
   bool any;
+  // The last copy of damaged tiles cost more than MarksPayShare of copying
+  // the whole window: one-pixel marks did not pay for themselves.
+  bool marksWasted;
 };
 extern FrameDamage Damage;
 
@@ -107,6 +116,8 @@ struct SurfacePaint {
   int32_t scale;
   // Pixels drawn over the cells since (the overlay): painted again next frame.
   PixelRect stale;
+  // One-pixel frames still to paint whole, the marks having been wasted.
+  int32_t unmarkedFrames;
 };
 extern SurfacePaint Painted;
 

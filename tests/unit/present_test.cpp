@@ -98,6 +98,7 @@ class Present : public testing::Test {
       Settings = settings;
       StartEngine(nullptr, Side, Side);
       for (int f = 0; f < frames && !HasFailure();) {
+        if (keepMarks) Damage.marksWasted = false;
         if (!Paint(forget)) continue;
         const Picture now = Grab(View.Surface);
         if (forget) {
@@ -115,6 +116,7 @@ class Present : public testing::Test {
 
   static std::string Folder;
   FrameSurface* Window = nullptr;
+  bool keepMarks = false;  // one-pixel frames paint from the marks whatever they save
 };
 std::string Present::Folder;
 
@@ -144,9 +146,43 @@ TEST_F(Present, OnePixelFramesMatchWholeOnesWithEveryKernelSet) {
     Settings.mode = ModeClassic;
     Settings.cscale = 0;
     Settings.flags = FlagPrintGeneration;
+    ExpectSameFrames(80);  // marks tried, found wasted on the soup, tried again
+    keepMarks = true;
     ExpectSameFrames(60);
+    keepMarks = false;
   }
   UseKernels(nullptr);
+}
+
+// A soup changes most of a one-pixel frame: the marks save no copying, so
+// the frames after are painted whole for a while, the last of them marking
+// its step for the next to try the marks again.
+TEST_F(Present, WastedMarksPaintWholeFramesForAWhile) {
+  Start(250, 240);
+  Settings.mode = ModeClassic;
+  Settings.cscale = 0;
+  Settings.flags = 0;
+  StartEngine(nullptr, Side, Side);
+  std::string kinds;
+  const std::string stretch(UnmarkedFrames, 'w');
+  const std::string expected = "m" + stretch + "m" + stretch + "m";
+  while (kinds.size() < 3 + expected.size()) {
+    if (!FrameTick(nullptr)) continue;
+    kinds += Damage.whole ? 'w' : 'm';
+    PresentFrame(Window);
+  }
+  // The first frames have no marks to read (nothing shown yet, no step made).
+  const size_t first = kinds.find('m');
+  ASSERT_LE(first, 3u) << kinds;
+  EXPECT_EQ(kinds.substr(first, expected.size()), expected);
+  EXPECT_EQ(FirstDifference(Grab(View.Surface), Grab(Window), Side), "");
+  // Frames drawn back to back are never painted from marks.
+  Settings.delay = 0;
+  for (int f = 0; f < 3 * UnmarkedFrames; ++f) {
+    ASSERT_TRUE(FrameTick(nullptr));
+    ASSERT_TRUE(Damage.whole) << "frame " << f;
+    PresentFrame(Window);
+  }
 }
 
 TEST_F(Present, ColoursThatMoveRepaintEveryCell) {
@@ -293,6 +329,29 @@ TEST(DamageRects, RunsJoinDownwardAndManySmallOnesBecomeFewWideOnes) {
   DamageRect(0, 232, Side, 24);
   ASSERT_EQ(DamageRects(rects, MaxDamageRects), 1);  // all of it
   EXPECT_EQ(rects[0].height, Side);
+  ReleaseView();
+}
+
+// A copy costs what the window shows of it; one that saves little against
+// copying the whole window says the marks behind it were wasted.
+TEST(DamageRects, CountOnlyTheWindowAndSayWhenTheCopySavedLittle) {
+  ResetEngineState(64, Side, Side);
+  View.ClientWidth = 100;
+  View.ClientHeight = 100;
+  PixelRect rects[MaxDamageRects];
+  ClearDamage();
+  DamageRect(0, 0, 100, 100);
+  ASSERT_EQ(DamageRects(rects, MaxDamageRects), 1);
+  EXPECT_TRUE(Damage.marksWasted);
+  ClearDamage();
+  DamageRect(0, 0, 100, 60);  // 128 x 64 of tiles, 60 % of the window
+  ASSERT_EQ(DamageRects(rects, MaxDamageRects), 1);
+  EXPECT_FALSE(Damage.marksWasted);
+  ClearDamage();
+  DamageRect(0, 0, 100, 100);
+  DamageRect(200, 200, 50, 50);  // beyond the window: costs a copy call only
+  ASSERT_GE(DamageRects(rects, MaxDamageRects), 1);
+  EXPECT_TRUE(Damage.marksWasted);
   ReleaseView();
 }
 
