@@ -117,13 +117,15 @@ void BenchClassicFrame(benchmark::State& state, bool engine, BenchSize size, int
   state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(size.width) * size.height);
 }
 
-// Frames with a delay between them, as the saver draws them by default: only
-// what the last step changed is painted. The field starts from generation
-// `firstGeneration`, about where a saver's first seconds have it; "damaged"
-// is the share of the surface's damage tiles a frame marks, "copies" and
-// "copied" the rectangles it gives the window and their share of the surface.
+// Generations into a field where it has long stopped being a soup.
 const int SettledGeneration = 5000;
 
+// Frames with a delay between them, as the saver draws them by default: what
+// the last step changed is painted, or the whole frame where that saves no
+// copying. The field starts from generation `firstGeneration` (300: about
+// where a saver's first seconds have it); "damaged" is the share of the
+// surface's damage tiles a frame marks, "copies" and "copied" the rectangles
+// it gives the window and their share of the surface.
 void BenchDelayedFrame(benchmark::State& state, BenchSize size, int32_t cellSize, int firstGeneration, int32_t delay) {
   UseGridFor(size);
   UseSurface(size);

@@ -87,8 +87,8 @@ struct FrameDamage {
   int32_t rows;
   bool whole;  // all of the surface
   bool any;
-  // The last copy of damaged tiles cost more than MarksPayShare of copying
-  // the whole window: one-pixel marks did not pay for themselves.
+  // The last copy of damaged tiles cost more than MarksPayShareTenths tenths
+  // of copying the whole window: one-pixel marks did not pay for themselves.
   bool marksWasted;
 };
 extern FrameDamage Damage;
