@@ -15,6 +15,7 @@
 
 #include "bench_fields.h"
 #include "engine/engine.h"
+#include "loop/loop.h"
 #include "plain.h"
 #include "render/render.h"
 #include "settings/settings.h"
@@ -111,7 +112,7 @@ void BenchClassicFrame(benchmark::State& state, bool engine, BenchSize size, int
   const int32_t columns = CellCount(size.width, cellSize), rows = CellCount(size.height, cellSize);
   const std::vector<uint8_t>& start = BenchField(columns, rows, 0);
   if (engine)
-    WalkGenerations(state, start, [&] { DrawClassicFrame(columns, rows, cellSize); });
+    WalkGenerations(state, start, [&] { ClassicTick(columns, rows, cellSize); });
   else
     WalkGenerations(state, start, [&] { PlainClassicFrame(columns, rows, cellSize); });
   state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(size.width) * size.height);
@@ -138,7 +139,7 @@ void BenchDelayedFrame(benchmark::State& state, BenchSize size, int32_t cellSize
   static PixelRect rects[MaxDamageRects];
   WalkGenerations(state, start, [&] {
     ClearDamage();
-    DrawClassicFrame(columns, rows, cellSize);
+    ClassicTick(columns, rows, cellSize);
     const int64_t all = static_cast<int64_t>(Damage.columns) * Damage.rows;
     tiles += all;
     damaged += Damage.whole ? all : std::count_if(Damage.tiles, Damage.tiles + all, [](uint8_t t) { return t != 0; });

@@ -8,6 +8,7 @@
 
 #include "bench_fields.h"
 #include "engine/engine.h"
+#include "loop/loop.h"
 #include "lifeface/lifeface.h"
 #include "render/render.h"
 #include "settings/settings.h"
@@ -34,7 +35,7 @@ bool UseShippedLifeface() {
   if (loaded < 0) return false;
   if (LifefaceSurface == nullptr || Settings.face != loaded - 1) {
     Settings.face = loaded - 1;
-    LoadLifeface(nullptr);
+    UseLifeface(nullptr);
   }
   return LifefaceSurface != nullptr;
 }

@@ -8,6 +8,7 @@
 #include <tuple>
 
 #include "engine/engine.h"
+#include "loop/loop.h"
 
 const BenchSize BenchSizes[2] = {{"1080p", 1920, 1080}, {"2160p", 3840, 2160}};
 

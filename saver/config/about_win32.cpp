@@ -6,6 +6,7 @@
 
 #include "config/config.h"
 #include "engine/engine.h"
+#include "loop/loop.h"
 #include "render/render.h"
 #include "settings/settings.h"
 

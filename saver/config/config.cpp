@@ -11,6 +11,7 @@
 #include <iterator>
 
 #include "engine/engine.h"
+#include "loop/loop.h"
 #include "render/render.h"
 
 // ---- Control bindings ------------------------------------------------------------
@@ -203,7 +204,7 @@ void StoreLifefaceChoice(WindowHandle page, int32_t selected) {
   const int32_t choice = StoredFace(selected, Settings.face, LifefaceCatalogue.count);
   if (choice == Settings.face && LifefaceSurface != nullptr) return;
   Settings.face = choice;
-  LoadLifeface(page);
+  UseLifeface(page);
 }
 
 void FormatLifefaceInfo(const LifefaceRecord& record, LifefaceInfoTexts* texts) {
@@ -399,7 +400,7 @@ bool AboutBoxTick() {
   if (FrameDueIn(now) > 0) return false;
   Schedule.NextFrameTime = now + AboutGenerationTime;
   ForgetSurfacePaint();  // the credits lie over the cells: every cell is painted
-  DrawClassicFrame(AboutBox.columns, AboutBox.rows, AboutCellSize);
+  ClassicTick(AboutBox.columns, AboutBox.rows, AboutCellSize);
   if (View.Surface == nullptr) return true;
   ContextHandle dc = View.Surface->dc;
   PlatformSelectFont(dc, AboutBox.font);

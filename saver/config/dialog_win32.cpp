@@ -10,6 +10,7 @@
 
 #include "config/config.h"
 #include "engine/engine.h"
+#include "loop/loop.h"
 #include "lifeface/lifeface.h"
 #include "render/render.h"
 #include "settings/settings.h"

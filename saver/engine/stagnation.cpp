@@ -1,8 +1,6 @@
 // The stagnation rule: a field whose population keeps repeating one of its
-// last three values for `reset` ms is replaced by a new random one.
+// last three values for `reset` ms is to be replaced by a new random one.
 #include "engine/engine.h"
-#include "lifeface/lifeface.h"
-#include "render/render.h"
 #include "settings/settings.h"
 
 FieldState Field = {1, 0, 0, 0, 0, {0, 0, 0, 0}, {0, 0, 0, 0}};
@@ -33,41 +31,6 @@ void AdvanceField(PopulationHistory* history, int32_t columns, int32_t rows, int
   Field.Generation += 1;
 }
 
-// A stagnant field's end: a new one, counted, with its history forgotten.
-static void ReplaceField(PopulationHistory* history, int32_t columns, int32_t rows) {
-  ResetField(columns, rows);
-  Field.ResetCount += 1;
+void ForgetHistory(PopulationHistory* history) {
   history->p1 = history->p2 = history->p3 = 0;
-}
-
-void AdvanceOrReset(int32_t columns, int32_t rows, int32_t population) {
-  if (PopulationDeveloping(&Field.ClassicHistory, population)) {
-    AdvanceField(&Field.ClassicHistory, columns, rows, population);
-    return;
-  }
-  ReplaceField(&Field.ClassicHistory, columns, rows);
-}
-
-void AdvanceOrReset(WindowHandle window, int32_t columns, int32_t rows, int32_t nextPopulation) {
-  if (PopulationDeveloping(&Field.AnimatedHistory, nextPopulation)) {
-    AdvanceField(&Field.AnimatedHistory, columns, rows, nextPopulation);
-    return;
-  }
-  if ((Settings.flags & FlagRandomLifeface) && LifefaceCatalogue.count > 0) {
-    Settings.face = static_cast<int32_t>((static_cast<int64_t>(Settings.face) + 1) % LifefaceCatalogue.count);
-    LoadLifeface(window);
-    // The new field is made for the cells the next frame will draw, also when
-    // the new lifeface proved unusable and the frames turn classic.
-    const FrameLayout layout = CurrentLayout();
-    columns = layout.columns;
-    rows = layout.rows;
-  }
-  ReplaceField(&Field.AnimatedHistory, columns, rows);
-}
-
-void ResetField(int32_t columns, int32_t rows) {
-  RandomFill(columns, rows);
-  Field.Generation = 1;
-  Field.Population = 0;
-  RestartTransition();
 }

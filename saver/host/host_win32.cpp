@@ -5,6 +5,7 @@
 
 #include "config/config.h"
 #include "engine/engine.h"
+#include "loop/loop.h"
 #include "host/host.h"
 
 static const char* const SaverClassName = "WindowsScreenSaverClass";

@@ -20,6 +20,7 @@
 #include <string>
 
 #include "engine/engine.h"
+#include "loop/loop.h"
 #include "host/host.h"
 #include "lifeface/lifeface.h"
 #include "platform/x11/x11.h"

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "engine/engine.h"
+#include "loop/loop.h"
 #include "host/host.h"
 
 const char FrontEndUsage[] =

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "engine/engine.h"
+#include "loop/loop.h"
 #include "host/host.h"
 
 // The window is never validated, so paint messages keep coming whenever the
@@ -19,8 +20,7 @@ intptr_t SaverWindowProc(WindowHandle window, uint32_t message, uintptr_t wParam
       return 0;
     }
     case WM_PAINT:
-      if (!(Schedule.SuspendFlags & SuspendTick)) FrameTick(window);
-      PresentFrame(window);
+      AnswerPaint(window);
       return 1;
     case WM_QUIT:
       ExitProcess(0);

@@ -5,7 +5,7 @@
 #include <utility>
 
 #include "lifeface/lifeface.h"
-#include "render/render.h"
+#include "platform/surface.h"
 
 FrameSurface* LifefaceSurface = nullptr;
 
@@ -39,13 +39,8 @@ static int32_t TileRemainder(int32_t index, int32_t tiles) {
   return static_cast<int32_t>(static_cast<uint32_t>(index) % static_cast<uint32_t>(tiles));
 }
 
-void LoadLifeface(WindowHandle window) {
-  if (LifefaceCatalogue.count == 0) return;
-  if (Settings.face < 0 || Settings.face >= LifefaceCatalogue.count) Settings.face = 0;
+bool LoadLifeface(WindowHandle window, LifefaceRecord* face) {
   ReleaseLifefaceSurface();
-  ForgetSurfacePaint();  // the tiles the surface shows are another picture's
-  LifefaceRecord* face = &LifefaceCatalogue.records[Settings.face];
-
   char path[sizeof LifefaceCatalogue.folder + LifefaceTextSize];
   LoadedBitmap picture = {};
   if (!LifefacePath(face, path, sizeof path) || !PlatformLoadBitmap(path, &picture)) PlatformExit(1);
@@ -55,9 +50,8 @@ void LoadLifeface(WindowHandle window) {
 
   const int32_t p = face->pixels;
   if (p < 8 || p > 32) {
-    Settings.face = 0;
     ReleaseLifefaceSurface();
-    return;
+    return false;
   }
   const int32_t across = LifefaceSurface->width / p + 1;
   face->x0 = TileRemainder(face->x0, across);
@@ -74,5 +68,5 @@ void LoadLifeface(WindowHandle window) {
   face->y0 = TileRemainder(face->y0, down);
   face->y1 = TileRemainder(face->y1, down);
   CompareExchange(face->y0, face->y1);
-  PrepareTransition();
+  return true;
 }

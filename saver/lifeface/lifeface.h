@@ -63,9 +63,11 @@ LifefaceRecord* CurrentLifeface();
 
 // The picture of the current lifeface, or null: then Animated Mode cannot run.
 extern FrameSurface* LifefaceSurface;
-// Loads the picture of face (0 when face is out of range), checks the tile
-// size, normalises the tile indexes and prepares the transition.
-void LoadLifeface(WindowHandle window);
+// Loads the record's picture in place of the one before, checks the tile
+// size and normalises the record's tile indexes. False, and no picture, when
+// the tile size is unusable; a picture that cannot be read ends the process
+// with exit code 1.
+bool LoadLifeface(WindowHandle window, LifefaceRecord* face);
 
 // ---- Native bitmap reader (BMP files, uncompressed 1/4/8/16/24/32 bits) ----
 

@@ -40,22 +40,22 @@ void RestartTransition() {
   Transition.TransitionFrame = 0;
 }
 
-void AnimatedTick(WindowHandle window, int32_t columns, int32_t rows, int32_t scale) {
+bool AnimatedTick(int32_t columns, int32_t rows, int32_t scale) {
   const LifefaceRecord* face = CurrentLifeface();
-  if (face == nullptr) return;
+  if (face == nullptr) return false;
   const int32_t k = Transition.TransitionFrame;
   Transition.TransitionFrame = k + 1;
   if (k >= Transition.TransitionFrames) {
     // The step frame draws nothing: the last transition frame stays up.
     RestartTransition();
-    AdvanceOrReset(window, columns, rows, Transition.NextPopulation);
-    return;
+    return true;
   }
   const int32_t birthTile = face->x0 + (Transition.birthProgress >> 16);
   const int32_t deathTile = face->x2 + (Transition.deathProgress >> 16);
   Transition.NextPopulation = DrawLifefaceFrame(columns, rows, scale, birthTile, deathTile);
   Transition.birthProgress = static_cast<int32_t>(static_cast<int64_t>(k + 1) * Transition.birthRate);
   Transition.deathProgress = static_cast<int32_t>(static_cast<int64_t>(k + 1) * Transition.deathRate);
+  return false;
 }
 
 // The tiles the surface shows for a grid of this layout, one per cell, or

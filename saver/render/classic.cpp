@@ -15,14 +15,6 @@ uint32_t ColourOffset() {
 
 namespace {
 
-// The colours of one frame: a live cell's by its count (bits 1..3 of its byte;
-// the count 8 wraps onto 0), a dead cell's, and both by the low four bits.
-struct FrameColours {
-  uint32_t live[8];
-  uint32_t dead;
-  uint32_t byLowBits[16];
-};
-
 FrameColours ColoursOfFrame() {
   FrameColours colours;
   const uint32_t offset = ColourOffset();
@@ -47,33 +39,36 @@ inline void FillLine(uint32_t* p, int32_t count, uint32_t colour) {
   for (int32_t i = 0; i < count; ++i) p[i] = colour;
 }
 
-// One pixel per cell: a row kernel paints and counts; cells beyond the
-// surface are only counted. Where the kernels take the grid, the step is
-// made in the same pass (see PaintFrameAndStepAhead), and with marks only the
-// segments the last step changed are painted.
-int32_t PaintOnePixelCells(int32_t columns, int32_t rows, int32_t visibleColumns, int32_t visibleRows,
-                           const FrameColours& colours, bool marked, bool markStep) {
-  FramePaint paint;
+// One pixel per cell: what a pass over the field paints. With marks only the
+// segments the last step changed are painted; a frame painted whole is
+// copied whole (the window clips it to itself).
+void PlanOnePixelPaint(ClassicFramePlan* plan, bool marked, bool markStep) {
+  FramePaint& paint = plan->paint;
   paint.top = View.Surface->bits;
   paint.stride = View.Surface->stride;
-  paint.visibleColumns = visibleColumns;
-  paint.visibleRows = visibleRows;
-  paint.live = colours.live;
-  paint.dead = colours.dead;
-  paint.stream = StreamFrame(static_cast<int64_t>(visibleColumns) * visibleRows);
+  paint.visibleColumns = plan->visibleColumns;
+  paint.visibleRows = plan->visibleRows;
+  paint.live = plan->colours.live;
+  paint.dead = plan->colours.dead;
+  paint.stream = StreamFrame(static_cast<int64_t>(plan->visibleColumns) * plan->visibleRows);
   paint.damageRowShift = DamageTileRowShift;
   paint.damage = marked ? DamageTileRows(&paint.damageStride) : nullptr;
   paint.marked = paint.damage != nullptr;
   paint.markStep = markStep;
-  int32_t population = 0;
-  // A frame painted whole is copied whole: the window clips it to itself.
   if (!paint.marked) DamageSurface();
-  if (PaintFrameAndStepAhead(columns, rows, paint, &population)) return population;
+}
 
+// The pass without a step: a row kernel paints and counts; cells beyond the
+// surface are only counted. Every cell is painted, whatever the marks say.
+int32_t PaintOnePixelCells(const ClassicFramePlan& plan) {
+  const int32_t columns = plan.columns, rows = plan.rows;
+  const int32_t visibleColumns = plan.visibleColumns, visibleRows = plan.visibleRows;
   const GridKernels* kernels = ActiveKernels();
+  int32_t population = 0;
   for (int32_t y = 0; y < visibleRows; ++y) {
     const uint8_t* cells = Grid.LiveCells + static_cast<size_t>(y) * columns;
-    population += kernels->paintRow(cells, PixelRow(y), visibleColumns, colours.live, colours.dead, paint.stream);
+    population += kernels->paintRow(cells, PixelRow(y), visibleColumns, plan.colours.live, plan.colours.dead,
+                                    plan.paint.stream);
     if (visibleColumns < columns) population += kernels->countAlive(cells + visibleColumns, columns - visibleColumns);
   }
   if (visibleRows < rows)
@@ -230,30 +225,50 @@ void RememberClassicPaint(int32_t columns, int32_t rows, int32_t s, bool digital
 // Cells are drawn from the top-left; any part of a block beyond the surface
 // is clipped. A frame that follows one step after the last paints only what
 // the step changed.
-void DrawClassicFrame(int32_t columns, int32_t rows, int32_t cellSize) {
-  if (View.Surface == nullptr || !GridFits(columns, rows) || cellSize < 1) return;
-  const FrameColours colours = ColoursOfFrame();
+bool PlanClassicFrame(int32_t columns, int32_t rows, int32_t cellSize, ClassicFramePlan* plan) {
+  if (View.Surface == nullptr || !GridFits(columns, rows) || cellSize < 1) return false;
   const int32_t s = cellSize;
-  const int32_t visibleColumns = std::max(0, std::min(columns, (View.Surface->width + s - 1) / s));
-  const int32_t visibleRows = std::max(0, std::min(rows, (View.Surface->height + s - 1) / s));
-  const bool digital = (Settings.flags & FlagDigitalEffect) != 0 && s >= 4;
-  const uint32_t fieldChange = Grid.changes;
-  int32_t population;
-  if (s == 1) {
-    const MarkPlan plan = PlanMarks();
-    const bool marked = plan.paint && MarksToPaint(columns, rows, colours);
-    population = PaintOnePixelCells(columns, rows, visibleColumns, visibleRows, colours, marked, plan.step);
-  } else {
-    uint8_t* keys = CellKeys(columns, rows);
-    const bool compare = keys != nullptr && SurfaceShowsClassic(columns, rows, s, digital, colours);
-    if (compare)
-      CellsUnderStale(columns, rows, s, [&](int32_t y, int32_t x0, int32_t x1) {
-        std::fill(keys + static_cast<size_t>(y) * columns + x0, keys + static_cast<size_t>(y) * columns + x1 + 1,
-                  UnknownKey);
-      });
-    population = PaintBlocks(columns, rows, s, visibleColumns, visibleRows, colours, keys, compare);
+  plan->columns = columns;
+  plan->rows = rows;
+  plan->cellSize = s;
+  plan->colours = ColoursOfFrame();
+  plan->visibleColumns = std::max(0, std::min(columns, (View.Surface->width + s - 1) / s));
+  plan->visibleRows = std::max(0, std::min(rows, (View.Surface->height + s - 1) / s));
+  plan->digital = (Settings.flags & FlagDigitalEffect) != 0 && s >= 4;
+  plan->fieldChange = Grid.changes;
+  plan->onePixel = s == 1;
+  plan->keys = nullptr;
+  plan->compare = false;
+  if (plan->onePixel) {
+    const MarkPlan marks = PlanMarks();
+    const bool marked = marks.paint && MarksToPaint(columns, rows, plan->colours);
+    PlanOnePixelPaint(plan, marked, marks.step);
+    return true;
   }
-  RememberClassicPaint(columns, rows, s, digital, colours, fieldChange);
-  AdvanceOrReset(columns, rows, population);
-  DropStepAhead();  // taken by the step, or dropped by the reset's fill
+  plan->keys = CellKeys(columns, rows);
+  plan->compare = plan->keys != nullptr && SurfaceShowsClassic(columns, rows, s, plan->digital, plan->colours);
+  if (plan->compare)
+    CellsUnderStale(columns, rows, s, [&](int32_t y, int32_t x0, int32_t x1) {
+      std::fill(plan->keys + static_cast<size_t>(y) * columns + x0,
+                plan->keys + static_cast<size_t>(y) * columns + x1 + 1, UnknownKey);
+    });
+  return true;
+}
+
+int32_t PaintClassicFrame(ClassicFramePlan* plan) {
+  if (plan->onePixel) return PaintOnePixelCells(*plan);
+  return PaintBlocks(plan->columns, plan->rows, plan->cellSize, plan->visibleColumns, plan->visibleRows, plan->colours,
+                     plan->keys, plan->compare);
+}
+
+void FinishClassicFrame(const ClassicFramePlan* plan) {
+  RememberClassicPaint(plan->columns, plan->rows, plan->cellSize, plan->digital, plan->colours, plan->fieldChange);
+}
+
+int32_t DrawClassicFrame(int32_t columns, int32_t rows, int32_t cellSize) {
+  ClassicFramePlan plan;
+  if (!PlanClassicFrame(columns, rows, cellSize, &plan)) return 0;
+  const int32_t population = PaintClassicFrame(&plan);
+  FinishClassicFrame(&plan);
+  return population;
 }

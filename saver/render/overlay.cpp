@@ -9,6 +9,8 @@
 #include "render/render.h"
 #include "settings/settings.h"
 
+FrameRateMeter FrameRate = {};
+
 // The overlay's lines are drawn over the cells; the widest one's length is
 // kept to bound where they lie.
 static void DrawLine(const TextMetrics& tm, int32_t* y, int32_t textIndex, int32_t backIndex, const char* text,
@@ -26,16 +28,16 @@ static void DrawLine(const TextMetrics& tm, int32_t* y, int32_t textIndex, int32
 // Takes one interval sample; false when there is no valid interval (the first
 // frame, a gap of ten seconds or more, a wrapped tick count).
 static bool SampleFrameInterval(uint32_t* average) {
-  const int32_t dt = static_cast<int32_t>(PlatformTickCount() - Schedule.FrameRate.lastOverlayTime);
+  const int32_t dt = static_cast<int32_t>(PlatformTickCount() - FrameRate.lastOverlayTime);
   if (dt <= 0 || dt >= 10000) return false;
-  const uint32_t before = Schedule.FrameRate.intervalCount;
-  Schedule.FrameRate.intervalSum += static_cast<uint32_t>(dt);
-  Schedule.FrameRate.intervalCount += 1;
+  const uint32_t before = FrameRate.intervalCount;
+  FrameRate.intervalSum += static_cast<uint32_t>(dt);
+  FrameRate.intervalCount += 1;
   if (before > 10000) {
-    Schedule.FrameRate.intervalCount >>= 1;
-    Schedule.FrameRate.intervalSum >>= 1;
+    FrameRate.intervalCount >>= 1;
+    FrameRate.intervalSum >>= 1;
   }
-  *average = Schedule.FrameRate.intervalSum / Schedule.FrameRate.intervalCount;
+  *average = FrameRate.intervalSum / FrameRate.intervalCount;
   if (*average < 1) *average = 1;
   return true;
 }
@@ -74,7 +76,7 @@ void DrawOverlay() {
         length = std::snprintf(text, sizeof text, "FPS/target: %" PRIu32 "/(none)", 1000u / average);
       DrawLine(tm, &y, Settings.fps, Settings.bfps, text, length, &widest);
     }
-    Schedule.FrameRate.lastOverlayTime = PlatformTickCount();
+    FrameRate.lastOverlayTime = PlatformTickCount();
   }
   // Bounded by the widest glyph, with one more for any overhang: the next
   // frame paints the cells under all of it again.

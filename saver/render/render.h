@@ -1,5 +1,6 @@
 // Rendering: the 32-bit frame surface, the classic neighbour-count colouring,
-// the lifeface animation and the information overlay.
+// the lifeface animation and the information overlay. Painters paint the
+// field as it is and report what they saw; they never step or replace it.
 #pragma once
 
 #include <algorithm>
@@ -7,17 +8,37 @@
 #include <cstdint>
 
 #include "engine/engine.h"
+#include "engine/kernels.h"
 #include "platform/platform.h"
+#include "platform/surface.h"
 
 // ---- Frame surface and classic colouring -------------------------------------
 
-// A new surface of the given size; ends the process with exit code 1 when it
-// cannot be made.
-FrameSurface* CreateFrameSurface(WindowHandle window, int32_t width, int32_t height, int32_t bitsPerPixel);
-void ReleaseFrameSurface(FrameSurface* surface);
-inline uint32_t* SurfacePixel(const FrameSurface* surface, int32_t x, int32_t y) {
-  return reinterpret_cast<uint32_t*>(surface->bits + static_cast<intptr_t>(y) * surface->stride) + x;
-}
+// Live colours for neighbour counts 0..8, then the dead colour.
+const int PaletteSize = 10;
+const int DeadColour = 9;
+
+// How a frame lays out the cells.
+struct FrameLayout {
+  bool animated;
+  int32_t cellSize;  // pixels of one cell on the surface
+  int32_t scale;     // animated: tile pixel scale
+  int32_t columns;
+  int32_t rows;
+};
+
+// What the frames are drawn into and for. ReleaseView is its one reset.
+struct FrameView {
+  int32_t ClientWidth;   // the window's client area: cell counts come from it
+  int32_t ClientHeight;
+  FrameSurface* Surface;  // the frame, both sides raised to multiples of 256
+  FontHandle OverlayFont;
+  uint32_t Palette[PaletteSize];
+  FrameLayout DrawnLayout;  // of the last frame drawn
+};
+extern FrameView View;
+// Frees the surface (natively also the grid) and forgets the view.
+void ReleaseView();
 
 // Every pixel of the frame surface := colour.
 void FillSurface(uint32_t colour);
@@ -26,9 +47,42 @@ void BuildPalette();
 void FillBlock(uint32_t* first, int32_t stride, int32_t width, int32_t height, uint32_t colour);
 // The neighbour-count colour offset of this moment.
 uint32_t ColourOffset();
-// Draws every cell, counts the population and hands over to the stagnation
-// rule, which steps the grid or resets the field.
-void DrawClassicFrame(int32_t columns, int32_t rows, int32_t cellSize);
+// Draws every cell (only those whose colour changed, where the surface shows
+// the last classic frame) and returns the population. The field stays as it is.
+int32_t DrawClassicFrame(int32_t columns, int32_t rows, int32_t cellSize);
+
+// The colours of one frame: a live cell's by its count (bits 1..3 of its byte;
+// the count 8 wraps onto 0), a dead cell's, and both by the low four bits.
+struct FrameColours {
+  uint32_t live[8];
+  uint32_t dead;
+  uint32_t byLowBits[16];
+};
+
+// A classic frame worked out before it is painted. For one-pixel cells it
+// holds the pass that paints the field; a step of the same grid may make that
+// pass its own (PaintFrameAndStepAhead), and then only FinishClassicFrame
+// remains. The pass points into the record: it is not copied.
+struct ClassicFramePlan {
+  int32_t columns;
+  int32_t rows;
+  int32_t cellSize;
+  int32_t visibleColumns;
+  int32_t visibleRows;
+  bool digital;
+  uint32_t fieldChange;  // the field painted
+  FrameColours colours;
+  bool onePixel;
+  FramePaint paint;  // one-pixel cells
+  uint8_t* keys;     // larger cells: what each showed, or null
+  bool compare;      // paint only the cells whose key changed
+};
+// False when nothing can be painted (no surface, a grid that does not fit).
+bool PlanClassicFrame(int32_t columns, int32_t rows, int32_t cellSize, ClassicFramePlan* plan);
+// Paints the planned frame and returns the population.
+int32_t PaintClassicFrame(ClassicFramePlan* plan);
+// The surface now shows the planned frame.
+void FinishClassicFrame(const ClassicFramePlan* plan);
 
 // ---- Lifeface animation --------------------------------------------------------
 
@@ -51,11 +105,21 @@ extern TransitionState Transition;
 void PrepareTransition();
 // Back to the first frame of a transition (after a step or a reset).
 void RestartTransition();
-void AnimatedTick(WindowHandle window, int32_t columns, int32_t rows, int32_t scale);
+// One frame of the transition; true at its end, when nothing is drawn and the
+// field is due to step (NextPopulation is what the step will leave).
+bool AnimatedTick(int32_t columns, int32_t rows, int32_t scale);
 int32_t DrawLifefaceFrame(int32_t columns, int32_t rows, int32_t scale, int32_t birthTile, int32_t deathTile);
 void CopyTile(int32_t column, int32_t row, int32_t tileColumn, int32_t tileRow, int32_t scale);
 
 // ---- Information overlay ----------------------------------------------------------
+
+// The overlay's frame-rate measure.
+struct FrameRateMeter {
+  uint32_t lastOverlayTime;
+  uint32_t intervalSum;
+  uint32_t intervalCount;
+};
+extern FrameRateMeter FrameRate;
 
 // Draws the lines the settings ask for and notes where: the next frame
 // paints its cells over that place again.

@@ -1,25 +1,18 @@
 // The frame surface, the palette it is cleared with, and the clearing of
 // what the cells leave uncovered.
 #include <algorithm>
-#include <cstdlib>
 
 #include "engine/engine.h"
 #include "render/render.h"
 #include "settings/settings.h"
 
-FrameSurface* CreateFrameSurface(WindowHandle window, int32_t width, int32_t height, int32_t bitsPerPixel) {
-  FrameSurface* surface = static_cast<FrameSurface*>(std::calloc(1, sizeof(FrameSurface)));
-  if (surface == nullptr) PlatformExit(1);
-  if (!PlatformCreateSurface(window, width, height, bitsPerPixel, surface)) PlatformExit(1);
-  surface->width = width;
-  surface->height = height;
-  return surface;
-}
+FrameView View = {};
 
-void ReleaseFrameSurface(FrameSurface* surface) {
-  if (surface == nullptr) return;
-  PlatformReleaseSurface(surface);
-  std::free(surface);
+void ReleaseView() {
+  ReleaseFrameSurface(View.Surface);
+  ReleaseCellGrid();
+  ReleaseDamage();
+  View = FrameView{};
 }
 
 void FillBlock(uint32_t* first, int32_t stride, int32_t width, int32_t height, uint32_t colour) {

@@ -9,8 +9,6 @@ class Classic : public testing::Test {
   void SetUp() override {
     ResetEngineState(64 * 64, 64, 64);
     BuildPalette();
-    // Keep the drawn field: a deadline in the future means "developing".
-    Field.ClassicHistory.ResetDeadline = FakeNow + 100000;
   }
   // A live centre cell at (3, 3) of an 8 x 8 grid with `n` live neighbours.
   void CentreWithNeighbours(int n) {
@@ -64,7 +62,6 @@ TEST_F(Classic, DigitalEffectLeavesDeadLinesAtSizeEightButNotTwo) {
 
   ResetEngineState(64 * 64, 64, 64);
   BuildPalette();
-  Field.ClassicHistory.ResetDeadline = FakeNow + 100000;
   Settings.flags |= FlagDigitalEffect;
   CentreWithNeighbours(0);
   DrawClassicFrame(8, 8, 2);
@@ -72,26 +69,31 @@ TEST_F(Classic, DigitalEffectLeavesDeadLinesAtSizeEightButNotTwo) {
   EXPECT_EQ(PixelAt(6, 6), 0xFF0000u);
 }
 
-TEST_F(Classic, OnePixelCellsAndThePopulationHandedOn) {
+// A painter reports the population and leaves the field as it found it: the
+// lone cell at (5, 6) would die in a step.
+TEST_F(Classic, OnePixelCellsReportThePopulationAndLeaveTheField) {
   SetCell(5, 6, 64, 64);
   SetCell(10, 6, 64, 64);
   SetCell(11, 6, 64, 64);
-  DrawClassicFrame(64, 64, 1);
+  const uint32_t changes = Grid.changes;
+  EXPECT_EQ(DrawClassicFrame(64, 64, 1), 3);
   EXPECT_EQ(PixelAt(5, 6), 0xFF0000u);
   EXPECT_EQ(PixelAt(10, 6), 0x00FF00u);
   EXPECT_EQ(PixelAt(6, 6), 0u);
-  EXPECT_EQ(Field.Population, 3);
-  EXPECT_EQ(Field.Generation, 2);
+  EXPECT_EQ(Grid.changes, changes);
+  EXPECT_EQ(CellAt(5, 6, 64), 1);
+  EXPECT_EQ(Field.Generation, 1);
+  // Painted again, the same field gives the same picture and count.
+  EXPECT_EQ(DrawClassicFrame(64, 64, 1), 3);
+  EXPECT_EQ(PixelAt(5, 6), 0xFF0000u);
 }
 
 TEST_F(Classic, BlocksBeyondTheSurfaceAreClipped) {
   ResetEngineState(64 * 64, 20, 20);
   BuildPalette();
-  Field.ClassicHistory.ResetDeadline = FakeNow + 100000;
   for (int y = 0; y < 3; ++y)
     for (int x = 0; x < 3; ++x) SetCell(x, y, 3, 3);
-  DrawClassicFrame(3, 3, 8);  // 24 x 24 pixels of cells on a 20 x 20 surface
-  EXPECT_EQ(Field.Population, 9);
+  EXPECT_EQ(DrawClassicFrame(3, 3, 8), 9);  // 24 x 24 pixels of cells on a 20 x 20 surface
   EXPECT_EQ(PixelAt(19, 19), PixelAt(16, 16));
 }
 

@@ -131,9 +131,15 @@ TEST_F(FramePacing, FramesKeepComingWhileTheTickCountWraps) {
 }
 
 TEST_F(FramePacing, SuspendedEngineComputesNothingButThePaintIsLeftToTheWindow) {
-  // The window procedure checks the suspend bit; the tick itself is plain.
+  EXPECT_TRUE(AnswerPaint(nullptr));
   Schedule.SuspendFlags = SuspendTick;
-  EXPECT_EQ(Schedule.SuspendFlags & SuspendTick, SuspendTick);
+  FakeNow += 1000;  // a frame long due
+  const uint32_t frames = Schedule.FramesDrawn, changes = Grid.changes;
+  for (int paint = 0; paint < 5; ++paint) EXPECT_FALSE(AnswerPaint(nullptr));
+  EXPECT_EQ(Schedule.FramesDrawn, frames);
+  EXPECT_EQ(Grid.changes, changes);
+  Schedule.SuspendFlags = 0;
+  EXPECT_TRUE(AnswerPaint(nullptr));
 }
 
 TEST(FrameLayout, CellCountsComeFromTheClientArea) {

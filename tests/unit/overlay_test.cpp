@@ -108,7 +108,7 @@ TEST_F(Overlay, NoFrameRateOnTheFirstFrameOrAfterALongGap) {
   FakeNow += 9999;
   DrawOverlay();
   EXPECT_EQ(Texts(), std::vector<std::string>{"FPS/target: 0/66"});
-  EXPECT_EQ(Schedule.FrameRate.intervalCount, 1u);
+  EXPECT_EQ(FrameRate.intervalCount, 1u);
 }
 
 TEST_F(Overlay, AverageIsHalvedPastTenThousandSamples) {
@@ -118,11 +118,11 @@ TEST_F(Overlay, AverageIsHalvedPastTenThousandSamples) {
     FakeNow += 20;
     DrawOverlay();
   }
-  EXPECT_EQ(Schedule.FrameRate.intervalCount, 10001u);
+  EXPECT_EQ(FrameRate.intervalCount, 10001u);
   FakeNow += 20;
   DrawOverlay();
-  EXPECT_EQ(Schedule.FrameRate.intervalCount, 5001u);
-  EXPECT_EQ(Schedule.FrameRate.intervalSum, 100020u);
+  EXPECT_EQ(FrameRate.intervalCount, 5001u);
+  EXPECT_EQ(FrameRate.intervalSum, 100020u);
   EXPECT_EQ(FakeTextOuts.back().text, "FPS/target: 50/66");
 }
 

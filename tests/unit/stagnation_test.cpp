@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "lifeface_files.h"
 #include "test_support.h"
 
 namespace {
@@ -108,9 +109,19 @@ TEST_F(Stagnation, NegativeResetTimeResetsAtTheFirstRepeat) {
   EXPECT_EQ(Boundaries({20, 20}, 0), std::vector<int>{1});
 }
 
+// Only a lifeface transition's reset moves on to the next lifeface; a
+// classic one leaves the face where it is, also with faces to move on to.
 TEST_F(Stagnation, ClassicResetLeavesTheLifefaceAlone) {
+  const std::string folder = MakeTempFolder();
+  ASSERT_TRUE(WriteBytes(folder + "/p8.bmp", WritePlacesBmp(128, 32)));
+  std::string text;
+  for (int k = 0; k < 3; ++k) text += "[Face " + std::to_string(k) + "]\nbmp = '" + folder + "/p8.bmp'\npixels = 8\n";
+  ParseCatalogueText(text.data(), text.size());
+  RemoveTree(folder);
+  ASSERT_EQ(LifefaceCatalogue.count, 3);
+  ASSERT_TRUE(Settings.flags & FlagRandomLifeface);
   Settings.face = 2;
-  Boundaries(std::vector<int32_t>(40, 9), 100);
+  EXPECT_EQ(Boundaries(std::vector<int32_t>(40, 9), 100).size(), 1u);
   EXPECT_EQ(Settings.face, 2);
 }
 

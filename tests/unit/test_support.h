@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "engine/engine.h"
+#include "loop/loop.h"
 #include "fakes/fakes.h"
 #include "lifeface/lifeface.h"
 #include "render/render.h"

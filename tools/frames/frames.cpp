@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "engine/engine.h"
+#include "loop/loop.h"
 #include "lifeface/lifeface.h"
 #include "render/render.h"
 #include "settings/settings.h"

@@ -4,19 +4,15 @@
 
 #include "engine/engine.h"
 #include "lifeface/lifeface.h"
+#include "loop/loop.h"
 #include "render/render.h"
 #include "settings/settings.h"
 
 FrameSchedule Schedule = {};
-EngineView View = {};
 
-void ResetSchedule() { Schedule = FrameSchedule{}; }
-
-void ReleaseView() {
-  ReleaseFrameSurface(View.Surface);
-  ReleaseCellGrid();
-  ReleaseDamage();
-  View = EngineView{};
+void ResetSchedule() {
+  Schedule = FrameSchedule{};
+  FrameRate = FrameRateMeter{};
 }
 
 // The longest single pacing wait. Input ends a wait at once; a long delay is
@@ -65,7 +61,7 @@ void StartEngine(WindowHandle window, int32_t surfaceWidth, int32_t surfaceHeigh
     if ((Settings.flags & FlagRandomLifeface) && LifefaceCatalogue.count > 0)
       Settings.face = LcgNext() % LifefaceCatalogue.count;
     View.Surface = CreateFrameSurface(window, surfaceWidth, surfaceHeight, 32);
-    LoadLifeface(window);
+    UseLifeface(window);
     AllocateCellGrid(static_cast<size_t>(View.Surface->width) * static_cast<size_t>(View.Surface->height));
     View.OverlayFont = PlatformCreateOverlayFont(window);
   }
@@ -117,10 +113,10 @@ void DrawDueFrame(WindowHandle window, uint32_t now) {
   // What lies under the last overlay outside the cells shows no cell: it
   // gets the clearing colour again before the overlay is drawn anew.
   ClearOutsideCells(layout, Painted.stale);
-  if (layout.animated)
-    AnimatedTick(window, layout.columns, layout.rows, layout.scale);
-  else
-    DrawClassicFrame(layout.columns, layout.rows, layout.cellSize);
+  if (!layout.animated)
+    ClassicTick(layout.columns, layout.rows, layout.cellSize);
+  else if (AnimatedTick(layout.columns, layout.rows, layout.scale))
+    AdvanceOrReset(window, layout.columns, layout.rows, Transition.NextPopulation);
   DrawOverlay();
 }
 
@@ -148,4 +144,10 @@ void PresentFrame(WindowHandle window) {
   const int32_t count = DamageRects(rects, MaxDamageRects);
   if (count == 0) return;
   if (PlatformPresent(window, View.Surface, rects, count)) ClearDamage();
+}
+
+bool AnswerPaint(WindowHandle window) {
+  const bool drawn = !(Schedule.SuspendFlags & SuspendTick) && FrameTick(window);
+  PresentFrame(window);
+  return drawn;
 }

@@ -1,0 +1,75 @@
+// The generation boundary: after a frame the field is stepped, or, stagnant,
+// replaced by a new one, and in Animated Mode the next lifeface may come.
+#include <cstdint>
+
+#include "engine/engine.h"
+#include "engine/kernels.h"
+#include "lifeface/lifeface.h"
+#include "loop/loop.h"
+#include "render/render.h"
+#include "settings/settings.h"
+
+void UseLifeface(WindowHandle window) {
+  if (LifefaceCatalogue.count == 0) return;
+  if (Settings.face < 0 || Settings.face >= LifefaceCatalogue.count) Settings.face = 0;
+  ForgetSurfacePaint();  // the tiles the surface shows are another picture's
+  if (!LoadLifeface(window, &LifefaceCatalogue.records[Settings.face])) {
+    Settings.face = 0;
+    return;
+  }
+  PrepareTransition();
+}
+
+void ResetField(int32_t columns, int32_t rows) {
+  RandomFill(columns, rows);
+  Field.Generation = 1;
+  Field.Population = 0;
+  RestartTransition();
+}
+
+// A stagnant field's end: a new one, counted, with its history forgotten.
+static void ReplaceField(PopulationHistory* history, int32_t columns, int32_t rows) {
+  ResetField(columns, rows);
+  Field.ResetCount += 1;
+  ForgetHistory(history);
+}
+
+void AdvanceOrReset(int32_t columns, int32_t rows, int32_t population) {
+  if (PopulationDeveloping(&Field.ClassicHistory, population)) {
+    AdvanceField(&Field.ClassicHistory, columns, rows, population);
+    return;
+  }
+  ReplaceField(&Field.ClassicHistory, columns, rows);
+}
+
+void AdvanceOrReset(WindowHandle window, int32_t columns, int32_t rows, int32_t nextPopulation) {
+  if (PopulationDeveloping(&Field.AnimatedHistory, nextPopulation)) {
+    AdvanceField(&Field.AnimatedHistory, columns, rows, nextPopulation);
+    return;
+  }
+  if ((Settings.flags & FlagRandomLifeface) && LifefaceCatalogue.count > 0) {
+    Settings.face = static_cast<int32_t>((static_cast<int64_t>(Settings.face) + 1) % LifefaceCatalogue.count);
+    UseLifeface(window);
+    // The new field is made for the cells the next frame will draw, also when
+    // the new lifeface proved unusable and the frames turn classic.
+    const FrameLayout layout = CurrentLayout();
+    columns = layout.columns;
+    rows = layout.rows;
+  }
+  ReplaceField(&Field.AnimatedHistory, columns, rows);
+}
+
+// A one-pixel frame reads every cell, and so does the step after it: where
+// the kernels take the grid, the frame is painted in the step's own pass.
+// The step is made ahead, before the stagnation rule has seen the population;
+// a step that follows takes it, and a new field's fill drops it.
+void ClassicTick(int32_t columns, int32_t rows, int32_t cellSize) {
+  ClassicFramePlan plan;
+  if (!PlanClassicFrame(columns, rows, cellSize, &plan)) return;
+  int32_t population = 0;
+  if (!plan.onePixel || !PaintFrameAndStepAhead(columns, rows, plan.paint, &population))
+    population = PaintClassicFrame(&plan);
+  FinishClassicFrame(&plan);
+  AdvanceOrReset(columns, rows, population);
+  DropStepAhead();  // taken by the step, or dropped by the reset's fill
+}
