@@ -68,17 +68,3 @@ extern FrameSurface* LifefaceSurface;
 // the tile size is unusable; a picture that cannot be read ends the process
 // with exit code 1.
 bool LoadLifeface(WindowHandle window, LifefaceRecord* face);
-
-// ---- Native bitmap reader (BMP files, uncompressed 1/4/8/16/24/32 bits) ----
-
-struct DecodedBitmap {
-  int32_t width;
-  int32_t height;
-  uint32_t* pixels;  // width x height, top row first, 0x00RRGGBB
-};
-
-// Decodes a BMP file held in memory. False, with nothing allocated and the
-// bitmap zeroed, when the data is not a bitmap this reader takes, is damaged
-// in any way, or has more than 64 M pixels.
-bool DecodeBmp(const uint8_t* data, size_t size, DecodedBitmap* bitmap);
-void FreeDecodedBitmap(DecodedBitmap* bitmap);

@@ -2,7 +2,7 @@
 // every one of its pixels can be read, and none has bits above 0x00FFFFFF.
 #include <cstdint>
 
-#include "lifeface/lifeface.h"
+#include "platform/bmp.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   DecodedBitmap bitmap;

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "lifeface/lifeface.h"
+#include "platform/bmp.h"
 #include "lifeface_files.h"
 
 namespace {

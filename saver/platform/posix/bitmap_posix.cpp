@@ -4,7 +4,7 @@
 #include <cstring>
 #include <vector>
 
-#include "lifeface/lifeface.h"
+#include "platform/bmp.h"
 #include "platform/platform.h"
 
 bool PlatformLoadBitmap(const char* path, LoadedBitmap* bitmap) {

@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "lifeface/lifeface.h"
+#include "platform/bmp.h"
 
 namespace {
 
