@@ -34,6 +34,11 @@ void FakeStoreReset();
 void FakeStorePutDword(const std::string& name, uint32_t value);
 void FakeStorePutBytes(const std::string& name, const std::vector<uint8_t>& bytes);
 
+// ---- surfaces
+// True (the default): a positive height gives bottom-up rows, as on Windows.
+// False: every surface is top-down, as natively.
+extern bool FakeSurfacesBottomUp;
+
 // ---- text
 struct FakeTextCall {
   ContextHandle dc;

@@ -97,16 +97,6 @@ TEST_F(Classic, BlocksBeyondTheSurfaceAreClipped) {
   EXPECT_EQ(PixelAt(19, 19), PixelAt(16, 16));
 }
 
-TEST(Surface, NativeSurfacesKeepTheirRowsTopDownWhateverTheHeightSays) {
-  ResetEngineState(16);
-  for (int32_t height : {768, -768}) {
-    FrameSurface* s = CreateFrameSurface(nullptr, 1024, height, 32);
-    EXPECT_EQ(s->stride, 4096) << height;
-    EXPECT_EQ(s->bits, static_cast<uint8_t*>(s->bitmap)) << height;
-    ReleaseFrameSurface(s);
-  }
-}
-
 TEST(Surface, BuildPaletteResolvesIndexesAndClearsToTheDeadColour) {
   ResetEngineState(16, 32, 16);
   Settings.n[9] = 14;
