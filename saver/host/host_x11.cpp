@@ -21,6 +21,7 @@
 
 #include "engine/engine.h"
 #include "host/host.h"
+#include "host/options.h"
 #include "lifeface/lifeface.h"
 #include "platform/x11/x11.h"
 #include "render/render.h"

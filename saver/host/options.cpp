@@ -6,7 +6,7 @@
 #include <cstring>
 
 #include "engine/engine.h"
-#include "host/host.h"
+#include "host/options.h"
 
 const char FrontEndUsage[] =
     "usage: tumbra [options]\n"

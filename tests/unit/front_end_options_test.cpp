@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "host/host.h"
+#include "host/options.h"
 #include "settings/settings.h"
 
 namespace {
