@@ -155,3 +155,41 @@ ScreenRect FullScreenRect(const ScreenMetrics& metrics);
 
 intptr_t SaverWindowProc(WindowHandle window, uint32_t message, uintptr_t wParam, intptr_t lParam);
 intptr_t DefaultSaverProc(WindowHandle window, uint32_t message, uintptr_t wParam, intptr_t lParam);
+
+// ---- Input of the X11 front end ---------------------------------------------------
+// What the ending rules need of an X event, without Xlib: host_x11.cpp fills
+// it in. The numbers are the X protocol's, so the front end copies them as
+// they come.
+
+enum InputKind {
+  InputOther,
+  InputKey,       // KeyPress
+  InputButton,    // ButtonPress
+  InputMotion,    // MotionNotify
+  InputFocusOut,  // FocusOut
+};
+
+enum : uint32_t {
+  InputButtonLeft = 1,    // Button1; 4 and 5 are the wheel
+  InputButtonMiddle = 2,
+  InputButtonRight = 3,
+  FocusDetailInferior = 2,  // NotifyInferior: to a window inside ours
+  FocusDetailPointer = 5,   // NotifyPointer
+  FocusModeUngrab = 2,      // NotifyUngrab: a grab of ours ended
+  KeySymEscape = 0xFF1B,
+  KeySymLowerQ = 0x0071,
+  KeySymUpperQ = 0x0051,
+};
+
+struct InputEvent {
+  InputKind kind;
+  uint32_t button;       // InputButton
+  uint32_t focusDetail;  // InputFocusOut
+  uint32_t focusMode;    // InputFocusOut
+  uint32_t keySym;       // InputKey: the key's symbol without modifiers
+};
+
+// The message the event stands for, 0 for none; the host's rules then decide
+// whether it ends the saver. In a desktop window (one of its own, not full
+// screen) only Escape and q count: they close it (MsgClose).
+uint32_t InputMessage(const InputEvent& event, bool desktopWindow, uintptr_t* wParam);
