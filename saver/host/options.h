@@ -39,10 +39,28 @@ struct FrontEndOptions {
 };
 
 extern const char FrontEndUsage[];
+// The lines of FrontEndUsage for the options that change the picture.
+extern const char SettingOptionsUsage[];
 
 // False with a message naming the option when an argument is unknown, lacks
 // its value or has a bad one.
 bool ParseFrontEndOptions(int argc, const char* const* argv, FrontEndOptions* options, std::string* error);
+
+// Another program's own option beside the table's (tumbra_frames' --size).
+struct ProgramOption {
+  const char* name;  // without the dashes
+  bool takesValue;
+};
+// One of them as given: its index in the program's list, its value ("" for none).
+struct ProgramArgument {
+  int option;
+  std::string value;
+};
+// The same parse for a program that takes its own options besides: they are
+// read in the same spellings and come back in command-line order, for the
+// program to check their values.
+bool ParseFrontEndOptions(int argc, const char* const* argv, const ProgramOption* own, int ownCount,
+                          FrontEndOptions* options, std::vector<ProgramArgument>* given, std::string* error);
 // A window number as X prints them: decimal or 0x hexadecimal, not 0.
 bool ParseWindowId(const char* text, uint64_t* id);
 // Writes the overrides into settings loaded from the store. A lifeface
