@@ -1,13 +1,18 @@
 // The stagnation rule: a field whose population keeps repeating one of its
 // last three values for `reset` ms is replaced by a new random one.
+#include "engine/counters.h"
 #include "engine/engine.h"
 #include "lifeface/lifeface.h"
 #include "render/render.h"
 #include "settings/settings.h"
 
 FieldState Field = {1, 0, 0, 0, 0, {0, 0, 0, 0}, {0, 0, 0, 0}};
+SaverCounters Counters = {0, 1};
 
-void ResetFieldState() { Field = FieldState{1, 0, 0, 0, 0, {0, 0, 0, 0}, {0, 0, 0, 0}}; }
+void ResetFieldState() {
+  Field = FieldState{1, 0, 0, 0, 0, {0, 0, 0, 0}, {0, 0, 0, 0}};
+  Counters.generation = Field.Generation;
+}
 
 bool PopulationDeveloping(PopulationHistory* history, int32_t population) {
   if (population != 0 && population != history->p1 && population != history->p2 &&
@@ -31,6 +36,7 @@ void AdvanceField(PopulationHistory* history, int32_t columns, int32_t rows, int
   StepGeneration(columns, rows);
   Field.Population = population;
   Field.Generation += 1;
+  Counters.generation = Field.Generation;
 }
 
 // A stagnant field's end: a new one, counted, with its history forgotten.
@@ -68,6 +74,7 @@ void AdvanceOrReset(WindowHandle window, int32_t columns, int32_t rows, int32_t 
 void ResetField(int32_t columns, int32_t rows) {
   RandomFill(columns, rows);
   Field.Generation = 1;
+  Counters.generation = Field.Generation;
   Field.Population = 0;
   RestartTransition();
 }
