@@ -1,11 +1,16 @@
 // The stagnation rule: a field whose population keeps repeating one of its
 // last three values for `reset` ms is to be replaced by a new random one.
+#include "engine/counters.h"
 #include "engine/engine.h"
 #include "settings/settings.h"
 
 FieldState Field = {1, 0, 0, 0, 0, {0, 0, 0, 0}, {0, 0, 0, 0}};
+SaverCounters Counters = {0, 1};
 
-void ResetFieldState() { Field = FieldState{1, 0, 0, 0, 0, {0, 0, 0, 0}, {0, 0, 0, 0}}; }
+void ResetFieldState() {
+  Field = FieldState{1, 0, 0, 0, 0, {0, 0, 0, 0}, {0, 0, 0, 0}};
+  Counters.generation = Field.Generation;
+}
 
 bool PopulationDeveloping(PopulationHistory* history, int32_t population) {
   if (population != 0 && population != history->p1 && population != history->p2 &&
@@ -29,6 +34,7 @@ void AdvanceField(PopulationHistory* history, int32_t columns, int32_t rows, int
   StepGeneration(columns, rows);
   Field.Population = population;
   Field.Generation += 1;
+  Counters.generation = Field.Generation;
 }
 
 void ForgetHistory(PopulationHistory* history) {

@@ -158,3 +158,34 @@ ScreenRect FullScreenRect(const ScreenMetrics& metrics) {
   return {static_cast<int32_t>(left), static_cast<int32_t>(top), static_cast<int32_t>(std::min(right - left, limit)),
           static_cast<int32_t>(std::min(bottom - top, limit))};
 }
+
+uint32_t InputMessage(const InputEvent& event, bool desktopWindow, uintptr_t* wParam) {
+  *wParam = 0;
+  if (desktopWindow) {
+    // Escape and q end it, as they end other hacks' windows.
+    const bool quitKey = event.kind == InputKey && (event.keySym == KeySymEscape || event.keySym == KeySymLowerQ ||
+                                                    event.keySym == KeySymUpperQ);
+    if (quitKey) return MsgClose;
+    if (event.kind == InputKey) return 0;
+  }
+  switch (event.kind) {
+    case InputKey:
+      return MsgKeyDown;
+    case InputButton:
+      if (event.button == InputButtonLeft) return MsgLeftButtonDown;
+      if (event.button == InputButtonMiddle) return MsgMiddleButtonDown;
+      if (event.button == InputButtonRight) return MsgRightButtonDown;
+      return 0;  // wheels and further buttons are no clicks
+    case InputMotion:
+      return MsgMouseMove;
+    case InputFocusOut:
+      // Another program took the input: the saver loses activation (wParam 0).
+      if (event.focusDetail == FocusDetailInferior || event.focusDetail == FocusDetailPointer ||
+          event.focusMode == FocusModeUngrab)
+        return 0;
+      return MsgActivateApp;
+    case InputOther:
+      break;
+  }
+  return 0;
+}

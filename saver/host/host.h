@@ -4,11 +4,8 @@
 #pragma once
 
 #include <cstdint>
-#include <string>
-#include <vector>
 
 #include "platform/platform.h"
-#include "settings/settings.h"
 
 // Window messages the host and the saver window take part in.
 enum : uint32_t {
@@ -159,52 +156,40 @@ ScreenRect FullScreenRect(const ScreenMetrics& metrics);
 intptr_t SaverWindowProc(WindowHandle window, uint32_t message, uintptr_t wParam, intptr_t lParam);
 intptr_t DefaultSaverProc(WindowHandle window, uint32_t message, uintptr_t wParam, intptr_t lParam);
 
-// ---- Command line of the X11 front end ---------------------------------------------
-// Options name the window to draw into and override settings for one run.
-// The rules are portable; host_x11.cpp does the drawing and the waiting.
+// ---- Input of the X11 front end ---------------------------------------------------
+// What the ending rules need of an X event, without Xlib: host_x11.cpp fills
+// it in. The numbers are the X protocol's, so the front end copies them as
+// they come.
 
-enum FrontEndTarget {
-  TargetOwnWindow,   // no option: a resizable window of its own
-  TargetFullScreen,  // --fullscreen: its own window over the screen, ended by input
-  TargetRoot,        // --root: $XSCREENSAVER_WINDOW, else the root window
-  TargetWindowId,    // --window-id ID
+enum InputKind {
+  InputOther,
+  InputKey,       // KeyPress
+  InputButton,    // ButtonPress
+  InputMotion,    // MotionNotify
+  InputFocusOut,  // FocusOut
 };
 
-// A settings member given a value on the command line.
-struct NumberOverride {
-  int32_t offset;  // byte offset in SaverSettings
-  int32_t value;
+enum : uint32_t {
+  InputButtonLeft = 1,    // Button1; 4 and 5 are the wheel
+  InputButtonMiddle = 2,
+  InputButtonRight = 3,
+  FocusDetailInferior = 2,  // NotifyInferior: to a window inside ours
+  FocusDetailPointer = 5,   // NotifyPointer
+  FocusModeUngrab = 2,      // NotifyUngrab: a grab of ours ended
+  KeySymEscape = 0xFF1B,
+  KeySymLowerQ = 0x0071,
+  KeySymUpperQ = 0x0051,
 };
 
-struct SettingOverrides {
-  std::vector<NumberOverride> numbers;  // in command-line order: a later one wins
-  uint32_t flagsOn;
-  uint32_t flagsOff;
-  bool faceGiven;
-  int32_t face;
+struct InputEvent {
+  InputKind kind;
+  uint32_t button;       // InputButton
+  uint32_t focusDetail;  // InputFocusOut
+  uint32_t focusMode;    // InputFocusOut
+  uint32_t keySym;       // InputKey: the key's symbol without modifiers
 };
 
-struct FrontEndOptions {
-  FrontEndTarget target;
-  uint64_t windowId;
-  std::string catalogue;  // a folder holding tumbra.ini; empty: search the data folders
-  bool help;
-  SettingOverrides overrides;
-};
-
-extern const char FrontEndUsage[];
-
-// False with a message naming the option when an argument is unknown, lacks
-// its value or has a bad one.
-bool ParseFrontEndOptions(int argc, const char* const* argv, FrontEndOptions* options, std::string* error);
-// A window number as X prints them: decimal or 0x hexadecimal, not 0.
-bool ParseWindowId(const char* text, uint64_t* id);
-// Writes the overrides into settings loaded from the store. A lifeface
-// given by number is kept at every reset: it turns "Choose random lifeface" off.
-void ApplyOverrides(const SettingOverrides& overrides, SaverSettings* settings);
-// The folders searched for tumbra.ini, in order: $XDG_DATA_HOME/tumbra (or
-// ~/.local/share/tumbra), each of $XDG_DATA_DIRS (default /usr/local/share and
-// /usr/share) with /tumbra, then the installed data folder. Relative entries
-// are ignored, as the XDG rules ask; a folder is listed once.
-std::vector<std::string> CatalogueFolders(const char* dataHome, const char* home, const char* dataDirs,
-                                          const char* installed);
+// The message the event stands for, 0 for none; the host's rules then decide
+// whether it ends the saver. In a desktop window (one of its own, not full
+// screen) only Escape and q count: they close it (MsgClose).
+uint32_t InputMessage(const InputEvent& event, bool desktopWindow, uintptr_t* wParam);

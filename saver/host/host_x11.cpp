@@ -22,6 +22,7 @@
 #include "engine/engine.h"
 #include "loop/loop.h"
 #include "host/host.h"
+#include "host/options.h"
 #include "lifeface/lifeface.h"
 #include "platform/x11/x11.h"
 #include "render/render.h"
@@ -222,40 +223,48 @@ Window ForeignWindow(Display* display, const FrontEndOptions& options) {
   return window;
 }
 
-// The host's rules decide what input does; only a full-screen run ends on it.
-uint32_t InputMessage(const XEvent& event, uintptr_t* wParam) {
-  *wParam = 0;
+static_assert(InputButtonLeft == Button1 && InputButtonMiddle == Button2 && InputButtonRight == Button3,
+              "the button numbers are X's");
+static_assert(FocusDetailInferior == NotifyInferior && FocusDetailPointer == NotifyPointer &&
+                  FocusModeUngrab == NotifyUngrab,
+              "the focus details are X's");
+static_assert(KeySymEscape == XK_Escape && KeySymLowerQ == XK_q && KeySymUpperQ == XK_Q, "the key symbols are X's");
+
+// The fields of an X event the host's rules look at.
+InputEvent InputEventOf(const XEvent& event) {
+  InputEvent input = {InputOther, 0, 0, 0, 0};
   switch (event.type) {
     case KeyPress:
-      return MsgKeyDown;
+      input.kind = InputKey;
+      input.keySym = static_cast<uint32_t>(XLookupKeysym(const_cast<XKeyEvent*>(&event.xkey), 0));
+      break;
     case ButtonPress:
-      if (event.xbutton.button == Button1) return MsgLeftButtonDown;
-      if (event.xbutton.button == Button2) return MsgMiddleButtonDown;
-      if (event.xbutton.button == Button3) return MsgRightButtonDown;
-      return 0;  // wheels and further buttons are no clicks
+      input.kind = InputButton;
+      input.button = event.xbutton.button;
+      break;
     case MotionNotify:
-      return MsgMouseMove;
+      input.kind = InputMotion;
+      break;
     case FocusOut:
-      // Another program took the input: the saver loses activation.
-      if (event.xfocus.detail == NotifyInferior || event.xfocus.detail == NotifyPointer ||
-          event.xfocus.mode == NotifyUngrab)
-        return 0;
-      return MsgActivateApp;
+      input.kind = InputFocusOut;
+      input.focusDetail = static_cast<uint32_t>(event.xfocus.detail);
+      input.focusMode = static_cast<uint32_t>(event.xfocus.mode);
+      break;
     default:
-      return 0;
+      break;
   }
+  return input;
 }
 
+// The host's rules decide what input does; only a full-screen run ends on it.
 void HandleInput(const XEvent& event) {
-  if (Loop.target == TargetOwnWindow && event.type == KeyPress) {
-    // A desktop window: Escape and q end it, as they end other hacks' windows.
-    const KeySym key = XLookupKeysym(const_cast<XKeyEvent*>(&event.xkey), 0);
-    if (key == XK_Escape || key == XK_q || key == XK_Q) Loop.quit = true;
+  uintptr_t wParam = 0;
+  const uint32_t message = InputMessage(InputEventOf(event), Loop.target == TargetOwnWindow, &wParam);
+  if (message == 0) return;
+  if (message == MsgClose) {
+    Loop.quit = true;
     return;
   }
-  uintptr_t wParam = 0;
-  const uint32_t message = InputMessage(event, &wParam);
-  if (message == 0) return;
   const HostAction action = DefaultMessageAction(&Host, message, wParam);
   if (action.acts & ActPostClose) Loop.quit = true;
   if (action.acts & ActCheckMouse) {

@@ -7,7 +7,25 @@
 
 #include "engine/engine.h"
 #include "loop/loop.h"
-#include "host/host.h"
+#include "host/options.h"
+
+// The options that change the picture, shared with tumbra_frames' usage.
+#define SETTING_OPTIONS_USAGE \
+    "  --mode M            animated or classic\n" \
+    "  --face N            show lifeface N (from 0) at every reset\n" \
+    "  --ascale N          lifeface tile scale 0..3: tiles are drawn 1 << N times larger\n" \
+    "  --cscale N          classic cell size 0..8: cells are 1 << N pixels\n" \
+    "  --delay MS          milliseconds per frame, 0 for as fast as it goes\n" \
+    "  --reset MS          a settled field is replaced after this many milliseconds\n" \
+    "  --seed N            generator seed; 0 takes the clock's\n" \
+    "  --random-face       choose a random lifeface at start and at every reset\n" \
+    "  --digital           classic cells of 4 pixels and more show a dead gap line\n" \
+    "  --cycle-at-reset    the neighbour-count colours move on at every new field\n" \
+    "  --show-name         print the lifeface's name (Animated Mode)\n" \
+    "  --show-generation   print the generation number\n" \
+    "  --show-population   print the population\n" \
+    "  --show-fps          print the frame rate against its target\n" \
+    "                      each of these six turns off with --no-..., as --no-digital\n"
 
 const char FrontEndUsage[] =
     "usage: tumbra [options]\n"
@@ -20,26 +38,16 @@ const char FrontEndUsage[] =
     "                      mouse movement ends it\n"
     "\n"
     "Settings for this run (the rest come from $XDG_CONFIG_HOME/tumbra/settings):\n"
-    "  --mode M            animated or classic\n"
-    "  --face N            show lifeface N (from 0) at every reset\n"
-    "  --ascale N          lifeface tile scale 0..3: tiles are drawn 1 << N times larger\n"
-    "  --cscale N          classic cell size 0..8: cells are 1 << N pixels\n"
-    "  --delay MS          milliseconds per frame, 0 for as fast as it goes\n"
-    "  --reset MS          a settled field is replaced after this many milliseconds\n"
-    "  --seed N            generator seed; 0 takes the clock's\n"
-    "  --random-face       choose a random lifeface at start and at every reset\n"
-    "  --digital           classic cells of 4 pixels and more show a dead gap line\n"
-    "  --cycle-at-reset    the neighbour-count colours move on at every new field\n"
-    "  --show-name         print the lifeface's name (Animated Mode)\n"
-    "  --show-generation   print the generation number\n"
-    "  --show-population   print the population\n"
-    "  --show-fps          print the frame rate against its target\n"
-    "                      each of these six turns off with --no-..., as --no-digital\n"
+    SETTING_OPTIONS_USAGE
     "\n"
     "  --catalogue DIR     the folder holding tumbra.ini and its lifeface bitmaps\n"
     "                      (default: tumbra/ in $XDG_DATA_HOME, $XDG_DATA_DIRS, then\n"
     "                      the installed data folder)\n"
     "  --help              this text\n";
+
+const char SettingOptionsUsage[] = SETTING_OPTIONS_USAGE;
+
+#undef SETTING_OPTIONS_USAGE
 
 namespace {
 
@@ -141,7 +149,13 @@ bool ParseWindowId(const char* text, uint64_t* id) {
 }
 
 bool ParseFrontEndOptions(int argc, const char* const* argv, FrontEndOptions* options, std::string* error) {
+  return ParseFrontEndOptions(argc, argv, nullptr, 0, options, nullptr, error);
+}
+
+bool ParseFrontEndOptions(int argc, const char* const* argv, const ProgramOption* own, int ownCount,
+                          FrontEndOptions* options, std::vector<ProgramArgument>* given, std::string* error) {
   *options = FrontEndOptions{TargetOwnWindow, 0, std::string(), false, SettingOverrides{{}, 0, 0, false, 0}};
+  if (given != nullptr) given->clear();
   bool targetGiven = false;
   for (int i = 1; i < argc; ++i) {
     const std::string argument = argv[i];
@@ -156,6 +170,20 @@ bool ParseFrontEndOptions(int argc, const char* const* argv, FrontEndOptions* op
       valueInline = true;
     }
     if (word == "h") word = "help";
+    const ProgramOption* ownRow = nullptr;
+    for (int k = 0; k < ownCount && given != nullptr; ++k)
+      if (word == own[k].name) ownRow = &own[k];
+    if (ownRow != nullptr) {
+      const std::string shown = "--" + word;
+      if (ownRow->takesValue && !valueInline) {
+        if (i + 1 >= argc) return Fail(error, shown + " needs a value");
+        value = argv[++i];
+      } else if (!ownRow->takesValue && valueInline) {
+        return Fail(error, shown + " takes no value");
+      }
+      given->push_back({static_cast<int>(ownRow - own), value});
+      continue;
+    }
     bool negated = false;
     const OptionRow* row = FindOption(word, &negated);
     if (row == nullptr) return Fail(error, "unknown option '" + argument + "'");

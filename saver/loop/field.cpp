@@ -2,6 +2,7 @@
 // replaced by a new one, and in Animated Mode the next lifeface may come.
 #include <cstdint>
 
+#include "engine/counters.h"
 #include "engine/engine.h"
 #include "engine/kernels.h"
 #include "lifeface/lifeface.h"
@@ -23,6 +24,7 @@ void UseLifeface(WindowHandle window) {
 void ResetField(int32_t columns, int32_t rows) {
   RandomFill(columns, rows);
   Field.Generation = 1;
+  Counters.generation = Field.Generation;
   Field.Population = 0;
   RestartTransition();
 }

@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "engine/counters.h"
 #include "engine/engine.h"
 #include "lifeface/lifeface.h"
 #include "loop/loop.h"
@@ -101,7 +102,7 @@ void DrawDueFrame(WindowHandle window, uint32_t now) {
   // would wrap the due time into the far future.
   const int32_t delay = std::max(Settings.delay, 0);
   Schedule.NextFrameTime = now + static_cast<uint32_t>(delay) + static_cast<uint32_t>(early / 2);
-  Schedule.FramesDrawn += 1;
+  Counters.framesDrawn += 1;
   const FrameLayout layout = CurrentLayout();
   if (!SameLayout(layout, View.DrawnLayout)) {
     // Cells of another size or count: what they leave uncovered may still

@@ -19,7 +19,6 @@ enum : uint32_t { SuspendTick = 1u };
 struct FrameSchedule {
   uint32_t NextFrameTime;  // tick count the next frame is due at
   uint32_t SuspendFlags;   // SuspendTick: paints present but compute nothing
-  uint32_t FramesDrawn;    // frames computed since start, wrapping; benchmarks read it
   uint32_t LastRepairTime;  // the last time all of the surface went to the window
 };
 extern FrameSchedule Schedule;

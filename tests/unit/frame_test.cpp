@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <climits>
 
+#include "engine/counters.h"
 #include "lifeface_files.h"
 #include "test_support.h"
 
@@ -134,9 +136,9 @@ TEST_F(FramePacing, SuspendedEngineComputesNothingButThePaintIsLeftToTheWindow) 
   EXPECT_TRUE(AnswerPaint(nullptr));
   Schedule.SuspendFlags = SuspendTick;
   FakeNow += 1000;  // a frame long due
-  const uint32_t frames = Schedule.FramesDrawn, changes = Grid.changes;
+  const uint32_t frames = Counters.framesDrawn, changes = Grid.changes;
   for (int paint = 0; paint < 5; ++paint) EXPECT_FALSE(AnswerPaint(nullptr));
-  EXPECT_EQ(Schedule.FramesDrawn, frames);
+  EXPECT_EQ(Counters.framesDrawn, frames);
   EXPECT_EQ(Grid.changes, changes);
   Schedule.SuspendFlags = 0;
   EXPECT_TRUE(AnswerPaint(nullptr));
@@ -287,6 +289,25 @@ TEST_F(Engine, StartFromACataloguePathAndGivenSettingsTouchesNoStore) {
 
 TEST_F(Engine, MissingCatalogueEndsTheProcessWithCodeOne) {
   EXPECT_EXIT(InitEngine(nullptr, 256, 256), testing::ExitedWithCode(1), "");
+}
+
+// Benchmarks count frames and read the generation from the declared
+// counters: one per frame computed, the generation shown, also across resets.
+TEST_F(FramePacing, CountersFollowEveryComputedFrameAndTheGenerationShown) {
+  Settings.reset = 0;  // a settled field is replaced at once
+  const uint32_t start = Counters.framesDrawn;
+  uint32_t computed = 0;
+  int32_t highest = 0;
+  for (int tick = 0; tick < 4000 && Field.ResetCount < 4; ++tick) {
+    computed += TickComputes();
+    ASSERT_EQ(Counters.framesDrawn - start, computed) << tick;
+    ASSERT_EQ(Counters.generation, Field.Generation) << tick;
+    highest = std::max(highest, Field.Generation);
+  }
+  EXPECT_GE(Field.ResetCount, 4);
+  EXPECT_GT(highest, 1);
+  ResetFieldState();
+  EXPECT_EQ(Counters.generation, 1);
 }
 
 }  // namespace

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "host/host.h"
+#include "host/options.h"
 #include "settings/settings.h"
 
 namespace {
@@ -115,6 +115,49 @@ TEST(FrontEndOptions, TargetsInEitherSpelling) {
   EXPECT_EQ(Parse({"--window-id=4194311"}).options.windowId, 4194311u);
   EXPECT_TRUE(Parse({"-h"}).options.help);
   EXPECT_EQ(Parse({"--catalogue", "/opt/faces"}).options.catalogue, "/opt/faces");
+}
+
+TEST(FrontEndOptions, AnotherProgramsOwnOptionsComeBackInOrderBesideTheTables) {
+  const ProgramOption own[] = {{"size", true}, {"list", false}};
+  auto parse = [&own](std::vector<const char*> words, FrontEndOptions* options, std::vector<ProgramArgument>* given,
+                      std::string* error) {
+    words.insert(words.begin(), "tumbra_frames");
+    return ParseFrontEndOptions(static_cast<int>(words.size()), words.data(), own, 2, options, given, error);
+  };
+  FrontEndOptions options;
+  std::vector<ProgramArgument> given;
+  std::string error;
+  ASSERT_TRUE(parse({"--size", "64x48", "--reset", "0", "-list", "--no-cycle-at-reset", "-size=8x8", "--catalogue",
+                     "--size"},
+                    &options, &given, &error))
+      << error;
+  ASSERT_EQ(given.size(), 3u);
+  EXPECT_EQ(given[0].option, 0);
+  EXPECT_EQ(given[0].value, "64x48");
+  EXPECT_EQ(given[1].option, 1);
+  EXPECT_EQ(given[1].value, "");
+  EXPECT_EQ(given[2].value, "8x8");
+  // A table option's value is its own, even when it reads like an option.
+  EXPECT_EQ(options.catalogue, "--size");
+  ASSERT_EQ(options.overrides.numbers.size(), 1u);
+  EXPECT_EQ(options.overrides.numbers[0].value, 0);
+  EXPECT_EQ(options.overrides.flagsOff, static_cast<uint32_t>(FlagCycleAtReset));
+
+  const struct {
+    std::vector<const char*> words;
+    const char* error;
+  } cases[] = {
+      {{"--list", "--size"}, "--size needs a value"},
+      {{"--list=yes"}, "--list takes no value"},
+      {{"--delay", "100001", "--list"}, "--delay takes a number from 0 to 100000"},
+      {{"--no-list"}, "unknown option '--no-list'"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_FALSE(parse(c.words, &options, &given, &error)) << c.words[0];
+    EXPECT_EQ(error, c.error) << c.words[0];
+  }
+  // Without them, the tumbra program does not know them.
+  EXPECT_EQ(Parse({"--list"}).error, "unknown option '--list'");
 }
 
 TEST(FrontEndOptions, WindowNumbersAreXResourceIds) {

@@ -116,6 +116,43 @@ TEST_F(HostRules, InputEndsTheFullScreenSaverButNotThePreview) {
     EXPECT_EQ(DefaultMessageAction(&host, m, 0).acts, 0u) << m;
 }
 
+// What an X event does to a full-screen run: its message through the host's rules.
+uint32_t ActsOfInput(const SaverHostState& host, const InputEvent& event, bool desktopWindow) {
+  uintptr_t wParam = 7;
+  const uint32_t message = InputMessage(event, desktopWindow, &wParam);
+  if (message == 0) return 0;
+  if (message == MsgClose) return ActPostClose;
+  return DefaultMessageAction(&host, message, wParam).acts;
+}
+
+InputEvent Key(uint32_t keySym) { return {InputKey, 0, 0, 0, keySym}; }
+InputEvent Button(uint32_t button) { return {InputButton, button, 0, 0, 0}; }
+InputEvent FocusOut(uint32_t detail, uint32_t mode) { return {InputFocusOut, 0, detail, mode, 0}; }
+
+TEST_F(HostRules, XInputEndsAFullScreenRunExceptWheelsAndFocusMovingWithinIt) {
+  const uint32_t NotifyAncestor = 0, NotifyNonlinear = 3, NotifyNormal = 0, NotifyWhileGrabbed = 3;
+  for (const InputEvent& ends : {Key(KeySymEscape), Key('a'), Key(0xFFE1), Button(1), Button(2), Button(3),
+                                 FocusOut(NotifyAncestor, NotifyNormal), FocusOut(NotifyNonlinear, NotifyWhileGrabbed)})
+    EXPECT_EQ(ActsOfInput(host, ends, false), ActPostClose) << ends.kind << " " << ends.button << " " << ends.keySym;
+  for (const InputEvent& stays : {Button(4), Button(5), Button(6), Button(0), FocusOut(FocusDetailInferior, NotifyNormal),
+                                  FocusOut(FocusDetailPointer, NotifyNormal), FocusOut(NotifyNonlinear, FocusModeUngrab),
+                                  InputEvent{InputOther, 1, 0, 0, KeySymEscape}})
+    EXPECT_EQ(ActsOfInput(host, stays, false), 0u) << stays.kind << " " << stays.button << " " << stays.focusDetail;
+  EXPECT_EQ(ActsOfInput(host, {InputMotion, 0, 0, 0, 0}, false), ActCheckMouse);
+}
+
+TEST_F(HostRules, ADesktopWindowEndsOnEscapeAndQOnly) {
+  host.preview = true;  // as the front end runs a window of its own
+  for (uint32_t key : {KeySymEscape, KeySymLowerQ, KeySymUpperQ})
+    EXPECT_EQ(ActsOfInput(host, Key(key), true), ActPostClose) << key;
+  for (const InputEvent& stays : {Key('a'), Key(' '), Key(0xFF0D), Button(1), Button(3), FocusOut(0, 0),
+                                  InputEvent{InputMotion, 0, 0, 0, 0}})
+    EXPECT_EQ(ActsOfInput(host, stays, true), 0u) << stays.kind << " " << stays.keySym;
+  // Full screen, q is a key like any other.
+  host.preview = false;
+  EXPECT_EQ(ActsOfInput(host, Key(KeySymLowerQ), false), ActPostClose);
+}
+
 TEST_F(HostRules, PasswordPlatformChecksBeforeClosingAndIgnoresInputMeanwhile) {
   EXPECT_EQ(DefaultMessageAction(&host, MsgClose, 0).acts, 0u);
   EXPECT_EQ(DefaultMessageAction(&host, VerifyPasswordMessage, 0).acts, 0u);

@@ -74,6 +74,23 @@ case_fullscreen_input() {
   done
 }
 
+# A desktop window of its own ends on Escape or q, with 0; other keys and
+# clicks leave it running.
+case_desktop_keys() {
+  start_display 640x480
+  private_settings desktop_keys
+  local key window
+  for key in q Escape; do
+    start_tumbra --catalogue "$CATALOGUE" --mode classic
+    window=$(wait_window tumbra 30) || fail "no window of its own"
+    xdotool windowfocus --sync "$window" mousemove --window "$window" 20 20
+    xdotool key a key space click 1 click 3
+    [ "$(wait_exit 0.5)" = running ] || fail "a key other than Escape and q or a click ended the window"
+    xdotool key "$key"
+    [ "$(wait_exit 1)" = 0 ] || fail "$key did not end the window with 0 within a second"
+  done
+}
+
 # A larger window gets a grid of its new size: live cells appear where the
 # old window did not reach.
 case_resize() {

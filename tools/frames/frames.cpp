@@ -14,13 +14,14 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
+#include <iterator>
 #include <string>
 #include <vector>
 
 #include "engine/engine.h"
 #include "loop/loop.h"
+#include "host/options.h"
 #include "lifeface/lifeface.h"
 #include "render/render.h"
 #include "settings/settings.h"
@@ -36,13 +37,7 @@ struct FramesOptions {
   std::string catalogue = TUMBRA_FRAMES_CATALOGUE;
   int32_t width = 1024;
   int32_t height = 768;
-  int32_t mode = ModeAnimated;
-  int32_t face = -1;  // -1: the saver's own choice (random lifeface on)
-  int32_t ascale = -1;
-  int32_t cscale = -1;
-  int32_t delay = -1;
-  int32_t seed = 0;
-  bool seedGiven = false;
+  SettingOverrides overrides;  // the tumbra program's options for the picture
   int64_t frames = 200;
   uint32_t uptime = 1000000;  // the tick count the virtual clock starts at
   int64_t every = 0;
@@ -55,107 +50,88 @@ static const char Usage[] =
     "Runs the tumbra screen saver's engine without a window and writes frames to\n"
     "picture files (BMP directly, anything else through ImageMagick's convert).\n"
     "\n"
-    "  --catalogue DIR   folder holding tumbra.ini and its folder tumbra\n"
-    "                    (default: the build's generated data)\n"
-    "  --list            print the lifefaces of the catalogue and stop\n"
-    "  --size WxH        client area in pixels (default 1024x768)\n"
-    "  --mode M          animated or classic (default animated)\n"
-    "  --face N          show lifeface N (from 0) and keep it at every reset; an\n"
-    "                    error when it cannot be shown. Without it the saver\n"
-    "                    picks one at random\n"
-    "  --ascale N        lifeface tile scale 0..3, cells are pixels << N (default 1)\n"
-    "  --cscale N        classic cell size 0..8, cells are 1 << N pixels (default 3)\n"
-    "  --delay MS        milliseconds per frame (default 15)\n"
-    "  --seed N          generator seed, not 0 (default: the clock's, fixed here)\n"
-    "  --frames N        frames of the loop to run (default 200)\n"
-    "  --uptime MS       the tick count at start, 0 to 4294967295 (default 1000000)\n"
-    "  --every K         write every K-th frame as a series, numbered before the\n"
-    "                    extension (frame-000040.png); default: the last frame only\n"
-    "  --out FILE        picture to write (default frame.png)\n";
+    "  --catalogue DIR     folder holding tumbra.ini and its folder tumbra\n"
+    "                      (default: the build's generated data)\n"
+    "  --list              print the lifefaces of the catalogue and stop\n"
+    "  --size WxH          client area in pixels (default 1024x768)\n"
+    "  --frames N          frames of the loop to run (default 200)\n"
+    "  --uptime MS         the tick count at start, 0 to 4294967295 (default 1000000)\n"
+    "  --every K           write every K-th frame as a series, numbered before the\n"
+    "                      extension (frame-000040.png); default: the last frame only\n"
+    "  --out FILE          picture to write (default frame.png)\n"
+    "\n"
+    "Settings of the run: the defaults, changed by the tumbra program's options\n"
+    "(the clock, and so a seed of 0, is virtual; a lifeface given by --face that\n"
+    "cannot be shown is an error):\n";
 
 [[noreturn]] static void Fail(const std::string& message) {
   std::fprintf(stderr, "tumbra_frames: %s\n", message.c_str());
   std::exit(2);
 }
 
-static int64_t NumberArgument(const char* option, const char* text, int64_t low, int64_t high) {
+static int64_t NumberArgument(const char* option, const std::string& text, int64_t low, int64_t high) {
   char* end = nullptr;
   errno = 0;
-  const long long value = std::strtoll(text, &end, 10);
-  if (errno != 0 || end == text || *end != 0 || value < low || value > high)
+  const long long value = std::strtoll(text.c_str(), &end, 10);
+  if (errno != 0 || end == text.c_str() || *end != 0 || value < low || value > high)
     Fail(std::string(option) + " takes a number from " + std::to_string(low) + " to " + std::to_string(high));
   return value;
 }
 
+// This program's own options, beside the tumbra program's table.
+enum FramesOption { OptionSize, OptionFrames, OptionUptime, OptionEvery, OptionOut, OptionList };
+static const ProgramOption FramesOptionTable[] = {
+    {"size", true}, {"frames", true}, {"uptime", true}, {"every", true}, {"out", true}, {"list", false},
+};
+
 static FramesOptions ParseOptions(int argc, char** argv) {
+  FrontEndOptions front;
+  std::vector<ProgramArgument> own;
+  std::string error;
+  if (!ParseFrontEndOptions(argc, argv, FramesOptionTable, static_cast<int>(std::size(FramesOptionTable)), &front,
+                            &own, &error))
+    Fail(error + " (see --help)");
+  if (front.help) {
+    std::fputs(Usage, stdout);
+    std::fputs(SettingOptionsUsage, stdout);
+    std::exit(0);
+  }
+  // Frames are drawn into no window.
+  if (front.target != TargetOwnWindow) Fail("--root, --window-id and --fullscreen do not apply: no window is drawn");
   FramesOptions options;
-  for (int i = 1; i < argc; ++i) {
-    const std::string option = argv[i];
-    if (option == "--help" || option == "-h") {
-      std::fputs(Usage, stdout);
-      std::exit(0);
-    }
-    if (option == "--list") {
-      options.list = true;
-      continue;
-    }
-    if (i + 1 >= argc) Fail("unknown option or missing value: " + option + "\n" + Usage);
-    const char* value = argv[++i];
-    if (option == "--catalogue") {
-      options.catalogue = value;
-    } else if (option == "--size") {
-      int w = 0, h = 0;
-      char tail = 0;
-      if (std::sscanf(value, "%dx%d%c", &w, &h, &tail) != 2 || w < 1 || h < 1 || w > 8192 || h > 8192)
-        Fail("--size takes WIDTHxHEIGHT, each 1 to 8192");
-      options.width = w;
-      options.height = h;
-    } else if (option == "--mode") {
-      if (std::strcmp(value, "animated") == 0)
-        options.mode = ModeAnimated;
-      else if (std::strcmp(value, "classic") == 0)
-        options.mode = ModeClassic;
-      else
-        Fail("--mode takes animated or classic");
-    } else if (option == "--face") {
-      options.face = static_cast<int32_t>(NumberArgument("--face", value, 0, 100000));
-    } else if (option == "--ascale") {
-      options.ascale = static_cast<int32_t>(NumberArgument("--ascale", value, 0, MaxAnimatedScale));
-    } else if (option == "--cscale") {
-      options.cscale = static_cast<int32_t>(NumberArgument("--cscale", value, 0, MaxClassicScale));
-    } else if (option == "--delay") {
-      options.delay = static_cast<int32_t>(NumberArgument("--delay", value, 0, 10000));
-    } else if (option == "--seed") {
-      options.seed = static_cast<int32_t>(NumberArgument("--seed", value, INT32_MIN, INT32_MAX));
-      if (options.seed == 0) Fail("--seed 0 means no seed; leave the option out instead");
-      options.seedGiven = true;
-    } else if (option == "--frames") {
-      options.frames = NumberArgument("--frames", value, 1, 100000000);
-    } else if (option == "--uptime") {
-      options.uptime = static_cast<uint32_t>(NumberArgument("--uptime", value, 0, UINT32_MAX));
-    } else if (option == "--every") {
-      options.every = NumberArgument("--every", value, 1, 100000000);
-    } else if (option == "--out") {
-      options.out = value;
-    } else {
-      Fail("unknown option " + option + "\n" + Usage);
+  if (!front.catalogue.empty()) options.catalogue = front.catalogue;
+  options.overrides = front.overrides;
+  for (const ProgramArgument& argument : own) {
+    const std::string& value = argument.value;
+    switch (static_cast<FramesOption>(argument.option)) {
+      case OptionSize: {
+        int w = 0, h = 0;
+        char tail = 0;
+        if (std::sscanf(value.c_str(), "%dx%d%c", &w, &h, &tail) != 2 || w < 1 || h < 1 || w > 8192 || h > 8192)
+          Fail("--size takes WIDTHxHEIGHT, each 1 to 8192");
+        options.width = w;
+        options.height = h;
+        break;
+      }
+      case OptionFrames:
+        options.frames = NumberArgument("--frames", value, 1, 100000000);
+        break;
+      case OptionUptime:
+        options.uptime = static_cast<uint32_t>(NumberArgument("--uptime", value, 0, UINT32_MAX));
+        break;
+      case OptionEvery:
+        options.every = NumberArgument("--every", value, 1, 100000000);
+        break;
+      case OptionOut:
+        if (value.empty()) Fail("--out takes a file name");
+        options.out = value;
+        break;
+      case OptionList:
+        options.list = true;
+        break;
     }
   }
   return options;
-}
-
-// The settings the run starts with: the defaults with the options applied.
-static void ApplyOptions(const FramesOptions& options) {
-  Settings = DefaultSettings;
-  Settings.mode = options.mode;
-  if (options.face >= 0) {
-    Settings.face = options.face;
-    Settings.flags &= ~FlagRandomLifeface;
-  }
-  if (options.ascale >= 0) Settings.ascale = options.ascale;
-  if (options.cscale >= 0) Settings.cscale = options.cscale;
-  if (options.delay >= 0) Settings.delay = options.delay;
-  if (options.seedGiven) Settings.seed = options.seed;
 }
 
 static std::string AbsolutePath(const std::string& path) {
@@ -273,17 +249,20 @@ int main(int argc, char** argv) {
   }
 
   VirtualNow = options.uptime;
-  ApplyOptions(options);
+  // The settings the run starts with: the defaults with the options applied.
+  Settings = DefaultSettings;
+  ApplyOverrides(options.overrides, &Settings);
+  const bool animated = Settings.mode == ModeAnimated;
   View.ClientWidth = options.width;
   View.ClientHeight = options.height;
   StartEngine(nullptr, Align256(options.width), Align256(options.height));
   // A lifeface asked for by number must be the one shown; left to itself the
   // saver would quietly fall back to lifeface 0 or to classic frames.
-  if (options.face >= 0 && options.mode == ModeAnimated &&
-      (Settings.face != options.face || !CurrentLayout().animated))
-    Fail("lifeface " + std::to_string(options.face) + " cannot be shown; the catalogue holds " +
+  const SettingOverrides& asked = options.overrides;
+  if (asked.faceGiven && animated && (Settings.face != asked.face || !CurrentLayout().animated))
+    Fail("lifeface " + std::to_string(asked.face) + " cannot be shown; the catalogue holds " +
          std::to_string(LifefaceCatalogue.count) + " (see --list)");
-  if (options.mode == ModeAnimated && !CurrentLayout().animated)
+  if (animated && !CurrentLayout().animated)
     std::fprintf(stderr, "tumbra_frames: no usable lifeface; the frames are classic\n");
 
   for (int64_t computed = 1; computed <= options.frames; ++computed) {

@@ -1,0 +1,74 @@
+// The X11 front end's command line: the options naming the window to draw
+// into and those overriding settings for one run. The rules are portable;
+// host_x11.cpp does the drawing and the waiting.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "settings/settings.h"
+
+enum FrontEndTarget {
+  TargetOwnWindow,   // no option: a resizable window of its own
+  TargetFullScreen,  // --fullscreen: its own window over the screen, ended by input
+  TargetRoot,        // --root: $XSCREENSAVER_WINDOW, else the root window
+  TargetWindowId,    // --window-id ID
+};
+
+// A settings member given a value on the command line.
+struct NumberOverride {
+  int32_t offset;  // byte offset in SaverSettings
+  int32_t value;
+};
+
+struct SettingOverrides {
+  std::vector<NumberOverride> numbers;  // in command-line order: a later one wins
+  uint32_t flagsOn;
+  uint32_t flagsOff;
+  bool faceGiven;
+  int32_t face;
+};
+
+struct FrontEndOptions {
+  FrontEndTarget target;
+  uint64_t windowId;
+  std::string catalogue;  // a folder holding tumbra.ini; empty: search the data folders
+  bool help;
+  SettingOverrides overrides;
+};
+
+extern const char FrontEndUsage[];
+// The lines of FrontEndUsage for the options that change the picture.
+extern const char SettingOptionsUsage[];
+
+// False with a message naming the option when an argument is unknown, lacks
+// its value or has a bad one.
+bool ParseFrontEndOptions(int argc, const char* const* argv, FrontEndOptions* options, std::string* error);
+
+// Another program's own option beside the table's (tumbra_frames' --size).
+struct ProgramOption {
+  const char* name;  // without the dashes
+  bool takesValue;
+};
+// One of them as given: its index in the program's list, its value ("" for none).
+struct ProgramArgument {
+  int option;
+  std::string value;
+};
+// The same parse for a program that takes its own options besides: they are
+// read in the same spellings and come back in command-line order, for the
+// program to check their values.
+bool ParseFrontEndOptions(int argc, const char* const* argv, const ProgramOption* own, int ownCount,
+                          FrontEndOptions* options, std::vector<ProgramArgument>* given, std::string* error);
+// A window number as X prints them: decimal or 0x hexadecimal, not 0.
+bool ParseWindowId(const char* text, uint64_t* id);
+// Writes the overrides into settings loaded from the store. A lifeface
+// given by number is kept at every reset: it turns "Choose random lifeface" off.
+void ApplyOverrides(const SettingOverrides& overrides, SaverSettings* settings);
+// The folders searched for tumbra.ini, in order: $XDG_DATA_HOME/tumbra (or
+// ~/.local/share/tumbra), each of $XDG_DATA_DIRS (default /usr/local/share and
+// /usr/share) with /tumbra, then the installed data folder. Relative entries
+// are ignored, as the XDG rules ask; a folder is listed once.
+std::vector<std::string> CatalogueFolders(const char* dataHome, const char* home, const char* dataDirs,
+                                          const char* installed);
