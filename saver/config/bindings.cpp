@@ -1,0 +1,246 @@
+// The settings dialog's portable half: the binding table and its walk, the
+// value rules of the binding kinds, the check boxes' enabling rules, and
+// Randomize and Undo of the neighbour colours.
+#include <algorithm>
+#include <climits>
+#include <cstdio>
+#include <cstring>
+#include <iterator>
+
+#include "config/config.h"
+#include "engine/engine.h"
+
+// ---- Control bindings ------------------------------------------------------------
+
+// param3 of a spin edit whose every step is a fresh generator number.
+static const int32_t RandomSpinStep = 0;
+
+// SettingOfControl takes the setting of value control k as word k - 101 of
+// the record; the record is laid out for it.
+#define EDITS(id, member)                                                                          \
+  static_assert(offsetof(SaverSettings, member) == static_cast<size_t>(WordOffsetOfControl(id)), \
+                "control " #id " does not edit " #member)
+EDITS(IdInfoForeground, inf);
+EDITS(IdPopulationForeground, pop);
+EDITS(IdGenerationForeground, gen);
+EDITS(IdFpsForeground, fps);
+EDITS(IdInfoBackground, binf);
+EDITS(IdPopulationBackground, bpop);
+EDITS(IdGenerationBackground, bgen);
+EDITS(IdFpsBackground, bfps);
+EDITS(IdSeed, seed);
+EDITS(IdDelay, delay);
+EDITS(IdReset, reset);
+EDITS(IdModeTabs, mode);
+EDITS(IdAnimatedScale, ascale);
+EDITS(IdFrameSkip, fskip);
+EDITS(IdLifefaceList, face);
+EDITS(IdClassicScale, cscale);
+EDITS(IdNeighbourColour0, n);
+EDITS(IdClearColour, n[9]);
+EDITS(IdCycle, cycle);
+#undef EDITS
+static_assert(sizeof(SaverSettings::n) == static_cast<size_t>(IdClearColour - IdNeighbourColour0 + 1) * 4,
+              "one colour list per element of n");
+
+// A spin edit's range and a scale list's items are those its setting's row
+// offers.
+constexpr int32_t LowOf(int32_t id) { return SettingsTable[SettingRowOfControl(id)].low; }
+constexpr int32_t HighOf(int32_t id) { return SettingsTable[SettingRowOfControl(id)].high; }
+
+#define COLOUR(id) {id, ColourList, 0, 0, 0}
+#define SPIN(id, step) {id, SpinEdit, LowOf(id), HighOf(id), step}
+#define SCALE(id) {id, ScaleList, HighOf(id) - LowOf(id) + 1, 0, 0}
+#define CHECK(id) {id, FlagCheck, 0, 0, 0}
+#define NONE(id) {id, NoKind, 0, 0, 0}
+
+constexpr ControlBinding ControlBindings[BindingCount] = {
+    COLOUR(IdInfoForeground), COLOUR(IdPopulationForeground), COLOUR(IdGenerationForeground),
+    COLOUR(IdFpsForeground), COLOUR(IdInfoBackground), COLOUR(IdPopulationBackground),
+    COLOUR(IdGenerationBackground), COLOUR(IdFpsBackground),
+    SPIN(IdSeed, RandomSpinStep),
+    SPIN(IdDelay, 10),
+    SPIN(IdReset, 1000),
+    {IdModeTabs, ModeTabs, 0, 0, 0},
+    SCALE(IdAnimatedScale),
+    {IdFrameSkip, InactiveList, 0, 0, 0},
+    {IdLifefaceList, LifefaceList, 0, 0, 0},
+    SCALE(IdClassicScale),
+    COLOUR(IdNeighbourColour0), COLOUR(IdNeighbourColour1), COLOUR(IdNeighbourColour2), COLOUR(IdNeighbourColour3),
+    COLOUR(IdNeighbourColour4), COLOUR(IdNeighbourColour5), COLOUR(IdNeighbourColour6), COLOUR(IdNeighbourColour7),
+    COLOUR(IdNeighbourColour8), COLOUR(IdClearColour),
+    SPIN(IdCycle, 1000),
+    NONE(AnimatedPageId), NONE(ClassicPageId), NONE(AboutBoxId),
+    // Check boxes and radio buttons: one flags bit each.
+    CHECK(IdPrintInfo), CHECK(IdPrintPopulation), CHECK(IdPrintGeneration), CHECK(IdPrintFps), CHECK(IdArbitrary),
+    CHECK(IdSpecific), CHECK(IdRandomLifeface), CHECK(IdDigitalEffect), CHECK(IdCycleAtReset),
+    NONE(IdLifefaceGroup), NONE(IdBitmapLabel), NONE(IdAuthorLabel), NONE(IdCommentLabel),
+};
+
+#undef COLOUR
+#undef SPIN
+#undef SCALE
+#undef CHECK
+#undef NONE
+
+// BindingOf finds a row by its place.
+constexpr bool BindingsFollowTheirIds() {
+  for (int k = 0; k < BindingCount; ++k)
+    if (ControlBindings[k].id != FirstBindingId + k) return false;
+  return true;
+}
+static_assert(BindingsFollowTheirIds(), "row k of the binding table binds control 101 + k");
+
+static const int32_t MainIds[] = {
+    IdInfoForeground,       IdPopulationForeground, IdGenerationForeground, IdFpsForeground,
+    IdInfoBackground,       IdPopulationBackground, IdGenerationBackground, IdFpsBackground,
+    IdSeed,                 IdDelay,                IdReset,                IdModeTabs,
+    IdPrintInfo,            IdPrintPopulation,      IdPrintGeneration,      IdPrintFps,
+    IdArbitrary,            IdSpecific};
+static const int32_t AnimatedIds[] = {IdAnimatedScale, IdFrameSkip, IdLifefaceList, IdRandomLifeface};
+static const int32_t ClassicIds[] = {
+    IdClassicScale,     IdNeighbourColour0, IdNeighbourColour1, IdNeighbourColour2, IdNeighbourColour3,
+    IdNeighbourColour4, IdNeighbourColour5, IdNeighbourColour6, IdNeighbourColour7, IdNeighbourColour8,
+    IdClearColour,      IdCycle,            IdDigitalEffect,    IdCycleAtReset};
+
+const WalkList MainBindings = {MainIds, static_cast<int>(std::size(MainIds))};
+const WalkList AnimatedPageBindings = {AnimatedIds, static_cast<int>(std::size(AnimatedIds))};
+const WalkList ClassicPageBindings = {ClassicIds, static_cast<int>(std::size(ClassicIds))};
+
+const ControlBinding* BindingOf(int32_t id) {
+  if (id < FirstBindingId || id > LastBindingId) return nullptr;
+  return &ControlBindings[id - FirstBindingId];
+}
+
+int32_t* SettingOfControl(int32_t id) {
+  if (id < FirstValueId || id > LastValueId) return nullptr;
+  return &Settings.inf + (id - FirstValueId);
+}
+
+uint32_t FlagBitOfControl(int32_t id) {
+  if (id < IdFirstFlag || id > IdCycleAtReset) return 0;
+  return 1u << (id - IdFirstFlag);
+}
+
+void WalkBindings(WindowHandle parent, const WalkList& list, int32_t phase,
+                  const BindingKindFunction (&kinds)[BindingKindCount]) {
+  if (phase != Load && phase != Store) return;
+  for (int k = 0; k < list.count; ++k) {
+    const ControlBinding* row = BindingOf(list.ids[k]);
+    if (row == nullptr || row->kind <= NoKind || row->kind >= BindingKindCount) continue;
+    if (kinds[row->kind] != nullptr) kinds[row->kind](parent, *row, phase);
+  }
+}
+
+// ---- Enabling rules ----------------------------------------------------------------
+
+// An overlay line's colours while it is printed; the seed while a specific
+// one is chosen (a click on either radio button re-reads "Specific"); the
+// lifeface list and the cycling time while nothing random replaces them.
+const EnableRule EnableRules[] = {
+    {IdPrintInfo, {IdInfoForeground, IdInfoBackground}, true},
+    {IdPrintPopulation, {IdPopulationForeground, IdPopulationBackground}, true},
+    {IdPrintGeneration, {IdGenerationForeground, IdGenerationBackground}, true},
+    {IdPrintFps, {IdFpsForeground, IdFpsBackground}, true},
+    {IdSpecific, {IdSeed, 0}, true},
+    {IdRandomLifeface, {IdLifefaceList, 0}, false},
+    {IdCycleAtReset, {IdCycle, 0}, false},
+};
+const int EnableRuleCount = static_cast<int>(std::size(EnableRules));
+
+bool ControlEnabledFor(int32_t id, uint32_t checked) {
+  if (id == 0) return true;
+  for (const EnableRule& rule : EnableRules) {
+    if (rule.controls[0] != id && rule.controls[1] != id) continue;
+    const bool boxChecked = (checked & FlagBitOfControl(rule.box)) != 0;
+    if (boxChecked != rule.enabledWhenChecked) return false;
+  }
+  return true;
+}
+
+// ---- Value rules -------------------------------------------------------------------
+
+int32_t ListSelectionFor(int32_t setting, int32_t itemCount) {
+  return setting >= 0 && setting < itemCount ? setting : -1;
+}
+
+int32_t StoredListIndex(int32_t selected, int32_t current, int32_t itemCount, int32_t fallback) {
+  if (selected >= 0 && selected < itemCount) return selected;
+  if (current >= 0 && current < itemCount) return current;
+  return fallback;
+}
+
+int32_t DefaultOfControl(int32_t id) {
+  if (id < FirstValueId || id > LastValueId) return 0;
+  return (&DefaultSettings.inf)[id - FirstValueId];
+}
+
+int32_t TabOfMode(int32_t mode) { return mode == ModeAnimated ? 0 : 1; }
+
+int32_t ModeOfTab(int32_t tab, int32_t current) { return tab == 0 || tab == 1 ? tab : current; }
+
+static bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
+
+int32_t SpinTextValue(const char* text) {
+  int i = 0;
+  while (i < SpinTextLimit && text[i] != '\0' && IsBlank(text[i])) ++i;
+  bool negative = false;
+  if (i < SpinTextLimit && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+  uint32_t value = 0;
+  for (; i < SpinTextLimit && text[i] >= '0' && text[i] <= '9'; ++i) value = value * 10u + (text[i] - '0');
+  return static_cast<int32_t>(negative ? 0u - value : value);
+}
+
+int32_t ScaleSpinDelta(int32_t delta, int32_t multiplier) {
+  int64_t step = static_cast<int64_t>(delta) * multiplier;
+  return static_cast<int32_t>(std::clamp<int64_t>(step, INT_MIN, INT_MAX));
+}
+
+int32_t SpinStepMultiplier(const ControlBinding& row) {
+  return row.param3 == RandomSpinStep ? LcgNext() : row.param3;
+}
+
+int32_t StoredSeed(int32_t typed, uint32_t flags) {
+  const bool arbitrary = (flags & FlagSeedArbitrary) != 0 && (flags & FlagSeedSpecific) == 0;
+  return arbitrary ? 0 : typed;
+}
+
+int32_t StoredFace(int32_t selected, int32_t face, int32_t recordCount) {
+  if (recordCount <= 0) return face;
+  if (selected >= 0 && selected < recordCount) return selected;
+  if (face >= 0 && face < recordCount) return face;
+  return 0;
+}
+
+void StoreLifefaceChoice(WindowHandle page, int32_t selected) {
+  // Nothing to choose from: face stays as loaded, and whatever reads it
+  // checks it against the catalogue.
+  if (LifefaceCatalogue.count <= 0) return;
+  const int32_t choice = StoredFace(selected, Settings.face, LifefaceCatalogue.count);
+  if (choice == Settings.face && LifefaceSurface != nullptr) return;
+  Settings.face = choice;
+  LoadLifeface(page);
+}
+
+void FormatLifefaceInfo(const LifefaceRecord& record, LifefaceInfoTexts* texts) {
+  std::snprintf(texts->group, sizeof texts->group, "%.79s Information", record.name);
+  std::snprintf(texts->bitmap, sizeof texts->bitmap, "Bitmap image: %.79s", record.bmp);
+  std::snprintf(texts->author, sizeof texts->author, "Author: %.79s", record.author);
+  std::snprintf(texts->comment, sizeof texts->comment, "Comment: %.79s", record.comment);
+}
+
+// ---- Randomize and Undo --------------------------------------------------------------
+
+int32_t UndoColours[NeighbourColourLists] = {};
+
+void RandomizeColours(int32_t selected[NeighbourColourLists]) {
+  std::memcpy(UndoColours, selected, sizeof UndoColours);
+  int32_t w[NeighbourColourLists];
+  std::memcpy(w, UndoColours, sizeof w);
+  for (int i = 0; i < NeighbourColourLists; ++i) std::swap(w[i], w[LcgNext() % NeighbourColourLists]);
+  std::memcpy(selected, w, sizeof w);
+}
+
+void UndoColourChoice(int32_t selected[NeighbourColourLists]) {
+  std::memcpy(selected, UndoColours, sizeof UndoColours);
+}
