@@ -72,8 +72,11 @@ TEST(Bindings, EachWindowWalksTheBoundControlsOfItsTemplate) {
       const int32_t* boxAt = std::find(list->ids, list->ids + list->count, EnableRules[k].box);
       if (boxAt == list->ids + list->count) continue;
       ++rulesApplied;
-      for (int32_t control : EnableRules[k].controls)
-        if (control != 0) EXPECT_NE(std::find(list->ids, boxAt, control), boxAt) << name << " " << control;
+      for (int32_t control : EnableRules[k].controls) {
+        if (control != 0) {
+          EXPECT_NE(std::find(list->ids, boxAt, control), boxAt) << name << " " << control;
+        }
+      }
     }
   }
   EXPECT_EQ(rulesApplied, EnableRuleCount);
