@@ -1,6 +1,6 @@
-// The About box: the credits interpreter and the Life animation behind it.
+// The About box: the credits interpreter, and the Life animation behind it
+// with the colour blend it fades the palette by.
 #include <algorithm>
-#include <cstring>
 
 #include "config/config.h"
 #include "engine/engine.h"
