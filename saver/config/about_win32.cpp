@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-#include "config/config.h"
+#include "config/config_win32.h"
 #include "engine/engine.h"
 #include "loop/loop.h"
 #include "render/render.h"

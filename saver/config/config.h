@@ -1,6 +1,6 @@
 // Configuration UI: the "Life Settings" dialog with its two tab pages and the
 // About box. Everything here is portable; the dialog procedures themselves are
-// declared at the end for Windows builds only.
+// declared in config/config_win32.h.
 #pragma once
 
 #include <cstddef>
@@ -80,6 +80,23 @@ typedef void (*BindingKindFunction)(WindowHandle parent, const ControlBinding& r
 // kind. Ids without a kind, and phases other than Load and Store, do nothing.
 void WalkBindings(WindowHandle parent, const WalkList& list, int32_t phase,
                   const BindingKindFunction (&kinds)[BindingKindCount]);
+
+// ---- Check boxes that enable other controls ------------------------------------------
+
+// A check box or radio button and the controls it governs: enabled while it
+// is checked, or while it is not. The dialog applies these when it loads a
+// box and whenever a box is clicked.
+struct EnableRule {
+  int32_t box;
+  int32_t controls[2];  // 0: none
+  bool enabledWhenChecked;
+};
+extern const EnableRule EnableRules[];
+extern const int EnableRuleCount;
+// Whether the rules leave a control enabled when the boxes are checked as
+// the bits of checked say (bit b: box 131 + b, as in flags). A control no
+// rule governs is left as it is: true.
+bool ControlEnabledFor(int32_t id, uint32_t checked);
 
 // ---- Value rules of the kinds ------------------------------------------------------
 
@@ -248,16 +265,3 @@ bool AboutBoxTick();
 void RelayoutGrid();
 // Closing: grid and colours handed back, the frame tick resumed.
 void CloseAboutBox();
-
-// The portable source defines ConfigPortableOnly so that it never sees windows.h.
-#if defined(_WIN32) && !defined(ConfigPortableOnly)
-#include <windows.h>
-
-INT_PTR CALLBACK SettingsDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
-INT_PTR CALLBACK TabPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam);
-INT_PTR CALLBACK AboutDialogProc(HWND box, UINT message, WPARAM wParam, LPARAM lParam);
-// Shows the page of the selected tab and hides the other.
-void ShowSelectedPage(HWND tabs);
-// Draws one item of any colour list (WM_DRAWITEM).
-void DrawColourSwatch(const DRAWITEMSTRUCT* item);
-#endif

@@ -1,6 +1,6 @@
 // The "Life Settings" dialog and its two tab pages: the binding kinds as
 // Win32 control operations, the owner-drawn colour swatches, page switching,
-// spin steps, enabling rules, Randomize and Undo.
+// spin steps, the enabling rules applied, Randomize and Undo.
 #include <windows.h>
 #include <mmsystem.h>
 #include <commctrl.h>
@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "config/config.h"
+#include "config/config_win32.h"
 #include "engine/engine.h"
 #include "loop/loop.h"
 #include "lifeface/lifeface.h"
@@ -102,17 +102,33 @@ static void BindSpinEdit(WindowHandle parent, const ControlBinding& row, int32_t
   }
 }
 
+// The check state of every box of a window, as flags bits.
+static uint32_t CheckedBoxes(HWND window) {
+  uint32_t checked = 0;
+  for (int32_t id = IdFirstFlag; id <= IdCycleAtReset; ++id)
+    if (IsChecked(window, id)) checked |= FlagBitOfControl(id);
+  return checked;
+}
+
+// Enables or disables the controls of the rules of box (0: of every box the
+// window holds) as the boxes are checked now.
+static void ApplyEnableRules(HWND window, int32_t box) {
+  const uint32_t checked = CheckedBoxes(window);
+  for (int k = 0; k < EnableRuleCount; ++k) {
+    const EnableRule& rule = EnableRules[k];
+    if (box != 0 ? rule.box != box : GetDlgItem(window, rule.box) == nullptr) continue;
+    for (int32_t control : rule.controls)
+      if (control != 0) EnableControl(window, control, ControlEnabledFor(control, checked));
+  }
+}
+
 static void BindFlagCheck(WindowHandle parent, const ControlBinding& row, int32_t phase) {
   HWND owner = AsWindow(parent);
   const uint32_t bit = FlagBitOfControl(row.id);
   if (GetDlgItem(owner, row.id) == nullptr || bit == 0) return;
   if (phase == Load) {
-    const bool set = (Settings.flags & bit) != 0;
-    CheckDlgButton(owner, row.id, set ? BST_CHECKED : BST_UNCHECKED);
-    if ((set ? 1 : 0) == row.param3 && row.param1 != 0) {
-      EnableControl(owner, row.param1, false);
-      if (row.param2 != 0) EnableControl(owner, row.param2, false);
-    }
+    CheckDlgButton(owner, row.id, (Settings.flags & bit) != 0 ? BST_CHECKED : BST_UNCHECKED);
+    ApplyEnableRules(owner, row.id);
   } else if (IsChecked(owner, row.id)) {
     Settings.flags |= bit;
   } else {
@@ -398,15 +414,13 @@ INT_PTR CALLBACK TabPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lPar
     }
     case WM_COMMAND: {
       int32_t selected[NeighbourColourLists];
+      if (FlagBitOfControl(LOWORD(wParam)) != 0) {
+        ApplyEnableRules(page, 0);
+        return FALSE;
+      }
       switch (LOWORD(wParam)) {
         case IdLifefaceList:
           ShowLifefaceInfo(page);
-          break;
-        case IdRandomLifeface:
-          EnableControl(page, IdLifefaceList, !IsChecked(page, IdRandomLifeface));
-          break;
-        case IdCycleAtReset:
-          EnableControl(page, IdCycle, !IsChecked(page, IdCycleAtReset));
           break;
         case IdRandomize:
           ReadNeighbourColours(page, selected);
@@ -464,17 +478,11 @@ INT_PTR CALLBACK SettingsDialogProc(HWND dialog, UINT message, WPARAM wParam, LP
     }
     case WM_COMMAND: {
       const int id = LOWORD(wParam);
-      if (id >= IdPrintInfo && id <= IdPrintFps) {
-        const bool checked = IsChecked(dialog, id);
-        EnableControl(dialog, id - 30, checked);
-        EnableControl(dialog, id - 26, checked);
+      if (FlagBitOfControl(id) != 0) {
+        ApplyEnableRules(dialog, 0);
         return TRUE;
       }
       switch (id) {
-        case IdArbitrary:
-        case IdSpecific:
-          EnableControl(dialog, IdSeed, IsChecked(dialog, IdSpecific));
-          return TRUE;
         case IdAbout: {
           // The box's generations are 25 ms apart: the default timer would
           // stretch its waits to 31.

@@ -3,7 +3,7 @@
 #include <windows.h>
 #include <mmsystem.h>
 
-#include "config/config.h"
+#include "config/config_win32.h"
 #include "engine/engine.h"
 #include "loop/loop.h"
 #include "host/host.h"

@@ -48,11 +48,18 @@ enum : uint32_t {
 
 enum : int32_t { ModeAnimated = 0, ModeClassic = 1 };
 
+// When a stored value came to be. Every key ever written holds the original
+// values; one written by an older version lacks the values added since.
+enum SettingAge : int32_t {
+  SettingOriginal = 0,
+  SettingAdded = 1,
+};
+
 // One row of a key table: a scalar number when elementSize is 4 and
 // elementCount 1, a block (array or text) otherwise. A row of the settings
-// table also carries its member's built-in default and the values the
-// settings dialog offers for it; catalogue rows leave both out (a record
-// starts as zeros, and no dialog edits it).
+// table also carries its member's built-in default, the values the settings
+// dialog offers for it and its age; catalogue rows leave all three out (a
+// record starts as zeros, and no dialog edits it).
 struct SettingDef {
   const char* key;
   int32_t offset;  // byte offset of the member in its record
@@ -62,6 +69,7 @@ struct SettingDef {
   const void* initialBlock = nullptr;  // a block's default, elementSize * elementCount bytes
   int32_t low = 0;                     // the dialog offers low .. high for each element;
   int32_t high = -1;                   // none of its own when low > high
+  SettingAge age = SettingOriginal;    // a missing added value takes its default
 };
 
 constexpr bool SettingIsNumber(const SettingDef& row) { return row.elementSize == 4 && row.elementCount == 1; }
@@ -89,6 +97,12 @@ constexpr int32_t SettingBlockCount() {
 
 #define SETTING_NUMBER(key, member, initial, low, high) \
   { key, static_cast<int32_t>(offsetof(SaverSettings, member)), 4, 1, initial, nullptr, low, high }
+// A number stored only by versions after the first: keys written before it
+// lack it, and they load with its default.
+#define SETTING_ADDED_NUMBER(key, member, initial, low, high)                                               \
+  {                                                                                                         \
+    key, static_cast<int32_t>(offsetof(SaverSettings, member)), 4, 1, initial, nullptr, low, high, SettingAdded \
+  }
 #define SETTING_BLOCK(key, member, initials, low, high)                                               \
   {                                                                                                   \
     key, static_cast<int32_t>(offsetof(SaverSettings, member)), 4,                                    \
@@ -125,6 +139,7 @@ inline constexpr SettingDef SettingsTable[] = {
 const int SettingsTableRows = static_cast<int>(std::size(SettingsTable));
 
 #undef SETTING_NUMBER
+#undef SETTING_ADDED_NUMBER
 #undef SETTING_BLOCK
 
 // The number of the row that holds the byte at offset of the record; -1 for
@@ -153,12 +168,21 @@ extern const SaverSettings DefaultSettings;
 extern SaverSettings Settings;
 
 // Opens or creates the store; a new key gets every value from memory, an
-// existing one fills memory. Any failure ends the process with exit code 1.
+// existing one fills memory. Any failure ends the process with exit code 1,
+// except that an added value the key lacks takes its default.
 void LoadSettings();
 // Writes every value. Any failure ends the process with exit code 1.
 void SaveSettings();
+// The walk over the settings table and the Settings record.
 void ReadAllSettings(StoreKey key);
 void WriteAllSettings(StoreKey key);
+// The same walk over any table of count rows describing record. Values the
+// store holds that no row names are left alone.
+void ReadSettingRows(StoreKey key, const SettingDef* rows, int count, void* record);
+void WriteSettingRows(StoreKey key, const SettingDef* rows, int count, const void* record);
+// Sets a row's member of record to the row's default (a block without one to
+// zeros).
+void SetSettingDefault(const SettingDef& row, void* record);
 
 // A colour of the table by a stored index. Indexes come from the store
 // unchecked, so they are reduced into 0..15 before use.

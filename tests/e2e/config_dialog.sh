@@ -355,6 +355,52 @@ case_about_idle() {
   click_control 392 208 48 14  # Cancel
   expect_exit_zero "Cancel"
 }
+# ---- keys of other versions ------------------------------------------------------------
+
+# The number of values under the settings key.
+value_count() { "$WINE" reg query "$SAVER_KEY" 2>/dev/null | tr -d '\r' | grep -c 'REG_'; }
+
+# Runs the full-screen saver and ends it with a key; Escape is sent until the
+# saver takes it, since its first moments may pass before input counts.
+run_saver_once() {
+  local i code=running
+  wine_start 'C:\windows\tumbra.scr' /s
+  wait_window "Screen Saver" 30 >/dev/null || fail "no saver window with $1"
+  for i in $(seq 20); do
+    xdotool key Escape
+    code=$(wait_exit 0.5)
+    [ "$code" = running ] || break
+  done
+  [ "$code" = 0 ] || fail "the saver with $1 did not end with 0 ($code)"
+}
+
+# Opens the dialog, waits for it to paint and stores with OK.
+run_dialog_ok() {
+  start_dialog
+  poll_screen '[ "$(swatch_colour 112 40)" = ff0000 ]' 20 || fail "the dialog with $1 did not paint"
+  click_control 336 208 50 14
+  expect_exit_zero "OK with $1"
+}
+
+# A key written by any version holds the twenty original values; one a later
+# version wrote holds more. Both run the saver and the dialog, and OK leaves
+# the values it does not know as they are.
+case_other_versions() {
+  install_saver
+  run_saver_once "no key"
+  [ "$(value_count)" = 20 ] || fail "the first start wrote $(value_count) values, expected 20"
+  run_saver_once "the twenty values"
+  run_dialog_ok "the twenty values"
+  expect_defaults_but
+  [ "$(value_count)" = 20 ] || fail "OK left $(value_count) values, expected 20"
+  reg_set_dword zzz 7
+  run_saver_once "an unknown value"
+  run_dialog_ok "an unknown value"
+  expect_defaults_but
+  expect_dword zzz 0x7
+  [ "$(value_count)" = 21 ] || fail "OK left $(value_count) values, expected 21"
+}
+
 # Sourced by the other dialog tests for its helpers; run, it takes a case.
 [ "${BASH_SOURCE[0]}" = "$0" ] || return 0
 
@@ -365,6 +411,7 @@ case "${1:-}" in
   about) case_about ;;
   about_idle) case_about_idle ;;
   out_of_range) case_out_of_range ;;
+  other_versions) case_other_versions ;;
   *) fail "unknown case ${1:-}" ;;
 esac
 note "config $1: passed"

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "../unit/stored_defaults.h"
+#include "../unit/upgraded_settings.h"
 #include "settings/settings.h"
 
 namespace {
@@ -89,6 +90,46 @@ TEST_F(PosixStore, LongerOrMissingValuesEndWithCodeOne) {
   LoadSettings();
   Rewrite("flags", "");
   EXPECT_EXIT(LoadSettings(), testing::ExitedWithCode(1), "");
+}
+
+TEST_F(PosixStore, FileOfTheOriginalValuesLoadsAddedOnesWithTheirDefaultAndSaveWritesThem) {
+  LoadSettings();
+  Rewrite("delay", "delay dword 2c010000");
+  UpgradedSettings record;
+  std::memset(&record, 0x5A, sizeof record);
+  ReadUpgraded(&record);
+  EXPECT_EQ(record.shipped.delay, 300);
+  EXPECT_EQ(record.birth, BirthDefault);
+  EXPECT_EQ(Read().find("birth"), std::string::npos) << "loading writes nothing";
+  WriteUpgraded(record);
+  EXPECT_NE(Read().find("\nbirth dword 08000000\n"), std::string::npos) << Read();
+  record.birth = 0;
+  ReadUpgraded(&record);
+  EXPECT_EQ(record.birth, BirthDefault);
+  EXPECT_EQ(record.shipped.delay, 300);
+}
+
+TEST_F(PosixStore, LinesOfALaterVersionAreReadPastAndKept) {
+  LoadSettings();
+  const std::string unknown[] = {
+      "zzz dword 07000000",
+      "birth binary 0102030405060708090a",
+      "rules binary " + std::string(600, 'f'),
+      std::string(80, 'k') + " dword 01000000",
+  };
+  std::ofstream(File(), std::ios::app) << unknown[0] << "\n" << unknown[1] << "\n" << unknown[2] << "\n"
+                                       << unknown[3] << "\n";
+  Settings.delay = 1;
+  LoadSettings();
+  EXPECT_EQ(0, std::memcmp(&Settings, &DefaultSettings, sizeof Settings));
+  Settings.delay = 40;
+  SaveSettings();
+  const std::string text = Read();
+  for (int k = 0; k < 3; ++k) EXPECT_NE(text.find(unknown[k] + "\n"), std::string::npos) << unknown[k];
+  EXPECT_NE(text.find("delay dword 28000000\n"), std::string::npos);
+  Settings = DefaultSettings;
+  LoadSettings();
+  EXPECT_EQ(Settings.delay, 40);
 }
 
 TEST_F(PosixStore, AFolderThatCannotBeMadeEndsWithCodeOne) {

@@ -5,7 +5,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <map>
+#include <regex>
 #include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -18,20 +22,64 @@ namespace {
 
 std::vector<int32_t> Ids(const WalkList& list) { return std::vector<int32_t>(list.ids, list.ids + list.count); }
 
-TEST(Bindings, OneRowPerControlIdInOrder) {
-  for (int k = 0; k < BindingCount; ++k) EXPECT_EQ(ControlBindings[k].id, FirstBindingId + k);
+TEST(Bindings, OnlyTheDialogsControlsHaveARow) {
   EXPECT_EQ(BindingOf(100), nullptr);
   EXPECT_EQ(BindingOf(144), nullptr);
+  EXPECT_EQ(BindingOf(INT32_MIN), nullptr);
   EXPECT_EQ(BindingOf(143)->id, 143);
 }
 
-TEST(Bindings, WalkListsInTheirOrder) {
-  EXPECT_EQ(Ids(MainBindings),
-            (std::vector<int32_t>{101, 102, 103, 104, 105, 106, 107, 108, 109, 110, 111, 112, 131, 132, 133, 134, 135,
-                                  136}));
-  EXPECT_EQ(Ids(AnimatedPageBindings), (std::vector<int32_t>{113, 114, 115, 137}));
-  EXPECT_EQ(Ids(ClassicPageBindings),
-            (std::vector<int32_t>{116, 117, 118, 119, 120, 121, 122, 123, 124, 125, 126, 127, 138, 139}));
+// The control ids of each dialog template of the resource script, by the
+// template's name.
+std::map<std::string, std::set<int32_t>> TemplateControls() {
+  const std::string folder = std::string(TEST_DATA_DIR) + "/../../saver/config/";
+  std::map<std::string, int32_t> numbers;
+  std::ifstream ids(folder + "ids.h");
+  for (std::string line; std::getline(ids, line);) {
+    std::istringstream fields(line);
+    std::string define, name;
+    int32_t number;
+    if (fields >> define >> name >> number && define == "#define") numbers[name] = number;
+  }
+  std::map<std::string, std::set<int32_t>> controls;
+  std::ifstream script(folder + "dialogs.rc");
+  std::string current;
+  const std::regex dialog(R"(^(\w+) DIALOG\b)"), control(R"(^\s*\w+\s+"[^"]*",\s*(\w+))");
+  for (std::string line; std::getline(script, line);) {
+    std::smatch match;
+    if (std::regex_search(line, match, dialog))
+      current = match[1];
+    else if (std::regex_search(line, match, control) && numbers.count(match[1]))
+      controls[current].insert(numbers[match[1]]);
+  }
+  return controls;
+}
+
+TEST(Bindings, EachWindowWalksTheBoundControlsOfItsTemplate) {
+  const std::map<std::string, std::set<int32_t>> templates = TemplateControls();
+  const std::pair<const char*, const WalkList*> windows[] = {
+      {"SettingsDialogId", &MainBindings}, {"AnimatedPageId", &AnimatedPageBindings}, {"ClassicPageId", &ClassicPageBindings}};
+  int rulesApplied = 0;
+  for (const auto& [name, list] : windows) {
+    ASSERT_EQ(templates.count(name), 1u) << name;
+    std::set<int32_t> bound;
+    for (int32_t id : templates.at(name))
+      if (BindingOf(id) != nullptr && BindingOf(id)->kind != NoKind) bound.insert(id);
+    EXPECT_EQ(std::set<int32_t>(list->ids, list->ids + list->count), bound) << name;
+    // A box's rule is applied when the box loads, in the box's window: the
+    // controls it governs (a spin edit with its up-down) are there by then.
+    for (int k = 0; k < EnableRuleCount; ++k) {
+      const int32_t* boxAt = std::find(list->ids, list->ids + list->count, EnableRules[k].box);
+      if (boxAt == list->ids + list->count) continue;
+      ++rulesApplied;
+      for (int32_t control : EnableRules[k].controls) {
+        if (control != 0) {
+          EXPECT_NE(std::find(list->ids, boxAt, control), boxAt) << name << " " << control;
+        }
+      }
+    }
+  }
+  EXPECT_EQ(rulesApplied, EnableRuleCount);
 }
 
 TEST(Bindings, EveryListedIdHasAKindAndEveryKindIsListedOnce) {
@@ -51,79 +99,88 @@ TEST(Bindings, EveryListedIdHasAKindAndEveryKindIsListedOnce) {
   for (int32_t id : {128, 129, 130, 140, 141, 142, 143}) EXPECT_EQ(BindingOf(id)->kind, NoKind) << id;
 }
 
-TEST(Bindings, ValueControlsAddressTheirSettingWord) {
+TEST(Bindings, ValueControlsShowTheirSettingsDefaultOnAFreshRecord) {
   Settings = DefaultSettings;
-  EXPECT_EQ(SettingOfControl(101), &Settings.inf);
-  EXPECT_EQ(SettingOfControl(108), &Settings.bfps);
-  EXPECT_EQ(SettingOfControl(109), &Settings.seed);
-  EXPECT_EQ(SettingOfControl(112), &Settings.mode);
-  EXPECT_EQ(SettingOfControl(115), &Settings.face);
-  EXPECT_EQ(SettingOfControl(116), &Settings.cscale);
-  EXPECT_EQ(SettingOfControl(117), &Settings.n[0]);
-  EXPECT_EQ(SettingOfControl(126), &Settings.n[9]);
-  EXPECT_EQ(SettingOfControl(127), &Settings.cycle);
-  for (int32_t id = 101; id <= 127; ++id)
-    EXPECT_EQ(reinterpret_cast<int32_t*>(&Settings) + (id - 101), SettingOfControl(id)) << id;
-  EXPECT_EQ(SettingOfControl(100), nullptr);
-  EXPECT_EQ(SettingOfControl(128), nullptr);
-  EXPECT_EQ(DefaultOfControl(101), 1);
-  EXPECT_EQ(DefaultOfControl(116), 3);
-  EXPECT_EQ(DefaultOfControl(126), 0);
+  for (int32_t id = FirstValueId; id <= LastValueId; ++id) {
+    ASSERT_NE(SettingOfControl(id), nullptr) << id;
+    EXPECT_EQ(*SettingOfControl(id), DefaultOfControl(id)) << id;
+  }
+  for (int32_t id : {100, 128, 131, 144}) {
+    EXPECT_EQ(SettingOfControl(id), nullptr) << id;
+    EXPECT_EQ(SettingRowOfControl(id), -1) << id;
+    EXPECT_EQ(DefaultOfControl(id), 0) << id;
+  }
+  // What a control stores changes its own setting and no other.
+  for (int32_t id = FirstValueId; id <= LastValueId; ++id) {
+    Settings = DefaultSettings;
+    *SettingOfControl(id) += 1;
+    int changed = 0;
+    for (int32_t other = FirstValueId; other <= LastValueId; ++other)
+      changed += *SettingOfControl(other) != DefaultOfControl(other);
+    EXPECT_EQ(changed, 1) << id;
+  }
+  Settings = DefaultSettings;
 }
 
-TEST(Bindings, ValueControlsFindTheSettingsRowOfTheirWord) {
-  const std::pair<int32_t, const char*> owners[] = {{101, "inf"},   {105, "binf"},   {108, "bfps"}, {109, "seed"},
-                                                    {110, "delay"}, {112, "mode"},   {115, "face"}, {116, "cscale"},
-                                                    {117, "n"},     {126, "n"},      {127, "cycle"}};
-  for (const auto& [id, key] : owners) {
-    ASSERT_GE(SettingRowOfControl(id), 0) << id;
-    EXPECT_STREQ(SettingsTable[SettingRowOfControl(id)].key, key) << id;
-  }
-  for (int32_t id : {100, 128, 131, 144}) EXPECT_EQ(SettingRowOfControl(id), -1) << id;
-}
-
-TEST(Bindings, FlagChecksOwnTheirBitAndDisableTheRightControls) {
-  for (int32_t id = 131; id <= 139; ++id) {
-    EXPECT_EQ(BindingOf(id)->kind, FlagCheck) << id;
-    EXPECT_EQ(FlagBitOfControl(id), 1u << (id - 131)) << id;
-  }
-  EXPECT_EQ(FlagBitOfControl(130), 0u);
-  EXPECT_EQ(FlagBitOfControl(140), 0u);
-  for (int32_t id = 131; id <= 134; ++id) {
+TEST(Bindings, EveryDefaultIsAChoiceItsControlOffers) {
+  for (int32_t id = FirstValueId; id <= LastValueId; ++id) {
     const ControlBinding& row = *BindingOf(id);
-    EXPECT_EQ(row.param1, id - 30);
-    EXPECT_EQ(row.param2, id - 26);
-    EXPECT_EQ(row.param3, 0);
+    const int32_t initial = DefaultOfControl(id);
+    switch (row.kind) {
+      case ColourList:
+        EXPECT_EQ(ListSelectionFor(initial, ColourTableSize), initial) << id;
+        break;
+      case ScaleList:
+        EXPECT_EQ(ListSelectionFor(initial, row.param1), initial) << id;
+        break;
+      case SpinEdit:
+        EXPECT_LE(row.param1, initial) << id;
+        EXPECT_GE(row.param2, initial) << id;
+        break;
+      case ModeTabs:
+        EXPECT_EQ(ModeOfTab(TabOfMode(initial), -1), initial) << id;
+        break;
+      default:
+        break;
+    }
   }
-  EXPECT_EQ(BindingOf(136)->param1, 109);
-  EXPECT_EQ(BindingOf(137)->param1, 115);
-  EXPECT_EQ(BindingOf(137)->param3, 1);
-  EXPECT_EQ(BindingOf(139)->param1, 127);
-  EXPECT_EQ(BindingOf(139)->param3, 1);
-  EXPECT_EQ(BindingOf(135)->param1, 0);
-  EXPECT_EQ(BindingOf(138)->param1, 0);
 }
 
-TEST(Bindings, KindsAndParametersOfTheValueControls) {
-  for (int32_t id : {101, 105, 108, 117, 126}) EXPECT_EQ(BindingOf(id)->kind, ColourList) << id;
-  const ControlBinding& delay = *BindingOf(110);
-  EXPECT_EQ(delay.kind, SpinEdit);
-  EXPECT_EQ(delay.param1, 0);
-  EXPECT_EQ(delay.param2, 1000);
-  EXPECT_EQ(delay.param3, 10);
-  EXPECT_EQ(BindingOf(111)->param1, 1000);
-  EXPECT_EQ(BindingOf(111)->param2, 10000);
-  EXPECT_EQ(BindingOf(111)->param3, 1000);
-  EXPECT_EQ(BindingOf(109)->param1, -32768);
-  EXPECT_EQ(BindingOf(109)->param2, 32767);
-  EXPECT_EQ(BindingOf(127)->param2, 10000);
-  EXPECT_EQ(BindingOf(127)->param3, 1000);
-  EXPECT_EQ(BindingOf(112)->kind, ModeTabs);
-  EXPECT_EQ(BindingOf(113)->kind, ScaleList);
-  EXPECT_EQ(BindingOf(113)->param1, 4);
-  EXPECT_EQ(BindingOf(116)->param1, 5);
-  EXPECT_EQ(BindingOf(114)->kind, InactiveList);
-  EXPECT_EQ(BindingOf(115)->kind, LifefaceList);
+// ---- Enabling rules ----------------------------------------------------------------------
+
+// The controls 101 .. 146 that the rules disable for the given boxes.
+std::set<int32_t> Disabled(uint32_t checked) {
+  std::set<int32_t> disabled;
+  for (int32_t id = 101; id <= 146; ++id)
+    if (!ControlEnabledFor(id, checked)) disabled.insert(id);
+  return disabled;
+}
+
+TEST(EnableRules, TheDefaultsGreyTheUnprintedLinesTheSeedTheLifefaceListAndTheCycle) {
+  EXPECT_EQ(Disabled(DefaultSettings.flags),
+            (std::set<int32_t>{IdPopulationForeground, IdGenerationForeground, IdFpsForeground,
+                               IdPopulationBackground, IdGenerationBackground, IdFpsBackground, IdSeed,
+                               IdLifefaceList, IdCycle}));
+}
+
+TEST(EnableRules, EachBoxChangesOnlyItsOwnControls) {
+  const uint32_t all = FlagPrintInfo | FlagPrintPopulation | FlagPrintGeneration | FlagPrintFps | FlagSeedSpecific;
+  EXPECT_EQ(Disabled(all), (std::set<int32_t>{}));
+  // Unchecking one overlay line greys that line's two colours.
+  EXPECT_EQ(Disabled(all & ~FlagPrintGeneration), (std::set<int32_t>{IdGenerationForeground, IdGenerationBackground}));
+  EXPECT_EQ(Disabled(all & ~FlagPrintInfo), (std::set<int32_t>{IdInfoForeground, IdInfoBackground}));
+  // The seed follows "Specific" alone: with neither choice (stored flags can
+  // say so) or "Arbitrary" it is greyed, with both it is not.
+  EXPECT_EQ(Disabled(all & ~FlagSeedSpecific), (std::set<int32_t>{IdSeed}));
+  EXPECT_EQ(Disabled((all & ~FlagSeedSpecific) | FlagSeedArbitrary), (std::set<int32_t>{IdSeed}));
+  EXPECT_EQ(Disabled(all | FlagSeedArbitrary), (std::set<int32_t>{}));
+  // Random choices grey what they replace.
+  EXPECT_EQ(Disabled(all | FlagRandomLifeface), (std::set<int32_t>{IdLifefaceList}));
+  EXPECT_EQ(Disabled(all | FlagCycleAtReset), (std::set<int32_t>{IdCycle}));
+  EXPECT_EQ(Disabled(all | FlagDigitalEffect), (std::set<int32_t>{}));
+  // No rule greys a box or button, whatever is checked.
+  for (uint32_t checked : {0u, ~0u, DefaultSettings.flags})
+    for (int32_t id = IdPrintInfo; id <= IdUndo; ++id) EXPECT_TRUE(ControlEnabledFor(id, checked)) << id;
 }
 
 struct WalkRecord {

@@ -4,6 +4,7 @@
 
 #include "stored_defaults.h"
 #include "test_support.h"
+#include "upgraded_settings.h"
 
 namespace {
 
@@ -41,53 +42,6 @@ TEST(Settings, DefaultsAreThoseOfTheStoredList) {
         << row.key;
   }
   EXPECT_EQ(sizeof(SaverSettings), (16 + 10 + 2 + 16) * 4u);
-}
-
-TEST(Settings, RowsCarryTheRangesTheDialogOffers) {
-  auto range = [](const char* key) {
-    for (const SettingDef& row : SettingsTable)
-      if (std::strcmp(row.key, key) == 0) return std::make_pair(row.low, row.high);
-    return std::make_pair(0, -2);
-  };
-  for (const char* key : {"inf", "pop", "gen", "fps", "binf", "bpop", "bgen", "bfps", "n"})
-    EXPECT_EQ(range(key), std::make_pair(0, 15)) << key;
-  EXPECT_EQ(range("seed"), std::make_pair(-32768, 32767));
-  EXPECT_EQ(range("delay"), std::make_pair(0, 1000));
-  EXPECT_EQ(range("reset"), std::make_pair(1000, 10000));
-  EXPECT_EQ(range("mode"), std::make_pair(0, 1));
-  EXPECT_EQ(range("ascale"), std::make_pair(0, 3));
-  EXPECT_EQ(range("cscale"), std::make_pair(0, 4));
-  EXPECT_EQ(range("cycle"), std::make_pair(0, 10000));
-  // Nothing the dialog picks from a range of its own.
-  for (const char* key : {"fskip", "face", "colors", "flags"}) EXPECT_GT(range(key).first, range(key).second) << key;
-  // Catalogue rows carry neither default nor range.
-  for (const SettingDef& row : CatalogueKeys) {
-    EXPECT_EQ(row.initial, 0) << row.key;
-    EXPECT_EQ(row.initialBlock, nullptr) << row.key;
-    EXPECT_GT(row.low, row.high) << row.key;
-  }
-}
-
-TEST(Settings, EveryByteOfTheRecordHasOneRow) {
-  EXPECT_EQ(SettingsTableRows, 20);
-  std::vector<int> owners(sizeof(SaverSettings), 0);
-  for (const SettingDef& row : SettingsTable)
-    for (uint32_t b = 0; b < SettingBytes(row); ++b) ++owners[row.offset + b];
-  for (size_t b = 0; b < owners.size(); ++b) EXPECT_EQ(owners[b], 1) << "byte " << b;
-  EXPECT_EQ(SettingRowAt(offsetof(SaverSettings, n) + 36), SettingRowAt(offsetof(SaverSettings, n)));
-  EXPECT_STREQ(SettingsTable[SettingRowAt(offsetof(SaverSettings, colors) + 63)].key, "colors");
-  EXPECT_EQ(SettingRowAt(-1), -1);
-  EXPECT_EQ(SettingRowAt(sizeof(SaverSettings)), -1);
-}
-
-TEST(Settings, MembersOfTheDialogControlsAreConsecutiveWords) {
-  // Control 101 + k edits word k: inf is word 0, seed word 8, n[0] word 16, cycle word 26.
-  EXPECT_EQ(offsetof(SaverSettings, inf), 0u);
-  EXPECT_EQ(offsetof(SaverSettings, seed), 8 * 4u);
-  EXPECT_EQ(offsetof(SaverSettings, mode), 11 * 4u);
-  EXPECT_EQ(offsetof(SaverSettings, cscale), 15 * 4u);
-  EXPECT_EQ(offsetof(SaverSettings, n), 16 * 4u);
-  EXPECT_EQ(offsetof(SaverSettings, cycle), 26 * 4u);
 }
 
 TEST(Settings, NewKeyIsFilledWithTheDefaultsInTableOrder) {
@@ -138,12 +92,75 @@ TEST(SettingsDeathTest, LongerOrMissingValueEndsWithCodeOne) {
   StoreAll(DefaultSettings);
   FakeStorePutBytes("colors", std::vector<uint8_t>(68, 0));
   EXPECT_EXIT(LoadSettings(), testing::ExitedWithCode(1), "");
+  // Every key ever written holds the original values: one without is broken.
   StoreAll(DefaultSettings);
   FakeStore.values.erase("flags");
   EXPECT_EXIT(LoadSettings(), testing::ExitedWithCode(1), "");
   StoreAll(DefaultSettings);
   FakeStore.failReadOf = "gen";
   EXPECT_EXIT(LoadSettings(), testing::ExitedWithCode(1), "");
+}
+
+// ---- Keys of other versions ----------------------------------------------------------
+
+TEST(SettingsUpgrade, KeyOfTheOriginalValuesLoadsAddedOnesWithTheirDefaultAndSaveWritesThem) {
+  ResetEngineState(16);
+  SaverSettings stored = DefaultSettings;
+  stored.delay = 250;
+  stored.colors[2] = 0x0A0B0C;
+  StoreAll(stored);
+  UpgradedSettings record;
+  std::memset(&record, 0x5A, sizeof record);
+  ReadUpgraded(&record);
+  EXPECT_EQ(0, std::memcmp(&record.shipped, &stored, sizeof stored));
+  EXPECT_EQ(record.birth, BirthDefault);
+  EXPECT_TRUE(FakeStore.writes.empty()) << "loading writes nothing";
+  EXPECT_EQ(FakeStore.values.count("birth"), 0u);
+
+  record.shipped.reset = 5000;
+  WriteUpgraded(record);
+  std::vector<std::string> written = TableOrder;
+  written.push_back("birth");
+  EXPECT_EQ(FakeStore.writes, written);
+  EXPECT_EQ(FakeStore.values["birth"].type, StoreDword);
+  EXPECT_EQ(FakeStore.values["birth"].bytes, (std::vector<uint8_t>{8, 0, 0, 0}));
+
+  // Once written, the stored value wins over the default.
+  FakeStorePutDword("birth", 300);
+  ReadUpgraded(&record);
+  EXPECT_EQ(record.birth, 300);
+  EXPECT_EQ(record.shipped.reset, 5000);
+}
+
+TEST(SettingsUpgrade, ValuesOfALaterVersionAreLeftAlone) {
+  ResetEngineState(16);
+  SaverSettings stored = DefaultSettings;
+  stored.mode = ModeClassic;
+  StoreAll(stored);
+  FakeStorePutDword("zzz", 7);
+  FakeStorePutBytes("birth", {1, 2, 3, 4, 5, 6, 7, 8, 9});
+  LoadSettings();
+  EXPECT_EQ(0, std::memcmp(&Settings, &stored, sizeof stored));
+  SaveSettings();
+  EXPECT_EQ(FakeStore.writes, TableOrder);
+  EXPECT_EQ(FakeStore.values["zzz"].bytes, (std::vector<uint8_t>{7, 0, 0, 0}));
+  EXPECT_EQ(FakeStore.values["birth"].bytes.size(), 9u);
+}
+
+TEST(SettingsUpgradeDeathTest, AnAddedValueThatIsThereButUnreadableEndsWithCodeOne) {
+  ResetEngineState(16);
+  UpgradedSettings record;
+  StoreAll(DefaultSettings);
+  FakeStorePutBytes("birth", {1, 2, 3, 4, 5});
+  EXPECT_EXIT(ReadUpgraded(&record), testing::ExitedWithCode(1), "");
+  FakeStore.values.erase("birth");
+  FakeStore.failReadOf = "birth";
+  EXPECT_EXIT(ReadUpgraded(&record), testing::ExitedWithCode(1), "");
+  // An original value missing beside the added one still ends it.
+  FakeStore.failReadOf.clear();
+  FakeStorePutDword("birth", 1);
+  FakeStore.values.erase("inf");
+  EXPECT_EXIT(ReadUpgraded(&record), testing::ExitedWithCode(1), "");
 }
 
 TEST(SettingsDeathTest, StoreThatCannotBeOpenedOrWrittenEndsWithCodeOne) {

@@ -1,14 +1,16 @@
 // Checks the registry store under Windows (run by wine64 in the tests): the
 // first load creates the key with twenty values of the right types and
-// sizes, saving and loading go round unchanged, and the failure rules hold.
+// sizes, saving and loading go round unchanged, keys of other versions load,
+// and the failure rules hold.
 #include <windows.h>
 
 #include <cstdio>
 #include <cstring>
 #include <string>
 
-#include "settings/settings.h"
+#include "../unit/upgraded_settings.h"
 #include "check.h"
+#include "settings/settings.h"
 
 static const char* KeyPath = "Software\\KORVEL\\tumbra";
 
@@ -85,6 +87,36 @@ static void CheckRoundTrip() {
   CHECK(Settings.delay == 0x11220063);
 }
 
+// A key without a value added later loads it with its default, and the next
+// save writes it; a value no row names is read past and kept.
+static void CheckOtherVersions() {
+  RegDeleteKeyA(HKEY_CURRENT_USER, KeyPath);
+  Settings = DefaultSettings;
+  LoadSettings();  // the twenty original values
+  UpgradedSettings record;
+  std::memset(&record, 0x5A, sizeof record);
+  ReadUpgraded(&record);
+  CHECK(record.birth == BirthDefault);
+  CHECK(std::memcmp(&record.shipped, &DefaultSettings, sizeof DefaultSettings) == 0);
+  WriteUpgraded(record);
+  HKEY key = OpenKey();
+  DWORD type = 0, number = 0, size = sizeof number;
+  CHECK(RegQueryValueExA(key, "birth", nullptr, &type, reinterpret_cast<BYTE*>(&number), &size) == ERROR_SUCCESS);
+  CHECK(type == REG_DWORD && number == static_cast<DWORD>(BirthDefault));
+  static const char later[] = "later";
+  RegSetValueExA(key, "zzz", 0, REG_SZ, reinterpret_cast<const BYTE*>(later), sizeof later);
+  RegCloseKey(key);
+  CHECK(RunChild("load") == 0);
+  LoadSettings();
+  SaveSettings();
+  key = OpenKey();
+  char text[16] = {};
+  size = sizeof text;
+  CHECK(RegQueryValueExA(key, "zzz", nullptr, &type, reinterpret_cast<BYTE*>(text), &size) == ERROR_SUCCESS);
+  CHECK(type == REG_SZ && std::strcmp(text, later) == 0);
+  RegCloseKey(key);
+}
+
 static void CheckFailures() {
   HKEY key = OpenKey();
   BYTE tooLong[68] = {};
@@ -108,6 +140,7 @@ int main(int argc, char** argv) {
   }
   CheckCreatedKey();
   CheckRoundTrip();
+  CheckOtherVersions();
   CheckFailures();
   std::printf("%s\n", Failures == 0 ? "store check passed" : "store check FAILED");
   return Failures == 0 ? 0 : 1;

@@ -1,0 +1,43 @@
+// A settings record of a later version: the shipped record and one value
+// added after the first release, with the shipped table plus that row.
+#pragma once
+
+#include <cstddef>
+#include <vector>
+
+#include "settings/settings.h"
+
+struct UpgradedSettings {
+  SaverSettings shipped;
+  int32_t birth;
+};
+
+const int32_t BirthDefault = 8;
+
+inline std::vector<SettingDef> UpgradedTable() {
+  std::vector<SettingDef> rows(SettingsTable, SettingsTable + SettingsTableRows);
+  SettingDef birth = {"birth", static_cast<int32_t>(offsetof(UpgradedSettings, birth)), 4, 1, BirthDefault, nullptr,
+                      0, 511, SettingAdded};
+  rows.push_back(birth);
+  return rows;
+}
+
+// Loads or saves an upgraded record through the store, as LoadSettings and
+// SaveSettings do with the shipped one.
+inline void ReadUpgraded(UpgradedSettings* record) {
+  const std::vector<SettingDef> rows = UpgradedTable();
+  StoreKey key;
+  bool createdNew = false;
+  if (!StoreOpen(&key, &createdNew)) PlatformExit(1);
+  ReadSettingRows(key, rows.data(), static_cast<int>(rows.size()), record);
+  StoreClose(key);
+}
+
+inline void WriteUpgraded(const UpgradedSettings& record) {
+  const std::vector<SettingDef> rows = UpgradedTable();
+  StoreKey key;
+  bool createdNew = false;
+  if (!StoreOpen(&key, &createdNew)) PlatformExit(1);
+  WriteSettingRows(key, rows.data(), static_cast<int>(rows.size()), &record);
+  StoreClose(key);
+}
