@@ -70,6 +70,19 @@ TEST_F(HostRules, FullScreenSwallowsWindowSwitchingAndScreenSaveCommands) {
   EXPECT_EQ(HostMessageAction(&host, MsgSysCommand, CommandScreenSave).result, ResultToSaver);
 }
 
+// The system sets the low four bits of a command for its own use (a command
+// from the keyboard or the mouse, for instance).
+TEST_F(HostRules, SystemCommandsAreTakenWithoutTheirLowFourBits) {
+  for (uintptr_t low : {1u, 2u, 0xFu}) {
+    EXPECT_EQ(HostMessageAction(&host, MsgSysCommand, CommandScreenSave | low).result, ResultZero) << low;
+    EXPECT_EQ(HostMessageAction(&host, MsgSysCommand, CommandNextWindow | low).result, ResultZero) << low;
+    EXPECT_EQ(HostMessageAction(&host, MsgSysCommand, 0xF060 | low).result, ResultToSaver) << low;  // close
+  }
+  EXPECT_EQ(HostMessageAction(&host, MsgSysCommand, CommandScreenSave + 0x10).result, ResultToSaver);
+  host.preview = true;
+  EXPECT_EQ(HostMessageAction(&host, MsgSysCommand, CommandScreenSave | 2).result, ResultToSaver);
+}
+
 TEST_F(HostRules, HostPartOfEachMessage) {
   EXPECT_EQ(HostMessageAction(&host, MsgSetText, 0).result, ResultZero);
   HostAction create = HostMessageAction(&host, MsgCreate, 0);
