@@ -56,6 +56,8 @@ HostCommand ParseArguments(const char* arguments) {
   }
 }
 
+intptr_t WindowHandleValue(uint32_t number) { return static_cast<intptr_t>(static_cast<int32_t>(number)); }
+
 static bool IsInput(uint32_t message) {
   return message == MsgKeyDown || message == MsgSysKeyDown || message == MsgMouseMove ||
          message == MsgLeftButtonDown || message == MsgRightButtonDown || message == MsgMiddleButtonDown;

@@ -32,6 +32,16 @@ TEST(HostArguments, WindowNumbersWrapAt32Bits) {
   EXPECT_EQ(ParseArguments("/p 12x34").window, 12u);
 }
 
+// A handle with its top bit set is printed as a number above 2^31; on a
+// 64-bit system the handle is that number sign-extended, not zero-extended.
+TEST(HostArguments, WindowNumbersAboveTwoToThe31StandForSignExtendedHandles) {
+  EXPECT_EQ(WindowHandleValue(ParseArguments("/p 1234").window), 1234);
+  EXPECT_EQ(WindowHandleValue(ParseArguments("/p 2147483647").window), INT32_MAX);
+  EXPECT_EQ(WindowHandleValue(ParseArguments("/p 2147483648").window), intptr_t{INT32_MIN});
+  EXPECT_EQ(WindowHandleValue(ParseArguments("/p 4294967294").window), intptr_t{-2});
+  EXPECT_EQ(WindowHandleValue(ParseArguments("/a 3221225473").window), intptr_t{-1073741823});
+}
+
 TEST(HostArguments, ProgramNameAndTheBlanksAfterItAreSkipped) {
   EXPECT_STREQ(SkipProgramName("\"C:\\Program Files\\tumbra.scr\" /s"), "/s");
   EXPECT_STREQ(SkipProgramName("tumbra.scr   /p 12"), "/p 12");
