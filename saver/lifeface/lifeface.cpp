@@ -39,7 +39,9 @@ static int32_t TileRemainder(int32_t index, int32_t tiles) {
   return static_cast<int32_t>(static_cast<uint32_t>(index) % static_cast<uint32_t>(tiles));
 }
 
-void LoadLifeface(WindowHandle window) {
+// The picture is made without a window: it is never shown itself, only its
+// tiles are copied into frames.
+void LoadLifeface(WindowHandle) {
   if (LifefaceCatalogue.count == 0) return;
   if (Settings.face < 0 || Settings.face >= LifefaceCatalogue.count) Settings.face = 0;
   ReleaseLifefaceSurface();
@@ -49,7 +51,7 @@ void LoadLifeface(WindowHandle window) {
   char path[sizeof LifefaceCatalogue.folder + LifefaceTextSize];
   LoadedBitmap picture = {};
   if (!LifefacePath(face, path, sizeof path) || !PlatformLoadBitmap(path, &picture)) PlatformExit(1);
-  LifefaceSurface = CreateFrameSurface(window, picture.width, picture.height, 32);
+  LifefaceSurface = CreateFrameSurface(nullptr, picture.width, picture.height, 32);
   PlatformDrawBitmap(&picture, LifefaceSurface);
   PlatformFreeBitmap(&picture);
 
