@@ -35,7 +35,7 @@ bool UseShippedLifeface() {
   if (loaded < 0) return false;
   if (LifefaceSurface == nullptr || Settings.face != loaded - 1) {
     Settings.face = loaded - 1;
-    UseLifeface(nullptr);
+    UseLifeface();
   }
   return LifefaceSurface != nullptr;
 }

@@ -213,14 +213,14 @@ int32_t StoredFace(int32_t selected, int32_t face, int32_t recordCount) {
   return 0;
 }
 
-void StoreLifefaceChoice(WindowHandle page, int32_t selected) {
+void StoreLifefaceChoice(WindowHandle, int32_t selected) {
   // Nothing to choose from: face stays as loaded, and whatever reads it
   // checks it against the catalogue.
   if (LifefaceCatalogue.count <= 0) return;
   const int32_t choice = StoredFace(selected, Settings.face, LifefaceCatalogue.count);
   if (choice == Settings.face && LifefaceSurface != nullptr) return;
   Settings.face = choice;
-  UseLifeface(page);
+  UseLifeface();
 }
 
 void FormatLifefaceInfo(const LifefaceRecord& record, LifefaceInfoTexts* texts) {

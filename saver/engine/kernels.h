@@ -11,7 +11,9 @@
 // MarkSegment cells of each row, nonzero when the colour of any of its cells
 // changed (a live cell's count or life; a dead cell's count shows nothing).
 const int32_t MarkSegment = 32;
-inline int32_t MarkSegments(int32_t columns) { return (columns + MarkSegment - 1) / MarkSegment; }
+// Static, so that the AVX2 kernels' object shares no symbol with the others
+// (see kernels_avx2.cpp).
+static inline int32_t MarkSegments(int32_t columns) { return (columns + MarkSegment - 1) / MarkSegment; }
 
 // A one-pixel frame painted by a pass over the field.
 struct FramePaint {

@@ -7,10 +7,15 @@
 // passed to functions that stay out of line, and stack arrays are read and
 // written with unaligned loads and stores only.
 //
-// Every header is read before the switch to AVX2, so that no inline function
-// of a shared header is compiled here with AVX2 instructions.
+// Every header is read before the switch to AVX2, those kernels_body.h reads
+// included, so that no inline or template function of a shared header is
+// compiled here with AVX2 instructions: an unoptimised build emits such
+// functions out of line as weak symbols, and the linker may take this copy
+// for the whole program. A test checks that the object defines no weak
+// symbol at all.
 #include <immintrin.h>
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>

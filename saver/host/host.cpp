@@ -56,6 +56,8 @@ HostCommand ParseArguments(const char* arguments) {
   }
 }
 
+intptr_t WindowHandleValue(uint32_t number) { return static_cast<intptr_t>(static_cast<int32_t>(number)); }
+
 static bool IsInput(uint32_t message) {
   return message == MsgKeyDown || message == MsgSysKeyDown || message == MsgMouseMove ||
          message == MsgLeftButtonDown || message == MsgRightButtonDown || message == MsgMiddleButtonDown;
@@ -76,11 +78,14 @@ HostAction HostMessageAction(const SaverHostState* host, uint32_t message, uintp
     case MsgContextMenu:
       if (host->preview) return {ActForwardToParent, ResultOne};
       return {0, ResultToSaver};
-    case MsgSysCommand:
+    case MsgSysCommand: {
+      // The system keeps the low four bits of a command for itself.
+      const uintptr_t command = wParam & 0xFFF0;
       if (!host->preview &&
-          (wParam == CommandNextWindow || wParam == CommandPreviousWindow || wParam == CommandScreenSave))
+          (command == CommandNextWindow || command == CommandPreviousWindow || command == CommandScreenSave))
         return {0, ResultZero};
       return {0, ResultToSaver};
+    }
     case MsgTimer:
       if (host->closeAllowed) return {0, ResultZero};
       return {ActYield, ResultToSaver};

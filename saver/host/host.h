@@ -76,6 +76,10 @@ struct HostCommand {
 // blanks after it.
 const char* SkipProgramName(const char* commandLine);
 HostCommand ParseArguments(const char* arguments);
+// The handle value a window number stands for. Handles hold 32 significant
+// bits and are sign-extended on 64-bit Windows, where a negative one is
+// written as its unsigned 32-bit number.
+intptr_t WindowHandleValue(uint32_t number);
 
 // ---- Ending rules and routing -------------------------------------------------
 

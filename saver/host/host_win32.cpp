@@ -272,7 +272,7 @@ static INT_PTR ShowSettingsDialog(HWND owner) {
 }
 
 static HWND WindowOrNull(uint32_t number) {
-  HWND window = reinterpret_cast<HWND>(static_cast<UINT_PTR>(number));
+  HWND window = reinterpret_cast<HWND>(static_cast<LONG_PTR>(WindowHandleValue(number)));
   return number != 0 && IsWindow(window) ? window : nullptr;
 }
 

@@ -62,11 +62,14 @@ volatile sig_atomic_t SignalSeen = 0;
   std::exit(code);
 }
 
+// The interrupted code may be about to read errno: the write must not change it.
 void OnSignal(int) {
+  const int savedErrno = errno;
   SignalSeen = 1;
   const char byte = 1;
   ssize_t ignored = write(Loop.signalPipe[1], &byte, 1);
   (void)ignored;
+  errno = savedErrno;
 }
 
 void CatchSignals() {

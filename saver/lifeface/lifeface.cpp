@@ -39,12 +39,14 @@ static int32_t TileRemainder(int32_t index, int32_t tiles) {
   return static_cast<int32_t>(static_cast<uint32_t>(index) % static_cast<uint32_t>(tiles));
 }
 
-bool LoadLifeface(WindowHandle window, LifefaceRecord* face) {
+// The picture is made without a window: it is never shown itself, only its
+// tiles are copied into frames.
+bool LoadLifeface(LifefaceRecord* face) {
   ReleaseLifefaceSurface();
   char path[sizeof LifefaceCatalogue.folder + LifefaceTextSize];
   LoadedBitmap picture = {};
   if (!LifefacePath(face, path, sizeof path) || !PlatformLoadBitmap(path, &picture)) PlatformExit(1);
-  LifefaceSurface = CreateFrameSurface(window, picture.width, picture.height, 32);
+  LifefaceSurface = CreateFrameSurface(nullptr, picture.width, picture.height, 32);
   PlatformDrawBitmap(&picture, LifefaceSurface);
   PlatformFreeBitmap(&picture);
 

@@ -67,4 +67,4 @@ extern FrameSurface* LifefaceSurface;
 // size and normalises the record's tile indexes. False, and no picture, when
 // the tile size is unusable; a picture that cannot be read ends the process
 // with exit code 1.
-bool LoadLifeface(WindowHandle window, LifefaceRecord* face);
+bool LoadLifeface(LifefaceRecord* face);

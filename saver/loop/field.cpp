@@ -10,11 +10,11 @@
 #include "render/render.h"
 #include "settings/settings.h"
 
-void UseLifeface(WindowHandle window) {
+void UseLifeface() {
   if (LifefaceCatalogue.count == 0) return;
   if (Settings.face < 0 || Settings.face >= LifefaceCatalogue.count) Settings.face = 0;
   ForgetSurfacePaint();  // the tiles the surface shows are another picture's
-  if (!LoadLifeface(window, &LifefaceCatalogue.records[Settings.face])) {
+  if (!LoadLifeface(&LifefaceCatalogue.records[Settings.face])) {
     Settings.face = 0;
     return;
   }
@@ -44,14 +44,14 @@ void AdvanceOrReset(int32_t columns, int32_t rows, int32_t population) {
   ReplaceField(&Field.ClassicHistory, columns, rows);
 }
 
-void AdvanceOrReset(WindowHandle window, int32_t columns, int32_t rows, int32_t nextPopulation) {
+void AdvanceOrReset(WindowHandle, int32_t columns, int32_t rows, int32_t nextPopulation) {
   if (PopulationDeveloping(&Field.AnimatedHistory, nextPopulation)) {
     AdvanceField(&Field.AnimatedHistory, columns, rows, nextPopulation);
     return;
   }
   if ((Settings.flags & FlagRandomLifeface) && LifefaceCatalogue.count > 0) {
     Settings.face = static_cast<int32_t>((static_cast<int64_t>(Settings.face) + 1) % LifefaceCatalogue.count);
-    UseLifeface(window);
+    UseLifeface();
     // The new field is made for the cells the next frame will draw, also when
     // the new lifeface proved unusable and the frames turn classic.
     const FrameLayout layout = CurrentLayout();

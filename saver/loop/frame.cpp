@@ -62,7 +62,7 @@ void StartEngine(WindowHandle window, int32_t surfaceWidth, int32_t surfaceHeigh
     if ((Settings.flags & FlagRandomLifeface) && LifefaceCatalogue.count > 0)
       Settings.face = LcgNext() % LifefaceCatalogue.count;
     View.Surface = CreateFrameSurface(window, surfaceWidth, surfaceHeight, 32);
-    UseLifeface(window);
+    UseLifeface();
     AllocateCellGrid(static_cast<size_t>(View.Surface->width) * static_cast<size_t>(View.Surface->height));
     View.OverlayFont = PlatformCreateOverlayFont(window);
   }

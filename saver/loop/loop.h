@@ -46,14 +46,15 @@ FrameLayout CurrentLayout();
 // The lifeface Settings.face names (0 when it is out of range) becomes the
 // one shown: its picture is loaded and its transition prepared. An unusable
 // tile size leaves face 0 and no picture: the frames turn classic.
-void UseLifeface(WindowHandle window);
+void UseLifeface();
 // A new random field: generation 1, population 0, transition restarted.
 void ResetField(int32_t columns, int32_t rows);
 // After a classic frame of the given population: steps the field, or
 // replaces a stagnant one.
 void AdvanceOrReset(int32_t columns, int32_t rows, int32_t population);
 // At the end of a transition, with the population the coming step will
-// leave. A reset may move on to the next lifeface.
+// leave. A reset may move on to the next lifeface. (The window names the
+// variant; a lifeface picture is made without one.)
 void AdvanceOrReset(WindowHandle window, int32_t columns, int32_t rows, int32_t nextPopulation);
 // One classic frame and the generation boundary after it. One-pixel cells
 // are painted in the pass that makes the next generation.

@@ -1,6 +1,7 @@
 // The native bitmap reader: uncompressed BMP files of 1, 4, 8, 16, 24 and 32
 // bits (16 and 32 also with channel masks), with the core, info, V4 and V5
-// headers, bottom-up or top-down, decoded into top-down 0x00RRGGBB pixels.
+// headers, bottom-up or top-down, and bottom-up run-length encoded files of
+// 4 and 8 bits, decoded into top-down 0x00RRGGBB pixels.
 //
 // Every size and offset in the file is checked against the bytes really
 // present, the picture is capped at MaxPixels, and palette indexes beyond the
@@ -18,7 +19,7 @@ const uint32_t CoreHeaderSize = 12;
 const uint32_t InfoHeaderSize = 40;
 const uint32_t MaskBytes = 12;
 
-enum : uint32_t { CompressionRgb = 0, CompressionBitfields = 3 };
+enum : uint32_t { CompressionRgb = 0, CompressionRle8 = 1, CompressionRle4 = 2, CompressionBitfields = 3 };
 
 uint32_t Read16(const uint8_t* p) { return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8; }
 uint32_t Read32(const uint8_t* p) {
@@ -68,6 +69,10 @@ struct BmpLayout {
   Channel green;
   Channel blue;
 };
+
+bool IsRunLength(const BmpLayout& layout) {
+  return layout.compression == CompressionRle8 || layout.compression == CompressionRle4;
+}
 
 bool IsInfoHeaderSize(uint32_t size) {
   return size == 40 || size == 52 || size == 56 || size == 64 || size == 108 || size == 124;
@@ -129,13 +134,17 @@ bool ReadLayout(const uint8_t* data, size_t size, BmpLayout* layout) {
     layout->red = ChannelOf(sixteen ? 0x7C00u : 0xFF0000u);
     layout->green = ChannelOf(sixteen ? 0x03E0u : 0x00FF00u);
     layout->blue = ChannelOf(sixteen ? 0x001Fu : 0x0000FFu);
+  } else if (layout->compression == CompressionRle8 || layout->compression == CompressionRle4) {
+    // Run-length files are bottom-up only, each format at its own depth.
+    if (layout->topDown || depth != (layout->compression == CompressionRle8 ? 8u : 4u)) return false;
   } else {
-    return false;  // run-length and embedded formats are not taken
+    return false;  // embedded formats are not taken
   }
   layout->paletteOffset = static_cast<uint32_t>(paletteOffset);
 
   layout->stride = (uint64_t{layout->width} * depth + 31) / 32 * 4;
   if (layout->pixelOffset < paletteOffset || layout->pixelOffset > size) return false;
+  if (IsRunLength(*layout)) return true;  // the runs are checked as they are decoded
   return layout->stride * layout->rows <= size - layout->pixelOffset;
 }
 
@@ -186,6 +195,48 @@ void DecodeRow(const uint8_t* source, const BmpLayout& layout, const uint32_t pa
   }
 }
 
+// Decodes the runs of a 4- or 8-bit run-length file, from the bottom row up,
+// into pixels already filled with the first palette entry (what a file leaves
+// out keeps it). Pixels beyond the end of a row or above the top row are
+// dropped; the stream ends at its end-of-bitmap code or where its bytes end.
+void DecodeRuns(const uint8_t* stream, size_t size, const BmpLayout& layout, const uint32_t palette[256],
+                uint32_t* pixels) {
+  const bool four = layout.compression == CompressionRle4;
+  // Coordinates grow by at most 255 per two bytes read: no overflow.
+  uint64_t x = 0, y = 0;
+  const auto put = [&](uint32_t index) {
+    if (x < layout.width && y < layout.rows)
+      pixels[static_cast<size_t>((layout.rows - 1 - y) * uint64_t{layout.width} + x)] = palette[index];
+    ++x;
+  };
+  size_t i = 0;
+  while (i + 2 <= size && y < layout.rows) {
+    const uint32_t count = stream[i], value = stream[i + 1];
+    i += 2;
+    if (count > 0) {  // an encoded run: one byte, or two alternating nibbles
+      for (uint32_t k = 0; k < count; ++k) put(four ? (k & 1 ? value & 15u : value >> 4) : value);
+    } else if (value == 0) {  // end of line
+      x = 0;
+      ++y;
+    } else if (value == 1) {  // end of bitmap
+      return;
+    } else if (value == 2) {  // delta: right and up
+      if (i + 2 > size) return;
+      x += stream[i];
+      y += stream[i + 1];
+      i += 2;
+    } else {  // an absolute run of value pixels, padded to a 16-bit boundary
+      const size_t bytes = four ? (value + 1) / 2 : value;
+      if (bytes > size - i) return;
+      for (uint32_t k = 0; k < value; ++k) {
+        const uint32_t byte = stream[i + (four ? k / 2 : k)];
+        put(four ? (k & 1 ? byte & 15u : byte >> 4) : byte);
+      }
+      i += bytes + (bytes & 1);
+    }
+  }
+}
+
 }  // namespace
 
 bool DecodeBmp(const uint8_t* data, size_t size, DecodedBitmap* bitmap) {
@@ -200,10 +251,15 @@ bool DecodeBmp(const uint8_t* data, size_t size, DecodedBitmap* bitmap) {
   uint32_t* pixels = static_cast<uint32_t*>(std::malloc(count * sizeof(uint32_t)));
   if (pixels == nullptr) return false;
   const uint8_t* first = data + layout.pixelOffset;
-  for (uint32_t y = 0; y < layout.rows; ++y) {
-    const uint32_t stored = layout.topDown ? y : layout.rows - 1 - y;
-    DecodeRow(first + static_cast<size_t>(stored * layout.stride), layout, palette,
-              pixels + static_cast<size_t>(y) * layout.width);
+  if (IsRunLength(layout)) {
+    for (size_t i = 0; i < count; ++i) pixels[i] = palette[0];
+    DecodeRuns(first, size - layout.pixelOffset, layout, palette, pixels);
+  } else {
+    for (uint32_t y = 0; y < layout.rows; ++y) {
+      const uint32_t stored = layout.topDown ? y : layout.rows - 1 - y;
+      DecodeRow(first + static_cast<size_t>(stored * layout.stride), layout, palette,
+                pixels + static_cast<size_t>(y) * layout.width);
+    }
   }
   bitmap->width = static_cast<int32_t>(layout.width);
   bitmap->height = static_cast<int32_t>(layout.rows);

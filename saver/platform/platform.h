@@ -89,7 +89,9 @@ struct FrameSurface {
 // pixels. The rows lie in whatever order the system keeps them (a positive
 // height asks a Windows bitmap for bottom-up rows): sets bits to the top
 // displayed row and stride to the bytes down to the next, and dc and bitmap.
-// False when anything cannot be made.
+// window is the window the surface is shown in; null for a picture that is
+// only drawn into and read, never shown, which a system may keep in plain
+// memory. False when anything cannot be made.
 bool PlatformCreateSurface(WindowHandle window, int32_t width, int32_t height, int32_t bitsPerPixel,
                            FrameSurface* surface);
 void PlatformReleaseSurface(FrameSurface* surface);

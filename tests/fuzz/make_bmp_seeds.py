@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 """Writes the small seed bitmaps of the bmp fuzzer into corpus/bmp/: every
-depth the reader takes, both orientations, masks and each header size."""
+depth the reader takes, both orientations, masks, each header size, and
+run-length streams with every escape."""
 import os
 import struct
 
@@ -37,6 +38,16 @@ def bmp(width, height, depth, values, palette=(), header=40, compression=0, mask
     return head + info + pal + pixels
 
 
+def rle(width, height, depth, stream, palette):
+    """A bottom-up run-length file (8 or 4 bits) holding the given stream."""
+    info = struct.pack("<IiiHHIIiiII", 40, width, height, 1, depth, 1 if depth == 8 else 2, len(stream), 2835, 2835,
+                       0, 0)
+    pal = b"".join(struct.pack("<I", c) for c in palette)
+    offset = 14 + len(info) + len(pal)
+    head = b"BM" + struct.pack("<IHHI", offset + len(stream), 0, 0, offset)
+    return head + info + pal + bytes(stream)
+
+
 def main():
     os.makedirs(HERE, exist_ok=True)
     w, h = 5, 3
@@ -53,6 +64,14 @@ def main():
         "32bit-v5-masks.bmp": bmp(w, h, 32, [i * 0x1020304 for i in range(n)], header=124, compression=3,
                                   masks=(0xFF0000, 0xFF00, 0xFF)),
         "32bit.bmp": bmp(w, -h, 32, [i * 0x4030201 for i in range(n)]),
+        # Encoded runs, an odd absolute run with its pad, end of line, delta,
+        # end of bitmap.
+        "rle8.bmp": rle(w, h, 8, [2, 1, 0, 3, 4, 5, 6, 0, 0, 0, 0, 2, 1, 1, 3, 2, 0, 1],
+                        [i * 0x111111 for i in range(8)]),
+        "rle4.bmp": rle(w, h, 4, [5, 0x12, 0, 0, 0, 5, 0x34, 0x56, 0x70, 0, 0, 2, 2, 1, 2, 0xAB, 0, 1],
+                        [i * 0x111111 for i in range(16)]),
+        # No end-of-bitmap code: the stream just stops.
+        "rle8-cut.bmp": rle(w, h, 8, [w, 1, 0, 0, 0, 4, 1, 2, 3, 4], [0x102030, 0x405060]),
     }
     for name, data in seeds.items():
         with open(os.path.join(HERE, name), "wb") as f:

@@ -31,7 +31,7 @@ class Animated : public testing::Test {
     ParseCatalogueText(text.data(), text.size());
     ASSERT_EQ(LifefaceCatalogue.count, 1);
     Settings.face = 0;
-    UseLifeface(nullptr);
+    UseLifeface();
     ASSERT_NE(LifefaceSurface, nullptr);
   }
   // The tile column and row drawn into cell (j, i).
@@ -193,7 +193,7 @@ class AnimatedReset : public Animated {
     ParseCatalogueText(text.data(), text.size());
     ASSERT_EQ(LifefaceCatalogue.count, static_cast<int32_t>(pixels.size()));
     Settings.face = 0;
-    UseLifeface(nullptr);
+    UseLifeface();
   }
   // A stagnant boundary past its deadline: the field is reset.
   void StagnantBoundary() {

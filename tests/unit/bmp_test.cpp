@@ -237,7 +237,7 @@ TEST(Bmp, HeadersThatLieAreRefused) {
       {26, 0x00080002, "two planes"},
       {26, 0x00020001, "depth 2"},
       {26, 0x00400001, "depth 64"},
-      {30, 1, "run-length compression"},
+      {30, 2, "4-bit run-length compression on 8 bits"},
       {30, 3, "masks on 8 bits"},
       {30, 4, "embedded picture"},
   };
@@ -299,6 +299,131 @@ TEST(Bmp, MasksMissingFromAShortFileAreRefused) {
   picture.values = {0x123456};
   std::vector<uint8_t> file = WriteBmp(picture);
   file.resize(14 + 40 + 8);  // the masks cut short, no pixels
+  EXPECT_TRUE(Refused(file));
+}
+
+// ---- Run-length encoded files -------------------------------------------------------
+
+// Sixteen colours none of which is black, so that a pixel left alone (the
+// first entry) and an index beyond the palette (black) tell apart.
+std::vector<uint32_t> Shades() {
+  std::vector<uint32_t> palette;
+  for (uint32_t i = 0; i < 16; ++i) palette.push_back(0x0F0F0F * (i + 1));
+  return palette;
+}
+
+// A bottom-up file of 4 or 8 bits whose pixels are the given run-length stream.
+std::vector<uint8_t> WriteRle(int32_t width, int32_t height, uint16_t depth, const std::vector<uint8_t>& stream) {
+  BmpPicture picture;
+  picture.width = width;
+  picture.height = height;
+  picture.depth = depth;
+  picture.compression = depth == 8 ? 1 : 2;
+  picture.palette = Shades();
+  picture.values.assign(static_cast<size_t>(width) * static_cast<size_t>(height < 0 ? -height : height), 0);
+  std::vector<uint8_t> file = WriteBmp(picture);
+  file.resize(14 + 40 + 16 * 4);
+  file.insert(file.end(), stream.begin(), stream.end());
+  Set32(file, 2, static_cast<uint32_t>(file.size()));
+  return file;
+}
+
+std::vector<uint32_t> DecodeRle(int32_t width, int32_t height, uint16_t depth, const std::vector<uint8_t>& stream) {
+  int32_t w = 0, h = 0;
+  std::vector<uint32_t> pixels;
+  EXPECT_TRUE(Decode(WriteRle(width, height, depth, stream), &w, &h, &pixels));
+  EXPECT_EQ(w, width);
+  EXPECT_EQ(h, height);
+  return pixels;
+}
+
+TEST(BmpRunLength, EightBitRunsAbsoluteRunsAndEveryEscape) {
+  const std::vector<uint8_t> stream = {
+      0x02, 0x05, 0x00, 0x03, 0x01, 0x02, 0x03, 0x00,  // bottom row: run of 2, odd absolute run and its pad
+      0x00, 0x00,                                      // end of line
+      0x00, 0x04, 0x09, 0x08, 0x07, 0x06,              // even absolute run, no pad
+      0x00, 0x02, 0x00, 0x01,                          // delta: up one row
+      0x01, 0x0B,                                      // the last pixel of the top row
+      0x00, 0x01,                                      // end of bitmap
+      0x02, 0x09,                                      // after the end: not read
+  };
+  EXPECT_EQ(DecodeRle(5, 3, 8, stream), Through(Shades(), {0, 0, 0, 0, 11,  //
+                                                           9, 8, 7, 6, 0,   //
+                                                           5, 5, 1, 2, 3}));
+  // Indexes past the palette read as black, as in plain files.
+  EXPECT_EQ(DecodeRle(2, 1, 8, {0x01, 0x10, 0x00, 0x03, 0xFF, 0x02, 0x03, 0x00, 0x00, 0x01}),
+            (std::vector<uint32_t>{0, 0}));
+}
+
+TEST(BmpRunLength, FourBitRunsAlternateTheirTwoNibbles) {
+  const std::vector<uint8_t> stream = {
+      0x05, 0x12, 0x00, 0x00,                          // 1 2 1 2 1, end of line
+      0x00, 0x03, 0x34, 0x50,                          // three nibbles in two bytes: no pad
+      0x00, 0x02, 0x01, 0x00,                          // delta: one right
+      0x01, 0xF0, 0x00, 0x00,                          // one pixel: the high nibble
+      0x00, 0x05, 0x67, 0x89, 0xA0, 0x00,              // five nibbles in three bytes and a pad
+      0x01, 0xC0, 0x00, 0x01,
+  };
+  EXPECT_EQ(DecodeRle(6, 3, 4, stream), Through(Shades(), {6, 7, 8, 9, 10, 12,  //
+                                                           3, 4, 5, 0, 15, 0,   //
+                                                           1, 2, 1, 2, 1, 0}));
+}
+
+TEST(BmpRunLength, RunsPastTheRowOrThePictureAreClipped) {
+  const std::vector<uint32_t> shades = Shades();
+  // An encoded and an absolute run too long for the row do not wrap onto the next.
+  EXPECT_EQ(DecodeRle(3, 2, 8, {0x05, 0x04, 0x00, 0x00, 0x00, 0x04, 0x01, 0x02, 0x03, 0x04, 0x00, 0x01}),
+            Through(shades, {1, 2, 3, 4, 4, 4}));
+  EXPECT_EQ(DecodeRle(3, 2, 4, {0xFF, 0x45, 0x00, 0x00, 0x00, 0x05, 0x12, 0x34, 0x50, 0x00}),
+            Through(shades, {1, 2, 3, 4, 5, 4}));
+  // Deltas far past the right edge and above the top row, then runs there.
+  EXPECT_EQ(DecodeRle(3, 2, 8, {0x00, 0x02, 0xFF, 0x00, 0xFF, 0x07, 0x00, 0x02, 0x00, 0xFF, 0xFF, 0x07}),
+            Through(shades, {0, 0, 0, 0, 0, 0}));
+  // More ends of line than rows, and runs after them.
+  std::vector<uint8_t> lines;
+  for (int i = 0; i < 300; ++i) lines.insert(lines.end(), {0x00, 0x00, 0xFF, 0x03});
+  EXPECT_EQ(DecodeRle(3, 2, 8, lines), Through(shades, {3, 3, 3, 0, 0, 0}));
+}
+
+TEST(BmpRunLength, AStreamCutShortKeepsWhatItDrewAndReadsNoFurther) {
+  const std::vector<uint8_t> stream = {0x02, 0x05, 0x00, 0x00, 0x00, 0x03, 0x01, 0x02, 0x03, 0x00,
+                                       0x00, 0x00, 0x00, 0x02, 0x01, 0x00, 0x01, 0x07, 0x00, 0x01};
+  const std::vector<uint8_t> whole = WriteRle(3, 3, 8, stream);
+  const size_t pixelOffset = whole.size() - stream.size();
+  for (size_t length = 0; length < whole.size(); ++length) {
+    // An exact-size copy, so a read past the end is caught by the sanitizer.
+    const std::vector<uint8_t> cut(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(length));
+    int32_t w = 0, h = 0;
+    std::vector<uint32_t> pixels;
+    EXPECT_EQ(Decode(cut, &w, &h, &pixels), length >= pixelOffset) << length;
+  }
+  const std::vector<uint32_t> shades = Shades();
+  // An absolute run or a delta without all its bytes draws nothing.
+  EXPECT_EQ(DecodeRle(3, 3, 8, std::vector<uint8_t>(stream.begin(), stream.begin() + 8)),
+            Through(shades, {0, 0, 0, 0, 0, 0, 5, 5, 0}));
+  EXPECT_EQ(DecodeRle(3, 3, 8, std::vector<uint8_t>(stream.begin(), stream.begin() + 14)),
+            Through(shades, {0, 0, 0, 1, 2, 3, 5, 5, 0}));
+  EXPECT_EQ(DecodeRle(3, 3, 8, stream), Through(shades, {0, 7, 0, 1, 2, 3, 5, 5, 0}));
+  EXPECT_EQ(DecodeRle(3, 3, 8, {}), Through(shades, std::vector<uint32_t>(9, 0)));
+}
+
+TEST(BmpRunLength, TopDownFilesAndDepthsOfTheOtherFormatAreRefused) {
+  const std::vector<uint8_t> stream = {0x01, 0x01, 0x00, 0x01};
+  EXPECT_FALSE(Refused(WriteRle(2, 2, 8, stream)));
+  EXPECT_TRUE(Refused(WriteRle(2, -2, 8, stream)));
+  EXPECT_TRUE(Refused(WriteRle(2, -2, 4, stream)));
+  for (uint16_t depth : {uint16_t{1}, uint16_t{4}, uint16_t{24}}) {
+    std::vector<uint8_t> file = WriteRle(2, 2, 8, stream);
+    file[28] = static_cast<uint8_t>(depth);  // run-length 8 at another depth
+    EXPECT_TRUE(Refused(file)) << depth;
+  }
+  for (uint16_t depth : {uint16_t{1}, uint16_t{8}, uint16_t{32}}) {
+    std::vector<uint8_t> file = WriteRle(2, 2, 4, stream);
+    file[28] = static_cast<uint8_t>(depth);
+    EXPECT_TRUE(Refused(file)) << depth;
+  }
+  std::vector<uint8_t> file = WriteRle(2, 2, 8, stream);
+  Set32(file, 10, static_cast<uint32_t>(file.size() + 1));  // pixels past the end
   EXPECT_TRUE(Refused(file));
 }
 

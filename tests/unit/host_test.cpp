@@ -32,6 +32,16 @@ TEST(HostArguments, WindowNumbersWrapAt32Bits) {
   EXPECT_EQ(ParseArguments("/p 12x34").window, 12u);
 }
 
+// A handle with its top bit set is printed as a number above 2^31; on a
+// 64-bit system the handle is that number sign-extended, not zero-extended.
+TEST(HostArguments, WindowNumbersAboveTwoToThe31StandForSignExtendedHandles) {
+  EXPECT_EQ(WindowHandleValue(ParseArguments("/p 1234").window), 1234);
+  EXPECT_EQ(WindowHandleValue(ParseArguments("/p 2147483647").window), INT32_MAX);
+  EXPECT_EQ(WindowHandleValue(ParseArguments("/p 2147483648").window), intptr_t{INT32_MIN});
+  EXPECT_EQ(WindowHandleValue(ParseArguments("/p 4294967294").window), intptr_t{-2});
+  EXPECT_EQ(WindowHandleValue(ParseArguments("/a 3221225473").window), intptr_t{-1073741823});
+}
+
 TEST(HostArguments, ProgramNameAndTheBlanksAfterItAreSkipped) {
   EXPECT_STREQ(SkipProgramName("\"C:\\Program Files\\tumbra.scr\" /s"), "/s");
   EXPECT_STREQ(SkipProgramName("tumbra.scr   /p 12"), "/p 12");
@@ -68,6 +78,19 @@ TEST_F(HostRules, FullScreenSwallowsWindowSwitchingAndScreenSaveCommands) {
   EXPECT_EQ(HostMessageAction(&host, MsgSysCommand, 0xF060).result, ResultToSaver);
   host.preview = true;
   EXPECT_EQ(HostMessageAction(&host, MsgSysCommand, CommandScreenSave).result, ResultToSaver);
+}
+
+// The system sets the low four bits of a command for its own use (a command
+// from the keyboard or the mouse, for instance).
+TEST_F(HostRules, SystemCommandsAreTakenWithoutTheirLowFourBits) {
+  for (uintptr_t low : {1u, 2u, 0xFu}) {
+    EXPECT_EQ(HostMessageAction(&host, MsgSysCommand, CommandScreenSave | low).result, ResultZero) << low;
+    EXPECT_EQ(HostMessageAction(&host, MsgSysCommand, CommandNextWindow | low).result, ResultZero) << low;
+    EXPECT_EQ(HostMessageAction(&host, MsgSysCommand, 0xF060 | low).result, ResultToSaver) << low;  // close
+  }
+  EXPECT_EQ(HostMessageAction(&host, MsgSysCommand, CommandScreenSave + 0x10).result, ResultToSaver);
+  host.preview = true;
+  EXPECT_EQ(HostMessageAction(&host, MsgSysCommand, CommandScreenSave | 2).result, ResultToSaver);
 }
 
 TEST_F(HostRules, HostPartOfEachMessage) {

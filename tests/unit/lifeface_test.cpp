@@ -39,7 +39,7 @@ std::string Lifeface::Folder;
 TEST_F(Lifeface, TileIndexesAreReducedAndOrdered) {
   Parse(Section("Tiles", 16, "x0 = 12, x1 = 3, x2 = 5, x3 = 8, y0 = 5, y1 = 1"));
   ASSERT_EQ(LifefaceCatalogue.count, 1);
-  UseLifeface(nullptr);
+  UseLifeface();
   ASSERT_NE(LifefaceSurface, nullptr);
   EXPECT_EQ(LifefaceSurface->width, 160);
   EXPECT_EQ(LifefaceSurface->height, 48);
@@ -50,13 +50,13 @@ TEST_F(Lifeface, TileIndexesAreReducedAndOrdered) {
   EXPECT_EQ(Transition.deathSpan, 3);
   EXPECT_EQ(Transition.TransitionFrames, 3);
 
-  UseLifeface(nullptr);  // already in range and order: unchanged
+  UseLifeface();  // already in range and order: unchanged
   EXPECT_EQ((std::vector<int32_t>{r.x0, r.x1, r.x2, r.x3, r.y0, r.y1}), (std::vector<int32_t>{1, 3, 5, 8, 1, 1}));
 }
 
 TEST_F(Lifeface, PictureArrivesTopRowFirst) {
   Parse(Section("Tiles", 16));
-  UseLifeface(nullptr);
+  UseLifeface();
   ASSERT_NE(LifefaceSurface, nullptr);
   for (uint32_t y : {0u, 1u, 17u, 47u})
     for (uint32_t x : {0u, 16u, 159u}) EXPECT_EQ(*SurfacePixel(LifefaceSurface, x, y), Place(x, y)) << x << "," << y;
@@ -66,7 +66,7 @@ TEST_F(Lifeface, NumbersAbove2To31NeverGiveNegativeIndexes) {
   Parse(Section("Tiles", 16,
                 "x0 = 4294967295, x1 = 2147483648, x2 = 3000000000, x3 = 0\n"
                 "y0 = 4294967295, y1 = 2147483649"));
-  UseLifeface(nullptr);
+  UseLifeface();
   const LifefaceRecord& r = LifefaceCatalogue.records[0];
   // As unsigned numbers: 2^32 - 1 = 3, 2^31 = 2 and 3000000000 = 8 (mod 11); 3 and 1 (mod 4).
   EXPECT_EQ((std::vector<int32_t>{r.x0, r.x1, r.x2, r.x3, r.y0, r.y1}), (std::vector<int32_t>{0, 2, 3, 8, 1, 3}));
@@ -77,16 +77,16 @@ TEST_F(Lifeface, TileSizesOutside8To32DropTheLifeface) {
     Parse(Section("Good", 16) + Section("Bad", 8, "pixels = " + std::to_string(static_cast<uint32_t>(pixels))));
     ASSERT_EQ(LifefaceCatalogue.count, 2) << pixels;
     Settings.face = 0;
-    UseLifeface(nullptr);
+    UseLifeface();
     ASSERT_NE(LifefaceSurface, nullptr);
     Settings.face = 1;
-    UseLifeface(nullptr);
+    UseLifeface();
     EXPECT_EQ(LifefaceSurface, nullptr) << pixels;
     EXPECT_EQ(Settings.face, 0) << pixels;
   }
   for (int pixels : {8, 32}) {
     Parse(Section("Edge", pixels));
-    UseLifeface(nullptr);
+    UseLifeface();
     EXPECT_NE(LifefaceSurface, nullptr) << pixels;
   }
 }
@@ -96,19 +96,19 @@ TEST_F(Lifeface, FaceOutOfRangeBecomesZero) {
   ASSERT_EQ(LifefaceCatalogue.count, 4);
   for (int32_t face : {9, 4, -3, INT32_MIN}) {
     Settings.face = face;
-    UseLifeface(nullptr);
+    UseLifeface();
     EXPECT_EQ(Settings.face, 0) << face;
     EXPECT_NE(LifefaceSurface, nullptr);
   }
   Settings.face = 3;
-  UseLifeface(nullptr);
+  UseLifeface();
   EXPECT_EQ(Settings.face, 3);
   EXPECT_EQ(LifefaceCatalogue.records[3].x3, 1);  // 7 mod (160 / 32 + 1), sorted last
 }
 
 TEST_F(Lifeface, EmptyCatalogueLoadsNothing) {
   Settings.face = 5;
-  UseLifeface(nullptr);
+  UseLifeface();
   EXPECT_EQ(LifefaceSurface, nullptr);
   EXPECT_EQ(Settings.face, 5);
 }
@@ -125,7 +125,7 @@ TEST_F(Lifeface, RelativeBitmapIsTakenFromTheCatalogueFolder) {
   ASSERT_EQ(chdir(elsewhere.c_str()), 0);
   LoadCatalogue((home + "/tumbra.ini").c_str());
   ASSERT_EQ(LifefaceCatalogue.count, 1);
-  UseLifeface(nullptr);
+  UseLifeface();
   ASSERT_EQ(chdir(start), 0);
   ASSERT_NE(LifefaceSurface, nullptr);
   EXPECT_EQ(LifefaceSurface->width, 40);
@@ -137,14 +137,14 @@ TEST_F(Lifeface, UnreadableBitmapEndsTheProcessWithCodeOne) {
   // Both records pass the catalogue's size test; neither decodes.
   Parse(Section("Garbage", 16, "", Folder + "/garbage.bmp"));
   ASSERT_EQ(LifefaceCatalogue.count, 1);
-  EXPECT_EXIT(UseLifeface(nullptr), testing::ExitedWithCode(1), "");
+  EXPECT_EXIT(UseLifeface(), testing::ExitedWithCode(1), "");
 
   const std::string gone = Folder + "/gone.bmp";
   ASSERT_TRUE(WriteBytes(gone, WritePlacesBmp(16, 16)));
   Parse(Section("Gone", 16, "", gone));
   ASSERT_EQ(LifefaceCatalogue.count, 1);
   std::remove(gone.c_str());
-  EXPECT_EXIT(UseLifeface(nullptr), testing::ExitedWithCode(1), "");
+  EXPECT_EXIT(UseLifeface(), testing::ExitedWithCode(1), "");
 }
 
 }  // namespace

@@ -232,7 +232,7 @@ TEST_F(Present, UncoveredStripsHoldOnlyTheClearingColour) {
     } else {
       Settings.mode = ModeAnimated;
       Settings.face = face;
-      UseLifeface(nullptr);
+      UseLifeface();
       PrepareTransition();
     }
     for (int k = 0; k < 2; ++k) {

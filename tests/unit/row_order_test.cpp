@@ -45,7 +45,7 @@ std::pair<std::vector<uint32_t>, std::vector<uint32_t>> Frames(const PainterRun&
   FrameSurface* window = CreateFrameSurface(nullptr, Width, Height, 32);
   FakeSurfacesBottomUp = true;
   Settings.face = 0;
-  UseLifeface(nullptr);
+  UseLifeface();
   Field.SeedInUse = 77;
   LcgSeed(77);
   BuildPalette();

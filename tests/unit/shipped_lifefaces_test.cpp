@@ -102,7 +102,7 @@ class ShippedLifefaces : public testing::Test {
     }
     PlatformFreeBitmap(&picture);
     Settings.face = k;
-    UseLifeface(nullptr);
+    UseLifeface();
     if (LifefaceSurface == nullptr) ADD_FAILURE() << r.name << ": dropped on loading";
     return LifefaceSurface != nullptr;
   }

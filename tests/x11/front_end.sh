@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # End-to-end checks of tumbra for X11 on a private Xvfb display: drawing into
 # a given window, the full-screen run and the input that ends it, resizing,
-# signals, bad arguments, and one classic frame pixel for pixel against the
-# Windows saver's. Usage: front_end.sh CASE
+# signals, bad arguments, one classic frame pixel for pixel against the
+# Windows saver's, and what goes through shared memory. Usage: front_end.sh CASE
 source "$(dirname "$0")/lib.sh"
 
 # A window made by the test gets a classic field; the window's destruction
@@ -37,6 +37,19 @@ case_plain_images() {
   local different
   different=$(compare -metric AE "$X11_OUT/plain-frame.png" "$GOLDEN_DIR/classic-seed1234-1024x768.png" null: 2>&1)
   [ "$different" = 0 ] || fail "$different pixels differ from the Windows saver's frame"
+}
+
+# Shared memory is for frames only: the lifeface picture, never shown itself,
+# stays in the program's own memory.
+case_shared_frames_only() {
+  start_display 1024x768
+  private_settings shared_frames_only
+  start_tumbra --fullscreen --catalogue "$CATALOGUE" --mode animated --no-random-face --delay 20
+  wait_for_picture "$X11_OUT/shared-frames.png" 10
+  local sizes
+  sizes=$(awk -v pid="$TUMBRA_PID" 'NR > 1 && $5 == pid { print $4 }' /proc/sysvipc/shm | sort -u)
+  [ -n "$sizes" ] || fail "no frame in shared memory"
+  [ "$sizes" = $((1024 * 768 * 4)) ] || fail "shared segments other than frames: $(echo $sizes)"
 }
 
 # Starts the full-screen run with the pointer in the middle of the screen.

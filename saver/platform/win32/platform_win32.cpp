@@ -104,6 +104,13 @@ void StoreClose(StoreKey key) { RegCloseKey(static_cast<HKEY>(key.handle)); }
 
 // ---- Surfaces -----------------------------------------------------------------------
 
+// Windows queues a thread's GDI calls and may run them later, while the
+// portable code reads and writes a DIB section's bits directly right after
+// GDI drew into them: the drawing must be done before the call returns, or
+// text and tiles land in a later frame. Wine runs GDI calls at once, so no
+// test under it can show a missing flush.
+static void FlushDrawing() { GdiFlush(); }
+
 bool PlatformCreateSurface(WindowHandle window, int32_t width, int32_t height, int32_t bitsPerPixel,
                            FrameSurface* surface) {
   BITMAPINFOHEADER header;
@@ -180,6 +187,7 @@ void PlatformDrawBitmap(const LoadedBitmap* bitmap, FrameSurface* surface) {
   BitBlt(static_cast<HDC>(surface->dc), 0, 0, bitmap->width, bitmap->height, source, 0, 0, SRCCOPY);
   SelectObject(source, previous);
   DeleteDC(source);
+  FlushDrawing();
 }
 
 void PlatformFreeBitmap(LoadedBitmap* bitmap) {
@@ -227,4 +235,5 @@ void PlatformSetBackgroundColour(ContextHandle dc, uint32_t colour) {
 
 void PlatformTextOut(ContextHandle dc, int32_t x, int32_t y, const char* text, int32_t length) {
   TextOutA(static_cast<HDC>(dc), x, y, text, length);
+  FlushDrawing();
 }

@@ -113,10 +113,11 @@ bool MakeShared(int32_t width, int32_t rows, PixelBuffer* pixels) {
   return true;
 }
 
-bool MakePlain(int32_t width, int32_t rows, PixelBuffer* pixels) {
+// Ordinary memory, with an image to send it from when it will be shown.
+bool MakePlain(int32_t width, int32_t rows, bool shown, PixelBuffer* pixels) {
   pixels->memory = static_cast<uint8_t*>(std::calloc(static_cast<size_t>(width) * static_cast<size_t>(rows), 4u));
   if (pixels->memory == nullptr) return false;
-  if (X11.directPixels)
+  if (shown && X11.directPixels)
     pixels->image = XCreateImage(X11.display, X11.visual, static_cast<unsigned>(X11.depth), ZPixmap, 0,
                                  reinterpret_cast<char*>(pixels->memory), static_cast<unsigned>(width),
                                  static_cast<unsigned>(rows), 32, width * 4);
@@ -255,8 +256,13 @@ bool X11RequestsFailed() {
   return X11.lastError != 0;
 }
 
-bool PlatformCreateSurface(WindowHandle, int32_t width, int32_t height, int32_t bitsPerPixel, FrameSurface* surface) {
-  if (width <= 0 || height == 0 || bitsPerPixel != 32 || X11.display == nullptr) return false;
+// A surface without a window (a lifeface picture) is never shown: it stays in
+// plain memory and asks nothing of the server, so it can neither cost a
+// round trip nor turn shared memory off for the frames.
+bool PlatformCreateSurface(WindowHandle window, int32_t width, int32_t height, int32_t bitsPerPixel,
+                           FrameSurface* surface) {
+  const bool shown = window != nullptr;
+  if (width <= 0 || height == 0 || bitsPerPixel != 32 || (shown && X11.display == nullptr)) return false;
   const int64_t rows = height < 0 ? -static_cast<int64_t>(height) : height;
   if (static_cast<uint64_t>(width) * static_cast<uint64_t>(rows) * 4u > (uint64_t{1} << 32) || rows > 0x7FFF ||
       width > 0x7FFF)
@@ -267,11 +273,11 @@ bool PlatformCreateSurface(WindowHandle, int32_t width, int32_t height, int32_t 
   pixels->rows = static_cast<int32_t>(rows);
   pixels->count = 1;
   bool made = false;
-  if (X11.shm) {
+  if (shown && X11.shm) {
     made = MakeShared(width, pixels->rows, &pixels->buffers[0]);
     if (!made) X11.shm = false;  // the server will not share: plain images from now on
   }
-  if (!made) made = MakePlain(width, pixels->rows, &pixels->buffers[0]);
+  if (!made) made = MakePlain(width, pixels->rows, shown, &pixels->buffers[0]);
   if (!made) {
     std::free(pixels);
     return false;
