@@ -83,19 +83,6 @@ expect_screen() {
   poll_screenshot "$@" || fail "$POLL_OUTPUT (after $1 s)"
 }
 
-# The neighbour-count colours of the defaults, and black.
-CLASSIC_COLOURS=" 000000 ff0000 00ff00 0000ff ffff00 ff00ff 00ffff 7f0000 007f00 "
-
-# Check: the picture holds only classic colours, at least $2 of them live.
-classic_field() {
-  local colour live=0
-  for colour in $(colours_of "$1"); do
-    [[ "$CLASSIC_COLOURS" == *" $colour "* ]] || { echo "colour $colour on the field is not a neighbour-count colour"; return 1; }
-    [ "$colour" = 000000 ] || live=$((live + 1))
-  done
-  [ "$live" -ge "$2" ] || { echo "only $live live colours on the field"; return 1; }
-}
-
 # Colour of one pixel of a picture as rrggbb.
 pixel_at() {
   convert "$1" -format '%[hex:u.p{'"$2,$3"'}]' info: 2>/dev/null | tail -c 7 | head -c 6 | tr 'A-F' 'a-f'

@@ -44,12 +44,8 @@ reported_monitors() { "$WINE" "$PROBE" 2>/dev/null | tr -d '\r' | sort; }
 # monitor $2: neighbour-count colours only, several of them, and nothing of
 # the white desktop.
 monitor_field() {
-  local picture=$1 what=$2 colour live=0
-  for colour in $(colours_of "$picture" "$5x$6+$3+$4"); do
-    [[ "$CLASSIC_COLOURS" == *" $colour "* ]] || { echo "monitor $what shows colour $colour: not the field"; return 1; }
-    [ "$colour" = 000000 ] || live=$((live + 1))
-  done
-  [ "$live" -ge 4 ] || { echo "monitor $what shows only $live cell colours"; return 1; }
+  local why
+  why=$(classic_field "$1" 4 "$5x$6+$3+$4") || { echo "monitor $2: $why"; return 1; }
 }
 both_fields() { monitor_field "$1" A 0 0 640 480 && monitor_field "$1" B 640 0 384 768; }
 

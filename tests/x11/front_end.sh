@@ -12,7 +12,7 @@ case_window_id() {
   private_settings window_id
   make_window 640 480
   start_tumbra --window-id "$TEST_WINDOW" --catalogue "$CATALOGUE" --mode classic --cscale 2
-  expect_screen 10 "$X11_OUT/window-id.png" classic_field 640x480+0+0 4
+  expect_screen 10 "$X11_OUT/window-id.png" classic_field 4 640x480+0+0
   # Nothing is drawn beside the window.
   [ "$(colours_of "$X11_OUT/window-id.png" 384x768+640+0)" = 000000 ] || fail "pixels drawn right of the window"
   [ "$(colours_of "$X11_OUT/window-id.png" 640x288+0+480)" = 000000 ] || fail "pixels drawn below the window"
@@ -48,7 +48,7 @@ case_fullscreen_threshold() {
   start_display 1024x768
   private_settings fullscreen_threshold
   start_full_screen
-  expect_screen 10 "$X11_OUT/fullscreen.png" classic_field 1024x768+0+0 4
+  expect_screen 10 "$X11_OUT/fullscreen.png" classic_field 4
   xdotool mousemove 515 385  # 3 + 1 = 4
   [ "$(wait_exit 1)" = running ] || fail "a movement of 3 + 1 pixels ended the run"
   xdotool mousemove 515 386  # 3 + 2 = 5 from the start
@@ -71,7 +71,7 @@ case_fullscreen_input() {
 
 # Check: a classic field fills the grown 800 x 600 window, also where the
 # old one did not reach.
-grown_field() { classic_field "$1" 800x600+0+0 4 && classic_field "$1" 480x360+320+240 4; }
+grown_field() { classic_field "$1" 4 800x600+0+0 && classic_field "$1" 4 480x360+320+240; }
 
 # Check: the window has shrunk to 200 x 150 (the screen beside it is black)
 # and the field in it has changed since the last try that saw it shrunk

@@ -76,22 +76,6 @@ make_window() {
   [ -n "$TEST_WINDOW" ] || fail "the test window was not made"
 }
 
-screenshot() { import -window root "$1" 2>/dev/null || fail "no screenshot $1"; }
-
-# The classic neighbour-count colours of the default settings, and black.
-CLASSIC_COLOURS=" 000000 ff0000 00ff00 0000ff ffff00 ff00ff 00ffff 7f0000 007f00 "
-
-# Check: the area $2 of the picture holds only classic colours, at least $3
-# of them live.
-classic_field() {
-  local picture=$1 area=$2 least=$3 colour live=0
-  for colour in $(colours_of "$picture" "$area"); do
-    [[ "$CLASSIC_COLOURS" == *" $colour "* ]] || { echo "colour $colour in $area of $picture is no cell colour"; return 1; }
-    [ "$colour" = 000000 ] || live=$((live + 1))
-  done
-  [ "$live" -ge "$least" ] || { echo "only $live live colours in $area of $picture"; return 1; }
-}
-
 # Takes screenshots into $2 until the check $3 (with the picture and the
 # arguments after it) holds, up to $1 seconds; else the test fails with what
 # the check said last.

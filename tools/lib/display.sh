@@ -230,6 +230,20 @@ all_of_colour() {
   [ "$colours" = "$3 " ] || { echo "$2 shows ${colours:-nothing}, not $3 alone"; return 1; }
 }
 
+# The neighbour-count colours of the default settings, and black.
+CLASSIC_COLOURS=" 000000 ff0000 00ff00 0000ff ffff00 ff00ff 00ffff 7f0000 007f00 "
+
+# Check: the picture (or the area $3 of it) holds only classic colours, at
+# least $2 of them live.
+classic_field() {
+  local colour live=0
+  for colour in $(colours_of "$1" "${3:-}"); do
+    [[ "$CLASSIC_COLOURS" == *" $colour "* ]] || { echo "colour $colour${3:+ in $3} is no cell colour"; return 1; }
+    [ "$colour" = 000000 ] || live=$((live + 1))
+  done
+  [ "$live" -ge "$2" ] || { echo "only $live live colours${3:+ in $3}"; return 1; }
+}
+
 # Whether two pictures are the same, pixel for pixel.
 same_pictures() { [ "$(compare -metric AE "$1" "$2" null: 2>&1)" = 0 ]; }
 
