@@ -35,15 +35,16 @@ remove_user() {
     echo "the test user $name could not be removed" >&2
 }
 
-# Removes the accounts of earlier runs that are no longer going, and one
-# named tumbra-e2e alone, as older versions of this test made it. Only
-# accounts of this test are touched: their name and comment are its own.
+# Removes the accounts (and installed trees) of earlier runs that are no
+# longer going, and an idle one named tumbra-e2e alone, as older versions of
+# this test made it. Only accounts of this test are touched: their name and
+# comment are its own.
 remove_stale_users() {
   local name comment run
   while IFS=: read -r name _ _ _ comment _; do
     [ "$comment" = "$USER_COMMENT" ] || continue
     case $name in
-      "$USER_PREFIX") ;;
+      "$USER_PREFIX") no_programs_of "$name" || continue ;;
       "$USER_PREFIX"-*)
         run=${name#"$USER_PREFIX"-}
         [[ "$run" =~ ^[0-9]+$ ]] || continue
@@ -53,6 +54,7 @@ remove_stale_users() {
     esac
     note "removing the test user $name of an earlier run"
     remove_user "$name"
+    rm -rf "/tmp/$name".??????
   done < <(getent passwd)
 }
 
@@ -76,7 +78,7 @@ HOME_DIR=$(getent passwd "$USER_NAME" | cut -d: -f6)
 [ -d "$HOME_DIR" ] || fail "the test user has no home folder"
 
 # The installed tree where that user can read it.
-TREE=$(mktemp -d /tmp/tumbra-xscreensaver.XXXXXX)
+TREE=$(mktemp -d "/tmp/$USER_NAME.XXXXXX")
 chmod 755 "$TREE"
 cp -a "$INSTALLED" "$TREE/usr"
 HACK="$TREE/usr/libexec/xscreensaver/tumbra"
