@@ -96,6 +96,33 @@ poll_screen() {
   return 1
 }
 
+# Check: the last shot shows the lines, check boxes, seed and delay as the
+# defaults set them up, on the Animated Mode page; prints what it does not.
+defaults_shown() {
+  [ "$(swatch_colour 168 40)" = 000000 ] || { echo "the lifeface/mode line's background is not black"; return 1; }
+  # The other three lines are unchecked and their lists greyed alike.
+  local grey colour at y checked unchecked
+  grey=$(swatch_colour 112 61)
+  for colour in 00ff00 0000ff ffff00 000000 ff0000; do
+    [ "$grey" != "$colour" ] || { echo "the population list is not greyed ($grey)"; return 1; }
+  done
+  for at in "112 82" "112 103" "168 61" "168 82" "168 103"; do
+    # shellcheck disable=SC2086
+    [ "$(swatch_colour $at)" = "$grey" ] || { echo "the list at $at is not greyed like the others"; return 1; }
+  done
+  checked=$(mark_grey 16 41)
+  for y in 62 83 104; do
+    unchecked=$(mark_grey 16 "$y")
+    less_than "$checked" "$unchecked" || { echo "check box at y $y looks checked ($unchecked vs $checked)"; return 1; }
+  done
+  # "Arbitrary" chosen, the seed edit disabled; the delay edit is enabled.
+  less_than "$(mark_grey 16 153)" "$(mark_grey 16 177)" || { echo "\"Arbitrary\" is not the chosen seed"; return 1; }
+  [ "$(pixel_at "$SHOT" "$(dx 196)" "$(dy 158)")" = ffffff ] || { echo "the Delay edit is not enabled"; return 1; }
+  [ "$(pixel_at "$SHOT" "$(dx 92)" "$(dy 182)")" != ffffff ] || { echo "the seed edit is not disabled"; return 1; }
+  # The Animated Mode page is the one shown.
+  ! classic_page_shown || { echo "the Classic Mode page is shown"; return 1; }
+}
+
 # Classic Mode page shown: its "N = 0:" list shows red.
 classic_page_shown() { [ "$(page_swatch_colour 56 64)" = ff0000 ]; }
 
@@ -123,34 +150,10 @@ case_defaults() {
   start_dialog
   # Controls paint after the frame: wait for the red swatch of the first line.
   poll_screen '[ "$(swatch_colour 112 40)" = ff0000 ]' 20 || fail "\"Print lifeface/mode info\" is not red"
-  sleep 0.5
-  shoot
+  # The other controls paint one after another: wait for all of them.
+  poll_screen defaults_shown 10 || fail "$(defaults_shown)"
   cp "$SHOT" "$E2E_OUT/settings-screen.png"
   import -window "$DIALOG" "$E2E_OUT/settings-dialog.png" 2>/dev/null || true
-
-  [ "$(swatch_colour 168 40)" = 000000 ] || fail "the lifeface/mode line's background is not black"
-  # The other three lines are unchecked and their lists greyed alike.
-  local grey
-  grey=$(swatch_colour 112 61)
-  for colour in 00ff00 0000ff ffff00 000000 ff0000; do
-    [ "$grey" != "$colour" ] || fail "the population list is not greyed ($grey)"
-  done
-  for at in "112 82" "112 103" "168 61" "168 82" "168 103"; do
-    # shellcheck disable=SC2086
-    [ "$(swatch_colour $at)" = "$grey" ] || fail "the list at $at is not greyed like the others"
-  done
-  local checked unchecked
-  checked=$(mark_grey 16 41)
-  for y in 62 83 104; do
-    unchecked=$(mark_grey 16 "$y")
-    less_than "$checked" "$unchecked" || fail "check box at y $y looks checked ($unchecked vs $checked)"
-  done
-  # "Arbitrary" chosen, the seed edit disabled; the delay edit is enabled.
-  less_than "$(mark_grey 16 153)" "$(mark_grey 16 177)" || fail "\"Arbitrary\" is not the chosen seed"
-  [ "$(pixel_at "$SHOT" "$(dx 196)" "$(dy 158)")" = ffffff ] || fail "the Delay edit is not enabled"
-  [ "$(pixel_at "$SHOT" "$(dx 92)" "$(dy 182)")" != ffffff ] || fail "the seed edit is not disabled"
-  # The Animated Mode page is the one shown.
-  ! classic_page_shown || fail "the Classic Mode page is shown"
   click_at "$(dx 318)" "$(dy 13)"  # the "Classic Mode" tab button
   poll_screen classic_page_shown 10 || fail "the Classic Mode tab does not show its page"
 
@@ -202,17 +205,9 @@ case_ok() {
   note "the next full-screen run is in Classic Mode: only neighbour-count colours"
   wine_start 'C:\windows\tumbra.scr' /s
   wait_window "Screen Saver" 30 >/dev/null || fail "no saver window after OK"
-  sleep 1.5
-  screenshot "$E2E_OUT/after-ok.png"
+  poll_screenshot 20 "$E2E_OUT/after-ok.png" classic_field 4 || fail "not Classic Mode after OK: $POLL_OUTPUT"
   xdotool key Escape
   [ "$(wait_exit 5)" = 0 ] || fail "the saver did not end on a key"
-  local allowed=" 000000 ff0000 00ff00 0000ff ffff00 ff00ff 00ffff 7f0000 007f00 " colour live=0
-  for colour in $(convert "$E2E_OUT/after-ok.png" -unique-colors -depth 8 txt:- |
-                  awk 'NR > 1 { print tolower(substr($3, 2, 6)) }'); do
-    [[ "$allowed" == *" $colour "* ]] || fail "colour $colour on the field: not Classic Mode"
-    [ "$colour" = 000000 ] || live=$((live + 1))
-  done
-  [ "$live" -ge 4 ] || fail "only $live cell colours after OK"
 }
 
 # Stored values no control can show: OK keeps typed spin values as they are,
@@ -259,13 +254,9 @@ about_window() {
 
 # Waits up to 10 s for the About box; its window is in ABOUT (empty: none).
 wait_about() {
-  local i
   ABOUT=""
-  for i in $(seq 100); do
-    ABOUT=$(about_window) && return 0
-    sleep 0.1
-  done
-  return 1
+  poll 10 about_window || return 1
+  ABOUT=$POLL_OUTPUT
 }
 
 open_about() {
@@ -273,27 +264,27 @@ open_about() {
   wait_about || fail "the About box did not open"
 }
 
+about_closed() { ! about_window >/dev/null; }
+
 close_about() {
   xdotool key space
-  local i
-  for i in $(seq 100); do
-    about_window >/dev/null || return 0
-    sleep 0.1
-  done
-  fail "the About box did not close on a key release"
+  poll 10 about_closed || fail "the About box did not close on a key release"
 }
 
-# The About box animates: its picture changes while it is open.
+# Check: a picture of the About box, taken into $2, differs from the one in
+# $1.
+about_changed() {
+  import -window "$ABOUT" "$2" 2>/dev/null || { echo "no picture of the About box"; return 1; }
+  [ "$(compare -metric AE "$1" "$2" null: 2>&1 | cut -d' ' -f1)" != 0 ] || { echo "unchanged"; return 1; }
+}
+
+# The About box animates: its picture changes while it is open, and changes
+# again (the first change may be no more than its first painting).
 expect_about_animates() {
-  local first="$E2E_OUT/about-1.png" next="$E2E_OUT/about-2.png" i
-  sleep 0.3
+  local first="$E2E_OUT/about-1.png" next="$E2E_OUT/about-2.png" last="$E2E_OUT/about-3.png"
   import -window "$ABOUT" "$first" 2>/dev/null || fail "no picture of the About box"
-  for i in $(seq 50); do
-    sleep 0.2
-    import -window "$ABOUT" "$next" 2>/dev/null || continue
-    [ "$(compare -metric AE "$first" "$next" null: 2>&1 | cut -d' ' -f1)" != 0 ] && return 0
-  done
-  fail "the About box does not animate"
+  poll 10 about_changed "$first" "$next" || fail "the About box does not animate: $POLL_OUTPUT"
+  poll 10 about_changed "$next" "$last" || fail "the About box does not animate after its first change: $POLL_OUTPUT"
 }
 
 # CPU time (user and system, in clock ticks) the program started last has
@@ -326,8 +317,7 @@ case_about() {
   # Moving the mouse over it does not close it; a key release does.
   eval "$(xdotool getwindowgeometry --shell "$ABOUT")"
   xdotool mousemove $((X + WIDTH / 2)) $((Y + HEIGHT / 2)) mousemove $((X + WIDTH / 3)) $((Y + HEIGHT / 3))
-  sleep 0.5
-  about_window >/dev/null || fail "moving the mouse closed the About box"
+  ! poll 0.5 about_closed || fail "moving the mouse closed the About box"
   close_about
   # The dialog still works: switch the page and store with OK. The box's own
   # flag bits never reach the registry.

@@ -22,11 +22,7 @@ start_watch() {
   local pid=$WINE_PID status=$WINE_STATUS
   wine_start "$WATCH" "Life Settings" "$(winepath_of "$FOCUS_LOG")"
   WINE_PID=$pid WINE_STATUS=$status
-  local i
-  for i in $(seq 100); do
-    [ -s "$FOCUS_LOG" ] && break
-    sleep 0.1
-  done
+  poll 10 test -s "$FOCUS_LOG"
   [ "$(focus_now)" = "focus=1 place=dialog tab=0" ] || fail "the focus does not start on OK: $(focus_now)"
 }
 
@@ -152,16 +148,14 @@ case_about() {
   note "Enter on \"About\" opens the box, and it stays open"
   xdotool key Return
   wait_about || fail "Enter on \"About\" did not open the box, or it closed at once"
-  sleep 1
-  about_window >/dev/null || fail "the box closed again by itself after Enter"
+  ! poll 1 about_closed || fail "the box closed again by itself after Enter"
   note "a key pressed and released in the box closes it; the focus is back on \"About\""
   close_about
   [ "$(focus_now)" = "focus=144 place=dialog tab=0" ] || fail "the focus after the About box: $(focus_now)"
   note "Space on \"About\" opens it as well"
   xdotool key space
   wait_about || fail "Space on \"About\" did not open the box"
-  sleep 0.5
-  about_window >/dev/null || fail "the box closed by itself after Space"
+  ! poll 0.5 about_closed || fail "the box closed by itself after Space"
   close_about
   xdotool key Escape
   expect_exit_zero "Escape"

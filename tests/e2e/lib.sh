@@ -68,34 +68,20 @@ stop_started() {
   wait_exit 5 >/dev/null
 }
 
-# How many polls 0.05 seconds apart fit in $1 seconds (fractions allowed).
-polls_in() { awk -v s="$1" 'BEGIN { print int(s * 20) }'; }
-
 # Waits up to $1 seconds (fractions allowed) for the program started last
 # to end; prints its exit code, or "running" when it is still going.
 wait_exit() {
-  local seconds=$1 i
-  for i in $(seq "$(polls_in "$seconds")"); do
-    if [ -s "$WINE_STATUS" ]; then
-      cat "$WINE_STATUS"
-      return
-    fi
-    sleep 0.05
-  done
-  echo running
-}
-
-# Waits up to $2 seconds for every window titled $1 to go away.
-wait_no_window() {
-  local title=$1 seconds=$2 i
-  for i in $(seq "$(polls_in "$seconds")"); do
-    [ -z "$(find_windows "$title")" ] && return 0
-    sleep 0.05
-  done
-  return 1
+  if poll "$1" test -s "$WINE_STATUS"; then cat "$WINE_STATUS"; else echo running; fi
 }
 
 screenshot() { import -window root "$1" 2>/dev/null; }
+
+# Takes screenshots into $2 until the check $3 (with the picture and the
+# arguments after it) holds, up to $1 seconds; else the test fails with what
+# the check said last.
+expect_screen() {
+  poll_screenshot "$@" || fail "$POLL_OUTPUT (after $1 s)"
+}
 
 # Colour of one pixel of a picture as rrggbb.
 pixel_at() {

@@ -278,34 +278,41 @@ case_package() {
   wine_start 'C:\windows\tumbra.scr' /s
   cd - >/dev/null
   wait_window "Screen Saver" 30 >/dev/null || fail "no saver window"
-  sleep 2
-  screenshot "$E2E_OUT/package-saver.png"
+  rm -rf "$E2E_OUT/package-faces" && mkdir -p "$E2E_OUT/package-faces"
+  for f in "$WINDIR"/tumbra/*.bmp; do
+    colours_of "$f" | tr '\n' ' ' >"$E2E_OUT/package-faces/$(basename "$f").colours"
+  done
+  poll_screenshot 20 "$E2E_OUT/package-saver.png" shipped_lifeface_field || fail "$POLL_OUTPUT"
   xdotool key Escape
   [ "$(wait_exit 5)" = 0 ] || fail "the saver did not end on a key"
-  local known=" " colour faceColours shown tiles=0 needed=0 foreign=0
-  convert "$E2E_OUT/package-saver.png" -crop 1024x640+0+128 +repage -unique-colors -depth 8 txt:- |
-    awk 'NR > 1 { print tolower(substr($3, 2, 6)) }' >"$E2E_OUT/package-colours.txt"
-  # The face shown is the one most of the field's colours come from; it must
-  # show at least four of its colours, or all it has when it has fewer.
-  for f in "$WINDIR"/tumbra/*.bmp; do
-    faceColours=" $(convert "$f" -unique-colors -depth 8 txt:- | awk 'NR > 1 { print tolower(substr($3, 2, 6)) }' | tr '\n' ' ')"
+}
+
+# Check: the field below the overlay shows a shipped lifeface (the colours
+# of each are in a file of the folder package-faces): every colour is one of theirs or
+# black, and the face shown, the one most of the field's colours come from,
+# shows at least four of its colours, or all it has when it has fewer.
+shipped_lifeface_field() {
+  local known=" " colour colours faceColours f shown tiles=0 needed=0 foreign=0
+  colours=$(colours_of "$1" 1024x640+0+128)
+  for f in "$E2E_OUT"/package-faces/*.colours; do
+    faceColours=" $(cat "$f")"
     known+="$faceColours"
     shown=0
-    while read -r colour; do
+    for colour in $colours; do
       [[ "$faceColours" == *" $colour "* ]] && shown=$((shown + 1))
-    done <"$E2E_OUT/package-colours.txt"
+    done
     if [ "$shown" -gt "$tiles" ]; then
       tiles=$shown
       needed=$(wc -w <<<"$faceColours")
       [ "$needed" -gt 4 ] && needed=4
     fi
   done
-  while read -r colour; do
+  for colour in $colours; do
     [[ "$known" == *" $colour "* ]] || [ "$colour" = 000000 ] || foreign=$((foreign + 1))
-  done <"$E2E_OUT/package-colours.txt"
-  [ "$foreign" = 0 ] || fail "$foreign colours on the field come from no shipped lifeface"
+  done
+  [ "$foreign" = 0 ] || { echo "$foreign colours on the field come from no shipped lifeface"; return 1; }
   [ "$tiles" -ge 4 ] || [ "$tiles" -ge "$needed" -a "$needed" -gt 0 ] ||
-    fail "only $tiles lifeface colours on the field: no Animated Mode"
+    { echo "only $tiles lifeface colours on the field: no Animated Mode"; return 1; }
 }
 
 case_platform() {

@@ -7,28 +7,8 @@ SETUP_WORK="$E2E_OUT/setup"
 FAKE_PANEL="$WINSYS/desk.cpl"
 PANEL_LOG="$WINEPREFIX/drive_c/desk-call.txt"
 
-# Polls a command up to $1 (whole) seconds; true once it succeeds.
-poll() {
-  local seconds=$1 i
-  shift
-  for i in $(seq $((seconds * 20))); do
-    "$@" && return 0
-    sleep 0.05
-  done
-  return 1
-}
-
-# Polls a command up to $1 (whole) seconds and prints its output once it
-# succeeds.
-poll_output() {
-  local seconds=$1 i out
-  shift
-  for i in $(seq $((seconds * 20))); do
-    out=$("$@") && { echo "$out"; return 0; }
-    sleep 0.05
-  done
-  return 1
-}
+# Polls a command up to $1 seconds and prints its output once it succeeds.
+poll_output() { poll "$@" && echo "$POLL_OUTPUT"; }
 
 # Starts a Windows program in folder $1 in the background. SETUP_PID is the
 # wine process; its exit code lands in the file SETUP_STATUS.
@@ -74,15 +54,9 @@ expect_exit() {
 # The id of the first window titled $1 other than $2 (an earlier box that
 # may still be closing), waiting up to $3 seconds.
 wait_new_window() {
-  local title=$1 old=${2:-none} seconds=${3:-20} id
-  for _ in $(seq $((seconds * 20))); do
-    for id in $(find_windows "$title"); do
-      [ "$id" != "$old" ] && { echo "$id"; return 0; }
-    done
-    sleep 0.05
-  done
-  return 1
+  poll "${3:-20}" other_window "$1" "${2:-none}" && echo "$POLL_OUTPUT"
 }
+other_window() { find_windows "$1" | grep -vx "$2" | head -n 1 | grep .; }
 
 # Types keys into a window: it gets the X input focus first, since wine
 # ignores keys sent to a window that does not have it.

@@ -12,10 +12,7 @@ case_window_id() {
   private_settings window_id
   make_window 640 480
   start_tumbra --window-id "$TEST_WINDOW" --catalogue "$CATALOGUE" --mode classic --cscale 2
-  wait_for_picture "$X11_OUT/window-id.png" 10
-  sleep 0.5
-  screenshot "$X11_OUT/window-id.png"
-  expect_classic_field "$X11_OUT/window-id.png" 640x480+0+0 4
+  expect_screen 10 "$X11_OUT/window-id.png" classic_field 4 640x480+0+0
   # Nothing is drawn beside the window.
   [ "$(colours_of "$X11_OUT/window-id.png" 384x768+640+0)" = 000000 ] || fail "pixels drawn right of the window"
   [ "$(colours_of "$X11_OUT/window-id.png" 640x288+0+480)" = 000000 ] || fail "pixels drawn below the window"
@@ -31,9 +28,7 @@ case_plain_images() {
   private_settings plain_images
   TUMBRA_NO_SHM=1 start_tumbra --fullscreen --catalogue "$CATALOGUE" --mode classic --seed 1234 --cscale 2 \
     --digital --no-cycle-at-reset --no-random-face --no-show-name --delay 3000
-  wait_for_picture "$X11_OUT/plain-frame.png" 10
-  sleep 0.5
-  screenshot "$X11_OUT/plain-frame.png"
+  poll_settled_screen 10 "$X11_OUT/plain-frame.png" || fail "no whole frame on the screen: $POLL_OUTPUT"
   local different
   different=$(compare -metric AE "$X11_OUT/plain-frame.png" "$GOLDEN_DIR/classic-seed1234-1024x768.png" null: 2>&1)
   [ "$different" = 0 ] || fail "$different pixels differ from the Windows saver's frame"
@@ -45,19 +40,20 @@ case_shared_frames_only() {
   start_display 1024x768
   private_settings shared_frames_only
   start_tumbra --fullscreen --catalogue "$CATALOGUE" --mode animated --no-random-face --delay 20
-  wait_for_picture "$X11_OUT/shared-frames.png" 10
+  expect_screen 10 "$X11_OUT/shared-frames.png" not_black
   local sizes
   sizes=$(awk -v pid="$TUMBRA_PID" 'NR > 1 && $5 == pid { print $4 }' /proc/sysvipc/shm | sort -u)
   [ -n "$sizes" ] || fail "no frame in shared memory"
   [ "$sizes" = $((1024 * 768 * 4)) ] || fail "shared segments other than frames: $(echo $sizes)"
 }
 
-# Starts the full-screen run with the pointer in the middle of the screen.
+# Starts the full-screen run with the pointer in the middle of the screen,
+# and waits for its first frames: the pointer's place is taken by then.
 start_full_screen() {
   xdotool mousemove 512 384
   start_tumbra --fullscreen --catalogue "$CATALOGUE" --mode classic "$@"
   wait_window tumbra 30 >/dev/null || fail "no full-screen window"
-  sleep 0.5  # the first frames, before any input
+  expect_screen 10 "$X11_OUT/fullscreen-start.png" not_black
 }
 
 # Movement counts as |dx| + |dy| and must exceed 4 pixels.
@@ -65,8 +61,7 @@ case_fullscreen_threshold() {
   start_display 1024x768
   private_settings fullscreen_threshold
   start_full_screen
-  screenshot "$X11_OUT/fullscreen.png"
-  expect_classic_field "$X11_OUT/fullscreen.png" 1024x768+0+0 4
+  expect_screen 10 "$X11_OUT/fullscreen.png" classic_field 4
   xdotool mousemove 515 385  # 3 + 1 = 4
   [ "$(wait_exit 1)" = running ] || fail "a movement of 3 + 1 pixels ended the run"
   xdotool mousemove 515 386  # 3 + 2 = 5 from the start
@@ -104,6 +99,22 @@ case_desktop_keys() {
   done
 }
 
+# Check: a classic field fills the grown 800 x 600 window, also where the
+# old one did not reach.
+grown_field() { classic_field "$1" 4 800x600+0+0 && classic_field "$1" 4 480x360+320+240; }
+
+# Check: the window has shrunk to 200 x 150 (the screen beside it is black)
+# and the field in it has changed since the last try that saw it shrunk
+# (kept in $1.last).
+shrunk_and_drawing() {
+  all_of_colour "$1" 824x768+200+0 000000 && all_of_colour "$1" 200x618+0+150 000000 || return 1
+  convert "$1" -crop 200x150+0+0 +repage "$1.now.png"
+  if [ -f "$1.last.png" ] && ! same_pictures "$1.now.png" "$1.last.png"; then return 0; fi
+  mv "$1.now.png" "$1.last.png"
+  echo "no new frame in the shrunk window"
+  return 1
+}
+
 # A larger window gets a grid of its new size: live cells appear where the
 # old window did not reach.
 case_resize() {
@@ -111,29 +122,29 @@ case_resize() {
   private_settings resize
   make_window 320 240
   start_tumbra --window-id "$TEST_WINDOW" --catalogue "$CATALOGUE" --mode classic --cscale 2
-  wait_for_picture "$X11_OUT/resize-before.png" 10
+  expect_screen 10 "$X11_OUT/resize-before.png" not_black
   xdotool windowsize "$TEST_WINDOW" 800 600
-  sleep 1
-  screenshot "$X11_OUT/resize-after.png"
-  expect_classic_field "$X11_OUT/resize-after.png" 800x600+0+0 4
-  expect_classic_field "$X11_OUT/resize-after.png" 480x360+320+240 4
+  expect_screen 10 "$X11_OUT/resize-after.png" grown_field
   [ "$(colours_of "$X11_OUT/resize-after.png" 224x768+800+0)" = 000000 ] || fail "pixels drawn right of the window"
   # And back to a smaller one, which keeps going.
   xdotool windowsize "$TEST_WINDOW" 200 150
-  sleep 0.5
+  rm -f "$X11_OUT/resize-small.png.last.png"
+  expect_screen 10 "$X11_OUT/resize-small.png" shrunk_and_drawing
   [ "$(wait_exit 0.2)" = running ] || fail "the program ended after a resize"
 }
 
 # SIGTERM (how xscreensaver ends its hacks) and SIGINT end the program at
 # once, also while it waits for a frame that is far off.
 case_signals() {
-  start_display 640x480
   private_settings signals
   local signal
   for signal in TERM INT; do
     # The first frame shows the empty start-up field; the next is 100 s away.
-    start_tumbra --root --catalogue "$CATALOGUE" --mode classic --delay 100000
-    sleep 1
+    # The generation line makes that frame visible on a black screen of its
+    # own: the last run's stays on the root window.
+    start_display 640x480
+    start_tumbra --root --catalogue "$CATALOGUE" --mode classic --delay 100000 --show-generation
+    poll_screenshot 10 "$X11_OUT/signals.png" not_black || fail "no first frame: $POLL_OUTPUT"
     [ "$(wait_exit 0.1)" = running ] || fail "the program did not start"
     kill -"$signal" "$TUMBRA_PID"
     [ "$(wait_exit 0.5)" = 0 ] || fail "SIG$signal did not end the program with 0 within half a second"
@@ -170,17 +181,13 @@ EOF
 # field of seed 1234 on a 1024x768 screen, 4-pixel cells with the digital
 # effect, no colour cycling, no overlay. With a delay of 3 seconds that
 # frame (the second one; the first shows the empty start-up field) stays on
-# screen long enough to be taken twice and found unchanged.
+# screen long enough to be taken twice and found unchanged: a whole frame.
 case_classic_frame() {
   start_display 1024x768
   private_settings classic_frame
   start_tumbra --fullscreen --catalogue "$CATALOGUE" --mode classic --seed 1234 --cscale 2 --digital \
     --no-cycle-at-reset --no-random-face --no-show-name --delay 3000
-  wait_for_picture "$X11_OUT/classic-frame.png" 10
-  sleep 0.5
-  screenshot "$X11_OUT/classic-frame-2.png"
-  [ "$(compare -metric AE "$X11_OUT/classic-frame.png" "$X11_OUT/classic-frame-2.png" null: 2>&1)" = 0 ] ||
-    fail "the frame changed within half a second"
+  poll_settled_screen 10 "$X11_OUT/classic-frame.png" || fail "no whole frame on the screen: $POLL_OUTPUT"
   local different
   different=$(compare -metric AE "$X11_OUT/classic-frame.png" "$GOLDEN_DIR/classic-seed1234-1024x768.png" \
     "$X11_OUT/classic-frame-diff.png" 2>&1)
@@ -199,8 +206,7 @@ case_settings_and_expose() {
   local settings="$XDG_CONFIG_HOME/tumbra/settings"
   "$TUMBRA" --help >/dev/null
   start_tumbra --window-id "$TEST_WINDOW" --catalogue "$CATALOGUE" --delay 100000
-  for _ in $(seq 50); do [ -s "$settings" ] && break; sleep 0.1; done
-  [ -s "$settings" ] || fail "no settings file written at the first start"
+  poll 5 test -s "$settings" || fail "no settings file written at the first start"
   kill "$TUMBRA_PID"
   [ "$(wait_exit 2)" = 0 ] || fail "the first run did not end"
   # Every neighbour-count colour as before, the dead one colour 14 (cccccc).
@@ -208,21 +214,17 @@ case_settings_and_expose() {
     -e 's/^n binary .*/n binary 0100000002000000030000000400000005000000060000000700000008000000090000000e000000/' \
     "$settings"
   start_tumbra --window-id "$TEST_WINDOW" --catalogue "$CATALOGUE" --delay 100000
-  sleep 1
-  screenshot "$X11_OUT/settings.png"
-  [ "$(colours_of "$X11_OUT/settings.png" 640x480+0+0)" = cccccc ] ||
-    fail "the first frame is not the empty field in the stored dead colour"
+  poll_screenshot 10 "$X11_OUT/settings.png" all_of_colour 640x480+0+0 cccccc ||
+    fail "the first frame is not the empty field in the stored dead colour: $POLL_OUTPUT"
   local cover_pid
   "$MAKE_WINDOW" 320 240 >/dev/null 2>>"$X11_OUT/make_window.log" &
   cover_pid=$!
   STARTED_PIDS+=("$cover_pid")
-  sleep 0.5
-  screenshot "$X11_OUT/covered.png"
-  [ "$(colours_of "$X11_OUT/covered.png" 320x240+0+0)" = 000000 ] || fail "the covering window did not show"
+  poll_screenshot 10 "$X11_OUT/covered.png" all_of_colour 320x240+0+0 000000 ||
+    fail "the covering window did not show: $POLL_OUTPUT"
   kill -TERM "$cover_pid"
-  sleep 0.5
-  screenshot "$X11_OUT/uncovered.png"
-  [ "$(colours_of "$X11_OUT/uncovered.png" 640x480+0+0)" = cccccc ] || fail "the uncovered part was not drawn again"
+  poll_screenshot 10 "$X11_OUT/uncovered.png" all_of_colour 640x480+0+0 cccccc ||
+    fail "the uncovered part was not drawn again: $POLL_OUTPUT"
   [ "$(wait_exit 0.1)" = running ] || fail "the program ended"
 }
 

@@ -53,10 +53,7 @@ start_tumbra() {
     wait $!
     echo $? >"$TUMBRA_STATUS"
   ) &
-  for _ in $(seq 50); do
-    [ -s "$pidfile" ] && break
-    sleep 0.02
-  done
+  poll 5 test -s "$pidfile" || fail "tumbra did not start"
   TUMBRA_PID=$(cat "$pidfile")
   STARTED_PIDS+=("$TUMBRA_PID")
 }
@@ -64,15 +61,7 @@ start_tumbra() {
 # Waits up to $1 seconds for tumbra to end; prints its exit code, or
 # "running" when it is still going.
 wait_exit() {
-  local seconds=$1 i
-  for i in $(seq "$(echo "$seconds * 50 / 1" | bc)"); do
-    if [ -s "$TUMBRA_STATUS" ]; then
-      cat "$TUMBRA_STATUS"
-      return
-    fi
-    sleep 0.02
-  done
-  echo running
+  if poll "$1" test -s "$TUMBRA_STATUS"; then cat "$TUMBRA_STATUS"; else echo running; fi
 }
 
 # Makes a window of WxH at the top-left corner for --window-id; its id is in
@@ -82,47 +71,14 @@ make_window() {
   "$MAKE_WINDOW" "$1" "$2" >"$out" 2>>"$X11_OUT/make_window.log" &
   TEST_WINDOW_PID=$!
   STARTED_PIDS+=("$TEST_WINDOW_PID")
-  for _ in $(seq 50); do
-    [ -s "$out" ] && break
-    sleep 0.1
-  done
+  poll 5 test -s "$out"
   TEST_WINDOW=$(cat "$out")
   [ -n "$TEST_WINDOW" ] || fail "the test window was not made"
 }
 
-screenshot() { import -window root "$1" 2>/dev/null || fail "no screenshot $1"; }
-
-# The distinct colours of a picture (or of the area WxH+X+Y of it) as rrggbb.
-colours_of() {
-  local picture=$1 area=${2:-}
-  if [ -n "$area" ]; then
-    convert "$picture" -crop "$area" +repage -unique-colors -depth 8 txt:-
-  else
-    convert "$picture" -unique-colors -depth 8 txt:-
-  fi | awk 'NR > 1 { print tolower(substr($3, 2, 6)) }' | sort -u
-}
-
-# The classic neighbour-count colours of the default settings, and black.
-CLASSIC_COLOURS=" 000000 ff0000 00ff00 0000ff ffff00 ff00ff 00ffff 7f0000 007f00 "
-
-# Fails unless the area holds only classic colours, at least $3 of them live.
-expect_classic_field() {
-  local picture=$1 area=$2 least=$3 colour live=0
-  for colour in $(colours_of "$picture" "$area"); do
-    [[ "$CLASSIC_COLOURS" == *" $colour "* ]] || fail "colour $colour in $area of $picture is no cell colour"
-    [ "$colour" = 000000 ] || live=$((live + 1))
-  done
-  [ "$live" -ge "$least" ] || fail "only $live live colours in $area of $picture"
-}
-
-# Waits up to $2 seconds until the screen shows something other than black,
-# and leaves that screenshot in $1.
-wait_for_picture() {
-  local picture=$1 seconds=$2 i
-  for i in $(seq $((seconds * 5))); do
-    screenshot "$picture"
-    [ "$(colours_of "$picture" | grep -vc '^000000$')" -gt 0 ] && return 0
-    sleep 0.2
-  done
-  fail "the screen stayed black"
+# Takes screenshots into $2 until the check $3 (with the picture and the
+# arguments after it) holds, up to $1 seconds; else the test fails with what
+# the check said last.
+expect_screen() {
+  poll_screenshot "$@" || fail "$POLL_OUTPUT (after $1 s)"
 }

@@ -2,27 +2,83 @@
 # The real xscreensaver daemon with tumbra, as the package installed it, as
 # its only hack: activated, it shows a Life field of lifeface tiles;
 # deactivated, it ends the hack. xscreensaver will not run hacks for root,
-# so it runs as an ordinary user that the test makes when it is missing.
+# so it runs as an ordinary user: an account of this run's own, made here and
+# removed when the test ends. Its name holds the test's process id, so runs at
+# the same time do not share one, and an account that a killed run left
+# behind is removed by the next.
 source "$(dirname "$0")/lib.sh"
 
-USER_NAME=tumbra-e2e
+USER_PREFIX=tumbra-e2e
+USER_COMMENT="tumbra end-to-end tests"
+USER_NAME=$USER_PREFIX-$$
 INSTALLED="$X11_OUT/root/usr"
 [ -x "$INSTALLED/libexec/xscreensaver/tumbra" ] || fail "no installed package in $X11_OUT/root (x11_package)"
 command -v xscreensaver >/dev/null || fail "xscreensaver is not installed"
-
-if ! id -u "$USER_NAME" >/dev/null 2>&1; then
-  if [ "$(id -u)" != 0 ]; then
-    echo "SKIP: the user $USER_NAME is missing and only root can make it"
-    exit 77
-  fi
-  useradd --create-home --shell /bin/sh --comment "tumbra end-to-end tests" "$USER_NAME" || fail "useradd failed"
+if [ "$(id -u)" != 0 ]; then
+  echo "SKIP: only root can make the test user and run programs as it"
+  exit 77
 fi
+
+no_programs_of() { ! pgrep -u "$1" >/dev/null; }
+
+# Removes the test account $1 with its home folder; nothing when it is gone.
+# Its programs end first: userdel refuses an account in use, and a later
+# account could get their user id.
+remove_user() {
+  local name=$1
+  id -u "$name" >/dev/null 2>&1 || return 0
+  if ! poll 5 no_programs_of "$name"; then
+    pkill -KILL -u "$name" 2>/dev/null
+    poll 5 no_programs_of "$name"
+  fi
+  userdel --remove "$name" >/dev/null 2>&1 || userdel --force --remove "$name" >/dev/null 2>&1 ||
+    echo "the test user $name could not be removed" >&2
+}
+
+# Removes the accounts (and installed trees) of earlier runs that are no
+# longer going, and an idle one named tumbra-e2e alone, as older versions of
+# this test made it. Only accounts of this test are touched: their name and
+# comment are its own.
+remove_stale_users() {
+  local name comment run
+  while IFS=: read -r name _ _ _ comment _; do
+    [ "$comment" = "$USER_COMMENT" ] || continue
+    case $name in
+      "$USER_PREFIX") no_programs_of "$name" || continue ;;
+      "$USER_PREFIX"-*)
+        run=${name#"$USER_PREFIX"-}
+        [[ "$run" =~ ^[0-9]+$ ]] || continue
+        grep -qs xscreensaver.sh "/proc/$run/cmdline" && continue
+        ;;
+      *) continue ;;
+    esac
+    note "removing the test user $name of an earlier run"
+    remove_user "$name"
+    rm -rf "/tmp/$name".??????
+  done < <(getent passwd)
+}
+
+TREE=""
+stop_daemon() {
+  if [ -n "$TREE" ] && [ -n "${DISPLAY:-}" ]; then
+    as_user xscreensaver-command -exit >/dev/null 2>&1 || true
+  fi
+  stop_started_programs
+  [ -z "$TREE" ] || rm -rf "$TREE"
+  remove_user "$USER_NAME"
+}
+trap stop_daemon EXIT
+# Interrupted, the test still cleans up.
+trap 'exit 130' INT
+trap 'exit 143' TERM HUP
+
+remove_stale_users
+useradd --create-home --shell /bin/sh --comment "$USER_COMMENT" "$USER_NAME" || fail "useradd failed"
 HOME_DIR=$(getent passwd "$USER_NAME" | cut -d: -f6)
 [ -d "$HOME_DIR" ] || fail "the test user has no home folder"
 
 # The installed tree where that user can read it.
-TREE=$(mktemp -d /tmp/tumbra-xscreensaver.XXXXXX)
-cleanup_tree() { rm -rf "$TREE"; }
+TREE=$(mktemp -d "/tmp/$USER_NAME.XXXXXX")
 chmod 755 "$TREE"
 cp -a "$INSTALLED" "$TREE/usr"
 HACK="$TREE/usr/libexec/xscreensaver/tumbra"
@@ -33,16 +89,10 @@ as_user() {
 }
 
 hack_running() { pgrep -u "$USER_NAME" -f "^$HACK( |\$)" >/dev/null; }
-
-stop_daemon() {
-  as_user xscreensaver-command -exit >/dev/null 2>&1 || true
-  stop_started_programs
-  cleanup_tree
-}
-trap stop_daemon EXIT
+hack_gone() { ! hack_running; }
+daemon_answers() { as_user xscreensaver-command -time >/dev/null 2>&1; }
 
 start_display 1024x768
-rm -rf "$HOME_DIR/.config/tumbra"
 # One hack, no fading, no locking, no splash: the screen shows the hack alone.
 cat >"$HOME_DIR/.xscreensaver" <<EOF
 mode:		one
@@ -62,46 +112,35 @@ note "starting xscreensaver as $USER_NAME on $DISPLAY"
 (cd / && as_user xscreensaver -no-splash -verbose >"$X11_OUT/xscreensaver.log" 2>&1) &
 STARTED_PIDS+=("$!")
 # A first start on a busy machine can take a while: up to 30 s.
-for _ in $(seq 300); do
-  as_user xscreensaver-command -time >/dev/null 2>&1 && break
-  sleep 0.1
-done
-as_user xscreensaver-command -time >/dev/null 2>&1 || fail "the daemon did not start (see xscreensaver.log)"
+poll 30 daemon_answers || fail "the daemon did not start (see xscreensaver.log)"
 hack_running && fail "the hack runs before activation"
 
 note "activating"
 as_user xscreensaver-command -activate >/dev/null || fail "xscreensaver-command -activate failed"
-for _ in $(seq 300); do
-  hack_running && break
-  sleep 0.1
-done
-hack_running || fail "xscreensaver did not start the hack (see xscreensaver.log)"
-sleep 2
-screenshot "$X11_OUT/xscreensaver.png"
+poll 30 hack_running || fail "xscreensaver did not start the hack (see xscreensaver.log)"
 
-# Ember Field, the first lifeface: below the name line every colour is one
-# of its picture's (or the black of a strip no cell covers).
+# Check: Ember Field, the first lifeface, fills the screen: below the name
+# line every colour is one of its picture's (or the black of a strip no cell
+# covers), and the name line in the default colours, red on black, stands in
+# the top-left corner.
+ember_field() {
+  local colour foreign=0 tiles=0
+  for colour in $(colours_of "$1" 1024x640+0+128); do
+    if grep -qx "$colour" "$X11_OUT/ember-colours.txt"; then
+      tiles=$((tiles + 1))
+    elif [ "$colour" != 000000 ]; then
+      foreign=$((foreign + 1))
+    fi
+  done
+  [ "$foreign" = 0 ] || { echo "$foreign colours on the field are not the lifeface's"; return 1; }
+  [ "$tiles" -ge 8 ] || { echo "only $tiles lifeface colours on the field"; return 1; }
+  colours_of "$1" 300x60+0+0 | grep -qx ff0000 || { echo "no name line in the top-left corner"; return 1; }
+}
 colours_of "$TREE/usr/share/tumbra/tumbra/ember.bmp" >"$X11_OUT/ember-colours.txt"
-foreign=0
-tiles=0
-for colour in $(colours_of "$X11_OUT/xscreensaver.png" 1024x640+0+128); do
-  if grep -qx "$colour" "$X11_OUT/ember-colours.txt"; then
-    tiles=$((tiles + 1))
-  elif [ "$colour" != 000000 ]; then
-    foreign=$((foreign + 1))
-  fi
-done
-[ "$foreign" = 0 ] || fail "$foreign colours on the field are not the lifeface's"
-[ "$tiles" -ge 8 ] || fail "only $tiles lifeface colours on the field"
-# The name line in the default colours, red on black, in the top-left corner.
-colours_of "$X11_OUT/xscreensaver.png" 300x60+0+0 | grep -qx ff0000 || fail "no name line in the top-left corner"
+expect_screen 20 "$X11_OUT/xscreensaver.png" ember_field
 
 note "deactivating"
 as_user xscreensaver-command -deactivate >/dev/null || fail "xscreensaver-command -deactivate failed"
-for _ in $(seq 50); do
-  hack_running || break
-  sleep 0.1
-done
-hack_running && fail "the hack still runs 5 seconds after deactivation"
+poll 5 hack_gone || fail "the hack still runs 5 seconds after deactivation"
 grep -q "killing pid" "$X11_OUT/xscreensaver.log" || fail "xscreensaver did not report ending the hack"
 echo "PASS: xscreensaver"

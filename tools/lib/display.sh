@@ -159,19 +159,107 @@ display_stop() {
   rm -f "$dir/server.pid" "$dir/display"
 }
 
+# Runs the command after $1 until it succeeds, for up to $1 seconds
+# (fractions allowed), a twentieth of a second apart; true once it has, false
+# when the time is up. The time is the clock's, not a count of tries, so a
+# slow check (a screenshot) does not stretch it. The command runs in a
+# subshell: what it printed on its last try is in POLL_OUTPUT, where a check
+# can say why it does not hold yet.
+poll() {
+  local deadline
+  deadline=$(($(poll_clock) + $(awk -v s="$1" 'BEGIN { printf "%d", s * 1000000 }')))
+  shift
+  while :; do
+    POLL_OUTPUT=$("$@") && return 0
+    [ "$(poll_clock)" -lt "$deadline" ] || return 1
+    sleep 0.05
+  done
+}
+poll_clock() { echo "${EPOCHREALTIME//[!0-9]/}"; }
+
 # Prints the X window ids whose title is exactly $1 (none: empty).
 find_windows() { xdotool search --name "^$1\$" 2>/dev/null || true; }
 
+# The first window titled $1; false when there is none.
+first_window() { find_windows "$1" | head -n 1 | grep .; }
+
 # Waits until a window titled $1 exists (up to $2 seconds); prints its id.
 wait_window() {
-  local title=$1 seconds=${2:-20} i ids
-  for i in $(seq $((seconds * 10))); do
-    ids=$(find_windows "$title")
-    if [ -n "$ids" ]; then
-      echo "$ids" | head -n 1
-      return 0
-    fi
-    sleep 0.1
+  poll "${2:-20}" first_window "$1" || return 1
+  echo "$POLL_OUTPUT"
+}
+
+# ---- Pictures of the screen, for checks that poll until the screen shows
+# what they expect. A check takes the picture as its first argument, prints
+# why it does not hold (when it does not) and fails.
+
+# Takes screenshots of the whole display into $2 until the check $3 (with
+# the picture and the arguments after it) holds, up to $1 seconds. False when
+# it never did; the check's last word is in POLL_OUTPUT.
+poll_screenshot() {
+  local seconds=$1 picture=$2
+  shift 2
+  poll "$seconds" screenshot_check "$picture" "$@"
+}
+screenshot_check() {
+  local picture=$1 check=$2
+  shift 2
+  import -window root "$picture" 2>/dev/null || { echo "no screenshot"; return 1; }
+  "$check" "$picture" "$@"
+}
+
+# The distinct colours of a picture (or of the area WxH+X+Y of it) as rrggbb.
+colours_of() {
+  local picture=$1 area=${2:-}
+  if [ -n "$area" ]; then
+    convert "$picture" -crop "$area" +repage -unique-colors -depth 8 txt:-
+  else
+    convert "$picture" -unique-colors -depth 8 txt:-
+  fi | awk 'NR > 1 { print tolower(substr($3, 2, 6)) }' | sort -u
+}
+
+# Check: the picture (or the area $2 of it) shows something other than black.
+not_black() {
+  [ -n "$(colours_of "$1" "${2:-}" | grep -v '^000000$')" ] || { echo "all black"; return 1; }
+}
+
+# Check: the area $2 of the picture is all of the one colour $3.
+all_of_colour() {
+  local colours
+  colours=$(colours_of "$1" "$2" | tr '\n' ' ')
+  [ "$colours" = "$3 " ] || { echo "$2 shows ${colours:-nothing}, not $3 alone"; return 1; }
+}
+
+# The neighbour-count colours of the default settings, and black.
+CLASSIC_COLOURS=" 000000 ff0000 00ff00 0000ff ffff00 ff00ff 00ffff 7f0000 007f00 "
+
+# Check: the picture (or the area $3 of it) holds only classic colours, at
+# least $2 of them live.
+classic_field() {
+  local colour live=0
+  for colour in $(colours_of "$1" "${3:-}"); do
+    [[ "$CLASSIC_COLOURS" == *" $colour "* ]] || { echo "colour $colour${3:+ in $3} is no cell colour"; return 1; }
+    [ "$colour" = 000000 ] || live=$((live + 1))
   done
+  [ "$live" -ge "$2" ] || { echo "only $live live colours${3:+ in $3}"; return 1; }
+}
+
+# Whether two pictures are the same, pixel for pixel.
+same_pictures() { [ "$(compare -metric AE "$1" "$2" null: 2>&1)" = 0 ]; }
+
+# Check: the picture differs from the picture $2.
+differs_from() { ! same_pictures "$1" "$2" || { echo "the same as $2"; return 1; }; }
+
+# Takes screenshots into $2 until the screen has settled on a whole frame,
+# up to $1 seconds: one that is not black and that the last try saw as well.
+poll_settled_screen() {
+  rm -f "$2.last"
+  poll_screenshot "$1" "$2" settled
+}
+settled() {
+  not_black "$1" || return 1
+  if [ -f "$1.last" ] && same_pictures "$1" "$1.last"; then return 0; fi
+  cp "$1" "$1.last"
+  echo "the picture still changes"
   return 1
 }
