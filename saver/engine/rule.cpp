@@ -123,7 +123,7 @@ bool AllOf(const Packed& p, size_t from, size_t to, bool (*allowed)(char)) {
 // Generations, "survive/birth/states" or "B.../S.../C...": a third part of
 // digits, perhaps after C or G.
 bool GenerationsParts(const Packed& p) {
-  size_t slashes[3];
+  size_t slashes[2];
   size_t count = 0;
   for (size_t i = 0; i < p.n; ++i)
     if (p.c[i] == '/') {
@@ -153,7 +153,7 @@ RuleError OtherFamily(const Packed& p) {
   if (p.n >= 1 && Digit(p.c[0]) && std::memchr(p.c, ',', p.n) != nullptr) return RuleLargerThanLife;  // "1,3,3,3,4"
   if (p.n >= 2 && Lower(p.c[0]) == 'g' && Digit(p.c[1])) return RuleGenerations;
   if (GenerationsParts(p)) return RuleGenerations;
-  // A neighbourhood letter ends B/S notation that has a count or a slash.
+  // H (hexagonal) or V (von Neumann) after B/S notation with a count or a slash.
   if (p.n >= 2 && AllOf(p, 0, p.n - 1, NotationChar) && !AllOf(p, 0, p.n - 1, Letter)) {
     const char last = Lower(p.c[p.n - 1]);
     if (last == 'h') return RuleHexagonal;
@@ -237,7 +237,7 @@ const char* RuleErrorText(RuleError error) {
     case RuleEmpty:
       return "no rule given";
     case RuleTooLong:
-      return "the rule text is longer than 200 characters";
+      return "the text is far too long to be a rule";
     case RuleBirthOnZero:
       return "B0 rules turn every empty cell on and off each generation, a flashing hazard for people "
              "sensitive to light; they are not run";

@@ -143,17 +143,6 @@ TEST(Rule, ReadsOnlyTheGivenLength) {
   EXPECT_EQ(Text(rule), "B3/S");
 }
 
-TEST(Rule, EveryReasonHasItsOwnLine) {
-  for (int a = RuleOk; a <= RuleMalformed; ++a) {
-    const char* text = RuleErrorText(static_cast<RuleError>(a));
-    ASSERT_NE(text, nullptr);
-    EXPECT_GT(std::strlen(text), 10u);
-    EXPECT_EQ(std::strchr(text, '\n'), nullptr);
-    for (int b = RuleOk; b < a; ++b) EXPECT_STRNE(text, RuleErrorText(static_cast<RuleError>(b)));
-  }
-  EXPECT_NE(RuleErrorText(static_cast<RuleError>(99)), nullptr);
-}
-
 TEST(Rule, NamesAreReadInAnySpelling) {
   // As Golly's documentation and pattern files give these rules.
   ExpectReads("Life", "B3/S23");
