@@ -78,14 +78,17 @@ void WalkGenerations(benchmark::State& state, const std::vector<uint8_t>& start,
   benchmark::ClobberMemory();
 }
 
-void BenchStep(benchmark::State& state, bool engine, BenchSize size, int firstGeneration) {
+void BenchStep(benchmark::State& state, bool engine, BenchSize size, int firstGeneration, LifeRule rule) {
   const int32_t columns = size.width, rows = size.height;
   UseGridFor(size);
+  UseRule(rule);
   const std::vector<uint8_t>& start = BenchField(columns, rows, firstGeneration);
   if (engine)
     WalkGenerations(state, start, [&] { StepGeneration(columns, rows); });
   else
-    WalkGenerations(state, start, [&] { PlainStep(Grid.LiveCells, Grid.SnapshotCells, columns, rows); });
+    WalkGenerations(state, start,
+                    [&] { PlainStep(Grid.LiveCells, Grid.SnapshotCells, columns, rows, rule.birth, rule.survive); });
+  UseRule(ConwayRule);
   state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(columns) * rows);
 }
 
@@ -104,10 +107,11 @@ void BenchFill(benchmark::State& state, bool engine, BenchSize size) {
   state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(columns) * rows);
 }
 
-void BenchClassicFrame(benchmark::State& state, bool engine, BenchSize size, int32_t cellSize) {
+void BenchClassicFrame(benchmark::State& state, bool engine, BenchSize size, int32_t cellSize, LifeRule rule) {
   UseGridFor(size);
   UseSurface(size);
   KeepDeveloping();
+  UseRule(rule);
   BuildPalette();
   const int32_t columns = CellCount(size.width, cellSize), rows = CellCount(size.height, cellSize);
   const std::vector<uint8_t>& start = BenchField(columns, rows, 0);
@@ -115,6 +119,7 @@ void BenchClassicFrame(benchmark::State& state, bool engine, BenchSize size, int
     WalkGenerations(state, start, [&] { ClassicTick(columns, rows, cellSize); });
   else
     WalkGenerations(state, start, [&] { PlainClassicFrame(columns, rows, cellSize); });
+  UseRule(ConwayRule);
   state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(size.width) * size.height);
 }
 
@@ -172,15 +177,35 @@ void BenchMemoryBound(benchmark::State& state, BenchSize size) {
   state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(cells));
 }
 
+struct BenchRule {
+  const char* name;
+  LifeRule rule;
+};
+const BenchRule OtherRules[] = {
+    {"highlife", {0x48, 0xC}},     // B36/S23
+    {"daynight", {0x1C8, 0x1D8}},  // B3678/S34678
+    {"morley", {0x148, 0x34}},     // B368/S245
+    {"2x2", {0x48, 0x26}},         // B36/S125
+    {"seeds", {0x4, 0x0}},         // B2/S
+};
+
 void RegisterAll() {
   using benchmark::RegisterBenchmark;
   for (const BenchSize& size : BenchSizes) {
     const std::string s = size.name;
     for (bool engine : {false, true}) {
       const std::string kind = engine ? "engine" : "plain";
-      RegisterBenchmark(("Step/" + kind + "/" + s + "/soup").c_str(), BenchStep, engine, size, 0)
+      RegisterBenchmark(("Step/" + kind + "/" + s + "/soup").c_str(), BenchStep, engine, size, 0, ConwayRule)
           ->Unit(benchmark::kMillisecond);
-      RegisterBenchmark(("Step/" + kind + "/" + s + "/settled").c_str(), BenchStep, engine, size, 1000)
+      RegisterBenchmark(("Step/" + kind + "/" + s + "/settled").c_str(), BenchStep, engine, size, 1000, ConwayRule)
+          ->Unit(benchmark::kMillisecond);
+    }
+    // Other rules beside Conway's: the same soup, stepped and painted.
+    for (const BenchRule& other : OtherRules) {
+      RegisterBenchmark(("Step/engine/" + s + "/soup/" + other.name).c_str(), BenchStep, true, size, 0, other.rule)
+          ->Unit(benchmark::kMillisecond);
+      RegisterBenchmark(("ClassicFrame/engine/" + s + "/1px/" + other.name).c_str(), BenchClassicFrame, true, size,
+                        1, other.rule)
           ->Unit(benchmark::kMillisecond);
     }
     for (bool engine : {false, true}) {
@@ -191,7 +216,7 @@ void RegisterAll() {
       for (bool engine : {false, true}) {
         const std::string kind = engine ? "engine" : "plain";
         RegisterBenchmark(("ClassicFrame/" + kind + "/" + s + "/" + std::to_string(cell) + "px").c_str(),
-                          BenchClassicFrame, engine, size, cell)
+                          BenchClassicFrame, engine, size, cell, ConwayRule)
             ->Unit(benchmark::kMillisecond);
       }
     for (int32_t cell : {1, 8})

@@ -46,14 +46,17 @@ void PlainClearCell(uint8_t* cells, int32_t x, int32_t y, int32_t columns, int32
   AddAround(cells, x, y, columns, rows, static_cast<uint8_t>(-2));
 }
 
-void PlainStep(uint8_t* live, uint8_t* snapshot, int32_t columns, int32_t rows) {
+void PlainStep(uint8_t* live, uint8_t* snapshot, int32_t columns, int32_t rows, uint16_t birth,
+               uint16_t survive) {
   std::memcpy(snapshot, live, static_cast<size_t>(columns) * rows);
   const uint8_t* v = snapshot;
   for (int32_t y = 0; y < rows; ++y)
     for (int32_t x = 0; x < columns; ++x, ++v) {
-      if (*v == 6)
+      const int32_t n = std::min(*v >> 1, 8);
+      const bool alive = (*v & 1) != 0;
+      if (!alive && ((birth >> n) & 1))
         PlainSetCell(live, x, y, columns, rows);
-      else if ((*v & 1) != 0 && *v != 5 && *v != 7)
+      else if (alive && !((survive >> n) & 1))
         PlainClearCell(live, x, y, columns, rows);
     }
 }

@@ -13,7 +13,11 @@ void PlainSetCell(uint8_t* cells, int32_t x, int32_t y, int32_t columns, int32_t
 void PlainClearCell(uint8_t* cells, int32_t x, int32_t y, int32_t columns, int32_t rows);
 
 // One generation: copy to the snapshot, then visit every cell in index order.
-void PlainStep(uint8_t* live, uint8_t* snapshot, int32_t columns, int32_t rows);
+// Under a Life-like rule: bit n of birth (survive) makes a dead (live) cell
+// with n live neighbours alive in the next generation; counts above 8 (bytes
+// no field holds) are taken as 8. Conway's rule by default.
+void PlainStep(uint8_t* live, uint8_t* snapshot, int32_t columns, int32_t rows, uint16_t birth = 0x8,
+               uint16_t survive = 0xC);
 
 // The generator, on a state of its own.
 int32_t PlainLcgNext(uint32_t* state);

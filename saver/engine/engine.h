@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "engine/kernels.h"
+#include "engine/rule.h"
 #include "platform/platform.h"
 
 // ---- Life grid -------------------------------------------------------------
@@ -72,10 +74,15 @@ struct FieldState {
   uint32_t LcgState;                // the generator's state
   PopulationHistory ClassicHistory;   // stagnation rule, classic frames
   PopulationHistory AnimatedHistory;  // stagnation rule, lifeface transitions
+  LifeRule Rule;                      // the rule the field runs under
+  KernelRule RuleActions;             // the same as each step applies it
 };
 extern FieldState Field;
-// Generation 1, nothing counted, no history: the next boundary makes a field.
+// Generation 1, nothing counted, no history, Conway's rule: the next
+// boundary makes a field.
 void ResetFieldState();
+// The rule the steps apply from now on (B0 is never taken: see rule.h).
+void UseRule(LifeRule rule);
 
 // True when the field is still developing (step it), false when it has been
 // stagnant past its deadline (reset it). Pushes the deadline on for a new

@@ -205,7 +205,7 @@ void StepGeneration(int32_t columns, int32_t rows) {
   const GridKernels* kernels = RowKernels(columns);
   if (kernels != nullptr) {
     uint8_t* marks = MarksFor(columns, rows);
-    kernels->step(Grid.LiveCells, KernelScratch(), columns, rows, marks);
+    kernels->step(Grid.LiveCells, KernelScratch(), columns, rows, &Field.RuleActions, marks);
     if (marks != nullptr) MarksMade(columns, rows);
     return;
   }
@@ -213,10 +213,10 @@ void StepGeneration(int32_t columns, int32_t rows) {
   const uint8_t* snapshot = Grid.SnapshotCells;
   for (int32_t y = 0; y < rows; ++y) {
     for (int32_t x = 0; x < columns; ++x) {
-      uint8_t v = *snapshot++;
-      if (v == 6)
+      const int8_t action = CellAction(Field.RuleActions, *snapshot++);
+      if (action > 0)
         SetCell(x, y, columns, rows);
-      else if ((v & 1) != 0 && v != 5 && v != 7)
+      else if (action < 0)
         ClearCell(x, y, columns, rows);
     }
   }
@@ -229,9 +229,30 @@ bool PaintFrameAndStepAhead(int32_t columns, int32_t rows, const FramePaint& pai
   // A marked paint reads the last step's marks from the same buffer.
   uint8_t* marks = paint.marked || paint.markStep ? MarksFor(columns, rows) : nullptr;
   if (marks == nullptr && paint.marked) return false;
-  *population = kernels->paintStep(Grid.LiveCells, KernelScratch(), columns, rows, &paint, marks);
+  *population = kernels->paintStep(Grid.LiveCells, KernelScratch(), columns, rows, &Field.RuleActions, &paint, marks);
   FieldChanged();
   if (marks != nullptr) MarksMade(columns, rows);
   StepAhead = StepAheadState{Grid.LiveCells, columns, rows};
   return true;
+}
+
+KernelRule KernelRuleOf(uint16_t birth, uint16_t survive) {
+  KernelRule rule = {};
+  for (int32_t n = 0; n <= 8; ++n) {
+    const uint8_t dead = static_cast<uint8_t>(2 * n), alive = static_cast<uint8_t>(2 * n + 1);
+    if (birth & (1u << n)) {
+      rule.action[dead] = 1;
+      rule.births[rule.birthCount++] = dead;
+    }
+    if (survive & (1u << n))
+      rule.survivals[rule.survivalCount++] = alive;
+    else
+      rule.action[alive] = -1;
+  }
+  for (int32_t lane = 0; lane < 2; ++lane) {
+    for (int32_t v = 0; v < 16; ++v) rule.low[16 * lane + v] = rule.action[v];
+    rule.high[16 * lane] = rule.action[16];
+    rule.high[16 * lane + 1] = rule.action[17];
+  }
+  return rule;
 }

@@ -36,19 +36,40 @@ struct FramePaint {
   bool markStep;
 };
 
+// A Life-like rule as a step applies it: what happens to a cell of each byte
+// value (2 x live neighbours + alive), +1 born, -1 dies, 0 stays. Bytes above
+// 17, which no field holds, count as 8 neighbours: as 16 or 17 by their life.
+struct KernelRule {
+  int8_t action[18];
+  // The same for the register look-ups: the actions of bytes 0..15, and of
+  // 16 and 17 (then zeros), each once for every 16-byte lane.
+  int8_t low[32];
+  int8_t high[32];
+  // For look-ups by comparison: the bytes that are born, and those that live on.
+  uint8_t births[9];
+  uint8_t survivals[9];
+  int32_t birthCount;
+  int32_t survivalCount;
+};
+// Bit k of birth: a dead cell with k live neighbours is born; bit k of
+// survive: a live one with k lives on (bits 0..8).
+KernelRule KernelRuleOf(uint16_t birth, uint16_t survive);
+inline int8_t CellAction(const KernelRule& rule, uint8_t v) { return rule.action[v < 18 ? v : 16 | (v & 1)]; }
+
 struct GridKernels {
   const char* name;
   // Bytes per register: rows narrower than this go to a narrower set.
   int32_t width;
-  // One generation in place, for columns >= width and any rows >= 1; scratch
+  // One generation of the rule in place, for columns >= width and any rows >= 1; scratch
   // holds KernelScratchBytes(columns) bytes and is left undefined. Marks,
   // when given (rows x MarkSegments(columns) bytes), get what it changed.
-  void (*step)(uint8_t* cells, uint8_t* scratch, int32_t columns, int32_t rows, uint8_t* marks);
+  void (*step)(uint8_t* cells, uint8_t* scratch, int32_t columns, int32_t rows, const KernelRule* rule,
+               uint8_t* marks);
   // Paints the field as it is into the frame (with paint->marked, only what
   // the marks of the last step name), steps it as step does, and returns the
   // number of live cells painted (all of them, visible or not).
-  int32_t (*paintStep)(uint8_t* cells, uint8_t* scratch, int32_t columns, int32_t rows, const FramePaint* paint,
-                       uint8_t* marks);
+  int32_t (*paintStep)(uint8_t* cells, uint8_t* scratch, int32_t columns, int32_t rows, const KernelRule* rule,
+                       const FramePaint* paint, uint8_t* marks);
   // Writes every byte of the field from a bitmap of its live cells (bit x % 8
   // of byte x / 8 of each row of rowBytes bytes, which may be read up to 8
   // bytes past its end): 2 x live neighbours + alive. Same scratch as step.

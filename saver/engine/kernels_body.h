@@ -6,7 +6,7 @@
 // The step rests on two facts of the plain rule: every decision reads the
 // snapshot, and the +-2 updates commute. So the change a generation makes to
 // a byte is fixed by the actions of the 3 x 3 block around it: with
-// a = +1 for a birth (byte 6), -1 for a death (odd, not 5 or 7), else 0,
+// a = +1 for a birth, -1 for a death, else 0 (the rule's action of the byte),
 //   new = old + 2 x (sum of a over the 3 x 3 block) - a(self)
 // (the cell's own bit moves by a, each neighbour's count by 2a). That holds
 // byte for byte whatever the bytes are, torus wrap and all, one-wide tori
@@ -43,7 +43,6 @@ const int W = Ops::Width;
 // Room kept before and after a row of actions for the wrapped neighbours.
 const int Pad = 64;
 
-inline V StepAction(V v) { return Ops::StepAction(v); }
 
 // Nonzero where a cell's colour may have changed: a cell alive before or
 // after whose life or count changed (a dead cell's count shows nothing).
@@ -59,8 +58,9 @@ struct StepSource {
   static const bool Steps = true;
   const uint8_t* cells;
   int32_t columns;
+  const KernelRule* rule;
   const uint8_t* Row(int32_t row) const { return cells + static_cast<size_t>(row) * columns; }
-  static V At(const uint8_t* row, int32_t x) { return StepAction(Ops::Load(row + x)); }
+  V At(const uint8_t* row, int32_t x) const { return Ops::StepAction(Ops::Load(row + x), *rule); }
 };
 
 struct MarkSource {
@@ -68,7 +68,7 @@ struct MarkSource {
   const uint8_t* bits;
   int32_t rowBytes;
   const uint8_t* Row(int32_t row) const { return bits + static_cast<size_t>(row) * rowBytes; }
-  static V At(const uint8_t* row, int32_t x) {
+  V At(const uint8_t* row, int32_t x) const {
     uint64_t word;
     std::memcpy(&word, row + (x >> 3), sizeof word);
     return Ops::ExpandBits(word >> (x & 7));
@@ -94,11 +94,11 @@ void TakeActions(const Source& source, int32_t row, RowSlot* slot, int32_t colum
   V any = Ops::Zero();
 #pragma GCC unroll 2
   for (int32_t x = 0; x < tail; x += W) {
-    const V action = Source::At(from, x);
+    const V action = source.At(from, x);
     Ops::Store(a + x, action);
     any = Ops::Or(any, action);
   }
-  const V action = Source::At(from, tail);
+  const V action = source.At(from, tail);
   Ops::Store(a + tail, action);
   any = Ops::Or(any, action);
   a[-1] = a[columns - 1];
@@ -142,9 +142,9 @@ struct RowJob {
 // kept for the rows after, and used at once; with TakeAhead the actions of
 // the row two below are taken as well.
 template <class Source, bool Step, bool SumBelow, bool TakeAhead>
-inline V NewChunk(const RowJob& job, V old, int32_t x, V* any) {
+inline V NewChunk(const Source& source, const RowJob& job, V old, int32_t x, V* any) {
   if (TakeAhead) {
-    const V action = Source::At(job.aheadFrom, x);
+    const V action = source.At(job.aheadFrom, x);
     Ops::Store(job.ahead->actions + x, action);
     *any = Ops::Or(*any, action);
   }
@@ -168,7 +168,7 @@ inline V NewChunk(const RowJob& job, V old, int32_t x, V* any) {
 // it is read before the others are written. With marks, each segment of
 // MarkSegment cells is marked when the colour of any of its cells changed.
 template <class Source, bool Step, bool SumBelow, bool TakeAhead>
-void NewRow(const RowJob& job, int32_t columns) {
+void NewRow(const Source& source, const RowJob& job, int32_t columns) {
   const int32_t tail = columns - W;
   const V tailOld = Step ? Ops::Load(job.row + tail) : Ops::Zero();
   V any = Ops::Zero();
@@ -178,7 +178,7 @@ void NewRow(const RowJob& job, int32_t columns) {
 #pragma GCC unroll 2
   for (int32_t x = 0; x < tail; x += W) {
     const V change =
-        NewChunk<Source, Step, SumBelow, TakeAhead>(job, Step ? Ops::Load(job.row + x) : Ops::Zero(), x, &any);
+        NewChunk<Source, Step, SumBelow, TakeAhead>(source, job, Step ? Ops::Load(job.row + x) : Ops::Zero(), x, &any);
     if (marks != nullptr) {
       changed = Ops::Or(changed, change);
       if (((x + W) % MarkSegment) == 0 || x + W >= tail) {
@@ -187,7 +187,7 @@ void NewRow(const RowJob& job, int32_t columns) {
       }
     }
   }
-  const V tailChange = NewChunk<Source, Step, SumBelow, TakeAhead>(job, tailOld, tail, &any);
+  const V tailChange = NewChunk<Source, Step, SumBelow, TakeAhead>(source, job, tailOld, tail, &any);
   if (marks != nullptr && !Ops::AllZero(tailChange))
     for (int32_t k = tail / MarkSegment; k <= (columns - 1) / MarkSegment; ++k) marks[k] = 1;
   if (TakeAhead) {
@@ -199,17 +199,17 @@ void NewRow(const RowJob& job, int32_t columns) {
 }
 
 template <class Source, bool Step>
-void NewRow(const RowJob& job, bool sumBelow, int32_t columns) {
+void NewRow(const Source& source, const RowJob& job, bool sumBelow, int32_t columns) {
   if (job.ahead != nullptr) {
     if (sumBelow)
-      NewRow<Source, Step, true, true>(job, columns);
+      NewRow<Source, Step, true, true>(source, job, columns);
     else
-      NewRow<Source, Step, false, true>(job, columns);
+      NewRow<Source, Step, false, true>(source, job, columns);
   } else {
     if (sumBelow)
-      NewRow<Source, Step, true, false>(job, columns);
+      NewRow<Source, Step, true, false>(source, job, columns);
     else
-      NewRow<Source, Step, false, false>(job, columns);
+      NewRow<Source, Step, false, false>(source, job, columns);
   }
 }
 
@@ -285,14 +285,14 @@ int32_t PassRows(const Source& source, uint8_t* cells, uint8_t* scratch, int32_t
     job.ahead = takeAhead ? SlotOf(y + 2, rows, slots) : nullptr;
     job.marks = marks != nullptr ? marks + static_cast<size_t>(y) * MarkSegments(columns) : nullptr;
     if (!Source::Steps) {
-      NewRow<Source, false>(job, sumBelow, columns);
+      NewRow<Source, false>(source, job, sumBelow, columns);
       continue;
     }
     // The row's marks say what the last step changed: read them for the
     // paint before this step replaces them.
     if (paint != nullptr) population += PaintCellRow(job.row, y, columns, *paint, paint->marked ? job.marks : nullptr);
     if (up->active || mid->active || down->active) {
-      NewRow<Source, true>(job, sumBelow, columns);
+      NewRow<Source, true>(source, job, sumBelow, columns);
     } else {
       if (takeAhead) TakeActions(source, y + 2, job.ahead, columns);
       if (job.marks != nullptr) std::memset(job.marks, 0, static_cast<size_t>(MarkSegments(columns)));
@@ -301,13 +301,14 @@ int32_t PassRows(const Source& source, uint8_t* cells, uint8_t* scratch, int32_t
   return population;
 }
 
-void StepKernel(uint8_t* cells, uint8_t* scratch, int32_t columns, int32_t rows, uint8_t* marks) {
-  PassRows(StepSource{cells, columns}, cells, scratch, columns, rows, nullptr, marks);
+void StepKernel(uint8_t* cells, uint8_t* scratch, int32_t columns, int32_t rows, const KernelRule* rule,
+                uint8_t* marks) {
+  PassRows(StepSource{cells, columns, rule}, cells, scratch, columns, rows, nullptr, marks);
 }
 
-int32_t PaintStepKernel(uint8_t* cells, uint8_t* scratch, int32_t columns, int32_t rows, const FramePaint* paint,
-                        uint8_t* marks) {
-  return PassRows(StepSource{cells, columns}, cells, scratch, columns, rows, paint, marks);
+int32_t PaintStepKernel(uint8_t* cells, uint8_t* scratch, int32_t columns, int32_t rows, const KernelRule* rule,
+                        const FramePaint* paint, uint8_t* marks) {
+  return PassRows(StepSource{cells, columns, rule}, cells, scratch, columns, rows, paint, marks);
 }
 
 void CountMarksKernel(uint8_t* cells, const uint8_t* bits, int32_t rowBytes, uint8_t* scratch, int32_t columns,

@@ -4,11 +4,16 @@
 #include "engine/engine.h"
 #include "settings/settings.h"
 
-FieldState Field = {1, 0, 0, 0, 0, {0, 0, 0, 0}, {0, 0, 0, 0}};
+static FieldState NewFieldState() {
+  return FieldState{1, 0, 0, 0, 0, {0, 0, 0, 0}, {0, 0, 0, 0}, ConwayRule,
+                    KernelRuleOf(ConwayRule.birth, ConwayRule.survive)};
+}
+
+FieldState Field = NewFieldState();
 SaverCounters Counters = {0, 1};
 
 void ResetFieldState() {
-  Field = FieldState{1, 0, 0, 0, 0, {0, 0, 0, 0}, {0, 0, 0, 0}};
+  Field = NewFieldState();
   Counters.generation = Field.Generation;
 }
 
@@ -39,4 +44,9 @@ void AdvanceField(PopulationHistory* history, int32_t columns, int32_t rows, int
 
 void ForgetHistory(PopulationHistory* history) {
   history->p1 = history->p2 = history->p3 = 0;
+}
+
+void UseRule(LifeRule rule) {
+  Field.Rule = rule;
+  Field.RuleActions = KernelRuleOf(rule.birth, rule.survive);
 }

@@ -40,7 +40,7 @@ std::string Where(const GridKernels* set, int32_t columns, int32_t rows, int gen
 // Steps the same field with the plain rule and, in lockstep, with the engine
 // on every kernel set, comparing every byte after every generation.
 void ExpectSameGenerations(std::vector<uint8_t> plain, int32_t columns, int32_t rows, int generations,
-                           size_t capacity) {
+                           size_t capacity, LifeRule rule = ConwayRule) {
   const std::vector<const GridKernels*> sets = KernelSets();
   std::vector<CellGrid> grids;
   for (size_t i = 0; i < sets.size(); ++i) {
@@ -49,9 +49,10 @@ void ExpectSameGenerations(std::vector<uint8_t> plain, int32_t columns, int32_t 
     grids.push_back(Grid);
     Grid = CellGrid{};
   }
+  UseRule(rule);
   std::vector<uint8_t> snapshot(plain.size());
   for (int g = 1; g <= generations && !testing::Test::HasFailure(); ++g) {
-    PlainStep(plain.data(), snapshot.data(), columns, rows);
+    PlainStep(plain.data(), snapshot.data(), columns, rows, rule.birth, rule.survive);
     for (size_t i = 0; i < sets.size(); ++i) {
       Grid = grids[i];
       UseKernels(sets[i]);
@@ -93,6 +94,39 @@ TEST_F(Differential, StepMatchesThePlainRuleOnArbitraryBytes) {
     std::vector<uint8_t> bytes(static_cast<size_t>(columns) * rows);
     for (uint8_t& b : bytes) b = static_cast<uint8_t>(random());
     ExpectSameGenerations(bytes, columns, rows, 3, 64 * 1024);
+  }
+}
+
+// Rules drawn at random (never B0, which no field runs under), and every
+// named one.
+std::vector<LifeRule> SomeRules(int count, uint32_t seed) {
+  std::mt19937 random(seed);
+  std::vector<LifeRule> rules;
+  for (int i = 0; i < NamedLifeRuleCount; ++i) rules.push_back(NamedLifeRules[i].rule);
+  for (int i = 0; i < count; ++i)
+    rules.push_back(LifeRule{static_cast<uint16_t>(random() & 0x1FE), static_cast<uint16_t>(random() & 0x1FF)});
+  rules.push_back(LifeRule{0x1FE, 0x1FF});  // every count but B0
+  rules.push_back(LifeRule{0x100, 0x100});  // only the count 8, which the bytes 16 and 17 hold
+  return rules;
+}
+
+std::string RuleText(LifeRule rule) {
+  char text[LifeRuleTextSize];
+  FormatLifeRule(rule, text, sizeof text);
+  return text;
+}
+
+TEST_F(Differential, StepMatchesThePlainRuleUnderAnyLifeLikeRule) {
+  uint32_t seed = 90;
+  for (const LifeRule& rule : SomeRules(40, 7)) {
+    SCOPED_TRACE(RuleText(rule));
+    for (auto [columns, rows] : {std::pair{64, 64}, {37, 11}, {200, 150}, {5, 100}, {1, 50}, {33, 2}})
+      ExpectSameGenerations(PlainField(columns, rows, seed++), columns, rows, 40, 64 * 1024, rule);
+    std::mt19937 random(seed);
+    std::vector<uint8_t> bytes(300 * 7);
+    for (uint8_t& b : bytes) b = static_cast<uint8_t>(random());
+    ExpectSameGenerations(bytes, 300, 7, 3, 64 * 1024, rule);
+    if (HasFailure()) return;
   }
 }
 
@@ -181,8 +215,9 @@ void CopyPixels(const FrameSurface* from, FrameSurface* to) {
 // Draws three frames with the engine and with the plain colouring and step on
 // a surface whose old pixels are noise, so a pixel painted where it must not
 // be (or not painted where it must) shows.
-void ExpectSameFrames(const GridKernels* set, const FrameCase& c) {
+void ExpectSameFrames(const GridKernels* set, const FrameCase& c, LifeRule rule = ConwayRule) {
   ResetEngineState(static_cast<size_t>(c.columns) * c.rows + 4096);
+  UseRule(rule);
   ReleaseFrameSurface(View.Surface);
   View.Surface = CreateFrameSurface(nullptr, c.surfaceWidth, c.surfaceHeight, 32);
   UseKernels(set);
@@ -206,8 +241,8 @@ void ExpectSameFrames(const GridKernels* set, const FrameCase& c) {
   for (int frame = 0; frame < 3 && !testing::Test::HasFailure(); ++frame) {
     const PlainClassicLook look = {View.Palette, ColourOffset(), (Settings.flags & FlagDigitalEffect) != 0};
     const int32_t population = PlainPaintClassic(cells.data(), c.columns, c.rows, c.cellSize, plainSurface, look);
-    PlainStep(cells.data(), snapshot.data(), c.columns, c.rows);
-    const std::string where = Describe(set, c, frame);
+    PlainStep(cells.data(), snapshot.data(), c.columns, c.rows, rule.birth, rule.survive);
+    const std::string where = Describe(set, c, frame) + " " + RuleText(rule);
     // Painted on its own and stepped after, or painted in the step's pass.
     if (frame % 2 == 0) {
       EXPECT_EQ(DrawClassicFrame(c.columns, c.rows, c.cellSize), population) << where;
@@ -260,6 +295,16 @@ TEST_F(Differential, ClassicFramesMatchThePlainColouringPixelForPixel) {
       ExpectSameFrames(set, c);
       if (HasFailure()) return;
     }
+}
+
+TEST_F(Differential, OnePixelFramesPaintedInTheStepsPassUnderAnyRule) {
+  for (const LifeRule& rule : SomeRules(6, 11))
+    for (const GridKernels* set : KernelSets())
+      for (const FrameCase& c : FrameCases) {
+        if (c.cellSize != 1 || c.surfaceWidth > 1000) continue;
+        ExpectSameFrames(set, c, rule);
+        if (HasFailure()) return;
+      }
 }
 
 TEST_F(Differential, AFrameThatResetsGivesThePlainFillNotTheStep) {
