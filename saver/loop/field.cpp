@@ -21,7 +21,22 @@ void UseLifeface() {
   PrepareTransition();
 }
 
+LifeRule RuleOfNewField() {
+  if (Settings.rules == RulesDrawn) {
+    int32_t lively = 0;
+    for (int32_t k = 0; k < NamedLifeRuleCount; ++k) lively += NamedLifeRules[k].lively;
+    int32_t pick = lively > 0 ? LcgNext() % lively : 0;
+    for (int32_t k = 0; k < NamedLifeRuleCount; ++k)
+      if (NamedLifeRules[k].lively && pick-- == 0) return NamedLifeRules[k].rule;
+  }
+  const bool runs = (Settings.birth & ~uint32_t{LifeRuleCounts}) == 0 && (Settings.survive & ~uint32_t{LifeRuleCounts}) == 0 &&
+                    (Settings.birth & 1) == 0;
+  if (!runs) return ConwayRule;
+  return LifeRule{static_cast<uint16_t>(Settings.birth), static_cast<uint16_t>(Settings.survive)};
+}
+
 void ResetField(int32_t columns, int32_t rows) {
+  UseRule(RuleOfNewField());
   RandomFill(columns, rows);
   Field.Generation = 1;
   Counters.generation = Field.Generation;

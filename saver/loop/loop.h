@@ -47,7 +47,12 @@ FrameLayout CurrentLayout();
 // one shown: its picture is loaded and its transition prepared. An unusable
 // tile size leaves face 0 and no picture: the frames turn classic.
 void UseLifeface();
-// A new random field: generation 1, population 0, transition restarted.
+// The rule a new field runs under: with `rules` RulesDrawn a lively named
+// rule drawn for it, else the stored `birth` and `survive`. A stored rule
+// that cannot run (B0, counts above 8: a hand-edited key) gives Conway's.
+LifeRule RuleOfNewField();
+// A new random field under the rule of a new field: generation 1,
+// population 0, transition restarted.
 void ResetField(int32_t columns, int32_t rows);
 // After a classic frame of the given population: steps the field, or
 // replaces a stagnant one.

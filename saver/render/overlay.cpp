@@ -55,7 +55,13 @@ void DrawOverlay() {
 
   const LifefaceRecord* face = CurrentLifeface();
   if (Settings.mode == ModeAnimated && (Settings.flags & FlagPrintInfo) && face != nullptr) {
-    length = std::snprintf(text, sizeof text, "%s", face->name);
+    if (SameLifeRule(Field.Rule, ConwayRule)) {
+      length = std::snprintf(text, sizeof text, "%s", face->name);
+    } else {
+      char rule[80];
+      FormatLifeRuleLabel(Field.Rule, rule, sizeof rule);
+      length = std::snprintf(text, sizeof text, "%s, %s", face->name, rule);
+    }
     DrawLine(tm, &y, Settings.inf, Settings.binf, text, length, &widest);
   }
   if (Settings.flags & FlagPrintGeneration) {

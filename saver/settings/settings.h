@@ -31,6 +31,10 @@ struct SaverSettings {
   int32_t cycle;
   uint32_t flags;
   uint32_t colors[16];
+  // Added after the first release: keys without them take their defaults.
+  uint32_t birth;    // bit k: a dead cell with k live neighbours is born
+  uint32_t survive;  // bit k: a live cell with k live neighbours lives on
+  int32_t rules;     // RulesFixed, or RulesDrawn: a named rule drawn for each new field
 };
 
 // flags bits
@@ -47,6 +51,7 @@ enum : uint32_t {
 };
 
 enum : int32_t { ModeAnimated = 0, ModeClassic = 1 };
+enum : int32_t { RulesFixed = 0, RulesDrawn = 1 };
 
 // When a stored value came to be. Every key ever written holds the original
 // values; one written by an older version lacks the values added since.
@@ -135,6 +140,9 @@ inline constexpr SettingDef SettingsTable[] = {
     SETTING_NUMBER("flags", flags, static_cast<int32_t>(FlagPrintInfo | FlagSeedArbitrary | FlagRandomLifeface |
                                                         FlagCycleAtReset),
                    0, -1),
+    SETTING_ADDED_NUMBER("birth", birth, 0x8, 0, -1),  // B3: bit masks, edited as rule texts
+    SETTING_ADDED_NUMBER("survive", survive, 0xC, 0, -1),  // S23
+    SETTING_ADDED_NUMBER("rules", rules, RulesFixed, RulesFixed, RulesDrawn),
 };
 const int SettingsTableRows = static_cast<int>(std::size(SettingsTable));
 

@@ -372,23 +372,31 @@ run_dialog_ok() {
   expect_exit_zero "OK with $1"
 }
 
-# A key written by any version holds the twenty original values; one a later
-# version wrote holds more. Both run the saver and the dialog, and OK leaves
-# the values it does not know as they are.
+# A key written by any version holds the twenty original values; one an
+# older version wrote lacks the values added since, one a later version
+# wrote holds more. Each runs the saver and the dialog: OK writes the values
+# added since with their defaults and leaves the values it does not know.
 case_other_versions() {
   install_saver
+  local all name
+  all=$(default_count)
   run_saver_once "no key"
-  [ "$(value_count)" = 20 ] || fail "the first start wrote $(value_count) values, expected 20"
+  [ "$(value_count)" = "$all" ] || fail "the first start wrote $(value_count) values, expected $all"
+  for name in $(default_names | tail -n +$((ORIGINAL_VALUES + 1))); do
+    "$WINE" reg delete "$SAVER_KEY" /v "$name" /f >/dev/null 2>&1 || fail "could not delete $name"
+  done
+  [ "$(value_count)" = "$ORIGINAL_VALUES" ] || fail "the key holds $(value_count) values, not the twenty original ones"
   run_saver_once "the twenty values"
+  [ "$(value_count)" = "$ORIGINAL_VALUES" ] || fail "the saver wrote to a key of the twenty values"
   run_dialog_ok "the twenty values"
   expect_defaults_but
-  [ "$(value_count)" = 20 ] || fail "OK left $(value_count) values, expected 20"
+  [ "$(value_count)" = "$all" ] || fail "OK left $(value_count) values, expected $all"
   reg_set_dword zzz 7
   run_saver_once "an unknown value"
   run_dialog_ok "an unknown value"
   expect_defaults_but
   expect_dword zzz 0x7
-  [ "$(value_count)" = 21 ] || fail "OK left $(value_count) values, expected 21"
+  [ "$(value_count)" = $((all + 1)) ] || fail "OK left $(value_count) values, expected $((all + 1))"
 }
 
 # Sourced by the other dialog tests for its helpers; run, it takes a case.

@@ -4,6 +4,11 @@ DEFAULTS_FILE="${E2E_SOURCE:?E2E_SOURCE must name the source tree}/tests/data/de
 
 # The value names, in the order of writing.
 default_names() { awk '!/^#/ && NF { print $1 }' "$DEFAULTS_FILE"; }
+# How many values a first start writes.
+default_count() { default_names | wc -l; }
+# The values of the first release; those after them were added later, and a
+# key an older version wrote lacks them.
+ORIGINAL_VALUES=20
 
 # "REG_DWORD 0xbb8" or "REG_BINARY 0100..." for the value named $1.
 default_value() {

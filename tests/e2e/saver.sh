@@ -42,7 +42,7 @@ case_first_start() {
   expect_defaults_but
   local count
   count=$("$WINE" reg query "$SAVER_KEY" 2>/dev/null | tr -d '\r' | grep -c 'REG_')
-  [ "$count" = 20 ] || fail "the key holds $count values, expected 20"
+  [ "$count" = "$(default_count)" ] || fail "the key holds $count values, expected $(default_count)"
 }
 
 case_classic_field() {

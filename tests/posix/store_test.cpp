@@ -43,7 +43,7 @@ class PosixStore : public testing::Test {
   std::string folder;
 };
 
-TEST_F(PosixStore, FirstLoadWritesTheTwentyDefaultsWithTheirShapes) {
+TEST_F(PosixStore, FirstLoadWritesTheDefaultsWithTheirShapes) {
   LoadSettings();
   const std::string text = Read();
   for (const StoredDefault& value : StoredDefaults())
@@ -51,8 +51,8 @@ TEST_F(PosixStore, FirstLoadWritesTheTwentyDefaultsWithTheirShapes) {
   int lines = 0, dwords = 0;
   std::istringstream in(text);
   for (std::string line; std::getline(in, line); ++lines) dwords += line.find(" dword ") != std::string::npos;
-  EXPECT_EQ(lines, 20);
-  EXPECT_EQ(dwords, 18);
+  EXPECT_EQ(lines, SettingsTableRows);
+  EXPECT_EQ(dwords, 21);
   EXPECT_EQ(0, std::memcmp(&Settings, &DefaultSettings, sizeof Settings));
 }
 
@@ -99,13 +99,13 @@ TEST_F(PosixStore, FileOfTheOriginalValuesLoadsAddedOnesWithTheirDefaultAndSaveW
   std::memset(&record, 0x5A, sizeof record);
   ReadUpgraded(&record);
   EXPECT_EQ(record.shipped.delay, 300);
-  EXPECT_EQ(record.birth, BirthDefault);
-  EXPECT_EQ(Read().find("birth"), std::string::npos) << "loading writes nothing";
+  EXPECT_EQ(record.later, LaterDefault);
+  EXPECT_EQ(Read().find("later"), std::string::npos) << "loading writes nothing";
   WriteUpgraded(record);
-  EXPECT_NE(Read().find("\nbirth dword 08000000\n"), std::string::npos) << Read();
-  record.birth = 0;
+  EXPECT_NE(Read().find("\nlater dword 08000000\n"), std::string::npos) << Read();
+  record.later = 0;
   ReadUpgraded(&record);
-  EXPECT_EQ(record.birth, BirthDefault);
+  EXPECT_EQ(record.later, LaterDefault);
   EXPECT_EQ(record.shipped.delay, 300);
 }
 
@@ -113,8 +113,8 @@ TEST_F(PosixStore, LinesOfALaterVersionAreReadPastAndKept) {
   LoadSettings();
   const std::string unknown[] = {
       "zzz dword 07000000",
-      "birth binary 0102030405060708090a",
-      "rules binary " + std::string(600, 'f'),
+      "later binary 0102030405060708090a",
+      "patterns binary " + std::string(600, 'f'),
       std::string(80, 'k') + " dword 01000000",
   };
   std::ofstream(File(), std::ios::app) << unknown[0] << "\n" << unknown[1] << "\n" << unknown[2] << "\n"

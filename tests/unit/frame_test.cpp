@@ -203,7 +203,7 @@ TEST_F(Engine, StartUpMakesSurfaceGridAndPaletteAndLeavesTheFieldEmpty) {
   EXPECT_EQ(View.Surface->height, 768);
   EXPECT_EQ(Grid.capacity, 1024u * 768u);
   EXPECT_EQ(LiveCount(1024, 768), 0);
-  EXPECT_EQ(FakeStore.writes.size(), 20u);  // a first start writes the defaults
+  EXPECT_EQ(FakeStore.writes.size(), static_cast<size_t>(SettingsTableRows));  // a first start writes the defaults
   EXPECT_EQ(Field.SeedInUse, static_cast<int32_t>(FakeNow));
   EXPECT_EQ(PixelAt(1023, 767), View.Palette[DeadColour]);
 }

@@ -53,6 +53,18 @@ TEST_F(Overlay, DefaultsPrintTheLifefaceNameRedOnBlack) {
   EXPECT_EQ(line.font, View.OverlayFont);
 }
 
+TEST_F(Overlay, TheNameLineNamesAFieldsRuleOtherThanConways) {
+  UseNamedFace("Glow Worms");
+  UseRule(LifeRule{0x48, 0xC});
+  DrawOverlay();
+  ASSERT_EQ(FakeTextOuts.size(), 1u);
+  EXPECT_EQ(FakeTextOuts[0].text, "Glow Worms, HighLife");
+  FakeTextOuts.clear();
+  UseRule(LifeRule{0x28, 0xC});  // no name: its notation
+  DrawOverlay();
+  EXPECT_EQ(FakeTextOuts[0].text, "Glow Worms, B35/S23");
+}
+
 TEST_F(Overlay, ClassicModeShowsNoLifefaceLineAndTheOthersInTheirOrder) {
   UseNamedFace("Glow Worms");
   Settings.mode = ModeClassic;

@@ -10,7 +10,8 @@ namespace {
 
 const std::vector<std::string> TableOrder = {"inf",   "pop",    "gen",   "fps",  "binf", "bpop",  "bgen",
                                              "bfps",  "seed",   "delay", "reset", "mode", "ascale", "fskip",
-                                             "face",  "cscale", "n",     "cycle", "colors", "flags"};
+                                             "face",  "cscale", "n",     "cycle", "colors", "flags",
+                                             "birth", "survive", "rules"};
 
 std::vector<uint8_t> BytesOf(const void* data, size_t size) {
   const uint8_t* p = static_cast<const uint8_t*>(data);
@@ -41,7 +42,7 @@ TEST(Settings, DefaultsAreThoseOfTheStoredList) {
     EXPECT_EQ(stored[k].bytes, BytesOf(reinterpret_cast<const uint8_t*>(&DefaultSettings) + row.offset, SettingBytes(row)))
         << row.key;
   }
-  EXPECT_EQ(sizeof(SaverSettings), (16 + 10 + 2 + 16) * 4u);
+  EXPECT_EQ(sizeof(SaverSettings), (16 + 10 + 2 + 16 + 3) * 4u);
 }
 
 TEST(Settings, NewKeyIsFilledWithTheDefaultsInTableOrder) {
@@ -55,7 +56,7 @@ TEST(Settings, NewKeyIsFilledWithTheDefaultsInTableOrder) {
       EXPECT_EQ(value.bytes.size(), 4u) << name;
     }
   }
-  EXPECT_EQ(dwords, 18);
+  EXPECT_EQ(dwords, 21);
   for (const StoredDefault& value : StoredDefaults()) {
     EXPECT_EQ(FakeStore.values[value.name].type, value.type == "dword" ? StoreDword : StoreBinary) << value.name;
     EXPECT_EQ(FakeStore.values[value.name].bytes, value.bytes) << value.name;
@@ -113,23 +114,45 @@ TEST(SettingsUpgrade, KeyOfTheOriginalValuesLoadsAddedOnesWithTheirDefaultAndSav
   std::memset(&record, 0x5A, sizeof record);
   ReadUpgraded(&record);
   EXPECT_EQ(0, std::memcmp(&record.shipped, &stored, sizeof stored));
-  EXPECT_EQ(record.birth, BirthDefault);
+  EXPECT_EQ(record.later, LaterDefault);
   EXPECT_TRUE(FakeStore.writes.empty()) << "loading writes nothing";
-  EXPECT_EQ(FakeStore.values.count("birth"), 0u);
+  EXPECT_EQ(FakeStore.values.count("later"), 0u);
 
   record.shipped.reset = 5000;
   WriteUpgraded(record);
   std::vector<std::string> written = TableOrder;
-  written.push_back("birth");
+  written.push_back("later");
   EXPECT_EQ(FakeStore.writes, written);
-  EXPECT_EQ(FakeStore.values["birth"].type, StoreDword);
-  EXPECT_EQ(FakeStore.values["birth"].bytes, (std::vector<uint8_t>{8, 0, 0, 0}));
+  EXPECT_EQ(FakeStore.values["later"].type, StoreDword);
+  EXPECT_EQ(FakeStore.values["later"].bytes, (std::vector<uint8_t>{8, 0, 0, 0}));
 
   // Once written, the stored value wins over the default.
-  FakeStorePutDword("birth", 300);
+  FakeStorePutDword("later", 300);
   ReadUpgraded(&record);
-  EXPECT_EQ(record.birth, 300);
+  EXPECT_EQ(record.later, 300);
   EXPECT_EQ(record.shipped.reset, 5000);
+}
+
+// A key of the first release: the rule values are missing, and it runs
+// Conway's rule, fixed, until OK writes them.
+TEST(SettingsUpgrade, KeyOfTheTwentyOriginalValuesRunsWithTheRulesDefaults) {
+  ResetEngineState(16);
+  SaverSettings stored = DefaultSettings;
+  stored.delay = 40;
+  stored.birth = 0x48;
+  StoreAll(stored);
+  for (const char* added : {"birth", "survive", "rules"}) FakeStore.values.erase(added);
+  Settings.birth = Settings.survive = 0x1FF;
+  Settings.rules = 5;
+  LoadSettings();
+  EXPECT_EQ(Settings.delay, 40);
+  EXPECT_EQ(Settings.birth, 0x8u);
+  EXPECT_EQ(Settings.survive, 0xCu);
+  EXPECT_EQ(Settings.rules, RulesFixed);
+  EXPECT_TRUE(FakeStore.writes.empty());
+  SaveSettings();
+  EXPECT_EQ(FakeStore.writes, TableOrder);
+  EXPECT_EQ(FakeStore.values["birth"].bytes, (std::vector<uint8_t>{8, 0, 0, 0}));
 }
 
 TEST(SettingsUpgrade, ValuesOfALaterVersionAreLeftAlone) {
@@ -138,27 +161,27 @@ TEST(SettingsUpgrade, ValuesOfALaterVersionAreLeftAlone) {
   stored.mode = ModeClassic;
   StoreAll(stored);
   FakeStorePutDword("zzz", 7);
-  FakeStorePutBytes("birth", {1, 2, 3, 4, 5, 6, 7, 8, 9});
+  FakeStorePutBytes("later", {1, 2, 3, 4, 5, 6, 7, 8, 9});
   LoadSettings();
   EXPECT_EQ(0, std::memcmp(&Settings, &stored, sizeof stored));
   SaveSettings();
   EXPECT_EQ(FakeStore.writes, TableOrder);
   EXPECT_EQ(FakeStore.values["zzz"].bytes, (std::vector<uint8_t>{7, 0, 0, 0}));
-  EXPECT_EQ(FakeStore.values["birth"].bytes.size(), 9u);
+  EXPECT_EQ(FakeStore.values["later"].bytes.size(), 9u);
 }
 
 TEST(SettingsUpgradeDeathTest, AnAddedValueThatIsThereButUnreadableEndsWithCodeOne) {
   ResetEngineState(16);
   UpgradedSettings record;
   StoreAll(DefaultSettings);
-  FakeStorePutBytes("birth", {1, 2, 3, 4, 5});
+  FakeStorePutBytes("later", {1, 2, 3, 4, 5});
   EXPECT_EXIT(ReadUpgraded(&record), testing::ExitedWithCode(1), "");
-  FakeStore.values.erase("birth");
-  FakeStore.failReadOf = "birth";
+  FakeStore.values.erase("later");
+  FakeStore.failReadOf = "later";
   EXPECT_EXIT(ReadUpgraded(&record), testing::ExitedWithCode(1), "");
   // An original value missing beside the added one still ends it.
   FakeStore.failReadOf.clear();
-  FakeStorePutDword("birth", 1);
+  FakeStorePutDword("later", 1);
   FakeStore.values.erase("inf");
   EXPECT_EXIT(ReadUpgraded(&record), testing::ExitedWithCode(1), "");
 }

@@ -1,5 +1,5 @@
 // A settings record of a later version: the shipped record and one value
-// added after the first release, with the shipped table plus that row.
+// added in a version after this one, with the shipped table plus that row.
 #pragma once
 
 #include <cstddef>
@@ -9,16 +9,16 @@
 
 struct UpgradedSettings {
   SaverSettings shipped;
-  int32_t birth;
+  int32_t later;
 };
 
-const int32_t BirthDefault = 8;
+const int32_t LaterDefault = 8;
 
 inline std::vector<SettingDef> UpgradedTable() {
   std::vector<SettingDef> rows(SettingsTable, SettingsTable + SettingsTableRows);
-  SettingDef birth = {"birth", static_cast<int32_t>(offsetof(UpgradedSettings, birth)), 4, 1, BirthDefault, nullptr,
+  SettingDef later = {"later", static_cast<int32_t>(offsetof(UpgradedSettings, later)), 4, 1, LaterDefault, nullptr,
                       0, 511, SettingAdded};
-  rows.push_back(birth);
+  rows.push_back(later);
   return rows;
 }
 

@@ -1,5 +1,5 @@
 // Checks the registry store under Windows (run by wine64 in the tests): the
-// first load creates the key with twenty values of the right types and
+// first load creates the key with every value, of the right types and
 // sizes, saving and loading go round unchanged, keys of other versions load,
 // and the failure rules hold.
 #include <windows.h>
@@ -49,7 +49,7 @@ static void CheckCreatedKey() {
   DWORD values = 0;
   RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values, nullptr, nullptr, nullptr,
                    nullptr);
-  CHECK(values == 20);
+  CHECK(values == static_cast<DWORD>(SettingsTableRows));
   int dwords = 0;
   for (const SettingDef& row : SettingsTable) {
     DWORD type = 0, size = 0;
@@ -92,17 +92,17 @@ static void CheckRoundTrip() {
 static void CheckOtherVersions() {
   RegDeleteKeyA(HKEY_CURRENT_USER, KeyPath);
   Settings = DefaultSettings;
-  LoadSettings();  // the twenty original values
+  LoadSettings();  // the values this version knows
   UpgradedSettings record;
   std::memset(&record, 0x5A, sizeof record);
   ReadUpgraded(&record);
-  CHECK(record.birth == BirthDefault);
+  CHECK(record.later == LaterDefault);
   CHECK(std::memcmp(&record.shipped, &DefaultSettings, sizeof DefaultSettings) == 0);
   WriteUpgraded(record);
   HKEY key = OpenKey();
   DWORD type = 0, number = 0, size = sizeof number;
-  CHECK(RegQueryValueExA(key, "birth", nullptr, &type, reinterpret_cast<BYTE*>(&number), &size) == ERROR_SUCCESS);
-  CHECK(type == REG_DWORD && number == static_cast<DWORD>(BirthDefault));
+  CHECK(RegQueryValueExA(key, "later", nullptr, &type, reinterpret_cast<BYTE*>(&number), &size) == ERROR_SUCCESS);
+  CHECK(type == REG_DWORD && number == static_cast<DWORD>(LaterDefault));
   static const char later[] = "later";
   RegSetValueExA(key, "zzz", 0, REG_SZ, reinterpret_cast<const BYTE*>(later), sizeof later);
   RegCloseKey(key);
