@@ -242,13 +242,14 @@ KernelRule KernelRuleOf(uint16_t birth, uint16_t survive) {
     const uint8_t dead = static_cast<uint8_t>(2 * n), alive = static_cast<uint8_t>(2 * n + 1);
     if (birth & (1u << n)) {
       rule.action[dead] = 1;
-      rule.births[rule.birthCount++] = dead;
+      std::memset(rule.births[rule.birthCount++], dead, sizeof rule.births[0]);
     }
     if (survive & (1u << n))
-      rule.survivals[rule.survivalCount++] = alive;
+      std::memset(rule.survivals[rule.survivalCount++], alive, sizeof rule.survivals[0]);
     else
       rule.action[alive] = -1;
   }
+  rule.conway = (birth & 0x1FF) == 0x8 && (survive & 0x1FF) == 0xC;
   for (int32_t lane = 0; lane < 2; ++lane) {
     for (int32_t v = 0; v < 16; ++v) rule.low[16 * lane + v] = rule.action[v];
     rule.high[16 * lane] = rule.action[16];

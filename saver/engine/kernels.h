@@ -45,11 +45,13 @@ struct KernelRule {
   // 16 and 17 (then zeros), each once for every 16-byte lane.
   int8_t low[32];
   int8_t high[32];
-  // For look-ups by comparison: the bytes that are born, and those that live on.
-  uint8_t births[9];
-  uint8_t survivals[9];
+  // For look-ups by comparison: the bytes that are born, and those that live
+  // on, each repeated across a 16-byte register.
+  uint8_t births[9][16];
+  uint8_t survivals[9][16];
   int32_t birthCount;
   int32_t survivalCount;
+  bool conway;  // B3/S23, which the kernels know by heart
 };
 // Bit k of birth: a dead cell with k live neighbours is born; bit k of
 // survive: a live one with k lives on (bits 0..8).

@@ -49,15 +49,30 @@ struct Ops {
   static V AndNot(V a, V b) { return _mm256_andnot_si256(a, b); }  // ~a & b
   static V Eq(V a, V b) { return _mm256_cmpeq_epi8(a, b); }
   static bool AllZero(V a) { return _mm256_testz_si256(a, a) != 0; }
-  // The rule's action of each byte by two 16-entry tables: bytes from 16 up
+  // Conway's rule: +1 for a birth (6), -1 (0xFF) for a death (odd, not 5 or
+  // 7), else 0, by one 16-entry table: bytes from 16 up are folded onto 14
+  // (even) or 15 (odd), whose actions they share.
+  static V ConwayAction(V v) {
+    const __m256i table = _mm256_setr_epi8(0, -1, 0, -1, 0, 0, 1, 0, 0, -1, 0, -1, 0, -1, 0, -1, 0, -1, 0, -1, 0, 0, 1,
+                                           0, 0, -1, 0, -1, 0, -1, 0, -1);
+    const __m256i folded = _mm256_or_si256(_mm256_and_si256(v, _mm256_set1_epi8(1)), _mm256_set1_epi8(14));
+    return _mm256_shuffle_epi8(table, _mm256_min_epu8(v, folded));
+  }
+  // Any rule's action of each byte by two 16-entry tables: bytes from 16 up
   // are brought down to 16 (even) or 17 (odd), the bytes below 16 index the
   // first table as they are, and 16 and 17 the second.
-  static V StepAction(V v, const KernelRule& rule) {
-    const __m256i low = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(rule.low));
-    const __m256i high = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(rule.high));
+  struct RuleRegs {
+    __m256i low;
+    __m256i high;
+  };
+  static RuleRegs LoadRule(const KernelRule& rule) {
+    return RuleRegs{_mm256_loadu_si256(reinterpret_cast<const __m256i*>(rule.low)),
+                    _mm256_loadu_si256(reinterpret_cast<const __m256i*>(rule.high))};
+  }
+  static V StepAction(V v, RuleRegs rule) {
     const __m256i clamped =
         _mm256_min_epu8(v, _mm256_or_si256(_mm256_and_si256(v, _mm256_set1_epi8(1)), _mm256_set1_epi8(16)));
-    return _mm256_blendv_epi8(_mm256_shuffle_epi8(low, clamped), _mm256_shuffle_epi8(high, clamped),
+    return _mm256_blendv_epi8(_mm256_shuffle_epi8(rule.low, clamped), _mm256_shuffle_epi8(rule.high, clamped),
                               _mm256_cmpgt_epi8(clamped, _mm256_set1_epi8(15)));
   }
   // The low 32 bits of a word as 32 bytes of 0 or 1, lowest bit first.

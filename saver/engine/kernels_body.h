@@ -54,21 +54,32 @@ inline V ColourChange(V old, V now) {
 
 // Where a pass takes the actions of a row from: the step from the row's
 // bytes, the fill's count from the row's bits (one per cell, lowest first).
+// The rule's tables are taken into registers once per row (Regs): stores
+// to the grid could alias them, so they would be loaded again per chunk.
+// Conway's rule, the default, keeps a pass of its own with its actions built
+// in: the general look-up costs more instructions than it does.
+template <bool Conway>
 struct StepSource {
   static const bool Steps = true;
+  typedef Ops::RuleRegs Regs;
   const uint8_t* cells;
   int32_t columns;
   const KernelRule* rule;
   const uint8_t* Row(int32_t row) const { return cells + static_cast<size_t>(row) * columns; }
-  V At(const uint8_t* row, int32_t x) const { return Ops::StepAction(Ops::Load(row + x), *rule); }
+  Regs Load() const { return Conway ? Regs{} : Ops::LoadRule(*rule); }
+  static V At(const uint8_t* row, int32_t x, Regs regs) {
+    return Conway ? Ops::ConwayAction(Ops::Load(row + x)) : Ops::StepAction(Ops::Load(row + x), regs);
+  }
 };
 
 struct MarkSource {
   static const bool Steps = false;
+  struct Regs {};
+  Regs Load() const { return Regs{}; }
   const uint8_t* bits;
   int32_t rowBytes;
   const uint8_t* Row(int32_t row) const { return bits + static_cast<size_t>(row) * rowBytes; }
-  V At(const uint8_t* row, int32_t x) const {
+  static V At(const uint8_t* row, int32_t x, Regs) {
     uint64_t word;
     std::memcpy(&word, row + (x >> 3), sizeof word);
     return Ops::ExpandBits(word >> (x & 7));
@@ -89,16 +100,17 @@ struct RowSlot {
 template <class Source>
 void TakeActions(const Source& source, int32_t row, RowSlot* slot, int32_t columns) {
   const uint8_t* from = source.Row(row);
+  const typename Source::Regs regs = source.Load();
   uint8_t* a = slot->actions;
   const int32_t tail = columns - W;
   V any = Ops::Zero();
 #pragma GCC unroll 2
   for (int32_t x = 0; x < tail; x += W) {
-    const V action = source.At(from, x);
+    const V action = Source::At(from, x, regs);
     Ops::Store(a + x, action);
     any = Ops::Or(any, action);
   }
-  const V action = source.At(from, tail);
+  const V action = Source::At(from, tail, regs);
   Ops::Store(a + tail, action);
   any = Ops::Or(any, action);
   a[-1] = a[columns - 1];
@@ -142,9 +154,9 @@ struct RowJob {
 // kept for the rows after, and used at once; with TakeAhead the actions of
 // the row two below are taken as well.
 template <class Source, bool Step, bool SumBelow, bool TakeAhead>
-inline V NewChunk(const Source& source, const RowJob& job, V old, int32_t x, V* any) {
+inline V NewChunk(typename Source::Regs regs, const RowJob& job, V old, int32_t x, V* any) {
   if (TakeAhead) {
-    const V action = source.At(job.aheadFrom, x);
+    const V action = Source::At(job.aheadFrom, x, regs);
     Ops::Store(job.ahead->actions + x, action);
     *any = Ops::Or(*any, action);
   }
@@ -169,6 +181,7 @@ inline V NewChunk(const Source& source, const RowJob& job, V old, int32_t x, V* 
 // MarkSegment cells is marked when the colour of any of its cells changed.
 template <class Source, bool Step, bool SumBelow, bool TakeAhead>
 void NewRow(const Source& source, const RowJob& job, int32_t columns) {
+  const typename Source::Regs regs = source.Load();
   const int32_t tail = columns - W;
   const V tailOld = Step ? Ops::Load(job.row + tail) : Ops::Zero();
   V any = Ops::Zero();
@@ -178,7 +191,7 @@ void NewRow(const Source& source, const RowJob& job, int32_t columns) {
 #pragma GCC unroll 2
   for (int32_t x = 0; x < tail; x += W) {
     const V change =
-        NewChunk<Source, Step, SumBelow, TakeAhead>(source, job, Step ? Ops::Load(job.row + x) : Ops::Zero(), x, &any);
+        NewChunk<Source, Step, SumBelow, TakeAhead>(regs, job, Step ? Ops::Load(job.row + x) : Ops::Zero(), x, &any);
     if (marks != nullptr) {
       changed = Ops::Or(changed, change);
       if (((x + W) % MarkSegment) == 0 || x + W >= tail) {
@@ -187,7 +200,7 @@ void NewRow(const Source& source, const RowJob& job, int32_t columns) {
       }
     }
   }
-  const V tailChange = NewChunk<Source, Step, SumBelow, TakeAhead>(source, job, tailOld, tail, &any);
+  const V tailChange = NewChunk<Source, Step, SumBelow, TakeAhead>(regs, job, tailOld, tail, &any);
   if (marks != nullptr && !Ops::AllZero(tailChange))
     for (int32_t k = tail / MarkSegment; k <= (columns - 1) / MarkSegment; ++k) marks[k] = 1;
   if (TakeAhead) {
@@ -301,14 +314,15 @@ int32_t PassRows(const Source& source, uint8_t* cells, uint8_t* scratch, int32_t
   return population;
 }
 
-void StepKernel(uint8_t* cells, uint8_t* scratch, int32_t columns, int32_t rows, const KernelRule* rule,
-                uint8_t* marks) {
-  PassRows(StepSource{cells, columns, rule}, cells, scratch, columns, rows, nullptr, marks);
-}
-
 int32_t PaintStepKernel(uint8_t* cells, uint8_t* scratch, int32_t columns, int32_t rows, const KernelRule* rule,
                         const FramePaint* paint, uint8_t* marks) {
-  return PassRows(StepSource{cells, columns, rule}, cells, scratch, columns, rows, paint, marks);
+  if (rule->conway) return PassRows(StepSource<true>{cells, columns, rule}, cells, scratch, columns, rows, paint, marks);
+  return PassRows(StepSource<false>{cells, columns, rule}, cells, scratch, columns, rows, paint, marks);
+}
+
+void StepKernel(uint8_t* cells, uint8_t* scratch, int32_t columns, int32_t rows, const KernelRule* rule,
+                uint8_t* marks) {
+  PaintStepKernel(cells, scratch, columns, rows, rule, nullptr, marks);
 }
 
 void CountMarksKernel(uint8_t* cells, const uint8_t* bits, int32_t rowBytes, uint8_t* scratch, int32_t columns,

@@ -27,18 +27,29 @@ struct Ops {
   static V AndNot(V a, V b) { return _mm_andnot_si128(a, b); }  // ~a & b
   static V Eq(V a, V b) { return _mm_cmpeq_epi8(a, b); }
   static bool AllZero(V a) { return _mm_movemask_epi8(_mm_cmpeq_epi8(a, _mm_setzero_si128())) == 0xFFFF; }
-  // The rule's action of each byte, by comparing it with the bytes that are
+  // Conway's rule: +1 for a birth (6), -1 (0xFF) for a death (odd, not 5 or 7), else 0.
+  static V ConwayAction(V v) {
+    const V one = _mm_set1_epi8(1);
+    const V born = _mm_cmpeq_epi8(v, _mm_set1_epi8(6));
+    const V odd = _mm_cmpeq_epi8(_mm_and_si128(v, one), one);
+    const V survives = _mm_cmpeq_epi8(_mm_or_si128(v, _mm_set1_epi8(2)), _mm_set1_epi8(7));  // 5 or 7
+    return _mm_or_si128(_mm_andnot_si128(survives, odd), _mm_and_si128(born, one));
+  }
+  // Any rule's action of each byte, by comparing it with the bytes that are
   // born and those that live on (bytes from 16 up brought down to 16 or 17):
   // +1 for a birth, -1 (0xFF) for a live cell that does not live on.
-  static V StepAction(V v, const KernelRule& rule) {
+  typedef const KernelRule* RuleRegs;  // too many values for the registers: read as needed
+  static RuleRegs LoadRule(const KernelRule& rule) { return &rule; }
+  static V StepAction(V v, RuleRegs regs) {
+    const KernelRule& rule = *regs;
     const V one = _mm_set1_epi8(1);
     const V odd = _mm_cmpeq_epi8(_mm_and_si128(v, one), one);
     const V clamped = _mm_min_epu8(v, _mm_or_si128(_mm_and_si128(v, one), _mm_set1_epi8(16)));
     V born = _mm_setzero_si128(), lives = _mm_setzero_si128();
     for (int32_t k = 0; k < rule.birthCount; ++k)
-      born = _mm_or_si128(born, _mm_cmpeq_epi8(clamped, _mm_set1_epi8(static_cast<char>(rule.births[k]))));
+      born = _mm_or_si128(born, _mm_cmpeq_epi8(clamped, Load(rule.births[k])));
     for (int32_t k = 0; k < rule.survivalCount; ++k)
-      lives = _mm_or_si128(lives, _mm_cmpeq_epi8(clamped, _mm_set1_epi8(static_cast<char>(rule.survivals[k]))));
+      lives = _mm_or_si128(lives, _mm_cmpeq_epi8(clamped, Load(rule.survivals[k])));
     return _mm_or_si128(_mm_andnot_si128(lives, odd), _mm_and_si128(born, one));
   }
   // The low 16 bits of a word as 16 bytes of 0 or 1, lowest bit first.
