@@ -56,7 +56,7 @@ struct KernelRule {
 // Bit k of birth: a dead cell with k live neighbours is born; bit k of
 // survive: a live one with k lives on (bits 0..8).
 KernelRule KernelRuleOf(uint16_t birth, uint16_t survive);
-inline int8_t CellAction(const KernelRule& rule, uint8_t v) { return rule.action[v < 18 ? v : 16 | (v & 1)]; }
+static inline int8_t CellAction(const KernelRule& rule, uint8_t v) { return rule.action[v < 18 ? v : 16 | (v & 1)]; }
 
 struct GridKernels {
   const char* name;
