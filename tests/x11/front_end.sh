@@ -183,6 +183,12 @@ EOF
   [ $? = 1 ] && grep -q "cannot open display" "$X11_OUT/bad.err" || fail "no display: not exit code 1 with a message"
   "$TUMBRA" --help | grep -q -- '--window-id ID' || fail "--help does not list the options"
   "$TUMBRA" --help | grep -q -- '--random-rules' || fail "--help does not list --random-rules"
+  # The manual page describes every option --help lists.
+  local manual option
+  manual=$(sed -e 's/\\-/-/g' -e 's/\[no-\]//g' "$(dirname "$0")/../../data/xscreensaver/tumbra.6")
+  for option in $("$TUMBRA" --help | grep -o -- '--[a-z][a-z-]*[a-z]' | grep -v -- '^--no-' | sort -u); do
+    grep -q -- "$option\b" <<<"$manual" || fail "the manual page does not describe $option"
+  done
 }
 
 # One classic frame, pixel for pixel the Windows saver's: the first random
