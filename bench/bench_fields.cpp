@@ -8,6 +8,7 @@
 #include <tuple>
 
 #include "engine/engine.h"
+#include "field_rle.h"
 #include "loop/loop.h"
 
 const BenchSize BenchSizes[2] = {{"1080p", 1920, 1080}, {"2160p", 3840, 2160}};
@@ -63,39 +64,9 @@ bool WriteSoupRle(const char* path, const char* sizeName, const char* rule) {
   if (size == nullptr) return false;
   UseGridFor(*size);
   const std::vector<uint8_t>& field = BenchField(size->width, size->height, 0);
+  const std::string text = FieldRle(field.data(), size->width, size->height, rule);
   FILE* out = std::fopen(path, "w");
   if (out == nullptr) return false;
-  std::fprintf(out, "x = %d, y = %d, rule = %s\n", size->width, size->height, rule);
-  std::string line;
-  auto put = [&](int count, char tag) {
-    if (count == 0) return;
-    char item[16];
-    if (count == 1)
-      std::snprintf(item, sizeof item, "%c", tag);
-    else
-      std::snprintf(item, sizeof item, "%d%c", count, tag);
-    if (line.size() + std::strlen(item) > 70) {
-      std::fprintf(out, "%s\n", line.c_str());
-      line.clear();
-    }
-    line += item;
-  };
-  for (int32_t y = 0; y < size->height; ++y) {
-    const uint8_t* row = field.data() + static_cast<size_t>(y) * size->width;
-    int run = 0;
-    bool alive = false;
-    for (int32_t x = 0; x < size->width; ++x) {
-      const bool a = (row[x] & 1) != 0;
-      if (a != alive && run > 0) {
-        put(run, alive ? 'o' : 'b');
-        run = 0;
-      }
-      alive = a;
-      ++run;
-    }
-    if (alive) put(run, 'o');  // trailing dead cells are implied
-    put(1, y + 1 < size->height ? '$' : '!');
-  }
-  std::fprintf(out, "%s\n", line.c_str());
-  return std::fclose(out) == 0;
+  const bool written = std::fwrite(text.data(), 1, text.size(), out) == text.size();
+  return std::fclose(out) == 0 && written;
 }

@@ -18,6 +18,10 @@
     "  --delay MS          milliseconds per frame, 0 for as fast as it goes\n" \
     "  --reset MS          a settled field is replaced after this many milliseconds\n" \
     "  --seed N            generator seed; 0 takes the clock's\n" \
+    "  --rule RULE         the Life-like rule of every field: B3/S23 notation\n" \
+    "                      (B36/S23, 23/36) or a name (HighLife, \"Day & Night\");\n" \
+    "                      B0 rules and other families are refused\n" \
+    "  --random-rules      draw a lively named rule for each new field\n" \
     "  --random-face       choose a random lifeface at start and at every reset\n" \
     "  --digital           classic cells of 4 pixels and more show a dead gap line\n" \
     "  --cycle-at-reset    the neighbour-count colours move on at every new field\n" \
@@ -25,7 +29,8 @@
     "  --show-generation   print the generation number\n" \
     "  --show-population   print the population\n" \
     "  --show-fps          print the frame rate against its target\n" \
-    "                      each of these six turns off with --no-..., as --no-digital\n"
+    "                      each option from --random-rules on turns off with\n" \
+    "                      --no-... before its name, as --no-digital\n"
 
 const char FrontEndUsage[] =
     "usage: tumbra [options]\n"
@@ -56,6 +61,8 @@ enum OptionKind {
   OptionMode,       // animated or classic
   OptionFace,       // a lifeface number
   OptionFlag,       // a flags bit, on; with "no-" before the name, off
+  OptionSwitch,     // a member set to high; with "no-" before the name, to low
+  OptionRule,       // a Life-like rule: birth and survive, and the rule kept
   OptionTarget,     // where to draw, no value
   OptionWindow,     // --window-id ID
   OptionCatalogue,  // a folder
@@ -83,6 +90,8 @@ const OptionRow OptionTable[] = {
     {"delay", OptionNumber, MEMBER(delay), 0, 100000},
     {"reset", OptionNumber, MEMBER(reset), 0, 86400000},
     {"seed", OptionNumber, MEMBER(seed), INT32_MIN, INT32_MAX},
+    {"rule", OptionRule, 0, 0, 0},
+    {"random-rules", OptionSwitch, MEMBER(rules), RulesFixed, RulesDrawn},
     {"random-face", OptionFlag, static_cast<int32_t>(FlagRandomLifeface), 0, 0},
     {"digital", OptionFlag, static_cast<int32_t>(FlagDigitalEffect), 0, 0},
     {"cycle-at-reset", OptionFlag, static_cast<int32_t>(FlagCycleAtReset), 0, 0},
@@ -94,11 +103,9 @@ const OptionRow OptionTable[] = {
     {"help", OptionHelp, 0, 0, 0},
 };
 
-#undef MEMBER
-
 bool TakesValue(OptionKind kind) {
   return kind == OptionNumber || kind == OptionMode || kind == OptionFace || kind == OptionWindow ||
-         kind == OptionCatalogue;
+         kind == OptionCatalogue || kind == OptionRule;
 }
 
 bool ReadNumber(const char* text, int64_t low, int64_t high, int64_t* value) {
@@ -118,7 +125,7 @@ const OptionRow* FindOption(const std::string& word, bool* negated) {
     if (word == row.name) return &row;
   if (word.compare(0, 3, "no-") == 0)
     for (const OptionRow& row : OptionTable)
-      if (row.kind == OptionFlag && word.compare(3, std::string::npos, row.name) == 0) {
+      if ((row.kind == OptionFlag || row.kind == OptionSwitch) && word.compare(3, std::string::npos, row.name) == 0) {
         *negated = true;
         return &row;
       }
@@ -227,6 +234,19 @@ bool ParseFrontEndOptions(int argc, const char* const* argv, const ProgramOption
         }
         break;
       }
+      case OptionSwitch:
+        options->overrides.numbers.push_back({row->offset, static_cast<int32_t>(negated ? row->low : row->high)});
+        break;
+      case OptionRule: {
+        LifeRule rule = ConwayRule;
+        const RuleError refused = ParseLifeRule(value.data(), value.size(), &rule);
+        if (refused != RuleOk) return Fail(error, "--rule '" + value + "': " + RuleErrorText(refused));
+        // A rule given is the rule of every field, not one drawn.
+        options->overrides.numbers.push_back({MEMBER(birth), rule.birth});
+        options->overrides.numbers.push_back({MEMBER(survive), rule.survive});
+        options->overrides.numbers.push_back({MEMBER(rules), RulesFixed});
+        break;
+      }
       case OptionTarget:
       case OptionWindow:
         if (targetGiven && options->target != static_cast<FrontEndTarget>(row->offset))
@@ -247,6 +267,8 @@ bool ParseFrontEndOptions(int argc, const char* const* argv, const ProgramOption
   }
   return true;
 }
+
+#undef MEMBER
 
 void ApplyOverrides(const SettingOverrides& overrides, SaverSettings* settings) {
   for (const NumberOverride& number : overrides.numbers)

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/rule.h"
 #include "host/options.h"
 #include "settings/settings.h"
 
@@ -69,6 +70,70 @@ TEST(FrontEndOptions, AFaceGivenByNumberIsKeptAtEveryReset) {
   const SaverSettings s = Applied({"--random-face", "--face", "4"});
   EXPECT_EQ(s.face, 4);
   EXPECT_EQ(s.flags & FlagRandomLifeface, 0u);
+}
+
+TEST(FrontEndOptions, ARuleGivenIsTheRuleOfEveryFieldAndRandomRulesDrawOne) {
+  SaverSettings drawn = DefaultSettings;
+  drawn.rules = RulesDrawn;
+  drawn.birth = 0x1;  // a stored value the option must replace, not merge with
+  const struct {
+    std::vector<const char*> words;
+    uint32_t birth;
+    uint32_t survive;
+  } cases[] = {
+      {{"--rule", "B36/S23"}, 0x48, 0xC},
+      {{"--rule=b36/s23"}, 0x48, 0xC},
+      {{"-rule", "23/36"}, 0x48, 0xC},
+      {{"--rule", "HighLife"}, 0x48, 0xC},
+      {{"--rule", "Day & Night"}, 0x1C8, 0x1D8},
+      {{"--rule", " seeds "}, 0x4, 0x0},
+      {{"--rule", "B3/S23:T100,80"}, 0x8, 0xC},
+      {{"--rule", "B2/S", "--rule", "B35/S236"}, 0x28, 0x4C},  // the last one wins
+  };
+  for (const auto& c : cases) {
+    Parsed parsed = Parse(c.words);
+    ASSERT_TRUE(parsed.ok) << c.words[1] << ": " << parsed.error;
+    SaverSettings s = drawn;
+    ApplyOverrides(parsed.options.overrides, &s);
+    EXPECT_EQ(s.birth, c.birth) << c.words[1];
+    EXPECT_EQ(s.survive, c.survive) << c.words[1];
+    EXPECT_EQ(s.rules, RulesFixed) << c.words[1];
+    EXPECT_EQ(s.flags, DefaultSettings.flags);
+  }
+  // Drawn or fixed, whichever comes last; the rule given stays stored.
+  const SaverSettings ruleThenDrawn = Applied({"--rule", "Morley", "--random-rules"});
+  EXPECT_EQ(ruleThenDrawn.rules, RulesDrawn);
+  EXPECT_EQ(ruleThenDrawn.birth, 0x148u);
+  EXPECT_EQ(Applied({"--random-rules", "--rule", "Morley"}).rules, RulesFixed);
+  EXPECT_EQ(Applied({"--random-rules", "--no-random-rules"}).rules, RulesFixed);
+  EXPECT_EQ(Applied({"--random-rules"}).birth, DefaultSettings.birth);
+  SaverSettings s = drawn;
+  Parsed off = Parse({"--no-random-rules"});
+  ASSERT_TRUE(off.ok);
+  ApplyOverrides(off.options.overrides, &s);
+  EXPECT_EQ(s.rules, RulesFixed);
+  EXPECT_EQ(s.birth, 0x1u);  // only the choice moved
+}
+
+TEST(FrontEndOptions, ARefusedRuleNamesTheOptionAndTheReason) {
+  const struct {
+    const char* rule;
+    RuleError reason;
+  } cases[] = {
+      {"B0/S8", RuleBirthOnZero},       {"B2/S/3", RuleGenerations},
+      {"R2,C2,M0,S2..3,B3..3,NM", RuleLargerThanLife},
+      {"B2/S34H", RuleHexagonal},       {"B2/S3V", RuleVonNeumann},
+      {"B2a/S12", RuleNotTotalistic},   {"B39/S23", RuleCountOverEight},
+      {"B3//S23", RuleMalformed},       {"", RuleEmpty},
+  };
+  for (const auto& c : cases) {
+    Parsed parsed = Parse({"--rule", c.rule});
+    EXPECT_FALSE(parsed.ok) << c.rule;
+    EXPECT_EQ(parsed.error, std::string("--rule '") + c.rule + "': " + RuleErrorText(c.reason)) << c.rule;
+  }
+  EXPECT_EQ(Parse({"--rule"}).error, "--rule needs a value");
+  EXPECT_EQ(Parse({"--random-rules=1"}).error, "--random-rules takes no value");
+  EXPECT_EQ(Parse({"--no-rule"}).error, "unknown option '--no-rule'");
 }
 
 TEST(FrontEndOptions, BadValuesNameTheOptionAndItsRange) {

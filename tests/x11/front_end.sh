@@ -170,11 +170,25 @@ case_bad_arguments() {
 --catalogue $X11_OUT/no-such-folder|2
 --face 999 --catalogue $CATALOGUE|2
 --window-id 0x1fffff0 --catalogue $CATALOGUE|2
+--rule B0/S8 --catalogue $CATALOGUE|2
+--rule B3/S23/2 --catalogue $CATALOGUE|2
 --root|1
 EOF
+  # A refused rule: the option, the text and why, before any window.
+  "$TUMBRA" --rule B0/S8 --catalogue "$CATALOGUE" 2>"$X11_OUT/bad.err"
+  grep -q "^tumbra: --rule 'B0/S8': B0 rules turn every empty cell on and off" "$X11_OUT/bad.err" ||
+    fail "--rule B0/S8: no reason given ($(cat "$X11_OUT/bad.err"))"
+  "$TUMBRA" --rule "Day & Night" --help >/dev/null || fail "--rule 'Day & Night' is refused"
   DISPLAY=:9999 "$TUMBRA" --catalogue "$CATALOGUE" 2>"$X11_OUT/bad.err"
   [ $? = 1 ] && grep -q "cannot open display" "$X11_OUT/bad.err" || fail "no display: not exit code 1 with a message"
   "$TUMBRA" --help | grep -q -- '--window-id ID' || fail "--help does not list the options"
+  "$TUMBRA" --help | grep -q -- '--random-rules' || fail "--help does not list --random-rules"
+  # The manual page describes every option --help lists.
+  local manual option
+  manual=$(sed -e 's/\\-/-/g' -e 's/\[no-\]//g' "$(dirname "$0")/../../data/xscreensaver/tumbra.6")
+  for option in $("$TUMBRA" --help | grep -o -- '--[a-z][a-z-]*[a-z]' | grep -v -- '^--no-' | sort -u); do
+    grep -q -- "$option\b" <<<"$manual" || fail "the manual page does not describe $option"
+  done
 }
 
 # One classic frame, pixel for pixel the Windows saver's: the first random

@@ -104,7 +104,7 @@ fade:		False
 unfade:		False
 splash:		False
 dpmsEnabled:	False
-programs:	$HACK --root --face 0 \\n
+programs:	$HACK --root --face 0 --rule B36/S23 \\n
 EOF
 chown "$USER_NAME": "$HOME_DIR/.xscreensaver"
 
@@ -118,11 +118,13 @@ hack_running && fail "the hack runs before activation"
 note "activating"
 as_user xscreensaver-command -activate >/dev/null || fail "xscreensaver-command -activate failed"
 poll 30 hack_running || fail "xscreensaver did not start the hack (see xscreensaver.log)"
+# xscreensaver passes the rule on (the field below shows the hack took it).
+pgrep -u "$USER_NAME" -f "^$HACK .*--rule B36/S23( |\$)" >/dev/null || fail "the hack runs without its --rule"
 
 # Check: Ember Field, the first lifeface, fills the screen: below the name
 # line every colour is one of its picture's (or the black of a strip no cell
 # covers), and the name line in the default colours, red on black, stands in
-# the top-left corner.
+# the top-left corner, naming the rule after the lifeface.
 ember_field() {
   local colour foreign=0 tiles=0
   for colour in $(colours_of "$1" 1024x640+0+128); do
@@ -135,6 +137,9 @@ ember_field() {
   [ "$foreign" = 0 ] || { echo "$foreign colours on the field are not the lifeface's"; return 1; }
   [ "$tiles" -ge 8 ] || { echo "only $tiles lifeface colours on the field"; return 1; }
   colours_of "$1" 300x60+0+0 | grep -qx ff0000 || { echo "no name line in the top-left corner"; return 1; }
+  # "Ember Field, HighLife": the rule's name runs on past where the lifeface's
+  # own ends (about 90 pixels in).
+  colours_of "$1" 100x30+120+0 | grep -qx ff0000 || { echo "the name line does not name the rule"; return 1; }
 }
 colours_of "$TREE/usr/share/tumbra/tumbra/ember.bmp" >"$X11_OUT/ember-colours.txt"
 expect_screen 20 "$X11_OUT/xscreensaver.png" ember_field

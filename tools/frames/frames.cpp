@@ -25,6 +25,7 @@
 #include "lifeface/lifeface.h"
 #include "render/render.h"
 #include "settings/settings.h"
+#include "field_rle.h"
 #include "virtual_clock.h"
 
 extern char** environ;
@@ -42,6 +43,7 @@ struct FramesOptions {
   uint32_t uptime = 1000000;  // the tick count the virtual clock starts at
   int64_t every = 0;
   std::string out = "frame.png";
+  std::string dump;  // the field as RLE beside each frame written; empty: none
   bool list = false;
 };
 
@@ -59,6 +61,9 @@ static const char Usage[] =
     "  --every K           write every K-th frame as a series, numbered before the\n"
     "                      extension (frame-000040.png); default: the last frame only\n"
     "  --out FILE          picture to write (default frame.png)\n"
+    "  --dump FILE         with each picture, write the field as an RLE pattern of\n"
+    "                      the whole torus under its rule (B3/S23:T1024,768), which\n"
+    "                      Golly continues as it stands; numbered as the pictures\n"
     "\n"
     "Settings of the run: the defaults, changed by the tumbra program's options\n"
     "(the clock, and so a seed of 0, is virtual; a lifeface given by --face that\n"
@@ -79,9 +84,10 @@ static int64_t NumberArgument(const char* option, const std::string& text, int64
 }
 
 // This program's own options, beside the tumbra program's table.
-enum FramesOption { OptionSize, OptionFrames, OptionUptime, OptionEvery, OptionOut, OptionList };
+enum FramesOption { OptionSize, OptionFrames, OptionUptime, OptionEvery, OptionOut, OptionDump, OptionList };
 static const ProgramOption FramesOptionTable[] = {
-    {"size", true}, {"frames", true}, {"uptime", true}, {"every", true}, {"out", true}, {"list", false},
+    {"size", true}, {"frames", true}, {"uptime", true}, {"every", true},
+    {"out", true},  {"dump", true},   {"list", false},
 };
 
 static FramesOptions ParseOptions(int argc, char** argv) {
@@ -125,6 +131,10 @@ static FramesOptions ParseOptions(int argc, char** argv) {
       case OptionOut:
         if (value.empty()) Fail("--out takes a file name");
         options.out = value;
+        break;
+      case OptionDump:
+        if (value.empty()) Fail("--dump takes a file name");
+        options.dump = value;
         break;
       case OptionList:
         options.list = true;
@@ -211,6 +221,20 @@ static bool Convert(const std::string& bmp, const std::string& out) {
   return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
+// The field as Golly would continue it: every cell of the torus in place,
+// the rule's canonical text and the torus of the field's size.
+static void WriteDump(const std::string& path) {
+  const FrameLayout layout = CurrentLayout();
+  char rule[LifeRuleTextSize + 32];
+  const size_t length = FormatLifeRule(Field.Rule, rule, sizeof rule);
+  std::snprintf(rule + length, sizeof rule - length, ":T%d,%d", layout.columns, layout.rows);
+  const std::string text = FieldRle(Grid.LiveCells, layout.columns, layout.rows, rule);
+  FILE* file = std::fopen(path.c_str(), "w");
+  if (file == nullptr) Fail("cannot write " + path);
+  const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
+  if (std::fclose(file) != 0 || !written) Fail("cannot write " + path);
+}
+
 static void WriteFrame(const FramesOptions& options, const std::string& path) {
   const int32_t width = std::min(options.width, View.Surface->width);
   const int32_t height = std::min(options.height, View.Surface->height);
@@ -238,6 +262,7 @@ static void ListCatalogue() {
 int main(int argc, char** argv) {
   FramesOptions options = ParseOptions(argc, argv);
   options.out = AbsolutePath(options.out);
+  if (!options.dump.empty()) options.dump = AbsolutePath(options.dump);
   const std::string catalogue = options.catalogue + "/tumbra.ini";
   if (access(catalogue.c_str(), R_OK) != 0) Fail("no tumbra.ini in " + options.catalogue);
   // The bitmaps are found beside the catalogue, wherever the run started.
@@ -268,8 +293,14 @@ int main(int argc, char** argv) {
   for (int64_t computed = 1; computed <= options.frames; ++computed) {
     VirtualNow += FrameDueIn(VirtualNow);
     DrawDueFrame(nullptr, VirtualNow);
-    if (options.every > 0 && computed % options.every == 0) WriteFrame(options, SeriesName(options.out, computed));
+    if (options.every > 0 && computed % options.every == 0) {
+      WriteFrame(options, SeriesName(options.out, computed));
+      if (!options.dump.empty()) WriteDump(SeriesName(options.dump, computed));
+    }
   }
-  if (options.every == 0) WriteFrame(options, options.out);
+  if (options.every == 0) {
+    WriteFrame(options, options.out);
+    if (!options.dump.empty()) WriteDump(options.dump);
+  }
   return 0;
 }

@@ -1,0 +1,112 @@
+#!/usr/bin/env python3
+"""tumbra_frames and Golly's bgolly, run on the same torus, agree cell for cell.
+
+    rules_against_golly.py TUMBRA_FRAMES WORK_DIR
+
+For each rule, tumbra_frames runs a soup with no reset in sight and dumps
+the field at every generation; bgolly continues the dump of generation
+START for 1 .. STEPS generations, and each of its fields must be the dump of
+that later generation. bgolly writes a pattern's bounding box without its
+place, so its cells are placed by the corner of the dump's bounding box: on
+a soup that spans the torus, any other shift or wrap would still show.
+"""
+import os
+import re
+import subprocess
+import sys
+
+RULES = ["B3/S23", "HighLife", "Day & Night", "Seeds", "Morley", "2x2", "Life without Death",
+         "B35/S236", "b2/s34", "1357/1357"]
+WIDTH, HEIGHT = 128, 96
+START, STEPS = 20, 10
+
+
+def read_rle(path):
+    """(header fields, set of live (x, y) from the pattern's top-left)."""
+    header, body = None, []
+    with open(path) as f:
+        for line in f:
+            if line.startswith("#"):
+                continue
+            if header is None:
+                found = re.match(r"x = (\d+), y = (\d+), rule = (\S+)", line.strip())
+                header = {"x": found.group(1), "y": found.group(2), "rule": found.group(3)} if found else {}
+                continue
+            body.append(line.strip())
+    cells, x, y = set(), 0, 0
+    for count, tag in re.findall(r"(\d*)([bo$!])", "".join(body)):
+        n = int(count) if count else 1
+        if tag == "b":
+            x += n
+        elif tag == "o":
+            cells.update((x + k, y) for k in range(n))
+            x += n
+        elif tag == "$":
+            x, y = 0, y + n
+        else:
+            break
+    return header, cells
+
+
+def placed(cells, like):
+    """cells moved so that their bounding box's corner is that of like."""
+    if not cells or not like:
+        return cells
+    dx = min(x for x, _ in like) - min(x for x, _ in cells)
+    dy = min(y for _, y in like) - min(y for _, y in cells)
+    return {(x + dx, y + dy) for x, y in cells}
+
+
+def main():
+    frames, work = sys.argv[1], sys.argv[2]
+    os.makedirs(work, exist_ok=True)
+    failures = []
+    for number, rule in enumerate(RULES):
+        prefix = os.path.join(work, f"rule{number}")
+        run = subprocess.run([frames, "--mode", "classic", "--cscale", "0", "--size", f"{WIDTH}x{HEIGHT}",
+                              "--rule", rule, "--seed", str(100 + number), "--reset", "86400000",
+                              "--frames", str(START + STEPS), "--every", "1", "--out", prefix + ".bmp",
+                              "--dump", prefix + ".rle"], capture_output=True, text=True)
+        if run.returncode != 0:
+            failures.append(f"{rule}: tumbra_frames failed: {run.stderr.strip()}")
+            continue
+        # One field all along: the first frame made it, none replaced it.
+        if any(not line.endswith("resets 1") for line in run.stdout.splitlines()):
+            failures.append(f"{rule}: the field was replaced during the run")
+            continue
+        dump = lambda generation: f"{prefix}-{generation:06d}.rle"
+        header, start = read_rle(dump(START))
+        if header.get("x") != str(WIDTH) or header["y"] != str(HEIGHT) or not header["rule"].endswith(
+                f":T{WIDTH},{HEIGHT}"):
+            failures.append(f"{rule}: dump header {header}")
+            continue
+        if len(start) < 100:
+            failures.append(f"{rule}: only {len(start)} cells at generation {START}, too few to tell")
+            continue
+        for step in range(0, STEPS + 1):
+            out = f"{prefix}-golly-{step}.rle"
+            golly = subprocess.run(["bgolly", "-q", "-q", "-m", str(step), "-o", out, dump(START)],
+                                   capture_output=True, text=True)
+            if golly.returncode != 0 or not os.path.exists(out):
+                failures.append(f"{rule}: bgolly failed at step {step}: {golly.stdout}{golly.stderr}")
+                break
+            golly_header, golly_cells = read_rle(out)
+            if golly_header.get("rule") != header["rule"]:
+                failures.append(f"{rule}: bgolly ran {golly_header.get('rule')}, the dump says {header['rule']}")
+                break
+            _, ours = read_rle(dump(START + step))
+            theirs = placed(golly_cells, ours)
+            if theirs != ours:
+                failures.append(f"{rule} ({header['rule']}): generation {START + step} differs from bgolly's "
+                                f"{step} steps on: {len(ours - theirs)} cells only ours, "
+                                f"{len(theirs - ours)} only bgolly's")
+                break
+        else:
+            print(f"{rule} ({header['rule']}): {STEPS} generations as bgolly's")
+    for failure in failures:
+        print("FAIL:", failure)
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
