@@ -32,9 +32,9 @@ enum BindingKind : int32_t {
   ScaleList,
   InactiveList,
   LifefaceList,
-  RuleList,   // the named rules and "Custom"; stores nothing, the text is the rule
-  RuleText,   // the rule as text: birth and survive
-  RulesCheck, // a box for rules: RulesDrawn while checked
+  RuleList,    // the named rules and "Custom"; stores nothing, the text is the rule
+  RuleText,    // the rule as text: birth and survive
+  RulesCheck,  // the box of rules: RulesDrawn while checked
   BindingKindCount,
 };
 

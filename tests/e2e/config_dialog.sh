@@ -349,8 +349,7 @@ case_about_idle() {
 }
 # ---- the rule -----------------------------------------------------------------------------
 
-# The rule's controls, by their template rectangles.
-RULE_LIST=(40 239 96 12)
+# The rule's text and box, by their template rectangles.
 RULE_TEXT=(184 239 80 12)
 DRAW_RULE=(280 240 132 10)
 
@@ -363,8 +362,10 @@ choose_rule_by_keys() {
 # Replaces the rule text with $1: a click in the edit, the old text deleted
 # and the new one typed.
 type_rule() {
+  local keys=(End) i
+  for i in $(seq 30); do keys+=(BackSpace); done
   click_control "${RULE_TEXT[@]}"
-  xdotool key End $(printf 'BackSpace %.0s' $(seq 30))
+  xdotool key "${keys[@]}"
   xdotool type --delay 20 "$1"
 }
 
