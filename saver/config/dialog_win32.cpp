@@ -1,6 +1,7 @@
 // The "Life Settings" dialog and its two tab pages: the binding kinds as
 // Win32 control operations, the owner-drawn colour swatches, page switching,
-// spin steps, the enabling rules applied, Randomize and Undo.
+// spin steps, the enabling rules applied, Randomize and Undo, the rule's list
+// and text following each other, and OK held back by a rule that cannot run.
 #include <windows.h>
 #include <mmsystem.h>
 #include <commctrl.h>
