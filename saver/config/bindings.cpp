@@ -76,6 +76,10 @@ constexpr ControlBinding ControlBindings[BindingCount] = {
     CHECK(IdPrintInfo), CHECK(IdPrintPopulation), CHECK(IdPrintGeneration), CHECK(IdPrintFps), CHECK(IdArbitrary),
     CHECK(IdSpecific), CHECK(IdRandomLifeface), CHECK(IdDigitalEffect), CHECK(IdCycleAtReset),
     NONE(IdLifefaceGroup), NONE(IdBitmapLabel), NONE(IdAuthorLabel), NONE(IdCommentLabel),
+    NONE(IdAbout), NONE(IdRandomize), NONE(IdUndo), NONE(DialogIconId), NONE(148), NONE(149),
+    {IdRuleList, RuleList, 0, 0, 0},
+    {IdRuleText, RuleText, 0, 0, 0},
+    {IdDrawRule, RulesCheck, 0, 0, 0},
 };
 
 #undef COLOUR
@@ -97,7 +101,8 @@ static const int32_t MainIds[] = {
     IdInfoBackground,       IdPopulationBackground, IdGenerationBackground, IdFpsBackground,
     IdSeed,                 IdDelay,                IdReset,                IdModeTabs,
     IdPrintInfo,            IdPrintPopulation,      IdPrintGeneration,      IdPrintFps,
-    IdArbitrary,            IdSpecific};
+    IdArbitrary,            IdSpecific,             IdRuleList,             IdRuleText,
+    IdDrawRule};
 static const int32_t AnimatedIds[] = {IdAnimatedScale, IdFrameSkip, IdLifefaceList, IdRandomLifeface};
 static const int32_t ClassicIds[] = {
     IdClassicScale,     IdNeighbourColour0, IdNeighbourColour1, IdNeighbourColour2, IdNeighbourColour3,
@@ -138,6 +143,7 @@ void WalkBindings(WindowHandle parent, const WalkList& list, int32_t phase,
 // An overlay line's colours while it is printed; the seed while a specific
 // one is chosen (a click on either radio button re-reads "Specific"); the
 // lifeface list and the cycling time while nothing random replaces them.
+// The rule's list and text while no rule is drawn in their place.
 const EnableRule EnableRules[] = {
     {IdPrintInfo, {IdInfoForeground, IdInfoBackground}, true},
     {IdPrintPopulation, {IdPopulationForeground, IdPopulationBackground}, true},
@@ -146,14 +152,17 @@ const EnableRule EnableRules[] = {
     {IdSpecific, {IdSeed, 0}, true},
     {IdRandomLifeface, {IdLifefaceList, 0}, false},
     {IdCycleAtReset, {IdCycle, 0}, false},
+    {IdDrawRule, {IdRuleList, IdRuleText}, false},
 };
 const int EnableRuleCount = static_cast<int>(std::size(EnableRules));
+
+uint32_t CheckBitOfBox(int32_t id) { return id == IdDrawRule ? DrawRuleChecked : FlagBitOfControl(id); }
 
 bool ControlEnabledFor(int32_t id, uint32_t checked) {
   if (id == 0) return true;
   for (const EnableRule& rule : EnableRules) {
     if (rule.controls[0] != id && rule.controls[1] != id) continue;
-    const bool boxChecked = (checked & FlagBitOfControl(rule.box)) != 0;
+    const bool boxChecked = (checked & CheckBitOfBox(rule.box)) != 0;
     if (boxChecked != rule.enabledWhenChecked) return false;
   }
   return true;
@@ -228,6 +237,73 @@ void FormatLifefaceInfo(const LifefaceRecord& record, LifefaceInfoTexts* texts) 
   std::snprintf(texts->bitmap, sizeof texts->bitmap, "Bitmap image: %.79s", record.bmp);
   std::snprintf(texts->author, sizeof texts->author, "Author: %.79s", record.author);
   std::snprintf(texts->comment, sizeof texts->comment, "Comment: %.79s", record.comment);
+}
+
+// ---- The rule of the field ----------------------------------------------------------
+
+static const char CustomRuleItem[] = "Custom";
+
+int32_t RuleListItemCount() { return NamedLifeRuleCount + 1; }
+
+int32_t RuleListCustomItem() { return NamedLifeRuleCount; }
+
+const char* RuleListItemText(int32_t item) {
+  if (item >= 0 && item < NamedLifeRuleCount) return NamedLifeRules[item].name;
+  return item == RuleListCustomItem() ? CustomRuleItem : nullptr;
+}
+
+int32_t RuleListItemOf(LifeRule rule) {
+  for (int32_t k = 0; k < NamedLifeRuleCount; ++k)
+    if (SameLifeRule(NamedLifeRules[k].rule, rule)) return k;
+  return RuleListCustomItem();
+}
+
+// The parse of an edit's text; a text longer than any rule reads as too long.
+static RuleError ParseRuleText(const char* text, LifeRule* rule) {
+  return ParseLifeRule(text, strnlen(text, RuleEditLimit), rule);
+}
+
+int32_t RuleListItemForText(const char* text) {
+  LifeRule rule;
+  return ParseRuleText(text, &rule) == RuleOk ? RuleListItemOf(rule) : RuleListCustomItem();
+}
+
+bool RuleTextOfItem(int32_t item, char* text, size_t size) {
+  if (item < 0 || item >= NamedLifeRuleCount) return false;
+  FormatLifeRule(NamedLifeRules[item].rule, text, size);
+  return true;
+}
+
+LifeRule ShownRule(const SaverSettings& settings) {
+  // Bits beyond the counts cannot run, nor can what the parser refuses.
+  if ((settings.birth | settings.survive) & ~uint32_t{LifeRuleCounts}) return ConwayRule;
+  LifeRule rule;
+  char text[LifeRuleTextSize];
+  const LifeRule stored = {static_cast<uint16_t>(settings.birth), static_cast<uint16_t>(settings.survive)};
+  FormatLifeRule(stored, text, sizeof text);
+  return ParseRuleText(text, &rule) == RuleOk ? rule : ConwayRule;
+}
+
+RuleError RuleTextRefusal(const char* text, bool drawn) {
+  LifeRule rule;
+  const RuleError error = ParseRuleText(text, &rule);
+  return drawn ? RuleOk : error;
+}
+
+RuleError StoreRuleText(const char* text, SaverSettings* settings) {
+  LifeRule rule;
+  const RuleError error = ParseRuleText(text, &rule);
+  if (error == RuleOk) {
+    settings->birth = rule.birth;
+    settings->survive = rule.survive;
+  }
+  return error;
+}
+
+void FormatRuleRefusal(const char* text, RuleError error, char* message, size_t size) {
+  if (size == 0) return;
+  std::snprintf(message, size, "\"%.40s%s\" cannot be run: %s.", text, strnlen(text, 41) > 40 ? "..." : "",
+                RuleErrorText(error));
 }
 
 // ---- Randomize and Undo --------------------------------------------------------------

@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "config/ids.h"
+#include "engine/rule.h"
 #include "lifeface/lifeface.h"
 #include "platform/platform.h"
 #include "settings/settings.h"
@@ -31,6 +32,9 @@ enum BindingKind : int32_t {
   ScaleList,
   InactiveList,
   LifefaceList,
+  RuleList,    // the named rules and "Custom"; stores nothing, the text is the rule
+  RuleText,    // the rule as text: birth and survive
+  RulesCheck,  // the box of rules: RulesDrawn while checked
   BindingKindCount,
 };
 
@@ -43,9 +47,9 @@ struct ControlBinding {
 };
 
 const int32_t FirstBindingId = IdInfoForeground;
-const int32_t LastBindingId = IdCommentLabel;
+const int32_t LastBindingId = IdDrawRule;
 const int BindingCount = LastBindingId - FirstBindingId + 1;
-// Row k binds control id 101 + k.
+// Row k binds control id 101 + k; ids that bind nothing have rows too.
 extern const ControlBinding ControlBindings[BindingCount];
 
 // Value controls edit one 32-bit word of the settings record each: control k
@@ -67,7 +71,7 @@ extern const WalkList MainBindings;
 extern const WalkList AnimatedPageBindings;
 extern const WalkList ClassicPageBindings;
 
-// The row of a control id, or null outside 101..143.
+// The row of a control id, or null outside 101..152.
 const ControlBinding* BindingOf(int32_t id);
 // The 32-bit setting of a value control (101..127): word id - 101 of the
 // settings record. Null for any other id.
@@ -85,7 +89,9 @@ void WalkBindings(WindowHandle parent, const WalkList& list, int32_t phase,
 
 // A check box or radio button and the controls it governs: enabled while it
 // is checked, or while it is not. The dialog applies these when it loads a
-// box and whenever a box is clicked.
+// box and whenever a box is clicked. The boxes' check states travel as bits:
+// bit b for box 131 + b, as in flags, and DrawRuleChecked for the box that
+// draws the rules.
 struct EnableRule {
   int32_t box;
   int32_t controls[2];  // 0: none
@@ -93,9 +99,11 @@ struct EnableRule {
 };
 extern const EnableRule EnableRules[];
 extern const int EnableRuleCount;
+const uint32_t DrawRuleChecked = 1u << 9;  // the first bit after the flags boxes
+// The bit of a box's check state; 0 for a control that is no such box.
+uint32_t CheckBitOfBox(int32_t id);
 // Whether the rules leave a control enabled when the boxes are checked as
-// the bits of checked say (bit b: box 131 + b, as in flags). A control no
-// rule governs is left as it is: true.
+// the bits of checked say. A control no rule governs is left as it is: true.
 bool ControlEnabledFor(int32_t id, uint32_t checked);
 
 // ---- Value rules of the kinds ------------------------------------------------------
@@ -146,6 +154,39 @@ struct LifefaceInfoTexts {
   char comment[256];
 };
 void FormatLifefaceInfo(const LifefaceRecord& record, LifefaceInfoTexts* texts);
+
+// ---- The rule of the field ----------------------------------------------------------
+
+// The rule list offers the named rules in table order, then "Custom" for any
+// other rule.
+int32_t RuleListItemCount();
+int32_t RuleListCustomItem();
+// An item's text; null outside the list.
+const char* RuleListItemText(int32_t item);
+// The item of a rule: its name's, else "Custom".
+int32_t RuleListItemOf(LifeRule rule);
+// The item that follows text typed as the rule: the named rule the text
+// reads as, else "Custom" (for a text that is no rule too).
+int32_t RuleListItemForText(const char* text);
+// The rule text that an item chosen in the list puts in the edit: the named
+// rule's canonical text. False for "Custom" and anything else, which leave
+// the edit's text as it is.
+bool RuleTextOfItem(int32_t item, char* text, size_t size);
+// The rule the dialog shows for stored settings: birth and survive when
+// they can run, else Conway's, which the saver runs then.
+LifeRule ShownRule(const SaverSettings& settings);
+// Why OK cannot take the rule text, or RuleOk. While a rule is drawn for
+// each field the greyed text is not in use, and nothing stops OK.
+RuleError RuleTextRefusal(const char* text, bool drawn);
+// The rule text's Store: the rule it reads as goes into birth and survive;
+// a refused text leaves them as they are. Returns what reading it gave.
+RuleError StoreRuleText(const char* text, SaverSettings* settings);
+// The message of a refused rule text: the text (at most its first 40
+// characters) and the reason.
+void FormatRuleRefusal(const char* text, RuleError error, char* message, size_t size);
+// The edit's text is read up to this many characters: enough that a longer
+// one is refused as too long.
+const size_t RuleEditLimit = RuleTextLimit + 1;
 
 // ---- Neighbour colours: Randomize and Undo --------------------------------------------
 

@@ -1,6 +1,7 @@
 // The "Life Settings" dialog and its two tab pages: the binding kinds as
 // Win32 control operations, the owner-drawn colour swatches, page switching,
-// spin steps, the enabling rules applied, Randomize and Undo.
+// spin steps, the enabling rules applied, Randomize and Undo, the rule's list
+// and text following each other, and OK held back by a rule that cannot run.
 #include <windows.h>
 #include <mmsystem.h>
 #include <commctrl.h>
@@ -107,6 +108,7 @@ static uint32_t CheckedBoxes(HWND window) {
   uint32_t checked = 0;
   for (int32_t id = IdFirstFlag; id <= IdCycleAtReset; ++id)
     if (IsChecked(window, id)) checked |= FlagBitOfControl(id);
+  if (IsChecked(window, IdDrawRule)) checked |= DrawRuleChecked;
   return checked;
 }
 
@@ -187,6 +189,59 @@ static void BindLifefaceList(WindowHandle parent, const ControlBinding& row, int
   }
 }
 
+static void BindRuleList(WindowHandle parent, const ControlBinding& row, int32_t phase) {
+  HWND list = GetDlgItem(AsWindow(parent), row.id);
+  if (list == nullptr || phase != Load) return;
+  for (int32_t k = 0; k < RuleListItemCount(); ++k)
+    SendMessageA(list, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(RuleListItemText(k)));
+  SelectItem(list, RuleListItemOf(ShownRule(Settings)));
+}
+
+static void BindRuleText(WindowHandle parent, const ControlBinding& row, int32_t phase) {
+  HWND edit = GetDlgItem(AsWindow(parent), row.id);
+  if (edit == nullptr) return;
+  if (phase == Load) {
+    // One character more than any rule: a longer text is refused as such.
+    SendMessageA(edit, EM_LIMITTEXT, RuleEditLimit, 0);
+    char text[LifeRuleTextSize];
+    FormatLifeRule(ShownRule(Settings), text, sizeof text);
+    SetWindowTextA(edit, text);
+  } else {
+    char text[RuleEditLimit + 1];
+    text[0] = '\0';
+    GetWindowTextA(edit, text, sizeof text);
+    StoreRuleText(text, &Settings);
+  }
+}
+
+static void BindRulesCheck(WindowHandle parent, const ControlBinding& row, int32_t phase) {
+  HWND owner = AsWindow(parent);
+  if (GetDlgItem(owner, row.id) == nullptr) return;
+  if (phase == Load) {
+    CheckDlgButton(owner, row.id, Settings.rules == RulesDrawn ? BST_CHECKED : BST_UNCHECKED);
+    ApplyEnableRules(owner, row.id);
+  } else {
+    Settings.rules = IsChecked(owner, row.id) ? RulesDrawn : RulesFixed;
+  }
+}
+
+// A name chosen in the list puts its rule's text in the edit; a text typed
+// there selects the name it reads as, or "Custom".
+static void FollowRuleList(HWND dialog) {
+  char text[LifeRuleTextSize];
+  if (RuleTextOfItem(SelectedItem(GetDlgItem(dialog, IdRuleList)), text, sizeof text))
+    SetDlgItemTextA(dialog, IdRuleText, text);
+}
+
+static void FollowRuleText(HWND dialog) {
+  char text[RuleEditLimit + 1];
+  text[0] = '\0';
+  GetDlgItemTextA(dialog, IdRuleText, text, sizeof text);
+  HWND list = GetDlgItem(dialog, IdRuleList);
+  const int32_t item = RuleListItemForText(text);
+  if (SelectedItem(list) != item) SelectItem(list, item);
+}
+
 static void BindModeTabs(WindowHandle parent, const ControlBinding& row, int32_t phase);
 
 // Indexed by BindingKind.
@@ -199,9 +254,13 @@ static const BindingKindFunction Kinds[BindingKindCount] = {
     BindScaleList,     // ScaleList
     BindInactiveList,  // InactiveList
     BindLifefaceList,  // LifefaceList
+    BindRuleList,      // RuleList
+    BindRuleText,      // RuleText
+    BindRulesCheck,    // RulesCheck
 };
 static_assert(ColourList == 1 && SpinEdit == 2 && ModeTabs == 3 && FlagCheck == 4 && ScaleList == 5 &&
-                  InactiveList == 6 && LifefaceList == 7 && BindingKindCount == 8,
+                  InactiveList == 6 && LifefaceList == 7 && RuleList == 8 && RuleText == 9 && RulesCheck == 10 &&
+                  BindingKindCount == 11,
               "the kind functions follow the order of BindingKind");
 
 static const WalkList* const PageBindings[2] = {&AnimatedPageBindings, &ClassicPageBindings};
@@ -450,6 +509,23 @@ static void OpenSettings(HWND dialog) {
   StartKeyboard(dialog);
 }
 
+// OK goes ahead only with a rule text the saver can run (or one not in use);
+// otherwise it says why, with the dialog's title, and puts the focus on the text.
+static bool RuleTextTaken(HWND dialog) {
+  char text[RuleEditLimit + 1];
+  text[0] = '\0';
+  GetDlgItemTextA(dialog, IdRuleText, text, sizeof text);
+  const RuleError error = RuleTextRefusal(text, IsChecked(dialog, IdDrawRule));
+  if (error == RuleOk) return true;
+  char message[512];
+  FormatRuleRefusal(text, error, message, sizeof message);
+  char title[64];
+  if (GetWindowTextA(dialog, title, sizeof title) <= 0) title[0] = '\0';
+  MessageBoxA(dialog, message, title, MB_OK | MB_ICONEXCLAMATION);
+  FocusControl(dialog, GetDlgItem(dialog, IdRuleText));
+  return false;
+}
+
 static void StoreSettings(HWND dialog) {
   WalkBindings(dialog, MainBindings, Store, Kinds);
   Settings.seed = StoredSeed(Settings.seed, Settings.flags);
@@ -478,11 +554,17 @@ INT_PTR CALLBACK SettingsDialogProc(HWND dialog, UINT message, WPARAM wParam, LP
     }
     case WM_COMMAND: {
       const int id = LOWORD(wParam);
-      if (FlagBitOfControl(id) != 0) {
+      if (CheckBitOfBox(id) != 0) {
         ApplyEnableRules(dialog, 0);
         return TRUE;
       }
       switch (id) {
+        case IdRuleList:
+          if (HIWORD(wParam) == CBN_SELCHANGE) FollowRuleList(dialog);
+          return TRUE;
+        case IdRuleText:
+          if (HIWORD(wParam) == EN_CHANGE) FollowRuleText(dialog);
+          return TRUE;
         case IdAbout: {
           // The box's generations are 25 ms apart: the default timer would
           // stretch its waits to 31.
@@ -492,6 +574,7 @@ INT_PTR CALLBACK SettingsDialogProc(HWND dialog, UINT message, WPARAM wParam, LP
           return TRUE;
         }
         case IDOK:
+          if (!RuleTextTaken(dialog)) return TRUE;
           StoreSettings(dialog);
           EndDialog(dialog, 0);
           return TRUE;

@@ -60,3 +60,8 @@
 #define IdAbout 144
 #define IdRandomize 145
 #define IdUndo 146
+// The rule of the field: the list of named rules (and "Custom"), the rule's
+// text, and the box that draws a named rule for each new field instead.
+#define IdRuleList 150
+#define IdRuleText 151
+#define IdDrawRule 152

@@ -10,7 +10,7 @@ SHOT="$E2E_OUT/config-shot.png"
 
 # Dialog-unit sizes of the template.
 DIALOG_DU_WIDTH=456
-DIALOG_DU_HEIGHT=229
+DIALOG_DU_HEIGHT=264
 
 # ---- process -----------------------------------------------------------------------
 
@@ -178,6 +178,8 @@ case_cancel() {
   click_at "$(($(dx 216) - 5))" "$(($(dy 176) + 4))"  # Reset spin up
   click_control 16 41 89 10      # "Print lifeface/mode info"
   click_control 16 177 41 10     # "Specific"
+  choose_rule_by_keys Down       # HighLife
+  xdotool key alt+d              # "Draw a rule for each new field"
   open_about
   close_about
   click_control 392 208 48 14    # Cancel
@@ -345,6 +347,104 @@ case_about_idle() {
   click_control 392 208 48 14  # Cancel
   expect_exit_zero "Cancel"
 }
+# ---- the rule -----------------------------------------------------------------------------
+
+# The rule's text and box, by their template rectangles.
+RULE_TEXT=(184 239 80 12)
+DRAW_RULE=(280 240 132 10)
+
+# Moves the selection of the rule list by the key $1 (its mnemonic focuses it).
+choose_rule_by_keys() {
+  xdotool key alt+n
+  xdotool key "$1"
+}
+
+# Replaces the rule text with $1: a click in the edit, the old text deleted
+# and the new one typed.
+type_rule() {
+  local keys=(End) i
+  for i in $(seq 30); do keys+=(BackSpace); done
+  click_control "${RULE_TEXT[@]}"
+  xdotool key "${keys[@]}"
+  xdotool type --delay 20 "$1"
+}
+
+# The message box of a refused rule: a second window titled "Life Settings".
+refusal_shown() { [ "$(find_windows "Life Settings" | wc -l)" -ge 2 ]; }
+refusal_gone() { [ "$(find_windows "Life Settings" | wc -l)" = 1 ]; }
+
+# The edit's background in the last shot: white while enabled.
+rule_text_enabled() { [ "$(pixel_at "$SHOT" "$(dx 258)" "$(dy 245)")" = ffffff ]; }
+
+# HighLife from the list, a rule drawn for each field: OK stores the list's
+# rule and the box; the box greys the list and the text.
+case_rule_choose() {
+  install_saver lifefaces
+  start_dialog
+  poll_screen '[ "$(swatch_colour 112 40)" = ff0000 ] && rule_text_enabled' 20 || fail "the dialog did not paint"
+  choose_rule_by_keys Down
+  click_control "${DRAW_RULE[@]}"
+  poll_screen '! rule_text_enabled' 10 || fail "the box did not grey the rule text"
+  click_control 336 208 50 14
+  expect_exit_zero "OK"
+  expect_dword birth 0x48
+  expect_dword survive 0xc
+  expect_dword rules 0x1
+  note "the next dialog shows the box ticked and HighLife; unticked, OK keeps HighLife"
+  start_dialog
+  poll_screen '[ "$(swatch_colour 112 40)" = ff0000 ] && ! rule_text_enabled' 20 || fail "the rule text is not greyed"
+  click_control "${DRAW_RULE[@]}"
+  poll_screen rule_text_enabled 10 || fail "unticking did not enable the rule text"
+  click_control 336 208 50 14
+  expect_exit_zero "OK"
+  expect_dword birth 0x48
+  expect_dword survive 0xc
+  expect_dword rules 0x0
+}
+
+# A typed rule without a name is stored as typed.
+case_rule_custom() {
+  install_saver lifefaces
+  start_dialog
+  poll_screen '[ "$(swatch_colour 112 40)" = ff0000 ] && rule_text_enabled' 20 || fail "the dialog did not paint"
+  type_rule B35/S236
+  click_control 336 208 50 14
+  expect_exit_zero "OK"
+  expect_dword birth 0x28
+  expect_dword survive 0x4c
+  expect_dword rules 0x0
+}
+
+# A B0 rule is refused: OK says why, the dialog stays open with the focus on
+# the rule text, and nothing is written. A rule typed over it is then taken.
+case_rule_refused() {
+  install_saver lifefaces
+  start_dialog
+  poll_screen '[ "$(swatch_colour 112 40)" = ff0000 ] && rule_text_enabled' 20 || fail "the dialog did not paint"
+  click_control 392 208 48 14  # Cancel: the key now holds the defaults
+  expect_exit_zero "Cancel"
+  export_settings "$E2E_OUT/rule-before.reg"
+  start_dialog
+  poll_screen '[ "$(swatch_colour 112 40)" = ff0000 ] && rule_text_enabled' 20 || fail "the dialog did not paint"
+  type_rule B0/S8
+  click_control 336 208 50 14
+  poll 10 refusal_shown || fail "OK with B0/S8 showed no message"
+  shoot
+  cp "$SHOT" "$E2E_OUT/rule-refused.png"
+  [ "$(wait_exit 0)" = running ] || fail "OK with B0/S8 ended the dialog"
+  export_settings "$E2E_OUT/rule-refused.reg"
+  cmp "$E2E_OUT/rule-before.reg" "$E2E_OUT/rule-refused.reg" || fail "a refused rule changed the stored settings"
+  xdotool key Return
+  poll 10 refusal_gone || fail "the message did not close"
+  [ "$(wait_exit 0)" = running ] || fail "closing the message ended the dialog"
+  note "the focus is on the rule text, all of it selected: typing replaces it"
+  xdotool type --delay 20 highlife
+  xdotool key Return
+  expect_exit_zero "Enter"
+  expect_dword birth 0x48
+  expect_dword survive 0xc
+}
+
 # ---- keys of other versions ------------------------------------------------------------
 
 # The number of values under the settings key.
@@ -410,6 +510,9 @@ case "${1:-}" in
   about_idle) case_about_idle ;;
   out_of_range) case_out_of_range ;;
   other_versions) case_other_versions ;;
+  rule_choose) case_rule_choose ;;
+  rule_custom) case_rule_custom ;;
+  rule_refused) case_rule_refused ;;
   *) fail "unknown case ${1:-}" ;;
 esac
 note "config $1: passed"

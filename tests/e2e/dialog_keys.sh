@@ -58,7 +58,8 @@ expect_walk() {
 # disabled), the seed edit disabled, on the Animated Mode page the frame
 # skip list and, with "Choose random lifeface", the lifeface list disabled.
 ANIMATED_FORWARD=(2:dialog 133:dialog 110:dialog 111:dialog 144:dialog 135:dialog 112:tabs
-                  113:page 137:page 132:dialog 134:dialog 131:dialog 105:dialog 101:dialog 1:dialog)
+                  113:page 137:page 132:dialog 134:dialog 131:dialog 105:dialog 101:dialog 150:dialog 151:dialog
+                  152:dialog 1:dialog)
 # The Classic Mode page, "Cycle colors:" disabled by "Cycle at reset".
 CLASSIC_PAGE=(117:page 118:page 119:page 116:page 120:page 122:page 123:page 124:page 125:page
               138:page 121:page 126:page 145:page 146:page 139:page)
@@ -75,6 +76,17 @@ case_walk() {
   note "Shift+Tab: the same stops backwards"
   # shellcheck disable=SC2046
   expect_walk shift+Tab 0 $(reversed 1:dialog "${ANIMATED_FORWARD[@]::${#ANIMATED_FORWARD[@]}-1}")
+  note "the rule's labels lead to their controls; the box's mnemonic ticks it"
+  [ "$(press alt+o)" = "focus=151 place=dialog tab=0" ] || fail "Alt+O did not reach the rule text: $(focus_now)"
+  [ "$(press alt+n)" = "focus=150 place=dialog tab=0" ] || fail "Alt+N did not reach the rule list: $(focus_now)"
+  [ "$(press alt+d)" = "focus=152 place=dialog tab=0" ] || fail "Alt+D did not reach the box: $(focus_now)"
+  note "ticked, it greys the list and the text: Tab from OK goes past them"
+  [ "$(press Tab)" = "focus=1 place=dialog tab=0" ] || fail "Tab from the box: $(focus_now)"
+  [ "$(press shift+Tab)" = "focus=152 place=dialog tab=0" ] || fail "Shift+Tab to the box: $(focus_now)"
+  [ "$(press shift+Tab)" = "focus=101 place=dialog tab=0" ] || fail "the greyed rule controls are still tab stops: $(focus_now)"
+  [ "$(press Tab)" = "focus=152 place=dialog tab=0" ] || fail "Tab back to the box: $(focus_now)"
+  [ "$(press space)" = "focus=152 place=dialog tab=0" ] || fail "Space on the box: $(focus_now)"
+  [ "$(press Tab)" = "focus=1 place=dialog tab=0" ] || fail "Tab to OK: $(focus_now)"
 
   note "Ctrl+Tab shows the Classic Mode page; Tab walks all of its controls"
   [ "$(press ctrl+Tab)" = "focus=1 place=dialog tab=1" ] || fail "Ctrl+Tab did not select Classic Mode: $(focus_now)"

@@ -264,5 +264,50 @@ case_classic_frame() {
   [ "$different" = 0 ] || fail "$different pixels differ from the reference frame"
 }
 
+# Check: the picture is a whole frame other than the picture $2.
+next_settled_frame() { differs_from "$1" "$2" && settled "$1"; }
+
+# Two successive classic frames of the saver, in $1-gen0.png and $1-gen1.png:
+# 4-pixel cells without the digital effect or the overlay, a fixed seed, 3
+# seconds apart so that each is taken whole. Further settings as arguments.
+two_classic_frames() {
+  local name=$1
+  shift
+  install_saver
+  store_settings mode 1 seed 1234 cscale 2 flags $((0x10)) delay 3000 "$@"
+  start_full_screen
+  poll_settled_screen 10 "$E2E_OUT/$name-gen0.png" || fail "no whole frame on the screen: $POLL_OUTPUT"
+  rm -f "$E2E_OUT/$name-gen1.png.last"
+  poll_screenshot 10 "$E2E_OUT/$name-gen1.png" next_settled_frame "$E2E_OUT/$name-gen0.png" ||
+    fail "no next frame: $POLL_OUTPUT"
+  stop_saver
+  local picture
+  for picture in gen0 gen1; do
+    classic_field "$E2E_OUT/$name-$picture.png" 4 >/dev/null || fail "$name $picture is no classic field"
+    convert "$E2E_OUT/$name-$picture.png" -depth 8 "rgb:$E2E_OUT/$name-$picture.rgb" || fail "no pixels of $picture"
+  done
+}
+
+# Whether frame 1 of run $1 is frame 0 stepped under rule $2; prints the
+# number of cells that are not.
+follows_rule() {
+  python3 "$E2E_SOURCE/tests/e2e/classic_rule_check.py" 1024 768 4 "$E2E_OUT/$1-gen0.rgb" "$E2E_OUT/$1-gen1.rgb" "$2"
+}
+
+# The stored rule runs: with birth and survive of HighLife the field steps
+# as HighLife and not as Conway's Life; with the defaults the other way round.
+case_classic_rule() {
+  local wrong
+  two_classic_frames highlife birth $((0x48)) survive $((0xC))
+  wrong=$(follows_rule highlife B36/S23) || fail "$wrong cells do not follow HighLife (B36/S23)"
+  wrong=$(follows_rule highlife B3/S23) && fail "the HighLife run steps as Conway's Life"
+  note "the HighLife run differs from Conway's Life in $wrong cells"
+  two_classic_frames conway
+  wrong=$(follows_rule conway B3/S23) || fail "$wrong cells do not follow Conway's Life (B3/S23)"
+  wrong=$(follows_rule conway B36/S23) && fail "the Conway run steps as HighLife"
+  # The same seed gives the same first field whatever the rule.
+  same_pictures "$E2E_OUT/highlife-gen0.png" "$E2E_OUT/conway-gen0.png" || fail "the two rules start from different fields"
+}
+
 "case_$1"
 echo "PASS: $1"

@@ -24,9 +24,11 @@ std::vector<int32_t> Ids(const WalkList& list) { return std::vector<int32_t>(lis
 
 TEST(Bindings, OnlyTheDialogsControlsHaveARow) {
   EXPECT_EQ(BindingOf(100), nullptr);
-  EXPECT_EQ(BindingOf(144), nullptr);
+  EXPECT_EQ(BindingOf(IdDrawRule + 1), nullptr);
   EXPECT_EQ(BindingOf(INT32_MIN), nullptr);
   EXPECT_EQ(BindingOf(143)->id, 143);
+  // The ids between the lifeface texts and the rule's controls bind nothing.
+  for (int32_t id = IdAbout; id < IdRuleList; ++id) EXPECT_EQ(BindingOf(id)->kind, NoKind) << id;
 }
 
 // The control ids of each dialog template of the resource script, by the
@@ -148,10 +150,10 @@ TEST(Bindings, EveryDefaultIsAChoiceItsControlOffers) {
 
 // ---- Enabling rules ----------------------------------------------------------------------
 
-// The controls 101 .. 146 that the rules disable for the given boxes.
+// The controls 101 .. 152 that the rules disable for the given boxes.
 std::set<int32_t> Disabled(uint32_t checked) {
   std::set<int32_t> disabled;
-  for (int32_t id = 101; id <= 146; ++id)
+  for (int32_t id = 101; id <= IdDrawRule; ++id)
     if (!ControlEnabledFor(id, checked)) disabled.insert(id);
   return disabled;
 }
@@ -178,9 +180,15 @@ TEST(EnableRules, EachBoxChangesOnlyItsOwnControls) {
   EXPECT_EQ(Disabled(all | FlagRandomLifeface), (std::set<int32_t>{IdLifefaceList}));
   EXPECT_EQ(Disabled(all | FlagCycleAtReset), (std::set<int32_t>{IdCycle}));
   EXPECT_EQ(Disabled(all | FlagDigitalEffect), (std::set<int32_t>{}));
+  EXPECT_EQ(Disabled(all | DrawRuleChecked), (std::set<int32_t>{IdRuleList, IdRuleText}));
+  // The rule box's bit is its own, apart from every flags bit.
+  for (int32_t id = IdPrintInfo; id <= IdCycleAtReset; ++id) EXPECT_EQ(CheckBitOfBox(id) & DrawRuleChecked, 0u) << id;
+  EXPECT_EQ(CheckBitOfBox(IdDrawRule), DrawRuleChecked);
+  EXPECT_EQ(CheckBitOfBox(IdRuleList), 0u);
   // No rule greys a box or button, whatever is checked.
   for (uint32_t checked : {0u, ~0u, DefaultSettings.flags})
-    for (int32_t id = IdPrintInfo; id <= IdUndo; ++id) EXPECT_TRUE(ControlEnabledFor(id, checked)) << id;
+    for (int32_t id : {IdPrintInfo, IdSpecific, IdCycleAtReset, IdAbout, IdUndo, IdDrawRule})
+      EXPECT_TRUE(ControlEnabledFor(id, checked)) << id;
 }
 
 struct WalkRecord {
@@ -317,6 +325,101 @@ TEST(StoreRules, FaceOfTheLifefaceList) {
   // An empty catalogue keeps the loaded face, never the list's -1.
   EXPECT_EQ(StoredFace(-1, 0, 0), 0);
   EXPECT_EQ(StoredFace(-1, 4, 0), 4);
+}
+
+// ---- The rule of the field ----------------------------------------------------------
+
+TEST(RuleControls, TheListNamesEachNamedRuleOnceAndEndsWithCustom) {
+  const int32_t custom = RuleListCustomItem();
+  ASSERT_EQ(RuleListItemCount(), custom + 1);
+  EXPECT_STREQ(RuleListItemText(0), "Conway's Life");
+  EXPECT_STREQ(RuleListItemText(custom), "Custom");
+  EXPECT_EQ(RuleListItemText(-1), nullptr);
+  EXPECT_EQ(RuleListItemText(custom + 1), nullptr);
+  // Each name's item shows its rule's canonical text, which reads back to
+  // the same item; "Custom" leaves the text alone.
+  std::set<std::string> names;
+  for (int32_t item = 0; item < custom; ++item) {
+    names.insert(RuleListItemText(item));
+    char text[LifeRuleTextSize];
+    ASSERT_TRUE(RuleTextOfItem(item, text, sizeof text)) << item;
+    EXPECT_EQ(RuleListItemForText(text), item) << text;
+  }
+  EXPECT_EQ(names.size(), static_cast<size_t>(custom));
+  char text[LifeRuleTextSize] = "kept";
+  EXPECT_FALSE(RuleTextOfItem(custom, text, sizeof text));
+  EXPECT_FALSE(RuleTextOfItem(-1, text, sizeof text));
+  EXPECT_STREQ(text, "kept");
+}
+
+TEST(RuleControls, TypedTextSelectsItsNameOrCustom) {
+  const int32_t highLife = RuleListItemOf(LifeRule{0x48, 0xC});
+  ASSERT_NE(highLife, RuleListCustomItem());
+  EXPECT_STREQ(RuleListItemText(highLife), "HighLife");
+  // Any way of writing the rule, or its name, selects it.
+  for (const char* typed : {"B36/S23", "b63s32", "23/36", " highlife ", "S23/B36:T40,30"})
+    EXPECT_EQ(RuleListItemForText(typed), highLife) << typed;
+  EXPECT_EQ(RuleListItemForText("B3/S23"), 0);
+  EXPECT_EQ(RuleListItemForText("Life"), 0);
+  // A rule without a name, half a rule being typed, or a refused one: Custom.
+  for (const char* typed : {"B35/S236", "B3", "B", "", "B0/S8", "B2a/S", "Highlif"})
+    EXPECT_EQ(RuleListItemForText(typed), RuleListCustomItem()) << typed;
+  EXPECT_EQ(RuleListItemForText(std::string(5000, '3').c_str()), RuleListCustomItem());
+}
+
+TEST(RuleControls, TheDialogShowsTheRuleTheSaverRuns) {
+  SaverSettings settings = DefaultSettings;
+  EXPECT_TRUE(SameLifeRule(ShownRule(settings), ConwayRule));
+  settings.birth = 0x28;
+  settings.survive = 0x4C;
+  EXPECT_TRUE(SameLifeRule(ShownRule(settings), (LifeRule{0x28, 0x4C})));
+  // Stored rules that cannot run show Conway's, as the saver runs then.
+  for (const auto& [birth, survive] : std::vector<std::pair<uint32_t, uint32_t>>{
+           {0x9, 0x100}, {0x208, 0xC}, {0x8, 0x400}, {0xFFFFFFFF, 0xFFFFFFFF}}) {
+    settings.birth = birth;
+    settings.survive = survive;
+    EXPECT_TRUE(SameLifeRule(ShownRule(settings), ConwayRule)) << birth << "/" << survive;
+  }
+}
+
+TEST(RuleControls, OkStoresARuleTextAndRefusesWhatCannotRun) {
+  SaverSettings settings = DefaultSettings;
+  EXPECT_EQ(StoreRuleText("B35/S236", &settings), RuleOk);
+  EXPECT_EQ(settings.birth, 0x28u);
+  EXPECT_EQ(settings.survive, 0x4Cu);
+  EXPECT_EQ(StoreRuleText("Day & Night", &settings), RuleOk);
+  EXPECT_EQ(settings.birth, 0x1C8u);
+  EXPECT_EQ(settings.survive, 0x1D8u);
+  // Refused texts leave the stored rule and say why.
+  const std::pair<const char*, RuleError> refused[] = {
+      {"B0/S8", RuleBirthOnZero}, {"", RuleEmpty},          {"B3/S23/2", RuleGenerations},
+      {"B2a/S", RuleNotTotalistic}, {"B9/S", RuleCountOverEight}, {"hello", RuleMalformed}};
+  for (const auto& [text, error] : refused) {
+    EXPECT_EQ(StoreRuleText(text, &settings), error) << text;
+    EXPECT_EQ(RuleTextRefusal(text, false), error) << text;
+    // A drawn rule does not use the text: nothing stops OK.
+    EXPECT_EQ(RuleTextRefusal(text, true), RuleOk) << text;
+  }
+  EXPECT_EQ(settings.birth, 0x1C8u);
+  EXPECT_EQ(settings.survive, 0x1D8u);
+  EXPECT_EQ(RuleTextRefusal("B36/S23", false), RuleOk);
+  // A text longer than any rule is refused as such, and read no further than
+  // the edit holds.
+  const std::string tooLong = "B3/S23" + std::string(RuleEditLimit, ' ');
+  EXPECT_EQ(StoreRuleText(tooLong.c_str(), &settings), RuleTooLong);
+}
+
+TEST(RuleControls, TheRefusalNamesTheTextAndTheReason) {
+  char message[512];
+  FormatRuleRefusal("B0/S8", RuleBirthOnZero, message, sizeof message);
+  EXPECT_EQ(std::string(message), std::string("\"B0/S8\" cannot be run: ") + RuleErrorText(RuleBirthOnZero) + ".");
+  // A long text is cut short; a small buffer still gets a terminated start.
+  const std::string typed(300, 'x');
+  FormatRuleRefusal(typed.c_str(), RuleMalformed, message, sizeof message);
+  EXPECT_EQ(std::string(message).substr(0, 46), "\"" + std::string(40, 'x') + "...\" ");
+  char small[8];
+  FormatRuleRefusal("B0/S8", RuleBirthOnZero, small, sizeof small);
+  EXPECT_STREQ(small, "\"B0/S8\"");
 }
 
 TEST(StoreRules, InformationTexts) {

@@ -58,7 +58,7 @@ static void CheckCreatedKey() {
     if (std::strcmp(row.key, "n") == 0) CHECK(type == REG_BINARY && size == 40);
     if (std::strcmp(row.key, "colors") == 0) CHECK(type == REG_BINARY && size == 64);
   }
-  CHECK(dwords == 18);
+  CHECK(dwords == SettingsTableRows - 2);  // all but the two binary values, n and colors
   DWORD reset = 0, size = 4;
   RegQueryValueExA(key, "reset", nullptr, nullptr, reinterpret_cast<BYTE*>(&reset), &size);
   CHECK(reset == 3000);
