@@ -118,11 +118,13 @@ int32_t DrawLifefaceFrame(int32_t columns, int32_t rows, int32_t scale, int32_t 
       if (face->flags & FaceAddColumn) t += static_cast<uint32_t>(j);
       if (face->flags & FaceAddNeighbours) t += v >> 1;
       const int32_t tileRow = static_cast<int32_t>(t % rowSpan) + face->y0;
+      // What the coming step does to the cell, under the field's rule.
+      const int8_t action = CellAction(Field.RuleActions, v);
       int32_t tileColumn;
-      if (v == 6) {
+      if (action > 0) {
         tileColumn = birthTile;
         ++alive;
-      } else if (v == 5 || v == 7) {
+      } else if ((v & 1) && action == 0) {
         tileColumn = static_cast<int32_t>((survivorTime + t) % survivorSpan) + face->x1;
         ++alive;
       } else if (v & 1) {

@@ -70,6 +70,34 @@ TEST_F(Animated, EvenSpansShowOneTilePerFrame) {
   EXPECT_EQ(Transition.TransitionFrame, 0);
 }
 
+// The tiles follow the field's rule: under HighLife a dead cell with six
+// neighbours is born and one alive with six dies; under Seeds every live cell dies.
+TEST_F(Animated, BirthsSurvivalsAndDeathsFollowTheFieldsRule) {
+  UseFace("x0 = 1, x1 = 5, x2 = 9, x3 = 13");
+  const uint8_t cells[4] = {12, 13, 6, 7};  // dead with 6, alive with 6, dead with 3, alive with 3
+  std::copy(cells, cells + 4, Grid.LiveCells);
+  AnimatedTick(8, 8, 1);
+  EXPECT_EQ(TileColumnAt(0, 0), 0);  // Conway's: no birth on six
+  EXPECT_EQ(TileColumnAt(1, 0), 9);
+  EXPECT_EQ(TileColumnAt(2, 0), 1);
+  EXPECT_GE(TileColumnAt(3, 0), 5);
+  EXPECT_EQ(Transition.NextPopulation, 2);
+  UseRule(LifeRule{0x48, 0xC});  // HighLife
+  RestartTransition();
+  AnimatedTick(8, 8, 1);
+  EXPECT_EQ(TileColumnAt(0, 0), 1);
+  EXPECT_EQ(TileColumnAt(1, 0), 9);
+  EXPECT_EQ(TileColumnAt(2, 0), 1);
+  EXPECT_EQ(Transition.NextPopulation, 3);
+  UseRule(LifeRule{0x4, 0x0});  // Seeds
+  RestartTransition();
+  AnimatedTick(8, 8, 1);
+  EXPECT_EQ(TileColumnAt(0, 0), 0);
+  EXPECT_EQ(TileColumnAt(2, 0), 0);
+  EXPECT_EQ(TileColumnAt(3, 0), 9);
+  EXPECT_EQ(Transition.NextPopulation, 0);
+}
+
 TEST_F(Animated, UnevenSpansMoveAtTheirOwnRates) {
   UseFace("x0 = 1, x1 = 3, x2 = 4, x3 = 12");
   EXPECT_EQ(Transition.TransitionFrames, 8);
