@@ -42,6 +42,13 @@ press() {
   focus_now
 }
 
+# Presses the key $1 and fails with $3 unless the focus then is $2.
+expect_press() {
+  local got
+  got=$(press "$1")
+  [ "$got" = "$2" ] || fail "$3: ${got:-no focus}"
+}
+
 # Presses $1 once per expected stop and checks each: "ID:PLACE" words, the
 # tab being $2 throughout.
 expect_walk() {
@@ -77,19 +84,19 @@ case_walk() {
   # shellcheck disable=SC2046
   expect_walk shift+Tab 0 $(reversed 1:dialog "${ANIMATED_FORWARD[@]::${#ANIMATED_FORWARD[@]}-1}")
   note "the rule's labels lead to their controls; the box's mnemonic ticks it"
-  [ "$(press alt+o)" = "focus=151 place=dialog tab=0" ] || fail "Alt+O did not reach the rule text: $(focus_now)"
-  [ "$(press alt+n)" = "focus=150 place=dialog tab=0" ] || fail "Alt+N did not reach the rule list: $(focus_now)"
-  [ "$(press alt+d)" = "focus=152 place=dialog tab=0" ] || fail "Alt+D did not reach the box: $(focus_now)"
+  expect_press alt+o "focus=151 place=dialog tab=0" "Alt+O did not reach the rule text"
+  expect_press alt+n "focus=150 place=dialog tab=0" "Alt+N did not reach the rule list"
+  expect_press alt+d "focus=152 place=dialog tab=0" "Alt+D did not reach the box"
   note "ticked, it greys the list and the text: Tab from OK goes past them"
-  [ "$(press Tab)" = "focus=1 place=dialog tab=0" ] || fail "Tab from the box: $(focus_now)"
-  [ "$(press shift+Tab)" = "focus=152 place=dialog tab=0" ] || fail "Shift+Tab to the box: $(focus_now)"
-  [ "$(press shift+Tab)" = "focus=101 place=dialog tab=0" ] || fail "the greyed rule controls are still tab stops: $(focus_now)"
-  [ "$(press Tab)" = "focus=152 place=dialog tab=0" ] || fail "Tab back to the box: $(focus_now)"
-  [ "$(press space)" = "focus=152 place=dialog tab=0" ] || fail "Space on the box: $(focus_now)"
-  [ "$(press Tab)" = "focus=1 place=dialog tab=0" ] || fail "Tab to OK: $(focus_now)"
+  expect_press Tab "focus=1 place=dialog tab=0" "Tab from the box"
+  expect_press shift+Tab "focus=152 place=dialog tab=0" "Shift+Tab to the box"
+  expect_press shift+Tab "focus=101 place=dialog tab=0" "the greyed rule controls are still tab stops"
+  expect_press Tab "focus=152 place=dialog tab=0" "Tab back to the box"
+  expect_press space "focus=152 place=dialog tab=0" "Space on the box"
+  expect_press Tab "focus=1 place=dialog tab=0" "Tab to OK"
 
   note "Ctrl+Tab shows the Classic Mode page; Tab walks all of its controls"
-  [ "$(press ctrl+Tab)" = "focus=1 place=dialog tab=1" ] || fail "Ctrl+Tab did not select Classic Mode: $(focus_now)"
+  expect_press ctrl+Tab "focus=1 place=dialog tab=1" "Ctrl+Tab did not select Classic Mode"
   poll_screen classic_page_shown 10 || fail "Ctrl+Tab did not show the Classic Mode page"
   expect_walk Tab 1 2:dialog 133:dialog 110:dialog 111:dialog 144:dialog 135:dialog 112:tabs "${CLASSIC_PAGE[@]}" \
     132:dialog
@@ -105,21 +112,21 @@ case_pages() {
   start_keys
   expect_walk Tab 0 2:dialog 133:dialog 110:dialog 111:dialog 144:dialog 135:dialog 112:tabs 113:page
   note "Ctrl+Tab from inside a page: the other page, the focus on its first control"
-  [ "$(press ctrl+Tab)" = "focus=117 place=page tab=1" ] || fail "Ctrl+Tab from the page: $(focus_now)"
+  expect_press ctrl+Tab "focus=117 place=page tab=1" "Ctrl+Tab from the page"
   poll_screen classic_page_shown 10 || fail "the Classic Mode page is not shown"
-  [ "$(press ctrl+shift+Tab)" = "focus=113 place=page tab=0" ] || fail "Ctrl+Shift+Tab: $(focus_now)"
+  expect_press ctrl+shift+Tab "focus=113 place=page tab=0" "Ctrl+Shift+Tab"
   poll_screen '! classic_page_shown' 10 || fail "the Classic Mode page is still shown"
   note "Ctrl+Tab wraps; Ctrl+Page Down and Ctrl+Page Up switch too"
-  [ "$(press ctrl+Tab)" = "focus=117 place=page tab=1" ] || fail "Ctrl+Tab again: $(focus_now)"
-  [ "$(press ctrl+Tab)" = "focus=113 place=page tab=0" ] || fail "Ctrl+Tab does not wrap: $(focus_now)"
-  [ "$(press ctrl+Next)" = "focus=117 place=page tab=1" ] || fail "Ctrl+Page Down: $(focus_now)"
-  [ "$(press ctrl+Prior)" = "focus=113 place=page tab=0" ] || fail "Ctrl+Page Up: $(focus_now)"
+  expect_press ctrl+Tab "focus=117 place=page tab=1" "Ctrl+Tab again"
+  expect_press ctrl+Tab "focus=113 place=page tab=0" "Ctrl+Tab does not wrap"
+  expect_press ctrl+Next "focus=117 place=page tab=1" "Ctrl+Page Down"
+  expect_press ctrl+Prior "focus=113 place=page tab=0" "Ctrl+Page Up"
   note "Ctrl+Tab on the tab control leaves the focus there"
-  [ "$(press shift+Tab)" = "focus=112 place=tabs tab=0" ] || fail "Shift+Tab to the tab control: $(focus_now)"
-  [ "$(press ctrl+Tab)" = "focus=112 place=tabs tab=1" ] || fail "Ctrl+Tab on the tab control: $(focus_now)"
+  expect_press shift+Tab "focus=112 place=tabs tab=0" "Shift+Tab to the tab control"
+  expect_press ctrl+Tab "focus=112 place=tabs tab=1" "Ctrl+Tab on the tab control"
   poll_screen classic_page_shown 10 || fail "the Classic Mode page is not shown"
   note "Enter on a page's list is OK: the page chosen by keys is the mode stored"
-  [ "$(press Tab)" = "focus=117 place=page tab=1" ] || fail "Tab into the Classic Mode page: $(focus_now)"
+  expect_press Tab "focus=117 place=page tab=1" "Tab into the Classic Mode page"
   xdotool key Return
   expect_exit_zero "Enter"
   expect_dword mode 0x1
@@ -135,10 +142,10 @@ case_seed() {
   poll_screen '[ "$(pixel_at "$SHOT" "$(dx 92)" "$(dy 182)")" != ffffff ]' 5 || fail "\"Arbitrary\" did not disable the seed edit"
   [ "$(press Up)" = "focus=136 place=dialog tab=0" ] || fail "Up from \"Arbitrary\" does not wrap: $(focus_now)"
   [ "$(press Down)" = "focus=135 place=dialog tab=0" ] || fail "Down from \"Specific\" does not wrap: $(focus_now)"
-  [ "$(press Down)" = "focus=136 place=dialog tab=0" ] || fail "Down again: $(focus_now)"
+  expect_press Down "focus=136 place=dialog tab=0" "Down again"
   note "Tab leaves the group and Shift+Tab comes back to the checked button"
   [ "$(press Tab)" = "focus=112 place=tabs tab=0" ] || fail "Tab from \"Specific\": $(focus_now)"
-  [ "$(press shift+Tab)" = "focus=136 place=dialog tab=0" ] || fail "Shift+Tab to the seed choice: $(focus_now)"
+  expect_press shift+Tab "focus=136 place=dialog tab=0" "Shift+Tab to the seed choice"
   note "the seed edit is in the walk now; Enter is OK"
   expect_walk shift+Tab 0 144:dialog 111:dialog 110:dialog 109:dialog
   xdotool key Return
