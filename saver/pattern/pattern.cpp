@@ -243,9 +243,9 @@ const int MacrocellLeafLevel = 3;  // an 8 x 8 leaf
 
 struct MacrocellNode {
   int level;
-  int32_t child[4];  // nw, ne, sw, se; 0 is empty
-  uint64_t bits;     // a leaf's cells, bit 8 * row + column
-  uint64_t population;  // saturates just above PatternCellLimit
+  int32_t child[4];                  // nw, ne, sw, se; 0 is empty
+  uint64_t bits;                     // a leaf's cells, bit 8 * row + column
+  uint64_t population;               // saturates just above PatternCellLimit
   int64_t left, top, right, bottom;  // live cells' bounds within the node, when populated
 };
 
@@ -508,8 +508,12 @@ bool ReadRle(const char* text, size_t length, PatternCells* out) { return Read(R
 bool ReadPlainText(const char* text, size_t length, PatternCells* out) {
   return Read(ReadPlainTextInto, text, length, out);
 }
-bool ReadLife105(const char* text, size_t length, PatternCells* out) { return Read(ReadLife105Into, text, length, out); }
-bool ReadLife106(const char* text, size_t length, PatternCells* out) { return Read(ReadLife106Into, text, length, out); }
+bool ReadLife105(const char* text, size_t length, PatternCells* out) {
+  return Read(ReadLife105Into, text, length, out);
+}
+bool ReadLife106(const char* text, size_t length, PatternCells* out) {
+  return Read(ReadLife106Into, text, length, out);
+}
 bool ReadMacrocell(const char* text, size_t length, PatternCells* out) {
   return Read(ReadMacrocellInto, text, length, out);
 }

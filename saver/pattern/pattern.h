@@ -29,12 +29,12 @@ struct PatternCell {
 // four bytes a live cell (16 MB at the cell limit), and placing the pattern
 // in any of its eight orientations is a map over the list.
 struct PatternCells {
-  int32_t width;   // 1..PatternSideLimit; every cell has x < width
-  int32_t height;  // 1..PatternSideLimit; every cell has y < height
+  int32_t width;                   // 1..PatternSideLimit; every cell has x < width
+  int32_t height;                  // 1..PatternSideLimit; every cell has y < height
   std::vector<PatternCell> cells;  // at least one, each once, by row then column
-  bool hasRule;    // the file names a rule; rule is it
-  LifeRule rule;   // never B0
-  char name[80];   // the file's name for the pattern, terminated; "" when it has none
+  bool hasRule;                    // the file names a rule; rule is it
+  LifeRule rule;                   // never B0
+  char name[80];                   // the file's name for the pattern, terminated; "" when it has none
 };
 
 // Each reader takes text[0..length), which need not be terminated, and reads
