@@ -217,7 +217,13 @@ bool ReadRleBody(const char* p, const char* end, PatternCells* out) {
       case 'A':
         if (x + run > out->width || y >= out->height) return false;
         if (out->cells.size() + static_cast<size_t>(run) > PatternCellLimit) return false;
-        for (int64_t i = 0; i < run; ++i) AddCell(out, x + i, y);
+        {
+          const size_t first = out->cells.size();
+          out->cells.resize(first + static_cast<size_t>(run));
+          PatternCell* cell = out->cells.data() + first;
+          for (int64_t i = 0; i < run; ++i)
+            cell[i] = PatternCell{static_cast<uint16_t>(x + i), static_cast<uint16_t>(y)};
+        }
         x += run;
         break;
       case '$':

@@ -267,18 +267,18 @@ TEST(PatternRefusals, SmallFilesClaimingHugePatterns) {
     full += std::to_string(level) + " " + child + " " + child + " " + child + " " + child + "\n";
   }
   EXPECT_EQ(PictureOf(full), "refused");
-  // 2048 x 2048 full cells is within both limits and reads.
+  // 512 x 512 full cells is within both limits and reads.
   full = "[M2]\n";
   for (int row = 0; row < 8; ++row) full += "********$";
   full += "\n";
-  for (int level = 4; level <= 11; ++level) {
+  for (int level = 4; level <= 9; ++level) {
     const std::string child = std::to_string(level - 3);
     full += std::to_string(level) + " " + child + " " + child + " " + child + " " + child + "\n";
   }
   ASSERT_TRUE(Read(full, &p));
-  EXPECT_EQ(p.width, 2048);
-  EXPECT_EQ(p.height, 2048);
-  EXPECT_EQ(p.cells.size(), 2048u * 2048u);
+  EXPECT_EQ(p.width, 512);
+  EXPECT_EQ(p.height, 512);
+  EXPECT_EQ(p.cells.size(), 512u * 512u);
 }
 
 TEST(PatternRefusals, FileOverTheByteLimitIsNotRead) {
