@@ -425,8 +425,9 @@ bool ReadLife105Into(const char* text, size_t length, PatternCells* out) {
   int64_t left = 0, y = 0;
   while (NextLine(&lines, &line)) {
     if (line.begin < line.end && *line.begin == '#') {
-      const char kind = line.end - line.begin >= 2 ? line.begin[1] : '\0';
-      const char* p = line.begin + 2;
+      const bool hasKind = line.end - line.begin >= 2;
+      const char kind = hasKind ? line.begin[1] : '\0';
+      const char* p = hasKind ? line.begin + 2 : line.end;
       if (kind == 'N') {
         out->hasRule = true;
         out->rule = ConwayRule;
