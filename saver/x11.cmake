@@ -8,6 +8,7 @@ endif()
 find_package(X11 REQUIRED)
 find_package(Fontconfig REQUIRED)
 find_package(Freetype REQUIRED)
+find_package(Python3 REQUIRED COMPONENTS Interpreter)
 if(NOT X11_Xext_FOUND)
   message(FATAL_ERROR "the X11 front end needs libXext (MIT-SHM)")
 endif()
@@ -77,6 +78,23 @@ install(CODE "
   file(CREATE_LINK ${tumbra_hack_from_bin} \"\${launcher}\" SYMBOLIC)
   message(STATUS \"Installing: \${launcher} -> ${tumbra_hack_from_bin}\")")
 
+# The icon of the desktop entries: the saver's own icon, drawn for the icon
+# theme's sizes.
+set(tumbra_icon_sizes 16 32 48 64 128)
+set(tumbra_icon_out ${CMAKE_BINARY_DIR}/data/xscreensaver/icons)
+set(tumbra_icon_files "")
+foreach(size ${tumbra_icon_sizes})
+  list(APPEND tumbra_icon_files ${tumbra_icon_out}/${size}x${size}/apps/tumbra.png)
+endforeach()
+add_custom_command(
+  OUTPUT ${tumbra_icon_files}
+  COMMAND Python3::Interpreter ${PROJECT_SOURCE_DIR}/data/xscreensaver/make_icon.py
+          ${PROJECT_SOURCE_DIR}/data/icons/make_icons.py ${tumbra_icon_out} ${tumbra_icon_sizes}
+  DEPENDS ${PROJECT_SOURCE_DIR}/data/xscreensaver/make_icon.py ${PROJECT_SOURCE_DIR}/data/icons/make_icons.py
+  COMMENT "Drawing the desktop icon"
+  VERBATIM)
+install(DIRECTORY ${tumbra_icon_out}/ DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor)
+
 # Desktop entries: the program for menus, the hack for desktops that list
 # screen savers by their entries (as Debian's hack packages do).
 # The hack's entry names its full path, known only when installing (the
@@ -108,7 +126,7 @@ foreach(source changelog tumbra.6)
     VERBATIM)
   list(APPEND tumbra_gzipped ${tumbra_debian_out}/${source}.gz)
 endforeach()
-add_custom_target(tumbra_x11_data ALL DEPENDS ${tumbra_gzipped})
+add_custom_target(tumbra_x11_data ALL DEPENDS ${tumbra_gzipped} ${tumbra_icon_files})
 install(FILES ${tumbra_debian_out}/changelog.gz ${tumbra_debian_out}/copyright DESTINATION ${CMAKE_INSTALL_DOCDIR})
 install(FILES ${tumbra_debian_out}/tumbra.6.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man6)
 # The catalogue's picture folder is called tumbra wherever the catalogue is.

@@ -68,6 +68,17 @@ done
 grep -q '^Exec=/usr/libexec/xscreensaver/tumbra --root$' "$ROOT/usr/share/applications/screensavers/tumbra.desktop" ||
   fail "the hack's desktop entry does not name /usr/libexec/xscreensaver/tumbra"
 gzip -dc "$ROOT/usr/share/man/man6/tumbra.6.gz" | grep -q '^\.TH TUMBRA 6' || fail "tumbra.6.gz is no manual page"
+# Both entries name the icon, which is there in the theme's sizes.
+for entry in tumbra.desktop screensavers/tumbra.desktop; do
+  grep -qx 'Icon=tumbra' "$ROOT/usr/share/applications/$entry" || fail "the desktop entry $entry names no icon tumbra"
+done
+for size in 16 32 48; do
+  icon="$ROOT/usr/share/icons/hicolor/${size}x$size/apps/tumbra.png"
+  python3 -c 'import struct, sys
+head = open(sys.argv[1], "rb").read(24)
+sys.exit(head[:8] != b"\x89PNG\r\n\x1a\n" or struct.unpack(">II", head[16:24]) != (int(sys.argv[2]),) * 2)' \
+    "$icon" "$size" 2>/dev/null || fail "no $size x $size PNG icon: $icon"
+done
 [ "$(listed_times "$APP_DEFAULTS")" = 1 ] || fail "the hack is not in xscreensaver's list once"
 # The resource goes on: the line before still ends in a continuation, the
 # rest of the list is where it was.
