@@ -8,6 +8,7 @@ endif()
 find_package(X11 REQUIRED)
 find_package(Fontconfig REQUIRED)
 find_package(Freetype REQUIRED)
+find_package(Python3 REQUIRED COMPONENTS Interpreter)
 if(NOT X11_Xext_FOUND)
   message(FATAL_ERROR "the X11 front end needs libXext (MIT-SHM)")
 endif()
@@ -29,7 +30,23 @@ target_compile_definitions(tumbra_x11 PRIVATE TUMBRA_DATA_FROM_PROGRAM="${tumbra
 target_link_libraries(tumbra_x11 PRIVATE platform_x11 platform_posix_clock platform_posix_files platform_posix_store
                       platform_posix_bitmap platform_posix_memory tumbra_core)
 
+# Debian's hardening: the relocations read-only before the program starts,
+# and the checked forms of the C library's copying functions where the
+# compiler optimises (they need it).
+target_link_options(tumbra_x11 PRIVATE LINKER:-z,relro LINKER:-z,now)
+foreach(target tumbra_x11 platform_x11)
+  target_compile_definitions(${target} PRIVATE $<$<NOT:$<CONFIG:Debug>>:_FORTIFY_SOURCE=2>)
+endforeach()
+
 install(TARGETS tumbra_x11 RUNTIME DESTINATION ${TUMBRA_HACK_DIR})
+# A stripped install (the package's) drops the compilers' notes too, as
+# Debian's own stripping does.
+install(CODE "
+  if(CMAKE_INSTALL_DO_STRIP)
+    execute_process(COMMAND \"${CMAKE_OBJCOPY}\" --remove-section=.comment --remove-section=.note
+                    \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${TUMBRA_HACK_DIR}/$<TARGET_FILE_NAME:tumbra_x11>\"
+                    COMMAND_ERROR_IS_FATAL ANY)
+  endif()")
 
 # xscreensaver's settings dialog: one control per command-line option, and
 # the shipped lifefaces by name.
@@ -61,6 +78,23 @@ install(CODE "
   file(CREATE_LINK ${tumbra_hack_from_bin} \"\${launcher}\" SYMBOLIC)
   message(STATUS \"Installing: \${launcher} -> ${tumbra_hack_from_bin}\")")
 
+# The icon of the desktop entries: the saver's own icon, drawn for the icon
+# theme's sizes.
+set(tumbra_icon_sizes 16 32 48 64 128)
+set(tumbra_icon_out ${CMAKE_BINARY_DIR}/data/xscreensaver/icons)
+set(tumbra_icon_files "")
+foreach(size ${tumbra_icon_sizes})
+  list(APPEND tumbra_icon_files ${tumbra_icon_out}/${size}x${size}/apps/tumbra.png)
+endforeach()
+add_custom_command(
+  OUTPUT ${tumbra_icon_files}
+  COMMAND Python3::Interpreter ${PROJECT_SOURCE_DIR}/data/xscreensaver/make_icon.py
+          ${PROJECT_SOURCE_DIR}/data/icons/make_icons.py ${tumbra_icon_out} ${tumbra_icon_sizes}
+  DEPENDS ${PROJECT_SOURCE_DIR}/data/xscreensaver/make_icon.py ${PROJECT_SOURCE_DIR}/data/icons/make_icons.py
+  COMMENT "Drawing the desktop icon"
+  VERBATIM)
+install(DIRECTORY ${tumbra_icon_out}/ DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor)
+
 # Desktop entries: the program for menus, the hack for desktops that list
 # screen savers by their entries (as Debian's hack packages do).
 # The hack's entry names its full path, known only when installing (the
@@ -72,17 +106,44 @@ install(CODE "
   configure_file(${PROJECT_SOURCE_DIR}/data/xscreensaver/tumbra-hack.desktop.in \"\${entry}\" @ONLY)
   message(STATUS \"Installing: \${entry}\")")
 
-# The Debian package: the same tree below /usr, and maintainer scripts that
-# put the hack into xscreensaver's list of hacks.
+# Debian's documents: the changelog and the copyright, the terms of use
+# (one paragraph a line, CR LF) in the copyright file's form, and the manual
+# page, compressed as Debian's tools compress them.
+set(tumbra_debian_out ${CMAKE_BINARY_DIR}/data/xscreensaver)
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/data/terms.txt)
+file(READ ${PROJECT_SOURCE_DIR}/data/terms.txt tumbra_terms)
+string(REPLACE "\r" "" tumbra_terms "${tumbra_terms}")
+string(STRIP "${tumbra_terms}" tumbra_terms)
+string(REGEX REPLACE "\n[ \t]*\n[ \t\n]*" "\n.\n" tumbra_terms "${tumbra_terms}")
+string(REPLACE "\n" "\n " TUMBRA_TERMS " ${tumbra_terms}")
+configure_file(${PROJECT_SOURCE_DIR}/data/xscreensaver/copyright.in ${tumbra_debian_out}/copyright @ONLY)
+set(tumbra_gzipped "")
+foreach(source changelog tumbra.6)
+  add_custom_command(
+    OUTPUT ${tumbra_debian_out}/${source}.gz
+    COMMAND gzip -9nc ${PROJECT_SOURCE_DIR}/data/xscreensaver/${source} > ${tumbra_debian_out}/${source}.gz
+    DEPENDS ${PROJECT_SOURCE_DIR}/data/xscreensaver/${source}
+    VERBATIM)
+  list(APPEND tumbra_gzipped ${tumbra_debian_out}/${source}.gz)
+endforeach()
+add_custom_target(tumbra_x11_data ALL DEPENDS ${tumbra_gzipped} ${tumbra_icon_files})
+install(FILES ${tumbra_debian_out}/changelog.gz ${tumbra_debian_out}/copyright DESTINATION ${CMAKE_INSTALL_DOCDIR})
+install(FILES ${tumbra_debian_out}/tumbra.6.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man6)
+# The catalogue's picture folder is called tumbra wherever the catalogue is.
+install(FILES ${PROJECT_SOURCE_DIR}/data/xscreensaver/lintian-overrides DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides
+        RENAME tumbra)
+
+# The Debian package: the same tree below /usr, stripped, and maintainer
+# scripts that put the hack into xscreensaver's list of hacks.
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME tumbra)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Game of Life screen saver with animated lifefaces")
-set(CPACK_PACKAGE_DESCRIPTION "tumbra runs Conway's Game of Life on a torus, one generation per frame.
-In Animated Mode every cell is a tile of a lifeface, a tiled picture whose
-births, survivals and deaths play short animations; in Classic Mode every
-cell is a square coloured by its number of live neighbours. It runs as an
-xscreensaver hack or in a window of its own.")
+set(CPACK_PACKAGE_DESCRIPTION "tumbra runs any Life-like rule, Conway's Game of Life by default, on a
+torus, one generation per frame. In Animated Mode every cell is a tile of a
+lifeface, a tiled picture whose births, survivals and deaths play short
+animations; in Classic Mode every cell is a square coloured by its number of
+live neighbours. It runs as an xscreensaver hack or in a window of its own.")
 set(CPACK_PACKAGE_CONTACT "tumbra maintainers <maintainers@tumbra.invalid>")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_PACKAGE_DIRECTORY ${CMAKE_BINARY_DIR}/package)
@@ -91,9 +152,10 @@ set(CPACK_DEBIAN_PACKAGE_SECTION x11)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xscreensaver, fonts-liberation")
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS golly)
+set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA
     ${PROJECT_SOURCE_DIR}/data/xscreensaver/postinst ${PROJECT_SOURCE_DIR}/data/xscreensaver/postrm
     ${PROJECT_SOURCE_DIR}/data/xscreensaver/triggers)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 include(CPack)
-install(FILES ${PROJECT_SOURCE_DIR}/data/xscreensaver/tumbra.6 DESTINATION ${CMAKE_INSTALL_MANDIR}/man6)

@@ -42,9 +42,9 @@ note "building the package"
 cpack --config "$BUILD_DIR/CPackConfig.cmake" -B "$PACKAGE_OUT" >"$X11_OUT/cpack.log" 2>&1 || fail "cpack failed"
 DEB="$PACKAGE_OUT/tumbra_${PACKAGE_VERSION}_amd64.deb"
 [ -f "$DEB" ] || fail "no $DEB"
-info=$(dpkg-deb -f "$DEB" Package Version Architecture Depends Recommends)
+info=$(dpkg-deb -f "$DEB" Package Version Architecture Depends Recommends Suggests)
 for want in "Package: tumbra" "Version: $PACKAGE_VERSION" "Architecture: amd64" "libx11-6" "libxext6" \
-  "libfontconfig1" "libfreetype6" "Recommends: xscreensaver"; do
+  "libfontconfig1" "libfreetype6" "Recommends: xscreensaver" "Suggests: golly"; do
   [[ "$info" == *"$want"* ]] || fail "the control file lacks '$want': $info"
 done
 
@@ -59,13 +59,26 @@ note "installing it into $ROOT"
 private_dpkg -i "$DEB" || fail "dpkg -i failed (see dpkg.log)"
 for path in usr/libexec/xscreensaver/tumbra usr/share/xscreensaver/config/tumbra.xml usr/share/tumbra/tumbra.ini \
   usr/share/tumbra/tumbra/ember.bmp usr/share/applications/tumbra.desktop \
-  usr/share/applications/screensavers/tumbra.desktop usr/share/man/man6/tumbra.6; do
+  usr/share/applications/screensavers/tumbra.desktop usr/share/man/man6/tumbra.6.gz \
+  usr/share/doc/tumbra/copyright usr/share/doc/tumbra/changelog.gz; do
   [ -f "$ROOT/$path" ] || fail "the package did not install /$path"
 done
 [ -x "$ROOT/usr/libexec/xscreensaver/tumbra" ] || fail "the hack is not executable"
 [ "$(readlink "$ROOT/usr/bin/tumbra")" = ../libexec/xscreensaver/tumbra ] || fail "bin/tumbra is no link to the hack"
 grep -q '^Exec=/usr/libexec/xscreensaver/tumbra --root$' "$ROOT/usr/share/applications/screensavers/tumbra.desktop" ||
   fail "the hack's desktop entry does not name /usr/libexec/xscreensaver/tumbra"
+gzip -dc "$ROOT/usr/share/man/man6/tumbra.6.gz" | grep -q '^\.TH TUMBRA 6' || fail "tumbra.6.gz is no manual page"
+# Both entries name the icon, which is there in the theme's sizes.
+for entry in tumbra.desktop screensavers/tumbra.desktop; do
+  grep -qx 'Icon=tumbra' "$ROOT/usr/share/applications/$entry" || fail "the desktop entry $entry names no icon tumbra"
+done
+for size in 16 32 48; do
+  icon="$ROOT/usr/share/icons/hicolor/${size}x$size/apps/tumbra.png"
+  python3 -c 'import struct, sys
+head = open(sys.argv[1], "rb").read(24)
+sys.exit(head[:8] != b"\x89PNG\r\n\x1a\n" or struct.unpack(">II", head[16:24]) != (int(sys.argv[2]),) * 2)' \
+    "$icon" "$size" 2>/dev/null || fail "no $size x $size PNG icon: $icon"
+done
 [ "$(listed_times "$APP_DEFAULTS")" = 1 ] || fail "the hack is not in xscreensaver's list once"
 # The resource goes on: the line before still ends in a continuation, the
 # rest of the list is where it was.
