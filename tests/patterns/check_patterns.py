@@ -116,9 +116,10 @@ class Golly:
             raise ValueError('bgolly refused it: ' + (r.stdout + r.stderr).strip().splitlines()[-1])
         return r.stdout
 
-    def populations(self, path, last, step=1):
+    def populations(self, path, last, step=1, hashlife=False):
         pops = {}
-        for line in self.run(path, ['-m', str(last), '-i', str(step)]).splitlines():
+        args = ['-m', str(last), '-i', str(step)] + (['-h'] if hashlife else [])
+        for line in self.run(path, args).splitlines():
             m = re.fullmatch(r'([\d,]+): ([\d,]+)', line.strip())
             if m:
                 pops[int(m.group(1).replace(',', ''))] = int(m.group(2).replace(',', ''))
@@ -185,8 +186,11 @@ def check_dies(golly, path, generation):
 
 
 def check_gun(golly, path, period, growth, after):
-    pops = golly.populations(path, after + 2 * period)
-    for t in range(after, after + period):
+    """Population grows by the same amount each period, sampled at one phase so
+    that spaceships whose phases differ in population count alike."""
+    pops = golly.populations(path, after + 4 * period)
+    for k in range(1, 5):
+        t = after + (k - 1) * period
         if pops[t + period] - pops[t] != growth:
             return 'population %d at %d but %d at %d, not %+d' % (
                 pops[t], t, pops[t + period], t + period, growth)
@@ -209,10 +213,21 @@ def check_copies(golly, path, generation, count):
     return None
 
 
-def check_grows(golly, path, generation, population):
-    pops = golly.populations(path, generation, generation)
-    if pops.get(generation, 0) < population:
-        return 'population %s at generation %d, below %d' % (pops.get(generation), generation, population)
+GROWTH = {'linear': (1.6, 2.5), 'quadratic': (3.2, 5.0)}
+
+
+def check_grows(golly, path, order, generation):
+    """Growth by order: the cells gained by 4T against those gained by 2T is
+    about 2 for linear growth (puffers, rakes) and 4 for quadratic (breeders)."""
+    if order not in GROWTH:
+        return 'growth "%s" is not one of: %s' % (order, ', '.join(GROWTH))
+    half = generation // 2
+    pops = golly.populations(path, 2 * generation, half, hashlife=True)
+    gained = [pops[t] - pops[0] for t in (generation, 2 * generation)]
+    low, high = GROWTH[order]
+    if gained[0] <= 0 or not low <= gained[1] / gained[0] <= high:
+        return 'gains %d cells by %d and %d by %d: not %s growth' % (
+            gained[0], generation, gained[1], 2 * generation, order)
     return None
 
 
@@ -223,7 +238,7 @@ FACTS = {
     'dies': (check_dies, 1),
     'gun': (check_gun, 3),
     'copies': (check_copies, 2),
-    'grows': (check_grows, 2),
+    'grows': (check_grows, 2),  # order, generation
 }
 
 
@@ -278,7 +293,7 @@ def check_file(folder, name, fact, work):
         if check is None or len(args) != arity:
             problems.append('fact "%s" is not one of: %s' % (fact, ', '.join(FACTS)))
         else:
-            problem = check(golly, path, *map(int, args))
+            problem = check(golly, path, *[int(a) if a.lstrip('-').isdigit() else a for a in args])
             if problem:
                 problems.append('%s: %s' % (fact, problem))
         return problems, torus_populations(golly, path, rule, size, golly.work)
