@@ -279,6 +279,8 @@ def check_file(folder, name, fact, work):
     if not cells:
         problems.append('has no live cells')
         return problems, None
+    if max(x for x, _ in cells) >= size[0] or max(y for _, y in cells) >= size[1]:
+        problems.append('cells outside the %d x %d of the header' % size)
     if size[0] > MAX_WIDTH or size[1] > MAX_HEIGHT:
         problems.append('%d x %d is larger than %d x %d' % (size[0], size[1], MAX_WIDTH, MAX_HEIGHT))
     try:
