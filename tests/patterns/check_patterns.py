@@ -7,6 +7,7 @@ kinds of fact. Each pattern's population on a 1024 x 768 torus, generation by
 generation, goes to the report file for comparison with the saver's engine.
 
   check_patterns.py PATTERN_DIR REPORT_FILE [NAME...]
+  check_patterns.py PATTERN_DIR --self-test   (wrong facts and broken files must fail)
 
 Exit status: 0 when all hold, 1 when any fails, 77 when bgolly is missing.
 """
@@ -105,39 +106,36 @@ def shape(cells):
     return frozenset((x - mx, y - my) for x, y in cells), (mx, my)
 
 
-class Golly:
-    def __init__(self, work):
-        self.work = work
-        self.count = 0
+def run_bgolly(path, args):
+    r = subprocess.run(['bgolly'] + args + [path], capture_output=True, text=True, timeout=120)
+    if r.returncode != 0 or 'error' in r.stdout.lower():
+        raise ValueError('bgolly refused it: ' + (r.stdout + r.stderr).strip().splitlines()[-1])
+    return r.stdout
 
-    def run(self, path, args):
-        r = subprocess.run(['bgolly'] + args + [path], capture_output=True, text=True, timeout=120)
-        if r.returncode != 0 or 'error' in r.stdout.lower():
-            raise ValueError('bgolly refused it: ' + (r.stdout + r.stderr).strip().splitlines()[-1])
-        return r.stdout
 
-    def populations(self, path, last, step=1, hashlife=False):
-        pops = {}
-        args = ['-m', str(last), '-i', str(step)] + (['-h'] if hashlife else [])
-        for line in self.run(path, args).splitlines():
-            m = re.fullmatch(r'([\d,]+): ([\d,]+)', line.strip())
-            if m:
-                pops[int(m.group(1).replace(',', ''))] = int(m.group(2).replace(',', ''))
-        return pops
+def populations(path, last, step=1, hashlife=False):
+    """Population by generation, 0 to last, as bgolly prints it."""
+    pops = {}
+    args = ['-m', str(last), '-i', str(step)] + (['-h'] if hashlife else [])
+    for line in run_bgolly(path, args).splitlines():
+        m = re.fullmatch(r'([\d,]+): ([\d,]+)', line.strip())
+        if m:
+            pops[int(m.group(1).replace(',', ''))] = int(m.group(2).replace(',', ''))
+    return pops
 
-    def cells_at(self, path, generation):
-        self.count += 1
-        out = os.path.join(self.work, '%d.mc' % self.count)
-        self.run(path, ['-h', '-q', '-q', '-m', str(generation), '-o', out])
-        with open(out) as f:
-            return parse_macrocell(f.read())
 
-    def rle_at(self, path, generation):
-        self.count += 1
-        out = os.path.join(self.work, '%d.rle' % self.count)
-        self.run(path, ['-q', '-q', '-m', str(generation), '-o', out])
-        with open(out) as f:
-            return parse_rle(f.read())
+def written_at(work, path, generation, suffix):
+    """bgolly's own file of the pattern at a generation. Macrocell keeps the
+    universe's coordinates, which RLE does not, so moves can be measured."""
+    fd, out = tempfile.mkstemp(suffix=suffix, dir=work)
+    os.close(fd)
+    run_bgolly(path, (['-h'] if suffix == '.mc' else []) + ['-q', '-q', '-m', str(generation), '-o', out])
+    with open(out) as f:
+        return f.read()
+
+
+def cells_at(work, path, generation):
+    return parse_macrocell(written_at(work, path, generation, '.mc'))
 
 
 def primes_of(n):
@@ -151,23 +149,23 @@ def primes_of(n):
     return out + ([n] if n > 1 else [])
 
 
-def check_period(golly, path, period, dx, dy):
+def check_period(work, path, period, dx, dy):
     """Returns to itself moved by dx, dy after period generations, and to no copy of itself at any divisor."""
-    start, origin = shape(golly.cells_at(path, 0))
-    later, moved = shape(golly.cells_at(path, period))
+    start, origin = shape(cells_at(work, path, 0))
+    later, moved = shape(cells_at(work, path, period))
     if later != start:
         return 'generation %d is not a copy of generation 0' % period
     if (moved[0] - origin[0], moved[1] - origin[1]) != (dx, dy):
         return 'moved by %d, %d after %d generations, not %d, %d' % (
             moved[0] - origin[0], moved[1] - origin[1], period, dx, dy)
     for q in primes_of(period):
-        if shape(golly.cells_at(path, period // q))[0] == start:
+        if shape(cells_at(work, path, period // q))[0] == start:
             return 'already a copy of itself at generation %d' % (period // q)
     return None
 
 
-def check_stable(golly, path, generation, population, period):
-    pops = golly.populations(path, generation + 5 * period)
+def check_stable(work, path, generation, population, period):
+    pops = populations(path, generation + 5 * period)
     if pops.get(generation) != population:
         return 'population %s at generation %d, not %d' % (pops.get(generation), generation, population)
     for t in range(generation, generation + 4 * period):
@@ -177,18 +175,18 @@ def check_stable(golly, path, generation, population, period):
     return None
 
 
-def check_dies(golly, path, generation):
-    pops = golly.populations(path, generation)
+def check_dies(work, path, generation):
+    pops = populations(path, generation)
     if pops.get(generation) != 0 or pops.get(generation - 1, 0) == 0:
         return 'population %s at %d and %s at %d' % (
             pops.get(generation - 1), generation - 1, pops.get(generation), generation)
     return None
 
 
-def check_gun(golly, path, period, growth, after):
+def check_gun(work, path, period, growth, after):
     """Population grows by the same amount each period, sampled at one phase so
     that spaceships whose phases differ in population count alike."""
-    pops = golly.populations(path, after + 4 * period)
+    pops = populations(path, after + 4 * period)
     for k in range(1, 5):
         t = after + (k - 1) * period
         if pops[t + period] - pops[t] != growth:
@@ -197,9 +195,9 @@ def check_gun(golly, path, period, growth, after):
     return None
 
 
-def check_copies(golly, path, generation, count):
-    start, _ = shape(golly.cells_at(path, 0))
-    later = golly.cells_at(path, generation)
+def check_copies(work, path, generation, count):
+    start, _ = shape(cells_at(work, path, 0))
+    later = cells_at(work, path, generation)
     anchor = min(start)
     used, found = set(), 0
     for x, y in sorted(later):
@@ -216,13 +214,13 @@ def check_copies(golly, path, generation, count):
 GROWTH = {'linear': (1.6, 2.5), 'quadratic': (3.2, 5.0)}
 
 
-def check_grows(golly, path, order, generation):
+def check_grows(work, path, order, generation):
     """Growth by order: the cells gained by 4T against those gained by 2T is
     about 2 for linear growth (puffers, rakes) and 4 for quadratic (breeders)."""
     if order not in GROWTH:
         return 'growth "%s" is not one of: %s' % (order, ', '.join(GROWTH))
     half = generation // 2
-    pops = golly.populations(path, 2 * generation, half, hashlife=True)
+    pops = populations(path, 2 * generation, half, hashlife=True)
     gained = [pops[t] - pops[0] for t in (generation, 2 * generation)]
     low, high = GROWTH[order]
     if gained[0] <= 0 or not low <= gained[1] / gained[0] <= high:
@@ -232,7 +230,7 @@ def check_grows(golly, path, order, generation):
 
 
 FACTS = {
-    'osc': (lambda g, p, period: check_period(g, p, period, 0, 0), 1),
+    'osc': (lambda work, path, period: check_period(work, path, period, 0, 0), 1),
     'ship': (check_period, 3),
     'stable': (check_stable, 3),
     'dies': (check_dies, 1),
@@ -242,24 +240,23 @@ FACTS = {
 }
 
 
-def torus_populations(golly, path, rule, size, work):
+def torus_populations(work, path, rule, size):
     """Population, generation by generation, centred on the fixed torus."""
     with open(path) as f:
-        text = f.read()
-    body = text.split('\n', [i for i, l in enumerate(text.splitlines()) if l.startswith('x')][0] + 1)[-1]
+        lines = f.read().splitlines()
+    body = '\n'.join(lines[next(i for i, l in enumerate(lines) if l.startswith('x')) + 1:])
     base = rule.split(':')[0]
     name = os.path.join(work, 'torus-' + os.path.basename(path))
     with open(name, 'w') as f:
         f.write('#CXRLE Pos=%d,%d\nx = %d, y = %d, rule = %s:T%d,%d\n%s' % (
-            -(size[0] // 2), -(size[1] // 2), size[0], size[1], base, TORUS[0], TORUS[1], body))
-    pops = golly.populations(name, TORUS_GENERATIONS)
+            -(size[0] // 2), -(size[1] // 2), size[0], size[1], base, TORUS[0], TORUS[1], body + '\n'))
+    pops = populations(name, TORUS_GENERATIONS)
     return [pops[t] for t in range(TORUS_GENERATIONS + 1)]
 
 
 def check_file(folder, name, fact, work):
     """Problems found with one pattern file, and its torus populations."""
     path = os.path.join(folder, name)
-    golly = Golly(tempfile.mkdtemp(dir=work))
     problems = []
     if os.path.getsize(path) > MAX_BYTES:
         problems.append('larger than %d bytes' % MAX_BYTES)
@@ -285,7 +282,7 @@ def check_file(folder, name, fact, work):
         problems.append('%d x %d is larger than %d x %d' % (size[0], size[1], MAX_WIDTH, MAX_HEIGHT))
     try:
         # bgolly reads the same cells and the same rule.
-        _, _, read_rule, read_cells = golly.rle_at(path, 0)
+        _, _, read_rule, read_cells = parse_rle(written_at(work, path, 0, '.rle'))
         if shape(read_cells)[0] != shape(cells)[0]:
             problems.append('bgolly reads other cells than these')
         if read_rule.split(':')[0].lower() != rule.split(':')[0].lower():
@@ -295,10 +292,10 @@ def check_file(folder, name, fact, work):
         if check is None or len(args) != arity:
             problems.append('fact "%s" is not one of: %s' % (fact, ', '.join(FACTS)))
         else:
-            problem = check(golly, path, *[int(a) if a.lstrip('-').isdigit() else a for a in args])
+            problem = check(work, path, *[int(a) if a.lstrip('-').isdigit() else a for a in args])
             if problem:
                 problems.append('%s: %s' % (fact, problem))
-        return problems, torus_populations(golly, path, rule, size, golly.work)
+        return problems, torus_populations(work, path, rule, size)
     except (ValueError, KeyError, subprocess.TimeoutExpired) as e:
         problems.append(str(e) or repr(e))
         return problems, None
@@ -317,6 +314,52 @@ def read_facts(folder):
     return facts
 
 
+# Facts that must not hold, and files that must not pass, made from the
+# collection's own files: the check has to catch every one.
+WRONG_FACTS = [
+    ('glider.rle', 'ship 4 1 -1'),             # wrong direction
+    ('glider.rle', 'ship 8 2 2'),              # a multiple of the period
+    ('blinker.rle', 'osc 4'),
+    ('lwss.rle', 'osc 4'),                     # a spaceship is no oscillator
+    ('r-pentomino.rle', 'stable 1103 117 2'),
+    ('r-pentomino.rle', 'stable 1000 116 2'),  # not settled yet
+    ('diehard.rle', 'dies 129'),
+    ('diehard.rle', 'dies 131'),               # already dead a generation earlier
+    ('gosper-glider-gun.rle', 'gun 30 6 60'),
+    ('gosper-glider-gun.rle', 'gun 15 5 60'),
+    ('highlife-replicator.rle', 'copies 12 3'),
+    ('puffer-train.rle', 'grows quadratic 2000'),
+    ('breeder-1.rle', 'grows linear 2000'),
+    ('pulsar.rle', 'wobbles 3'),
+]
+BROKEN_FILES = {
+    'no-name.rle': 'x = 3, y = 3, rule = B3/S23\nbo$2bo$3o!\n',
+    'bad-rule.rle': '#N Glider\n#C c\nx = 3, y = 3, rule = B3/S2q\nbo$2bo$3o!\n',
+    'bad-cells.rle': '#N Glider\n#C c\nx = 3, y = 3, rule = B3/S23\nbo$2bo$3z!\n',
+    'outside.rle': '#N Glider\n#C c\nx = 2, y = 3, rule = B3/S23\nbo$2bo$3o!\n',
+    'too-wide.rle': '#N Line\n#C c\nx = 1200, y = 1, rule = B3/S23\n1200o!\n',
+    'three-notes.rle': '#N Glider\n#C a\n#C b\n#C c\nx = 3, y = 3, rule = B3/S23\nbo$2bo$3o!\n',
+}
+
+
+def self_test(folder):
+    """Exit status 0 when every wrong fact and broken file is caught."""
+    missed = []
+    with tempfile.TemporaryDirectory() as work:
+        for name, fact in WRONG_FACTS:
+            if not check_file(folder, name, fact, work)[0]:
+                missed.append('%s: "%s" passed' % (name, fact))
+        for name, text in BROKEN_FILES.items():
+            with open(os.path.join(work, name), 'w') as f:
+                f.write(text)
+            if not check_file(work, name, 'ship 4 1 1', work)[0]:
+                missed.append('%s passed' % name)
+    for line in missed:
+        print('MISSED', line)
+    print('%d wrong facts and broken files, %d missed' % (len(WRONG_FACTS) + len(BROKEN_FILES), len(missed)))
+    return 1 if missed else 0
+
+
 def main():
     if len(sys.argv) < 3:
         raise SystemExit(__doc__)
@@ -324,6 +367,8 @@ def main():
     if shutil.which('bgolly') is None:
         print('bgolly is missing (Debian package golly): skipped')
         return 77
+    if report == '--self-test':
+        return self_test(folder)
     facts = read_facts(folder)
     files = sorted(f for f in os.listdir(folder) if f.endswith('.rle'))
     failures = ['%s: no line in facts.txt' % f for f in files if f not in facts]
