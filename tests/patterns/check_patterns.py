@@ -19,6 +19,9 @@ import subprocess
 import sys
 import tempfile
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', '..', 'tools', 'lib'))
+from rle import rle_cells  # noqa: E402
+
 MAX_WIDTH, MAX_HEIGHT = 1000, 600
 MAX_BYTES = 300 * 1024
 TORUS = (1024, 768)
@@ -43,24 +46,7 @@ def parse_rle(text):
         body.append(s)
     if header is None:
         raise ValueError('no header line')
-    cells, x, y, run = set(), 0, 0, ''
-    for ch in ''.join(body):
-        if ch.isdigit():
-            run += ch
-            continue
-        n = int(run) if run else 1
-        run = ''
-        if ch == 'b':
-            x += n
-        elif ch == 'o':
-            cells.update((x + i, y) for i in range(n))
-            x += n
-        elif ch == '$':
-            x, y = 0, y + n
-        elif ch == '!':
-            break
-        else:
-            raise ValueError('unexpected character %r in the cells' % ch)
+    cells = rle_cells(''.join(body))
     return comments, header, rule, cells
 
 

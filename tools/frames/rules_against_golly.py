@@ -15,6 +15,9 @@ import re
 import subprocess
 import sys
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "lib"))
+from rle import rle_cells  # noqa: E402
+
 RULES = ["B3/S23", "HighLife", "Day & Night", "Seeds", "Morley", "2x2", "Life without Death",
          "B35/S236", "b2/s34", "1357/1357"]
 WIDTH, HEIGHT = 128, 96
@@ -33,18 +36,7 @@ def read_rle(path):
                 header = {"x": found.group(1), "y": found.group(2), "rule": found.group(3)} if found else {}
                 continue
             body.append(line.strip())
-    cells, x, y = set(), 0, 0
-    for count, tag in re.findall(r"(\d*)([bo$!])", "".join(body)):
-        n = int(count) if count else 1
-        if tag == "b":
-            x += n
-        elif tag == "o":
-            cells.update((x + k, y) for k in range(n))
-            x += n
-        elif tag == "$":
-            x, y = 0, y + n
-        else:
-            break
+    cells = rle_cells("".join(body))
     return header, cells
 
 
