@@ -274,20 +274,12 @@ bool RuleTextOfItem(int32_t item, char* text, size_t size) {
   return true;
 }
 
-LifeRule ShownRule(const SaverSettings& settings) {
-  // Bits beyond the counts cannot run, nor can what the parser refuses.
-  if ((settings.birth | settings.survive) & ~uint32_t{LifeRuleCounts}) return ConwayRule;
-  LifeRule rule;
-  char text[LifeRuleTextSize];
-  const LifeRule stored = {static_cast<uint16_t>(settings.birth), static_cast<uint16_t>(settings.survive)};
-  FormatLifeRule(stored, text, sizeof text);
-  return ParseRuleText(text, &rule) == RuleOk ? rule : ConwayRule;
-}
+LifeRule ShownRule(const SaverSettings& settings) { return RunnableLifeRule(settings.birth, settings.survive); }
 
 RuleError RuleTextRefusal(const char* text, bool drawn) {
+  if (drawn) return RuleOk;
   LifeRule rule;
-  const RuleError error = ParseRuleText(text, &rule);
-  return drawn ? RuleOk : error;
+  return ParseRuleText(text, &rule);
 }
 
 RuleError StoreRuleText(const char* text, SaverSettings* settings) {

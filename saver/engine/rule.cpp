@@ -303,6 +303,11 @@ size_t FormatLifeRule(LifeRule rule, char* text, size_t size) {
   return CopyOut(whole, n, text, size);
 }
 
+LifeRule RunnableLifeRule(uint32_t birth, uint32_t survive) {
+  if (((birth | survive) & ~uint32_t{LifeRuleCounts}) != 0 || (birth & 1) != 0) return ConwayRule;
+  return LifeRule{static_cast<uint16_t>(birth), static_cast<uint16_t>(survive)};
+}
+
 const char* LifeRuleName(LifeRule rule) {
   for (int i = 0; i < NamedLifeRuleCount; ++i)
     if (SameLifeRule(NamedLifeRules[i].rule, rule)) return NamedLifeRules[i].name;

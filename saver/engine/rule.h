@@ -16,6 +16,9 @@ const LifeRule ConwayRule = {0x8, 0xC};  // B3/S23
 const uint16_t LifeRuleCounts = 0x1FF;   // the bits a rule may set
 
 inline bool SameLifeRule(LifeRule a, LifeRule b) { return a.birth == b.birth && a.survive == b.survive; }
+// The rule stored bit masks stand for when tumbra can run it; Conway's for
+// masks it cannot run (B0, counts above 8: a key edited by hand).
+LifeRule RunnableLifeRule(uint32_t birth, uint32_t survive);
 
 // Why a text was not taken as a rule; RuleErrorText gives a line for people.
 enum RuleError {

@@ -29,10 +29,7 @@ LifeRule RuleOfNewField() {
     for (int32_t k = 0; k < NamedLifeRuleCount; ++k)
       if (NamedLifeRules[k].lively && pick-- == 0) return NamedLifeRules[k].rule;
   }
-  const bool runs = (Settings.birth & ~uint32_t{LifeRuleCounts}) == 0 && (Settings.survive & ~uint32_t{LifeRuleCounts}) == 0 &&
-                    (Settings.birth & 1) == 0;
-  if (!runs) return ConwayRule;
-  return LifeRule{static_cast<uint16_t>(Settings.birth), static_cast<uint16_t>(Settings.survive)};
+  return RunnableLifeRule(Settings.birth, Settings.survive);
 }
 
 void ResetField(int32_t columns, int32_t rows) {
