@@ -43,7 +43,6 @@ const int W = Ops::Width;
 // Room kept before and after a row of actions for the wrapped neighbours.
 const int Pad = 64;
 
-
 // Nonzero where a cell's colour may have changed: a cell alive before or
 // after whose life or count changed (a dead cell's count shows nothing).
 inline V ColourChange(V old, V now) {

@@ -58,10 +58,17 @@ void PlanOnePixelPaint(ClassicFramePlan* plan, bool marked, bool markStep) {
   if (!paint.marked) DamageSurface();
 }
 
+// The live cells of the rows below the surface, which no frame paints.
+int32_t CountRowsBelowSurface(const ClassicFramePlan& plan) {
+  if (plan.visibleRows >= plan.rows) return 0;
+  return ActiveKernels()->countAlive(Grid.LiveCells + static_cast<size_t>(plan.visibleRows) * plan.columns,
+                                     (plan.rows - plan.visibleRows) * plan.columns);
+}
+
 // The pass without a step: a row kernel paints and counts; cells beyond the
 // surface are only counted. Every cell is painted, whatever the marks say.
 int32_t PaintOnePixelCells(const ClassicFramePlan& plan) {
-  const int32_t columns = plan.columns, rows = plan.rows;
+  const int32_t columns = plan.columns;
   const int32_t visibleColumns = plan.visibleColumns, visibleRows = plan.visibleRows;
   const GridKernels* kernels = ActiveKernels();
   int32_t population = 0;
@@ -71,11 +78,8 @@ int32_t PaintOnePixelCells(const ClassicFramePlan& plan) {
                                     plan.paint.stream);
     if (visibleColumns < columns) population += kernels->countAlive(cells + visibleColumns, columns - visibleColumns);
   }
-  if (visibleRows < rows)
-    population += kernels->countAlive(Grid.LiveCells + static_cast<size_t>(visibleRows) * columns,
-                                      (rows - visibleRows) * columns);
   DamageSurface();  // the marks, if any, were not read
-  return population;
+  return population + CountRowsBelowSurface(plan);
 }
 
 // Cells x0..x1-1 of cell row y as blocks of s x s pixels. Without the digital
@@ -126,9 +130,12 @@ void PaintBlock(int32_t x, int32_t y, uint8_t v, int32_t s, bool digital, const 
 // Blocks of s x s pixels. With keys (what each cell showed when it was last
 // painted) only the cells whose colour changed are painted; the keys are
 // kept up to date either way.
-int32_t PaintBlocks(int32_t columns, int32_t rows, int32_t s, int32_t visibleColumns, int32_t visibleRows,
-                    const FrameColours& colours, uint8_t* keys, bool compare) {
-  const bool digital = (Settings.flags & FlagDigitalEffect) != 0 && s >= 4;
+int32_t PaintBlocks(const ClassicFramePlan& plan) {
+  const int32_t columns = plan.columns, s = plan.cellSize;
+  const int32_t visibleColumns = plan.visibleColumns, visibleRows = plan.visibleRows;
+  const FrameColours& colours = plan.colours;
+  uint8_t* keys = plan.keys;
+  const bool compare = plan.compare, digital = plan.digital;
   const int32_t paintedWidth = std::min(visibleColumns * s, View.Surface->width);
   const GridKernels* kernels = ActiveKernels();
   const bool stream = StreamFrame(static_cast<int64_t>(paintedWidth) * View.Surface->height);
@@ -150,10 +157,7 @@ int32_t PaintBlocks(int32_t columns, int32_t rows, int32_t s, int32_t visibleCol
     }
     population += kernels->countAlive(cells, columns);
   }
-  if (visibleRows < rows)
-    population += kernels->countAlive(Grid.LiveCells + static_cast<size_t>(visibleRows) * columns,
-                                      (rows - visibleRows) * columns);
-  return population;
+  return population + CountRowsBelowSurface(plan);
 }
 
 // True when the surface shows the last classic frame of this layout and
@@ -257,8 +261,7 @@ bool PlanClassicFrame(int32_t columns, int32_t rows, int32_t cellSize, ClassicFr
 
 int32_t PaintClassicFrame(ClassicFramePlan* plan) {
   if (plan->onePixel) return PaintOnePixelCells(*plan);
-  return PaintBlocks(plan->columns, plan->rows, plan->cellSize, plan->visibleColumns, plan->visibleRows, plan->colours,
-                     plan->keys, plan->compare);
+  return PaintBlocks(*plan);
 }
 
 void FinishClassicFrame(const ClassicFramePlan* plan) {
