@@ -197,6 +197,17 @@ static void BindRuleList(WindowHandle parent, const ControlBinding& row, int32_t
   SelectItem(list, RuleListItemOf(ShownRule(Settings)));
 }
 
+// The rule edit's text, cut to one character more than any rule.
+struct RuleEditText {
+  char text[RuleEditLimit + 1];
+};
+static RuleEditText ReadRuleText(HWND edit) {
+  RuleEditText read;
+  read.text[0] = '\0';
+  GetWindowTextA(edit, read.text, sizeof read.text);
+  return read;
+}
+
 static void BindRuleText(WindowHandle parent, const ControlBinding& row, int32_t phase) {
   HWND edit = GetDlgItem(AsWindow(parent), row.id);
   if (edit == nullptr) return;
@@ -207,10 +218,7 @@ static void BindRuleText(WindowHandle parent, const ControlBinding& row, int32_t
     FormatLifeRule(ShownRule(Settings), text, sizeof text);
     SetWindowTextA(edit, text);
   } else {
-    char text[RuleEditLimit + 1];
-    text[0] = '\0';
-    GetWindowTextA(edit, text, sizeof text);
-    StoreRuleText(text, &Settings);
+    StoreRuleText(ReadRuleText(edit).text, &Settings);
   }
 }
 
@@ -234,11 +242,8 @@ static void FollowRuleList(HWND dialog) {
 }
 
 static void FollowRuleText(HWND dialog) {
-  char text[RuleEditLimit + 1];
-  text[0] = '\0';
-  GetDlgItemTextA(dialog, IdRuleText, text, sizeof text);
   HWND list = GetDlgItem(dialog, IdRuleList);
-  const int32_t item = RuleListItemForText(text);
+  const int32_t item = RuleListItemForText(ReadRuleText(GetDlgItem(dialog, IdRuleText)).text);
   if (SelectedItem(list) != item) SelectItem(list, item);
 }
 
@@ -473,7 +478,7 @@ INT_PTR CALLBACK TabPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lPar
     }
     case WM_COMMAND: {
       int32_t selected[NeighbourColourLists];
-      if (FlagBitOfControl(LOWORD(wParam)) != 0) {
+      if (CheckBitOfBox(LOWORD(wParam)) != 0) {
         ApplyEnableRules(page, 0);
         return FALSE;
       }
@@ -512,9 +517,8 @@ static void OpenSettings(HWND dialog) {
 // OK goes ahead only with a rule text the saver can run (or one not in use);
 // otherwise it says why, with the dialog's title, and puts the focus on the text.
 static bool RuleTextTaken(HWND dialog) {
-  char text[RuleEditLimit + 1];
-  text[0] = '\0';
-  GetDlgItemTextA(dialog, IdRuleText, text, sizeof text);
+  const RuleEditText read = ReadRuleText(GetDlgItem(dialog, IdRuleText));
+  const char* text = read.text;
   const RuleError error = RuleTextRefusal(text, IsChecked(dialog, IdDrawRule));
   if (error == RuleOk) return true;
   char message[512];
