@@ -170,6 +170,14 @@ static void PutLittle(std::vector<uint8_t>& data, uint32_t value, int bytes) {
   for (int i = 0; i < bytes; ++i) data.push_back(static_cast<uint8_t>(value >> (8 * i)));
 }
 
+// The bytes as the whole of the file; false when any of it could not be written.
+static bool WriteWholeFile(const std::string& path, const void* data, size_t size) {
+  FILE* file = std::fopen(path.c_str(), "wb");
+  if (file == nullptr) return false;
+  const bool written = std::fwrite(data, 1, size, file) == size;
+  return (std::fclose(file) == 0) && written;
+}
+
 // The top-left width x height pixels of the frame surface as a 24-bit BMP.
 static bool WriteBmp(const std::string& path, int32_t width, int32_t height) {
   const uint32_t rowBytes = (static_cast<uint32_t>(width) * 3u + 3u) & ~3u;
@@ -201,10 +209,7 @@ static bool WriteBmp(const std::string& path, int32_t width, int32_t height) {
     }
     data.resize(data.size() + (rowBytes - static_cast<uint32_t>(width) * 3u), 0);
   }
-  FILE* file = std::fopen(path.c_str(), "wb");
-  if (file == nullptr) return false;
-  const bool written = std::fwrite(data.data(), 1, data.size(), file) == data.size();
-  return (std::fclose(file) == 0) && written;
+  return WriteWholeFile(path, data.data(), data.size());
 }
 
 // Any other format: ImageMagick converts a BMP written beside the picture.
@@ -229,10 +234,7 @@ static void WriteDump(const std::string& path) {
   const size_t length = FormatLifeRule(Field.Rule, rule, sizeof rule);
   std::snprintf(rule + length, sizeof rule - length, ":T%d,%d", layout.columns, layout.rows);
   const std::string text = FieldRle(Grid.LiveCells, layout.columns, layout.rows, rule);
-  FILE* file = std::fopen(path.c_str(), "w");
-  if (file == nullptr) Fail("cannot write " + path);
-  const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
-  if (std::fclose(file) != 0 || !written) Fail("cannot write " + path);
+  if (!WriteWholeFile(path, text.data(), text.size())) Fail("cannot write " + path);
 }
 
 static void WriteFrame(const FramesOptions& options, const std::string& path) {
