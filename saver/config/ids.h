@@ -65,3 +65,9 @@
 #define IdRuleList 150
 #define IdRuleText 151
 #define IdDrawRule 152
+// What a new field starts from: a random field, a pattern, or the two in turn.
+#define IdStartWith 153
+// The Classic Mode page's trails (an edit with its up-down) and colour by age.
+#define IdFade 154
+#define IdFadeSpin 155
+#define IdColourByAge 156

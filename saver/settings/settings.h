@@ -35,6 +35,9 @@ struct SaverSettings {
   uint32_t birth;    // bit k: a dead cell with k live neighbours is born
   uint32_t survive;  // bit k: a live cell with k live neighbours lives on
   int32_t rules;     // RulesFixed, or RulesDrawn: a named rule drawn for each new field
+  int32_t start;     // StartSoup, StartPatterns or StartAlternate: what a new field starts from
+  int32_t fade;      // Classic Mode: generations over which a dead cell fades out; 0 for none
+  int32_t age;       // Classic Mode: 1 colours a live cell by its age, 0 by its neighbour count
 };
 
 // flags bits
@@ -52,6 +55,7 @@ enum : uint32_t {
 
 enum : int32_t { ModeAnimated = 0, ModeClassic = 1 };
 enum : int32_t { RulesFixed = 0, RulesDrawn = 1 };
+enum : int32_t { StartSoup = 0, StartPatterns = 1, StartAlternate = 2 };
 
 // When a stored value came to be. Every key ever written holds the original
 // values; one written by an older version lacks the values added since.
@@ -143,6 +147,9 @@ inline constexpr SettingDef SettingsTable[] = {
     SETTING_ADDED_NUMBER("birth", birth, 0x8, 0, -1),  // B3: bit masks, edited as rule texts
     SETTING_ADDED_NUMBER("survive", survive, 0xC, 0, -1),  // S23
     SETTING_ADDED_NUMBER("rules", rules, RulesFixed, RulesFixed, RulesDrawn),
+    SETTING_ADDED_NUMBER("start", start, StartSoup, StartSoup, StartAlternate),
+    SETTING_ADDED_NUMBER("fade", fade, 0, 0, 255),
+    SETTING_ADDED_NUMBER("age", age, 0, 0, 1),
 };
 const int SettingsTableRows = static_cast<int>(std::size(SettingsTable));
 

@@ -11,7 +11,7 @@ namespace {
 const std::vector<std::string> TableOrder = {"inf",   "pop",    "gen",   "fps",  "binf", "bpop",  "bgen",
                                              "bfps",  "seed",   "delay", "reset", "mode", "ascale", "fskip",
                                              "face",  "cscale", "n",     "cycle", "colors", "flags",
-                                             "birth", "survive", "rules"};
+                                             "birth", "survive", "rules", "start", "fade", "age"};
 
 std::vector<uint8_t> BytesOf(const void* data, size_t size) {
   const uint8_t* p = static_cast<const uint8_t*>(data);
@@ -42,7 +42,7 @@ TEST(Settings, DefaultsAreThoseOfTheStoredList) {
     EXPECT_EQ(stored[k].bytes, BytesOf(reinterpret_cast<const uint8_t*>(&DefaultSettings) + row.offset, SettingBytes(row)))
         << row.key;
   }
-  EXPECT_EQ(sizeof(SaverSettings), (16 + 10 + 2 + 16 + 3) * 4u);
+  EXPECT_EQ(sizeof(SaverSettings), (16 + 10 + 2 + 16 + 6) * 4u);
 }
 
 TEST(Settings, NewKeyIsFilledWithTheDefaultsInTableOrder) {
@@ -56,7 +56,7 @@ TEST(Settings, NewKeyIsFilledWithTheDefaultsInTableOrder) {
       EXPECT_EQ(value.bytes.size(), 4u) << name;
     }
   }
-  EXPECT_EQ(dwords, 21);
+  EXPECT_EQ(dwords, SettingsTableRows - 2);  // all but n and colors
   for (const StoredDefault& value : StoredDefaults()) {
     EXPECT_EQ(FakeStore.values[value.name].type, value.type == "dword" ? StoreDword : StoreBinary) << value.name;
     EXPECT_EQ(FakeStore.values[value.name].bytes, value.bytes) << value.name;
@@ -141,14 +141,18 @@ TEST(SettingsUpgrade, KeyOfTheTwentyOriginalValuesRunsWithTheRulesDefaults) {
   stored.delay = 40;
   stored.birth = 0x48;
   StoreAll(stored);
-  for (const char* added : {"birth", "survive", "rules"}) FakeStore.values.erase(added);
+  for (const char* added : {"birth", "survive", "rules", "start", "fade", "age"}) FakeStore.values.erase(added);
   Settings.birth = Settings.survive = 0x1FF;
   Settings.rules = 5;
+  Settings.start = Settings.fade = Settings.age = 9;
   LoadSettings();
   EXPECT_EQ(Settings.delay, 40);
   EXPECT_EQ(Settings.birth, 0x8u);
   EXPECT_EQ(Settings.survive, 0xCu);
   EXPECT_EQ(Settings.rules, RulesFixed);
+  EXPECT_EQ(Settings.start, StartSoup);
+  EXPECT_EQ(Settings.fade, 0);
+  EXPECT_EQ(Settings.age, 0);
   EXPECT_TRUE(FakeStore.writes.empty());
   SaveSettings();
   EXPECT_EQ(FakeStore.writes, TableOrder);
