@@ -70,6 +70,8 @@ configure_file(${PROJECT_SOURCE_DIR}/data/xscreensaver/tumbra.xml.in ${TUMBRA_XM
 install(FILES ${TUMBRA_XML} DESTINATION ${CMAKE_INSTALL_DATADIR}/xscreensaver/config)
 install(FILES ${TUMBRA_DATA_OUT}/tumbra.ini DESTINATION ${TUMBRA_DATA_DIR})
 install(DIRECTORY ${TUMBRA_DATA_OUT}/tumbra/ DESTINATION ${TUMBRA_DATA_DIR}/tumbra FILES_MATCHING PATTERN "*.bmp")
+# The shipped patterns; the users' own go into tumbra/patterns in their data folder.
+install(DIRECTORY ${PROJECT_SOURCE_DIR}/data/patterns/ DESTINATION ${TUMBRA_DATA_DIR}/patterns FILES_MATCHING PATTERN "*.rle")
 file(RELATIVE_PATH tumbra_hack_from_bin /${CMAKE_INSTALL_BINDIR} /${TUMBRA_HACK_DIR}/tumbra)
 install(CODE "
   set(launcher \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/tumbra\")
@@ -143,7 +145,10 @@ set(CPACK_PACKAGE_DESCRIPTION "tumbra runs any Life-like rule, Conway's Game of 
 torus, one generation per frame. In Animated Mode every cell is a tile of a
 lifeface, a tiled picture whose births, survivals and deaths play short
 animations; in Classic Mode every cell is a square coloured by its number of
-live neighbours. It runs as an xscreensaver hack or in a window of its own.")
+live neighbours. A field starts as a random soup or, if chosen, as one of
+the shipped patterns (guns, puffers, methuselahs, spaceships, replicators),
+the user's own pattern files or, with Golly installed, Golly's collection.
+It runs as an xscreensaver hack or in a window of its own.")
 set(CPACK_PACKAGE_CONTACT "tumbra maintainers <maintainers@tumbra.invalid>")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_PACKAGE_DIRECTORY ${CMAKE_BINARY_DIR}/package)

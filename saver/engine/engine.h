@@ -48,6 +48,8 @@ NeighbourStep NeighbourOffsets(int32_t x, int32_t y, int32_t columns, int32_t ro
 void SetCell(int32_t x, int32_t y, int32_t columns, int32_t rows);
 void ClearCell(int32_t x, int32_t y, int32_t columns, int32_t rows);
 void RandomFill(int32_t columns, int32_t rows);
+// An empty field, for cells to be set on.
+void ClearField(int32_t columns, int32_t rows);
 void StepGeneration(int32_t columns, int32_t rows);
 // The marks of the field's one change since the count `painted`, when that
 // change was a step of a columns x rows grid that left marks; else null.
@@ -76,6 +78,7 @@ struct FieldState {
   PopulationHistory AnimatedHistory;  // stagnation rule, lifeface transitions
   LifeRule Rule;                      // the rule the field runs under
   KernelRule RuleActions;             // the same as each step applies it
+  char PatternName[80];               // the pattern the field started from; "" for a random field
 };
 extern FieldState Field;
 // Generation 1, nothing counted, no history, Conway's rule: the next

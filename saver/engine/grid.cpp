@@ -196,6 +196,13 @@ void RandomFill(int32_t columns, int32_t rows) {
   }
 }
 
+void ClearField(int32_t columns, int32_t rows) {
+  if (!GridFits(columns, rows)) return;
+  DropStepAhead();
+  FieldChanged();
+  std::memset(Grid.LiveCells, 0, static_cast<size_t>(columns) * rows);
+}
+
 void StepGeneration(int32_t columns, int32_t rows) {
   if (!GridFits(columns, rows)) return;
   const bool madeAhead = StepAhead.cells == Grid.LiveCells && StepAhead.columns == columns && StepAhead.rows == rows;

@@ -6,7 +6,7 @@
 
 static FieldState NewFieldState() {
   return FieldState{1, 0, 0, 0, 0, {0, 0, 0, 0}, {0, 0, 0, 0}, ConwayRule,
-                    KernelRuleOf(ConwayRule.birth, ConwayRule.survive)};
+                    KernelRuleOf(ConwayRule.birth, ConwayRule.survive), {}};
 }
 
 FieldState Field = NewFieldState();

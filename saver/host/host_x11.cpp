@@ -23,6 +23,7 @@
 #include "loop/loop.h"
 #include "host/host.h"
 #include "host/options.h"
+#include "pattern/pattern.h"
 #include "lifeface/lifeface.h"
 #include "platform/x11/x11.h"
 #include "render/render.h"
@@ -106,6 +107,12 @@ std::string ProgramFolder() {
 
 bool IsReadable(const std::string& path) { return access(path.c_str(), R_OK) == 0; }
 
+// The data folder of an installed program, found from the program's own place.
+std::string InstalledDataFolder() {
+  const std::string program = ProgramFolder();
+  return program.empty() ? std::string() : program + "/" + TUMBRA_DATA_FROM_PROGRAM;
+}
+
 // The catalogue file: in the folder given, or the first data folder that has one.
 std::string FindCatalogue(const FrontEndOptions& options) {
   if (!options.catalogue.empty()) {
@@ -113,8 +120,7 @@ std::string FindCatalogue(const FrontEndOptions& options) {
     if (!IsReadable(path)) Fail(2, "--catalogue: no tumbra.ini in " + options.catalogue);
     return path;
   }
-  const std::string program = ProgramFolder();
-  const std::string installed = program.empty() ? std::string() : program + "/" + TUMBRA_DATA_FROM_PROGRAM;
+  const std::string installed = InstalledDataFolder();
   std::string searched;
   for (const std::string& folder : CatalogueFolders(std::getenv("XDG_DATA_HOME"), std::getenv("HOME"),
                                                     std::getenv("XDG_DATA_DIRS"), installed.c_str())) {
@@ -406,6 +412,15 @@ int main(int argc, char** argv) {
   if (options.overrides.faceGiven && options.overrides.face >= LifefaceCatalogue.count)
     Fail(2, "--face " + std::to_string(options.overrides.face) + ": the catalogue " + catalogue + " holds " +
                 std::to_string(LifefaceCatalogue.count) + " lifefaces, numbered from 0");
+  for (const std::string& file : options.patternFiles) {
+    PatternCells pattern;
+    if (!ReadPatternFile(file.c_str(), &pattern)) Fail(2, "--pattern " + file + ": not a pattern tumbra can run");
+  }
+  if (Settings.start != StartSoup) {
+    const std::string installed = InstalledDataFolder();
+    IndexPatterns(options, PatternFolders(std::getenv("XDG_DATA_HOME"), std::getenv("HOME"),
+                                          std::getenv("XDG_DATA_DIRS"), installed.c_str()));
+  }
 
   Display* display = XOpenDisplay(nullptr);
   if (display == nullptr) {

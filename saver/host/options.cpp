@@ -8,6 +8,7 @@
 #include "engine/engine.h"
 #include "loop/loop.h"
 #include "host/options.h"
+#include "pattern/pattern.h"
 
 // The options that change the picture, shared with tumbra_frames' usage.
 #define SETTING_OPTIONS_USAGE \
@@ -22,10 +23,15 @@
     "                      (B36/S23, 23/36) or a name (HighLife, \"Day & Night\");\n" \
     "                      B0 rules and other families are refused\n" \
     "  --random-rules      draw a lively named rule for each new field\n" \
+    "  --start S           what a new field starts from: soup (a random field),\n" \
+    "                      patterns (one of the collection) or alternate\n" \
+    "  --patterns DIR      the pattern files of DIR and its folders are the\n" \
+    "                      collection (may be given again; implies --start patterns)\n" \
+    "  --pattern FILE      the collection is this file (may be given again)\n" \
     "  --random-face       choose a random lifeface at start and at every reset\n" \
     "  --digital           classic cells of 4 pixels and more show a dead gap line\n" \
     "  --cycle-at-reset    the neighbour-count colours move on at every new field\n" \
-    "  --show-name         print the lifeface's name (Animated Mode)\n" \
+    "  --show-name         print the lifeface's name (Animated Mode) or the pattern's\n" \
     "  --show-generation   print the generation number\n" \
     "  --show-population   print the population\n" \
     "  --show-fps          print the frame rate against its target\n" \
@@ -66,6 +72,9 @@ enum OptionKind {
   OptionTarget,     // where to draw, no value
   OptionWindow,     // --window-id ID
   OptionCatalogue,  // a folder
+  OptionStart,      // soup, patterns or alternate
+  OptionPatterns,   // a folder of pattern files
+  OptionPattern,    // one pattern file
   OptionHelp,
 };
 
@@ -92,6 +101,9 @@ const OptionRow OptionTable[] = {
     {"seed", OptionNumber, MEMBER(seed), INT32_MIN, INT32_MAX},
     {"rule", OptionRule, 0, 0, 0},
     {"random-rules", OptionSwitch, MEMBER(rules), RulesFixed, RulesDrawn},
+    {"start", OptionStart, MEMBER(start), 0, 0},
+    {"patterns", OptionPatterns, 0, 0, 0},
+    {"pattern", OptionPattern, 0, 0, 0},
     {"random-face", OptionFlag, static_cast<int32_t>(FlagRandomLifeface), 0, 0},
     {"digital", OptionFlag, static_cast<int32_t>(FlagDigitalEffect), 0, 0},
     {"cycle-at-reset", OptionFlag, static_cast<int32_t>(FlagCycleAtReset), 0, 0},
@@ -105,7 +117,8 @@ const OptionRow OptionTable[] = {
 
 bool TakesValue(OptionKind kind) {
   return kind == OptionNumber || kind == OptionMode || kind == OptionFace || kind == OptionWindow ||
-         kind == OptionCatalogue || kind == OptionRule;
+         kind == OptionCatalogue || kind == OptionRule || kind == OptionStart || kind == OptionPatterns ||
+         kind == OptionPattern;
 }
 
 bool ReadNumber(const char* text, int64_t low, int64_t high, int64_t* value) {
@@ -161,9 +174,10 @@ bool ParseFrontEndOptions(int argc, const char* const* argv, FrontEndOptions* op
 
 bool ParseFrontEndOptions(int argc, const char* const* argv, const ProgramOption* own, int ownCount,
                           FrontEndOptions* options, std::vector<ProgramArgument>* given, std::string* error) {
-  *options = FrontEndOptions{TargetOwnWindow, 0, std::string(), false, SettingOverrides{{}, 0, 0, false, 0}};
+  *options = FrontEndOptions{};
   if (given != nullptr) given->clear();
   bool targetGiven = false;
+  bool startGiven = false;
   for (int i = 1; i < argc; ++i) {
     const std::string argument = argv[i];
     if (argument.size() < 2 || argument[0] != '-') return Fail(error, "unexpected argument '" + argument + "'");
@@ -260,11 +274,29 @@ bool ParseFrontEndOptions(int argc, const char* const* argv, const ProgramOption
         if (value.empty()) return Fail(error, "--catalogue takes a folder");
         options->catalogue = value;
         break;
+      case OptionStart: {
+        static const char* const Starts[] = {"soup", "patterns", "alternate"};  // by value of `start`
+        number = -1;
+        for (int k = 0; k < 3; ++k)
+          if (value == Starts[k]) number = k;
+        if (number < 0) return Fail(error, "--start takes soup, patterns or alternate");
+        startGiven = true;
+        options->overrides.numbers.push_back({row->offset, static_cast<int32_t>(number)});
+        break;
+      }
+      case OptionPatterns:
+      case OptionPattern:
+        if (value.empty()) return Fail(error, shown + (row->kind == OptionPattern ? " takes a file" : " takes a folder"));
+        (row->kind == OptionPattern ? options->patternFiles : options->patternFolders).push_back(value);
+        break;
       case OptionHelp:
         options->help = true;
         break;
     }
   }
+  // A collection given is there to be shown, unless --start says otherwise.
+  if (!startGiven && (!options->patternFiles.empty() || !options->patternFolders.empty()))
+    options->overrides.numbers.push_back({MEMBER(start), StartPatterns});
   return true;
 }
 
@@ -307,4 +339,24 @@ std::vector<std::string> CatalogueFolders(const char* dataHome, const char* home
   }
   if (installed != nullptr) add(installed);
   return folders;
+}
+
+// Golly's own collection, as Debian's golly package installs it.
+static const char* const GollyPatternFolders[] = {"/usr/share/golly/Patterns/Life",
+                                                  "/usr/share/golly/Patterns/Life-Like"};
+
+std::vector<std::string> PatternFolders(const char* dataHome, const char* home, const char* dataDirs,
+                                        const char* installed) {
+  std::vector<std::string> folders;
+  for (const std::string& folder : CatalogueFolders(dataHome, home, dataDirs, installed))
+    folders.push_back(folder + "/patterns");
+  for (const char* golly : GollyPatternFolders) folders.push_back(golly);
+  return folders;
+}
+
+void IndexPatterns(const FrontEndOptions& options, const std::vector<std::string>& folders) {
+  ClearPatternCollection();
+  const bool given = !options.patternFolders.empty() || !options.patternFiles.empty();
+  for (const std::string& folder : given ? options.patternFolders : folders) AddPatternFolder(folder.c_str());
+  for (const std::string& file : options.patternFiles) AddPatternFile(file.c_str());
 }

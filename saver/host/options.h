@@ -31,11 +31,15 @@ struct SettingOverrides {
 };
 
 struct FrontEndOptions {
-  FrontEndTarget target;
-  uint64_t windowId;
+  FrontEndTarget target = TargetOwnWindow;
+  uint64_t windowId = 0;
   std::string catalogue;  // a folder holding tumbra.ini; empty: search the data folders
-  bool help;
-  SettingOverrides overrides;
+  bool help = false;
+  SettingOverrides overrides = {{}, 0, 0, false, 0};
+  // The pattern collection given: these folders and files, in place of the
+  // data folders' collection; both empty: the data folders'.
+  std::vector<std::string> patternFolders;
+  std::vector<std::string> patternFiles;
 };
 
 extern const char FrontEndUsage[];
@@ -72,3 +76,10 @@ void ApplyOverrides(const SettingOverrides& overrides, SaverSettings* settings);
 // are ignored, as the XDG rules ask; a folder is listed once.
 std::vector<std::string> CatalogueFolders(const char* dataHome, const char* home, const char* dataDirs,
                                           const char* installed);
+// The folders of the pattern collection when none is given: patterns/ in
+// each of the catalogue folders above (the user's own and the installed
+// ones), then the Life and Life-Like patterns of Golly where it is installed.
+std::vector<std::string> PatternFolders(const char* dataHome, const char* home, const char* dataDirs,
+                                        const char* installed);
+// Indexes the collection the options give, or else the one of the folders.
+void IndexPatterns(const FrontEndOptions& options, const std::vector<std::string>& folders);

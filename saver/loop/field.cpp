@@ -1,12 +1,14 @@
 // The generation boundary: after a frame the field is stepped, or, stagnant,
 // replaced by a new one, and in Animated Mode the next lifeface may come.
 #include <cstdint>
+#include <cstdio>
 
 #include "engine/counters.h"
 #include "engine/engine.h"
 #include "engine/kernels.h"
 #include "lifeface/lifeface.h"
 #include "loop/loop.h"
+#include "pattern/pattern.h"
 #include "render/render.h"
 #include "settings/settings.h"
 
@@ -32,9 +34,31 @@ LifeRule RuleOfNewField() {
   return RunnableLifeRule(Settings.birth, Settings.survive);
 }
 
+bool NewFieldIsPattern() {
+  if (Settings.start == StartPatterns) return true;
+  // Alternately: a pattern first, then a random field, and so on.
+  return Settings.start == StartAlternate && Field.ResetCount % 2 == 0;
+}
+
+// A pattern of the collection on an empty field, under the rule its file
+// names or else the rule of a new field. False, with nothing changed, when
+// no pattern fits.
+static bool StartPatternField(int32_t columns, int32_t rows) {
+  PatternCells pattern;
+  PatternPlacement placement;
+  if (!DrawPattern(columns, rows, &pattern, &placement)) return false;
+  UseRule(pattern.hasRule ? pattern.rule : RuleOfNewField());
+  SetPatternCells(pattern, placement, columns, rows);
+  std::snprintf(Field.PatternName, sizeof Field.PatternName, "%s", pattern.name);
+  return true;
+}
+
 void ResetField(int32_t columns, int32_t rows) {
-  UseRule(RuleOfNewField());
-  RandomFill(columns, rows);
+  Field.PatternName[0] = 0;
+  if (!NewFieldIsPattern() || !StartPatternField(columns, rows)) {
+    UseRule(RuleOfNewField());
+    RandomFill(columns, rows);
+  }
   Field.Generation = 1;
   Counters.generation = Field.Generation;
   Field.Population = 0;

@@ -1,11 +1,13 @@
 // The engine's start-up, its view of the window and the paced frame loop.
 #include <algorithm>
 #include <cstdint>
+#include <cstdio>
 
 #include "engine/counters.h"
 #include "engine/engine.h"
 #include "lifeface/lifeface.h"
 #include "loop/loop.h"
+#include "pattern/pattern.h"
 #include "render/render.h"
 #include "settings/settings.h"
 
@@ -52,6 +54,12 @@ FrameLayout CurrentLayout() {
 void InitEngine(WindowHandle window, int32_t surfaceWidth, int32_t surfaceHeight) {
   LoadCatalogue("tumbra.ini");
   LoadSettings();
+  // The user's patterns lie in the lifeface folder beside the catalogue;
+  // they are indexed only for a saver that will show them.
+  char folder[sizeof LifefaceCatalogue.folder + 16];
+  if (Settings.start != StartSoup && PatternCollection.entries.empty() &&
+      std::snprintf(folder, sizeof folder, "%stumbra\\patterns", LifefaceCatalogue.folder) < static_cast<int>(sizeof folder))
+    AddPatternFolder(folder);
   StartEngine(window, surfaceWidth, surfaceHeight);
 }
 

@@ -51,7 +51,10 @@ void UseLifeface();
 // rule drawn for it, else the stored `birth` and `survive`. A stored rule
 // that cannot run (B0, counts above 8: a hand-edited key) gives Conway's.
 LifeRule RuleOfNewField();
-// A new random field under the rule of a new field: generation 1,
+// Whether the next new field starts from a pattern (by `start`).
+bool NewFieldIsPattern();
+// A new field: a pattern of the collection when `start` asks for one and one
+// fits, else a random field under the rule of a new field. Generation 1,
 // population 0, transition restarted.
 void ResetField(int32_t columns, int32_t rows);
 // After a classic frame of the given population: steps the field, or

@@ -67,3 +67,59 @@ bool ReadMacrocell(const char* text, size_t length, PatternCells* out);
 
 // Recognises the format from the content and reads it with its reader.
 bool ReadPattern(const char* text, size_t length, PatternCells* out);
+
+// ---- The collection -----------------------------------------------------------
+// The pattern files a new field may start from. Indexing lists the files
+// once and reads none; a file is read when it is drawn, and what that shows
+// (its size, or that it cannot be read) is kept, so a later draw skips a
+// file that cannot fit or be read without reading it again.
+
+// Files beyond these are left out of the index.
+const uint32_t PatternIndexLimit = 100000;
+const int32_t PatternFolderDepth = 4;
+
+struct PatternEntry {
+  uint32_t path;   // offset of the file's path in PatternCollection.paths
+  int32_t width;   // the pattern's size once read; 0 before
+  int32_t height;
+  bool unusable;   // read once and refused: never drawn again
+};
+
+struct PatternCollectionState {
+  std::vector<char> paths;            // the paths, each terminated
+  std::vector<PatternEntry> entries;  // in the order indexed
+  std::vector<uint32_t> deck;         // entries not yet shown in this round
+};
+extern PatternCollectionState PatternCollection;
+
+void ClearPatternCollection();
+// Adds the pattern files of the folder and its subfolders (by their
+// extensions: .rle, .cells, .lif, .life, .mc, .txt) to the index.
+void AddPatternFolder(const char* folder);
+// Adds one file, whatever its name.
+void AddPatternFile(const char* path);
+
+// A pattern on the field: its cells turned to an orientation and centred.
+// Orientation bit 2 swaps x and y, then bit 0 mirrors x and bit 1 mirrors y.
+struct PatternPlacement {
+  int32_t orientation;  // 0..7
+  int32_t x;            // the turned pattern's top-left cell on the field
+  int32_t y;
+};
+
+// True when the pattern fits a columns x rows field in some orientation.
+bool PatternFits(int32_t width, int32_t height, int32_t columns, int32_t rows);
+// The placement of a pattern that fits, in the given orientation when it
+// fits that way, else in the one with x and y swapped.
+PatternPlacement CentrePattern(int32_t width, int32_t height, int32_t orientation, int32_t columns, int32_t rows);
+// Clears the field and sets the pattern's cells where the placement puts them.
+void SetPatternCells(const PatternCells& pattern, PatternPlacement placement, int32_t columns, int32_t rows);
+
+// Reads a whole file of at most PatternFileLimit bytes and the pattern in it.
+bool ReadPatternFile(const char* path, PatternCells* out);
+// The next pattern of the round that fits a columns x rows field, read into
+// *out, with a placement in an orientation drawn for it; a round ends when
+// every pattern has shown and the next begins with all of them. The
+// engine's generator draws, so a seed gives the same fields. False when
+// no file of the collection fits or can be read.
+bool DrawPattern(int32_t columns, int32_t rows, PatternCells* out, PatternPlacement* placement);

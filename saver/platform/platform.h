@@ -44,6 +44,13 @@ void PlatformClose(FileHandle file);
 // false when it is relative to some folder.
 bool PlatformPathIsAbsolute(const char* path);
 
+// Calls visit with the full path of each file in the folder and, down to
+// depth levels, in its subfolders; entries whose names begin with a full stop
+// are passed over. The order is the system's. False when the folder cannot
+// be read.
+typedef void (*FolderVisit)(const char* path, void* context);
+bool PlatformListFolder(const char* folder, int32_t depth, FolderVisit visit, void* context);
+
 // ---- Settings store ----------------------------------------------------------
 // One key of named values, each a DWORD or a binary block (the registry key of
 // the saver on Windows, a small file natively).

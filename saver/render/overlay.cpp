@@ -53,14 +53,18 @@ void DrawOverlay() {
   int length;
   int widest = 0;
 
+  // The name line: a pattern field's name in either mode, else the lifeface's.
   const LifefaceRecord* face = CurrentLifeface();
-  if (Settings.mode == ModeAnimated && (Settings.flags & FlagPrintInfo) && face != nullptr) {
+  const char* name = Field.PatternName[0] != 0                          ? Field.PatternName
+                     : Settings.mode == ModeAnimated && face != nullptr ? face->name
+                                                                        : nullptr;
+  if ((Settings.flags & FlagPrintInfo) && name != nullptr) {
     if (SameLifeRule(Field.Rule, ConwayRule)) {
-      length = std::snprintf(text, sizeof text, "%s", face->name);
+      length = std::snprintf(text, sizeof text, "%s", name);
     } else {
       char rule[80];
       FormatLifeRuleLabel(Field.Rule, rule, sizeof rule);
-      length = std::snprintf(text, sizeof text, "%s, %s", face->name, rule);
+      length = std::snprintf(text, sizeof text, "%s, %s", name, rule);
     }
     DrawLine(tm, &y, Settings.inf, Settings.binf, text, length, &widest);
   }

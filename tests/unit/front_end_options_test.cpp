@@ -239,6 +239,35 @@ TEST(FrontEndOptions, WindowNumbersAreXResourceIds) {
   EXPECT_FALSE(ParseWindowId(nullptr, &id));
 }
 
+TEST(FrontEndOptions, StartAndThePatternCollection) {
+  EXPECT_EQ(Applied({}).start, StartSoup);
+  EXPECT_EQ(Applied({"--start", "patterns"}).start, StartPatterns);
+  EXPECT_EQ(Applied({"--start=alternate"}).start, StartAlternate);
+  EXPECT_EQ(Applied({"--start", "alternate", "--start", "soup"}).start, StartSoup);
+  // A collection given is shown, unless --start says otherwise, before or after.
+  Parsed parsed = Parse({"--patterns", "mine", "--pattern", "a.rle", "--patterns", "/b"});
+  ASSERT_TRUE(parsed.ok) << parsed.error;
+  EXPECT_EQ(parsed.options.patternFolders, (std::vector<std::string>{"mine", "/b"}));
+  EXPECT_EQ(parsed.options.patternFiles, (std::vector<std::string>{"a.rle"}));
+  EXPECT_EQ(Applied({"--pattern", "a.rle"}).start, StartPatterns);
+  EXPECT_EQ(Applied({"--start", "alternate", "--pattern", "a.rle"}).start, StartAlternate);
+  EXPECT_EQ(Applied({"--pattern", "a.rle", "--start", "soup"}).start, StartSoup);
+  for (auto words : std::vector<std::vector<const char*>>{{"--start", "Patterns"}, {"--start", "1"}, {"--start"}}) {
+    parsed = Parse(words);
+    EXPECT_FALSE(parsed.ok);
+    EXPECT_NE(parsed.error.find("--start"), std::string::npos) << parsed.error;
+  }
+  parsed = Parse({"--pattern="});
+  EXPECT_FALSE(parsed.ok);
+  EXPECT_EQ(parsed.error, "--pattern takes a file");
+}
+
+TEST(PatternFolders, TheUsersAndTheInstalledFoldersThenGollys) {
+  EXPECT_EQ(PatternFolders(nullptr, "/home/a", "/usr/share", "/usr/share/tumbra"),
+            (std::vector<std::string>{"/home/a/.local/share/tumbra/patterns", "/usr/share/tumbra/patterns",
+                                      "/usr/share/golly/Patterns/Life", "/usr/share/golly/Patterns/Life-Like"}));
+}
+
 TEST(CatalogueFolders, UserFolderThenSystemFoldersThenTheInstalledOne) {
   EXPECT_EQ(CatalogueFolders("/home/a/.data", "/home/a", "/opt/share:/usr/share/", "/usr/lib/../share/tumbra"),
             (std::vector<std::string>{"/home/a/.data/tumbra", "/opt/share/tumbra", "/usr/share/tumbra",

@@ -65,6 +65,24 @@ TEST_F(Overlay, TheNameLineNamesAFieldsRuleOtherThanConways) {
   EXPECT_EQ(FakeTextOuts[0].text, "Glow Worms, B35/S23");
 }
 
+// A pattern field is named in either mode, in place of the lifeface, and
+// only where the name line is asked for.
+TEST_F(Overlay, APatternFieldShowsThePatternsNameAndItsRule) {
+  UseNamedFace("Glow Worms");
+  std::snprintf(Field.PatternName, sizeof Field.PatternName, "%s", "Gosper glider gun");
+  DrawOverlay();
+  EXPECT_EQ(Texts(), (std::vector<std::string>{"Gosper glider gun"}));
+  FakeTextOuts.clear();
+  Settings.mode = ModeClassic;
+  UseRule(LifeRule{0x48, 0xC});
+  DrawOverlay();
+  EXPECT_EQ(Texts(), (std::vector<std::string>{"Gosper glider gun, HighLife"}));
+  FakeTextOuts.clear();
+  Settings.flags &= ~FlagPrintInfo;
+  DrawOverlay();
+  EXPECT_TRUE(FakeTextOuts.empty());
+}
+
 TEST_F(Overlay, ClassicModeShowsNoLifefaceLineAndTheOthersInTheirOrder) {
   UseNamedFace("Glow Worms");
   Settings.mode = ModeClassic;

@@ -9,6 +9,7 @@
 #include "loop/loop.h"
 #include "fakes/fakes.h"
 #include "lifeface/lifeface.h"
+#include "pattern/pattern.h"
 #include "render/render.h"
 #include "settings/settings.h"
 
@@ -27,6 +28,7 @@ inline void ResetEngineState(size_t cells, int32_t surfaceWidth = 0, int32_t sur
   ReleaseFrameSurface(LifefaceSurface);
   LifefaceSurface = nullptr;
   ClearCatalogue();
+  ClearPatternCollection();
   View.ClientWidth = surfaceWidth;
   View.ClientHeight = surfaceHeight;
 }

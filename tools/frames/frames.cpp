@@ -22,6 +22,7 @@
 #include "engine/engine.h"
 #include "loop/loop.h"
 #include "host/options.h"
+#include "pattern/pattern.h"
 #include "lifeface/lifeface.h"
 #include "render/render.h"
 #include "settings/settings.h"
@@ -45,6 +46,7 @@ struct FramesOptions {
   std::string out = "frame.png";
   std::string dump;  // the field as RLE beside each frame written; empty: none
   bool list = false;
+  FrontEndOptions front;  // as parsed: the pattern collection given
 };
 
 static const char Usage[] =
@@ -67,7 +69,8 @@ static const char Usage[] =
     "\n"
     "Settings of the run: the defaults, changed by the tumbra program's options\n"
     "(the clock, and so a seed of 0, is virtual; a lifeface given by --face that\n"
-    "cannot be shown is an error):\n";
+    "cannot be shown is an error, and so is a --pattern FILE that cannot be read;\n"
+    "without --patterns or --pattern the collection is the shipped data/patterns):\n";
 
 [[noreturn]] static void Fail(const std::string& message) {
   std::fprintf(stderr, "tumbra_frames: %s\n", message.c_str());
@@ -107,6 +110,7 @@ static FramesOptions ParseOptions(int argc, char** argv) {
   FramesOptions options;
   if (!front.catalogue.empty()) options.catalogue = front.catalogue;
   options.overrides = front.overrides;
+  options.front = front;
   for (const ProgramArgument& argument : own) {
     const std::string& value = argument.value;
     switch (static_cast<FramesOption>(argument.option)) {
@@ -249,8 +253,8 @@ static void WriteFrame(const FramesOptions& options, const std::string& path) {
     std::remove(bmp.c_str());
     if (!converted) Fail("ImageMagick's convert could not write " + path);
   }
-  std::printf("%s: generation %d, population %d, resets %d\n", path.c_str(), Field.Generation, Field.Population,
-              Field.ResetCount);
+  std::printf("%s: generation %d, population %d, resets %d%s%s\n", path.c_str(), Field.Generation, Field.Population,
+              Field.ResetCount, Field.PatternName[0] != 0 ? ", pattern " : "", Field.PatternName);
 }
 
 static void ListCatalogue() {
@@ -274,6 +278,17 @@ int main(int argc, char** argv) {
     ListCatalogue();
     return 0;
   }
+
+  // The pattern collection: the one given, else the shipped one. A file
+  // given by name must be a pattern: a run that quietly showed soups instead
+  // would prove nothing.
+  for (std::string& folder : options.front.patternFolders) folder = AbsolutePath(folder);
+  for (std::string& file : options.front.patternFiles) {
+    file = AbsolutePath(file);
+    PatternCells pattern;
+    if (!ReadPatternFile(file.c_str(), &pattern)) Fail("--pattern " + file + ": not a pattern tumbra can run");
+  }
+  IndexPatterns(options.front, {TUMBRA_FRAMES_PATTERNS});
 
   VirtualNow = options.uptime;
   // The settings the run starts with: the defaults with the options applied.

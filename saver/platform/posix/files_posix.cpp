@@ -1,5 +1,6 @@
 // Files natively: reads, sizes, and a bare name searched beside the program
 // and in the current folder.
+#include <dirent.h>
 #include <limits.h>
 #include <stdlib.h>
 #include <sys/stat.h>
@@ -80,3 +81,22 @@ bool PlatformPathIsAbsolute(const char* path) {
   return ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z')) && path[1] == ':';
 }
 
+
+bool PlatformListFolder(const char* folder, int32_t depth, FolderVisit visit, void* context) {
+  const std::string base = NativePath(folder);
+  DIR* dir = opendir(base.c_str());
+  if (dir == nullptr) return false;
+  const std::string prefix = !base.empty() && base.back() == '/' ? base : base + "/";
+  while (const dirent* entry = readdir(dir)) {
+    if (entry->d_name[0] == '.') continue;
+    const std::string path = prefix + entry->d_name;
+    struct stat info;
+    if (stat(path.c_str(), &info) != 0) continue;
+    if (S_ISREG(info.st_mode))
+      visit(path.c_str(), context);
+    else if (S_ISDIR(info.st_mode) && depth > 0)
+      PlatformListFolder(path.c_str(), depth - 1, visit, context);
+  }
+  closedir(dir);
+  return true;
+}

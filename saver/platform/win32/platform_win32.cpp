@@ -68,6 +68,28 @@ bool PlatformPathIsAbsolute(const char* path) {
   return ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z')) && path[1] == ':';
 }
 
+bool PlatformListFolder(const char* folder, int32_t depth, FolderVisit visit, void* context) {
+  char path[MAX_PATH];
+  const size_t length = std::strlen(folder);
+  const char* separator = length > 0 && (folder[length - 1] == '\\' || folder[length - 1] == '/') ? "" : "\\";
+  if (std::snprintf(path, sizeof path, "%s%s*", folder, separator) >= static_cast<int>(sizeof path)) return false;
+  WIN32_FIND_DATAA entry;
+  HANDLE find = FindFirstFileA(path, &entry);
+  if (find == INVALID_HANDLE_VALUE) return false;
+  do {
+    if (entry.cFileName[0] == '.') continue;
+    // A path that would be cut short names another file: it is passed over.
+    if (std::snprintf(path, sizeof path, "%s%s%s", folder, separator, entry.cFileName) >= static_cast<int>(sizeof path))
+      continue;
+    if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0)
+      visit(path, context);
+    else if (depth > 0)
+      PlatformListFolder(path, depth - 1, visit, context);
+  } while (FindNextFileA(find, &entry));
+  FindClose(find);
+  return true;
+}
+
 
 // ---- Settings store: HKEY_CURRENT_USER "Software\KORVEL\tumbra" ------------------------
 
