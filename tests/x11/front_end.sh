@@ -242,5 +242,19 @@ case_settings_and_expose() {
   [ "$(wait_exit 0.1)" = running ] || fail "the program ended"
 }
 
+# With no collection of tumbra's own in any data folder, Golly's patterns are
+# the collection: a new field is one of them, centred on an empty field.
+case_golly_patterns() {
+  [ -d /usr/share/golly/Patterns/Life ] || fail "Golly's patterns are missing (tools/install-deps installs golly)"
+  start_display 1024x768
+  private_settings golly_patterns
+  start_tumbra --fullscreen --catalogue "$CATALOGUE" --mode classic --cscale 2 --start patterns --show-name \
+    --seed 77 --delay 200
+  expect_screen 10 "$X11_OUT/golly-patterns.png" pattern_field
+  # A file given alone must be a pattern.
+  "$TUMBRA" --catalogue "$CATALOGUE" --pattern "$CATALOGUE/tumbra.ini" >"$X11_OUT/not-a-pattern.txt" 2>&1
+  [ $? = 2 ] && grep -q "not a pattern" "$X11_OUT/not-a-pattern.txt" || fail "a --pattern file that is none was taken"
+}
+
 "case_$1"
 echo "PASS: $1"

@@ -58,11 +58,14 @@ done
 note "installing it into $ROOT"
 private_dpkg -i "$DEB" || fail "dpkg -i failed (see dpkg.log)"
 for path in usr/libexec/xscreensaver/tumbra usr/share/xscreensaver/config/tumbra.xml usr/share/tumbra/tumbra.ini \
-  usr/share/tumbra/tumbra/ember.bmp usr/share/applications/tumbra.desktop \
+  usr/share/tumbra/tumbra/ember.bmp usr/share/tumbra/patterns/gosper-glider-gun.rle usr/share/applications/tumbra.desktop \
   usr/share/applications/screensavers/tumbra.desktop usr/share/man/man6/tumbra.6.gz \
   usr/share/doc/tumbra/copyright usr/share/doc/tumbra/changelog.gz; do
   [ -f "$ROOT/$path" ] || fail "the package did not install /$path"
 done
+# Every shipped pattern and nothing else of the pattern folder.
+[ "$(ls "$ROOT/usr/share/tumbra/patterns")" = "$(cd "$PATTERNS_DIR" && ls -- *.rle)" ] ||
+  fail "the installed patterns are not the shipped ones"
 [ -x "$ROOT/usr/libexec/xscreensaver/tumbra" ] || fail "the hack is not executable"
 [ "$(readlink "$ROOT/usr/bin/tumbra")" = ../libexec/xscreensaver/tumbra ] || fail "bin/tumbra is no link to the hack"
 grep -q '^Exec=/usr/libexec/xscreensaver/tumbra --root$' "$ROOT/usr/share/applications/screensavers/tumbra.desktop" ||

@@ -160,4 +160,17 @@ note "deactivating"
 as_user xscreensaver-command -deactivate >/dev/null || fail "xscreensaver-command -deactivate failed"
 poll 5 hack_gone || fail "the hack still runs 5 seconds after deactivation"
 grep -q "killing pid" "$X11_OUT/xscreensaver.log" || fail "xscreensaver did not report ending the hack"
+
+# The hack on pattern fields: the daemon reads its changed settings at the
+# next activation, and the hack shows a pattern of the installed collection
+# (or of Golly's) centred on an empty field.
+sed -i "s|^programs:.*|programs:\t$HACK --root --start patterns --mode classic --cscale 2 \\\\n|" "$HOME_DIR/.xscreensaver"
+touch -d '+2 seconds' "$HOME_DIR/.xscreensaver"
+note "activating with --start patterns"
+as_user xscreensaver-command -activate >/dev/null || fail "xscreensaver-command -activate failed"
+poll 30 pgrep -u "$USER_NAME" -f "^$HACK .*--start patterns( |\$)" >/dev/null ||
+  fail "xscreensaver did not start the hack with --start patterns (see xscreensaver.log)"
+expect_screen 20 "$X11_OUT/xscreensaver-patterns.png" pattern_field
+as_user xscreensaver-command -deactivate >/dev/null || fail "xscreensaver-command -deactivate failed"
+poll 5 hack_gone || fail "the hack still runs 5 seconds after deactivation"
 echo "PASS: xscreensaver"
