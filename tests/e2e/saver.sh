@@ -309,5 +309,18 @@ case_classic_rule() {
   same_pictures "$E2E_OUT/highlife-gen0.png" "$E2E_OUT/conway-gen0.png" || fail "the two rules start from different fields"
 }
 
+# With start 1 a new field is a pattern of the folder tumbra\patterns,
+# centred on an empty field, and the name line names it also in Classic Mode.
+case_pattern_field() {
+  install_saver
+  mkdir -p "$WINDIR/tumbra/patterns"
+  cp "$E2E_SOURCE"/data/patterns/*.rle "$WINDIR/tumbra/patterns/"
+  store_settings mode 1 seed 1234 cscale 2 start 1
+  start_full_screen
+  expect_screen 20 "$E2E_OUT/pattern-field.png" pattern_field
+  stop_saver
+  expect_defaults_but mode seed cscale start
+}
+
 "case_$1"
 echo "PASS: $1"

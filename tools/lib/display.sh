@@ -244,6 +244,18 @@ classic_field() {
   [ "$live" -ge "$2" ] || { echo "only $live live colours${3:+ in $3}"; return 1; }
 }
 
+# A pattern field on a 1024x768 screen: cells in the middle, the corners
+# beside the name line still empty (a random field fills the screen), and
+# the name line in the top-left corner in the default red.
+pattern_field() {
+  not_black "$1" 256x192+384+288 || { echo "nothing in the middle of the screen"; return 1; }
+  local corner
+  for corner in 150x100+874+0 150x100+0+668 150x100+874+668; do
+    [ "$(colours_of "$1" "$corner")" = 000000 ] || { echo "cells in the corner $corner: not a pattern field"; return 1; }
+  done
+  colours_of "$1" 300x60+0+0 | grep -qx ff0000 || { echo "no name line in the top-left corner"; return 1; }
+}
+
 # Whether two pictures are the same, pixel for pixel.
 same_pictures() { [ "$(compare -metric AE "$1" "$2" null: 2>&1)" = 0 ]; }
 
