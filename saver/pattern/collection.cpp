@@ -1,7 +1,9 @@
 // The pattern collection: an index of files made once, a round of draws
 // without repeats, and the placement of a drawn pattern on the torus.
+#include <algorithm>
 #include <cctype>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "engine/engine.h"
@@ -24,8 +26,8 @@ bool IsPatternFileName(const char* path) {
   return false;
 }
 
-void AddIndexed(const char* path, void*) {
-  if (IsPatternFileName(path)) AddPatternFile(path);
+void ListPatternFile(const char* path, void* context) {
+  if (IsPatternFileName(path)) static_cast<std::vector<std::string>*>(context)->push_back(path);
 }
 
 const char* PathOf(const PatternEntry& entry) { return PatternCollection.paths.data() + entry.path; }
@@ -33,8 +35,9 @@ const char* PathOf(const PatternEntry& entry) { return PatternCollection.paths.d
 // A number from 0 to count - 1 of the engine's generator, which gives 15
 // bits a draw.
 uint32_t DrawBelow(uint32_t count) {
-  const uint32_t wide = (static_cast<uint32_t>(LcgNext()) << 15) | static_cast<uint32_t>(LcgNext());
-  return wide % count;
+  const uint32_t high = static_cast<uint32_t>(LcgNext());  // two statements: the order of the draws is fixed
+  const uint32_t low = static_cast<uint32_t>(LcgNext());
+  return ((high << 15) | low) % count;
 }
 
 // The name a pattern shows: its own, else its file's name without the folder
@@ -58,7 +61,14 @@ void ClearPatternCollection() {
   PatternCollection.deck.clear();
 }
 
-void AddPatternFolder(const char* folder) { PlatformListFolder(folder, PatternFolderDepth, AddIndexed, nullptr); }
+void AddPatternFolder(const char* folder) {
+  // In the order of their names, not the file system's: a seed gives the
+  // same fields wherever the files lie.
+  std::vector<std::string> paths;
+  PlatformListFolder(folder, PatternFolderDepth, ListPatternFile, &paths);
+  std::sort(paths.begin(), paths.end());
+  for (const std::string& path : paths) AddPatternFile(path.c_str());
+}
 
 void AddPatternFile(const char* path) {
   PatternCollectionState& c = PatternCollection;
@@ -102,9 +112,14 @@ void SetPatternCells(const PatternCells& pattern, PatternPlacement placement, in
 bool ReadPatternFile(const char* path, PatternCells* out) {
   FileHandle file = PlatformOpenRead(path, nullptr, 0);
   if (file == nullptr) return false;
-  // One byte over the limit tells a file that is too large, whatever size
-  // the system reports for it.
-  std::vector<char> text(PatternFileLimit + 1);
+  uint32_t size = 0;
+  if (!PlatformFileSize(file, &size) || size > PatternFileLimit) {
+    PlatformClose(file);
+    return false;
+  }
+  // Room for one byte more than the size: a file that fills it is larger
+  // than reported (or grew), and is refused, whatever size it claims.
+  std::vector<char> text(static_cast<size_t>(size) + 1);
   size_t length = 0;
   bool ok = true;
   while (length < text.size()) {
@@ -114,7 +129,7 @@ bool ReadPatternFile(const char* path, PatternCells* out) {
     length += got;
   }
   PlatformClose(file);
-  return ok && length <= PatternFileLimit && ReadPattern(text.data(), length, out);
+  return ok && length < text.size() && ReadPattern(text.data(), length, out);
 }
 
 bool DrawPattern(int32_t columns, int32_t rows, PatternCells* out, PatternPlacement* placement) {

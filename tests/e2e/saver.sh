@@ -315,9 +315,11 @@ case_pattern_field() {
   install_saver
   mkdir -p "$WINDIR/tumbra/patterns"
   cp "$E2E_SOURCE"/data/patterns/*.rle "$WINDIR/tumbra/patterns/"
-  store_settings mode 1 seed 1234 cscale 2 start 1
+  store_settings mode 1 seed 38 cscale 1 start 1
   start_full_screen
   expect_screen 20 "$E2E_OUT/pattern-field.png" pattern_field
+  # Seed 38 draws the Spacefiller first: it grows until it reaches far out.
+  expect_screen 40 "$E2E_OUT/pattern-grown.png" not_black 64x64+240+352
   stop_saver
   expect_defaults_but mode seed cscale start
 }
