@@ -16,29 +16,12 @@ import subprocess
 import sys
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "lib"))
-from rle import rle_cells  # noqa: E402
+from rle import placed, read_rle_file as read_rle  # noqa: E402
 
 WIDTH, HEIGHT = 1024, 768
 LATER = [100, 300]
 EVERY = 100  # tumbra_frames writes the dumps of LATER among those of every EVERY-th frame
 SEED = "4242"
-
-
-def read_rle(path):
-    """(width, height, rule, set of live (x, y) from the top-left)."""
-    header, body = None, []
-    with open(path) as f:
-        for line in f:
-            if line.startswith("#"):
-                continue
-            if header is None:
-                found = re.match(r"\s*x\s*=\s*(\d+)\s*,\s*y\s*=\s*(\d+)\s*(?:,\s*rule\s*=\s*(\S+))?", line)
-                if not found:
-                    raise ValueError(f"{path}: no header line")
-                header = (int(found.group(1)), int(found.group(2)), found.group(3) or "B3/S23")
-                continue
-            body.append(line.strip())
-    return header[0], header[1], header[2], rle_cells("".join(body))
 
 
 def orientations(cells, width, height):
@@ -60,15 +43,6 @@ def orientations(cells, width, height):
                 y = down - 1 - y
             turned.add((x0 + x, y0 + y))
         yield turned
-
-
-def placed(cells, like):
-    """cells moved so that their bounding box's corner is that of like."""
-    if not cells or not like:
-        return cells
-    dx = min(x for x, _ in like) - min(x for x, _ in cells)
-    dy = min(y for _, y in like) - min(y for _, y in cells)
-    return {(x + dx, y + dy) for x, y in cells}
 
 
 def frames(program, path, prefix, count, every):

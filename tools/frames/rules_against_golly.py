@@ -11,42 +11,16 @@ place, so its cells are placed by the corner of the dump's bounding box: on
 a soup that spans the torus, any other shift or wrap would still show.
 """
 import os
-import re
 import subprocess
 import sys
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "lib"))
-from rle import rle_cells  # noqa: E402
+from rle import placed, read_rle_file  # noqa: E402
 
 RULES = ["B3/S23", "HighLife", "Day & Night", "Seeds", "Morley", "2x2", "Life without Death",
          "B35/S236", "b2/s34", "1357/1357"]
 WIDTH, HEIGHT = 128, 96
 START, STEPS = 20, 10
-
-
-def read_rle(path):
-    """(header fields, set of live (x, y) from the pattern's top-left)."""
-    header, body = None, []
-    with open(path) as f:
-        for line in f:
-            if line.startswith("#"):
-                continue
-            if header is None:
-                found = re.match(r"x = (\d+), y = (\d+), rule = (\S+)", line.strip())
-                header = {"x": found.group(1), "y": found.group(2), "rule": found.group(3)} if found else {}
-                continue
-            body.append(line.strip())
-    cells = rle_cells("".join(body))
-    return header, cells
-
-
-def placed(cells, like):
-    """cells moved so that their bounding box's corner is that of like."""
-    if not cells or not like:
-        return cells
-    dx = min(x for x, _ in like) - min(x for x, _ in cells)
-    dy = min(y for _, y in like) - min(y for _, y in cells)
-    return {(x + dx, y + dy) for x, y in cells}
 
 
 def main():
@@ -67,10 +41,9 @@ def main():
             failures.append(f"{rule}: the field was replaced during the run")
             continue
         dump = lambda generation: f"{prefix}-{generation:06d}.rle"
-        header, start = read_rle(dump(START))
-        if header.get("x") != str(WIDTH) or header["y"] != str(HEIGHT) or not header["rule"].endswith(
-                f":T{WIDTH},{HEIGHT}"):
-            failures.append(f"{rule}: dump header {header}")
+        width, height, dumped_rule, start = read_rle_file(dump(START))
+        if width != WIDTH or height != HEIGHT or not dumped_rule.endswith(f":T{WIDTH},{HEIGHT}"):
+            failures.append(f"{rule}: dump header x = {width}, y = {height}, rule = {dumped_rule}")
             continue
         if len(start) < 100:
             failures.append(f"{rule}: only {len(start)} cells at generation {START}, too few to tell")
@@ -82,19 +55,19 @@ def main():
             if golly.returncode != 0 or not os.path.exists(out):
                 failures.append(f"{rule}: bgolly failed at step {step}: {golly.stdout}{golly.stderr}")
                 break
-            golly_header, golly_cells = read_rle(out)
-            if golly_header.get("rule") != header["rule"]:
-                failures.append(f"{rule}: bgolly ran {golly_header.get('rule')}, the dump says {header['rule']}")
+            _, _, golly_rule, golly_cells = read_rle_file(out)
+            if golly_rule != dumped_rule:
+                failures.append(f"{rule}: bgolly ran {golly_rule}, the dump says {dumped_rule}")
                 break
-            _, ours = read_rle(dump(START + step))
+            _, _, _, ours = read_rle_file(dump(START + step))
             theirs = placed(golly_cells, ours)
             if theirs != ours:
-                failures.append(f"{rule} ({header['rule']}): generation {START + step} differs from bgolly's "
+                failures.append(f"{rule} ({dumped_rule}): generation {START + step} differs from bgolly's "
                                 f"{step} steps on: {len(ours - theirs)} cells only ours, "
                                 f"{len(theirs - ours)} only bgolly's")
                 break
         else:
-            print(f"{rule} ({header['rule']}): {STEPS} generations as bgolly's")
+            print(f"{rule} ({dumped_rule}): {STEPS} generations as bgolly's")
     for failure in failures:
         print("FAIL:", failure)
     return 1 if failures else 0
