@@ -69,6 +69,16 @@ inline bool SetupFolderOf(char* out, size_t size, const char* path) {
 // buffer is too small; only a length below the buffer size is a usable path.
 inline bool SetupDirectoryUsable(uint32_t length, size_t size) { return length != 0 && length < size; }
 
+// ---- Installed folders -------------------------------------------------------
+
+// The folders the installer fills below the Windows directory, each from the
+// folder of the same name in the setup folder's "copy", parents first: the
+// lifeface bitmaps' folder and, inside it, the shipped patterns, where users
+// add their own. The uninstaller empties and removes them the other way
+// round, so each folder holds no sub-folder of ours by the time it goes.
+constexpr const char* kInstalledFolders[] = {"tumbra", "tumbra\\patterns"};
+constexpr int kInstalledFolderCount = static_cast<int>(sizeof kInstalledFolders / sizeof kInstalledFolders[0]);
+
 // ---- Installer window ------------------------------------------------------
 
 struct InstallWindowRect {

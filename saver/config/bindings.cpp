@@ -53,6 +53,7 @@ constexpr int32_t HighOf(int32_t id) { return SettingsTable[SettingRowOfControl(
 #define SPIN(id, step) {id, SpinEdit, LowOf(id), HighOf(id), step}
 #define SCALE(id) {id, ScaleList, HighOf(id) - LowOf(id) + 1, 0, 0}
 #define CHECK(id) {id, FlagCheck, 0, 0, 0}
+#define CHOICE(id) {id, ChoiceList, HighOf(id) - LowOf(id) + 1, 0, 0}
 #define NONE(id) {id, NoKind, 0, 0, 0}
 
 constexpr ControlBinding ControlBindings[BindingCount] = {
@@ -80,12 +81,17 @@ constexpr ControlBinding ControlBindings[BindingCount] = {
     {IdRuleList, RuleList, 0, 0, 0},
     {IdRuleText, RuleText, 0, 0, 0},
     {IdDrawRule, RulesCheck, 0, 0, 0},
+    CHOICE(IdStartWith),
+    SPIN(IdFade, 1),
+    NONE(IdFadeSpin),  // steps IdFade
+    {IdColourByAge, ValueCheck, 0, 0, 0},
 };
 
 #undef COLOUR
 #undef SPIN
 #undef SCALE
 #undef CHECK
+#undef CHOICE
 #undef NONE
 
 // BindingOf finds a row by its place.
@@ -102,12 +108,13 @@ static const int32_t MainIds[] = {
     IdSeed,                 IdDelay,                IdReset,                IdModeTabs,
     IdPrintInfo,            IdPrintPopulation,      IdPrintGeneration,      IdPrintFps,
     IdArbitrary,            IdSpecific,             IdRuleList,             IdRuleText,
-    IdDrawRule};
+    IdDrawRule,             IdStartWith};
 static const int32_t AnimatedIds[] = {IdAnimatedScale, IdFrameSkip, IdLifefaceList, IdRandomLifeface};
 static const int32_t ClassicIds[] = {
     IdClassicScale,     IdNeighbourColour0, IdNeighbourColour1, IdNeighbourColour2, IdNeighbourColour3,
     IdNeighbourColour4, IdNeighbourColour5, IdNeighbourColour6, IdNeighbourColour7, IdNeighbourColour8,
-    IdClearColour,      IdCycle,            IdDigitalEffect,    IdCycleAtReset};
+    IdClearColour,      IdCycle,            IdDigitalEffect,    IdCycleAtReset,     IdFade,
+    IdColourByAge};
 
 const WalkList MainBindings = {MainIds, static_cast<int>(std::size(MainIds))};
 const WalkList AnimatedPageBindings = {AnimatedIds, static_cast<int>(std::size(AnimatedIds))};
@@ -119,8 +126,9 @@ const ControlBinding* BindingOf(int32_t id) {
 }
 
 int32_t* SettingOfControl(int32_t id) {
-  if (id < FirstValueId || id > LastValueId) return nullptr;
-  return &Settings.inf + (id - FirstValueId);
+  const int32_t offset = SettingOffsetOfControl(id);
+  if (offset < 0) return nullptr;
+  return reinterpret_cast<int32_t*>(reinterpret_cast<char*>(&Settings) + offset);
 }
 
 uint32_t FlagBitOfControl(int32_t id) {
@@ -181,8 +189,11 @@ int32_t StoredListIndex(int32_t selected, int32_t current, int32_t itemCount, in
 }
 
 int32_t DefaultOfControl(int32_t id) {
-  if (id < FirstValueId || id > LastValueId) return 0;
-  return (&DefaultSettings.inf)[id - FirstValueId];
+  const int32_t offset = SettingOffsetOfControl(id);
+  if (offset < 0) return 0;
+  int32_t value;
+  std::memcpy(&value, reinterpret_cast<const char*>(&DefaultSettings) + offset, sizeof value);
+  return value;
 }
 
 int32_t TabOfMode(int32_t mode) { return mode == ModeAnimated ? 0 : 1; }
@@ -208,6 +219,35 @@ int32_t ScaleSpinDelta(int32_t delta, int32_t multiplier) {
 
 int32_t SpinStepMultiplier(const ControlBinding& row) {
   return row.param3 == RandomSpinStep ? LcgNext() : row.param3;
+}
+
+// Spin edits whose up-down has an id of its own.
+static const struct {
+  int32_t edit;
+  int32_t upDown;
+} OwnUpDowns[] = {{IdFade, IdFadeSpin}};
+
+int32_t UpDownOfEdit(int32_t edit) {
+  for (const auto& pair : OwnUpDowns)
+    if (pair.edit == edit) return pair.upDown;
+  return edit;
+}
+
+int32_t EditOfUpDown(int32_t upDown) {
+  for (const auto& pair : OwnUpDowns)
+    if (pair.upDown == upDown) return pair.edit;
+  return upDown;
+}
+
+// What a new field starts from, in the order of StartSoup, StartPatterns and
+// StartAlternate.
+static const char* const StartChoices[] = {"a random field", "a pattern", "the two in turn"};
+static_assert(LowOf(IdStartWith) == 0 && std::size(StartChoices) == HighOf(IdStartWith) + 1,
+              "item k shows start k, one text for each value the row offers");
+
+const char* ChoiceText(int32_t id, int32_t item) {
+  if (id != IdStartWith || item < 0 || item >= static_cast<int32_t>(std::size(StartChoices))) return nullptr;
+  return StartChoices[item];
 }
 
 int32_t StoredSeed(int32_t typed, uint32_t flags) {

@@ -35,6 +35,8 @@ enum BindingKind : int32_t {
   RuleList,    // the named rules and "Custom"; stores nothing, the text is the rule
   RuleText,    // the rule as text: birth and survive
   RulesCheck,  // the box of rules: RulesDrawn while checked
+  ChoiceList,  // a list of texts, one per value its setting's row offers
+  ValueCheck,  // a check box that edits a number: 1 while checked, 0 not
   BindingKindCount,
 };
 
@@ -47,7 +49,7 @@ struct ControlBinding {
 };
 
 const int32_t FirstBindingId = IdInfoForeground;
-const int32_t LastBindingId = IdDrawRule;
+const int32_t LastBindingId = IdColourByAge;
 const int BindingCount = LastBindingId - FirstBindingId + 1;
 // Row k binds control id 101 + k; ids that bind nothing have rows too.
 extern const ControlBinding ControlBindings[BindingCount];
@@ -57,10 +59,27 @@ extern const ControlBinding ControlBindings[BindingCount];
 const int32_t FirstValueId = IdInfoForeground;
 const int32_t LastValueId = IdCycle;
 constexpr int32_t WordOffsetOfControl(int32_t id) { return (id - FirstValueId) * 4; }
+// Value controls added since edit members after that run; each names its own.
+struct AddedValueControl {
+  int32_t id;
+  int32_t offset;  // of its member in the settings record
+};
+inline constexpr AddedValueControl AddedValueControls[] = {
+    {IdStartWith, static_cast<int32_t>(offsetof(SaverSettings, start))},
+    {IdFade, static_cast<int32_t>(offsetof(SaverSettings, fade))},
+    {IdColourByAge, static_cast<int32_t>(offsetof(SaverSettings, age))},
+};
+// The byte offset of the member a value control edits; -1 for any other id.
+constexpr int32_t SettingOffsetOfControl(int32_t id) {
+  if (id >= FirstValueId && id <= LastValueId) return WordOffsetOfControl(id);
+  for (const AddedValueControl& control : AddedValueControls)
+    if (control.id == id) return control.offset;
+  return -1;
+}
 // The number of the settings row whose member a value control edits; -1
 // for any other id.
 constexpr int SettingRowOfControl(int32_t id) {
-  return id >= FirstValueId && id <= LastValueId ? SettingRowAt(WordOffsetOfControl(id)) : -1;
+  return SettingOffsetOfControl(id) >= 0 ? SettingRowAt(SettingOffsetOfControl(id)) : -1;
 }
 
 struct WalkList {
@@ -71,10 +90,10 @@ extern const WalkList MainBindings;
 extern const WalkList AnimatedPageBindings;
 extern const WalkList ClassicPageBindings;
 
-// The row of a control id, or null outside 101..152.
+// The row of a control id, or null outside 101..156.
 const ControlBinding* BindingOf(int32_t id);
-// The 32-bit setting of a value control (101..127): word id - 101 of the
-// settings record. Null for any other id.
+// The 32-bit setting of a value control (101..127 and the added ones). Null
+// for any other id.
 int32_t* SettingOfControl(int32_t id);
 // The flags bit owned by a check box or radio button (131..139); 0 otherwise.
 uint32_t FlagBitOfControl(int32_t id);
@@ -133,6 +152,19 @@ int32_t ScaleSpinDelta(int32_t delta, int32_t multiplier);
 // The multiplier of a spin step: a fresh generator number for the seed, the
 // row's param3 otherwise.
 int32_t SpinStepMultiplier(const ControlBinding& row);
+// The id of a spin edit's up-down: its own where the ids give it one (the
+// trails), else the edit's. And back: the edit whose value an up-down's
+// notifications step.
+int32_t UpDownOfEdit(int32_t edit);
+int32_t EditOfUpDown(int32_t upDown);
+
+// The text of item k of a choice list, the one that shows the value k; null
+// outside the list.
+const char* ChoiceText(int32_t id, int32_t item);
+// A check box that edits a number shows any value but 0 checked; OK stores
+// 1 or 0.
+inline bool ValueCheckShown(int32_t setting) { return setting != 0; }
+inline int32_t ValueCheckStored(bool checked) { return checked ? 1 : 0; }
 
 // What OK stores in seed: 0 when "Arbitrary" is the choice, so that the
 // saver seeds from the clock as that choice promises; the typed seed else.

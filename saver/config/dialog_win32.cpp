@@ -89,7 +89,8 @@ static void BindSpinEdit(WindowHandle parent, const ControlBinding& row, int32_t
   if (edit == nullptr || setting == nullptr) return;
   if (phase == Load) {
     CreateUpDownControl(WS_CHILD | WS_VISIBLE | WS_BORDER | UDS_SETBUDDYINT | UDS_ALIGNRIGHT | UDS_NOTHOUSANDS, 20, 10,
-                        50, 50, owner, row.id, InstanceOf(owner), edit, row.param2, row.param1, *setting);
+                        50, 50, owner, UpDownOfEdit(row.id), InstanceOf(owner), edit, row.param2, row.param1,
+                        *setting);
     // The up-down keeps its position within its range; a value typed
     // outside it earlier is shown as it was stored, so OK keeps it.
     char text[16];
@@ -153,6 +154,30 @@ static void BindScaleList(WindowHandle parent, const ControlBinding& row, int32_
   } else {
     *setting = StoredListIndex(SelectedItem(list), *setting, row.param1, DefaultOfControl(row.id));
   }
+}
+
+static void BindChoiceList(WindowHandle parent, const ControlBinding& row, int32_t phase) {
+  HWND list = GetDlgItem(AsWindow(parent), row.id);
+  int32_t* setting = SettingOfControl(row.id);
+  if (list == nullptr || setting == nullptr) return;
+  if (phase == Load) {
+    for (int32_t k = 0; k < row.param1; ++k)
+      if (ChoiceText(row.id, k) != nullptr)
+        SendMessageA(list, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(ChoiceText(row.id, k)));
+    SelectItem(list, ListSelectionFor(*setting, row.param1));
+  } else {
+    *setting = StoredListIndex(SelectedItem(list), *setting, row.param1, DefaultOfControl(row.id));
+  }
+}
+
+static void BindValueCheck(WindowHandle parent, const ControlBinding& row, int32_t phase) {
+  HWND owner = AsWindow(parent);
+  int32_t* setting = SettingOfControl(row.id);
+  if (GetDlgItem(owner, row.id) == nullptr || setting == nullptr) return;
+  if (phase == Load)
+    CheckDlgButton(owner, row.id, ValueCheckShown(*setting) ? BST_CHECKED : BST_UNCHECKED);
+  else
+    *setting = ValueCheckStored(IsChecked(owner, row.id));
 }
 
 static void BindInactiveList(WindowHandle parent, const ControlBinding& row, int32_t phase) {
@@ -262,10 +287,12 @@ static const BindingKindFunction Kinds[BindingKindCount] = {
     BindRuleList,      // RuleList
     BindRuleText,      // RuleText
     BindRulesCheck,    // RulesCheck
+    BindChoiceList,    // ChoiceList
+    BindValueCheck,    // ValueCheck
 };
 static_assert(ColourList == 1 && SpinEdit == 2 && ModeTabs == 3 && FlagCheck == 4 && ScaleList == 5 &&
                   InactiveList == 6 && LifefaceList == 7 && RuleList == 8 && RuleText == 9 && RulesCheck == 10 &&
-                  BindingKindCount == 11,
+                  ChoiceList == 11 && ValueCheck == 12 && BindingKindCount == 13,
               "the kind functions follow the order of BindingKind");
 
 static const WalkList* const PageBindings[2] = {&AnimatedPageBindings, &ClassicPageBindings};
@@ -321,7 +348,7 @@ void DrawColourSwatch(const DRAWITEMSTRUCT* item) {
 // Multiplies the step an up-down is about to apply; the change then goes ahead.
 static INT_PTR ScaleSpinStep(HWND dialog, LPARAM lParam) {
   NMUPDOWN* step = reinterpret_cast<NMUPDOWN*>(lParam);
-  const ControlBinding* row = BindingOf(static_cast<int32_t>(step->hdr.idFrom));
+  const ControlBinding* row = BindingOf(EditOfUpDown(static_cast<int32_t>(step->hdr.idFrom)));
   if (row == nullptr || row->kind != SpinEdit) return FALSE;
   step->iDelta = ScaleSpinDelta(step->iDelta, SpinStepMultiplier(*row));
   SetWindowLongPtrA(dialog, DWLP_MSGRESULT, 0);
@@ -472,8 +499,7 @@ INT_PTR CALLBACK TabPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lPar
       return FALSE;
     case WM_NOTIFY: {
       const NMHDR* header = reinterpret_cast<const NMHDR*>(lParam);
-      if (header->idFrom == static_cast<UINT_PTR>(IdCycle) && header->code == static_cast<UINT>(UDN_DELTAPOS))
-        return ScaleSpinStep(page, lParam);
+      if (header->code == static_cast<UINT>(UDN_DELTAPOS)) return ScaleSpinStep(page, lParam);
       return FALSE;
     }
     case WM_COMMAND: {

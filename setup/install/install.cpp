@@ -236,11 +236,15 @@ void InstallSaver(HWND owner) {
     MessageBoxA(owner, "Unable to find system directory.", "No sysroot", MB_OK);
     return;
   }
-  char folder[kSetupPathSize], bitmaps[kSetupPathSize], files[kSetupPathSize];
-  if (SetupJoinPath(folder, sizeof folder, windows, "tumbra")) {
+  // The bitmaps, then the patterns in their folder inside; an existing
+  // folder is fine, and one that cannot be made leaves its copies to fail.
+  for (const char* name : kInstalledFolders) {
+    char folder[kSetupPathSize], source[kSetupPathSize];
+    if (!SetupJoinPath(folder, sizeof folder, windows, name)) continue;
     CreateDirectoryA(folder, nullptr);
-    if (SetupPath(bitmaps, "copy", "tumbra")) CopyFolderFiles(bitmaps, folder);
+    if (SetupPath(source, "copy", name)) CopyFolderFiles(source, folder);
   }
+  char files[kSetupPathSize];
   if (SetupPath(files, "copy")) CopyFolderFiles(files, windows);
 
   char installed[kSetupPathSize], source[kSetupPathSize];

@@ -1,6 +1,7 @@
 // The uninstaller: asks, removes the saver, its catalogue and its lifeface
-// folder from the Windows directory, and deletes the saver's settings unless
-// the user keeps them. It has no window; it talks only through message boxes.
+// folder with the patterns inside from the Windows directory, and deletes
+// the saver's settings unless the user keeps them. It has no window; it
+// talks only through message boxes.
 #include <windows.h>
 
 #include "../setup_rules.h"
@@ -22,18 +23,19 @@ void ForceRemoveFolder(const char* path) {
   RemoveDirectoryA(path);
 }
 
-// Deletes every file of the lifeface folder except those whose names begin
-// with a full stop; a name too long for a path is left alone.
-void EmptyLifefaceFolder(const char* windows) {
+// Deletes every file of an installed folder (named below the Windows
+// directory) except those whose names begin with a full stop; a name too
+// long for a path is left alone.
+void EmptyInstalledFolder(const char* windows, const char* name) {
   char pattern[kSetupPathSize];
-  if (!SetupJoinPath(pattern, sizeof pattern, windows, "tumbra", "*.*")) return;
+  if (!SetupJoinPath(pattern, sizeof pattern, windows, name, "*.*")) return;
   WIN32_FIND_DATAA entry;
   HANDLE search = FindFirstFileA(pattern, &entry);
   if (search == INVALID_HANDLE_VALUE) return;
   do {
     if (SetupSkipsEntry(entry.cFileName)) continue;
     char path[kSetupPathSize];
-    if (SetupJoinPath(path, sizeof path, windows, "tumbra", entry.cFileName)) ForceDeleteFile(path);
+    if (SetupJoinPath(path, sizeof path, windows, name, entry.cFileName)) ForceDeleteFile(path);
   } while (FindNextFileA(search, &entry));
   FindClose(search);
 }
@@ -72,8 +74,11 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   char windows[kSetupPathSize];
   if (!SetupDirectoryUsable(GetWindowsDirectoryA(windows, sizeof windows), sizeof windows)) ExitProcess(1);
 
-  EmptyLifefaceFolder(windows);
-  RemoveInstalled(windows, "tumbra", ForceRemoveFolder);
+  // The patterns' folder first: the lifeface folder holding it could not go.
+  for (int k = kInstalledFolderCount - 1; k >= 0; --k) {
+    EmptyInstalledFolder(windows, kInstalledFolders[k]);
+    RemoveInstalled(windows, kInstalledFolders[k], ForceRemoveFolder);
+  }
   RemoveInstalled(windows, "tumbra.ini", ForceDeleteFile);
   RemoveInstalled(windows, "tumbra.scr", ForceDeleteFile);
 

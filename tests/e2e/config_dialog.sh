@@ -10,7 +10,11 @@ SHOT="$E2E_OUT/config-shot.png"
 
 # Dialog-unit sizes of the template.
 DIALOG_DU_WIDTH=456
-DIALOG_DU_HEIGHT=264
+DIALOG_DU_HEIGHT=286
+# Template rectangles of the push buttons.
+OK_BUTTON=(336 264 50 14)
+CANCEL_BUTTON=(392 264 48 14)
+ABOUT_BUTTON=(8 264 50 14)
 
 # ---- process -----------------------------------------------------------------------
 
@@ -31,7 +35,7 @@ expect_exit_zero() {
 muldiv() { echo $((($1 * $2 + $3 / 2) / $3)); }
 
 # The window's frame and the dialog base units (BX, BY) follow from the X
-# window's size: the client area is 456 x 229 dialog units inside a border of
+# window's size: the client area is 456 x 286 dialog units inside a border of
 # equal width on every side and a caption on top.
 measure_dialog() {
   local geometry bx by b c rest
@@ -160,7 +164,7 @@ case_defaults() {
   # OK stores what the controls showed: the defaults (the edits held 15 and
   # 3000, the seed 0); the page choice is the only change, besides the
   # lifeface that was chosen at random.
-  click_control 336 208 50 14
+  click_control "${OK_BUTTON[@]}"
   expect_exit_zero "OK"
   expect_dword mode 0x1
   expect_defaults_but mode face
@@ -175,14 +179,17 @@ case_cancel() {
   click_at "$(dx 318)" "$(dy 13)"
   poll_screen classic_page_shown 10 || fail "the Classic Mode page did not show"
   click_page_control 55 152 50 14  # Randomize
+  set_trails 7
+  xdotool key alt+a                # "Colour by age"
   click_at "$(($(dx 216) - 5))" "$(($(dy 176) + 4))"  # Reset spin up
   click_control 16 41 89 10      # "Print lifeface/mode info"
   click_control 16 177 41 10     # "Specific"
   choose_rule_by_keys Down       # HighLife
   xdotool key alt+d              # "Draw a rule for each new field"
+  xdotool key alt+s Down         # "Start with:" a pattern
   open_about
   close_about
-  click_control 392 208 48 14    # Cancel
+  click_control "${CANCEL_BUTTON[@]}"    # Cancel
   expect_exit_zero "Cancel"
   export_settings "$E2E_OUT/config-after.reg"
   cmp "$E2E_OUT/config-before.reg" "$E2E_OUT/config-after.reg" || fail "Cancel changed the stored settings"
@@ -197,7 +204,7 @@ case_ok() {
   click_at "$(($(dx 216) - 5))" "$(($(dy 176) + 4))"  # Reset spin up: 3000 -> 4000
   click_control 16 41 89 10                          # uncheck "Print lifeface/mode info"
   poll_screen '[ "$(swatch_colour 112 40)" != ff0000 ]' 10 || fail "unchecking did not grey the list"
-  click_control 336 208 50 14
+  click_control "${OK_BUTTON[@]}"
   expect_exit_zero "OK"
   expect_dword mode 0x1
   expect_dword reset 0xfa0
@@ -218,7 +225,7 @@ case_out_of_range() {
   install_saver lifefaces
   start_dialog
   poll_screen '[ "$(swatch_colour 112 40)" = ff0000 ]' 20 || fail "the dialog did not paint"
-  click_control 392 208 48 14  # Cancel: the key now holds the defaults
+  click_control "${CANCEL_BUTTON[@]}"  # Cancel: the key now holds the defaults
   expect_exit_zero "Cancel"
   reg_set_dword delay 50000
   reg_set_dword reset 0
@@ -229,7 +236,7 @@ case_out_of_range() {
   # Any mode but Animated runs classic, so the Classic Mode page shows.
   poll_screen classic_page_shown 20 || fail "mode 5 does not show the Classic Mode page"
   [ "$(swatch_colour 112 40)" != ff0000 ] || fail "colour index 20 shows a swatch"
-  click_control 336 208 50 14
+  click_control "${OK_BUTTON[@]}"
   expect_exit_zero "OK"
   expect_dword delay 0xc350
   expect_dword reset 0x0
@@ -262,7 +269,7 @@ wait_about() {
 }
 
 open_about() {
-  click_control 8 208 50 14
+  click_control "${ABOUT_BUTTON[@]}"
   wait_about || fail "the About box did not open"
 }
 
@@ -325,7 +332,7 @@ case_about() {
   # flag bits never reach the registry.
   click_at "$(dx 318)" "$(dy 13)"
   poll_screen classic_page_shown 10 || fail "the dialog does not work after the About box"
-  click_control 336 208 50 14
+  click_control "${OK_BUTTON[@]}"
   expect_exit_zero "OK"
   expect_dword mode 0x1
   expect_dword flags 0x151
@@ -344,7 +351,7 @@ case_about_idle() {
   note "the About box open: ${percent}% of one core"
   [ "$percent" -lt 40 ] || fail "the open About box uses ${percent}% of one core"
   close_about
-  click_control 392 208 48 14  # Cancel
+  click_control "${CANCEL_BUTTON[@]}"  # Cancel
   expect_exit_zero "Cancel"
 }
 # ---- the rule -----------------------------------------------------------------------------
@@ -385,7 +392,7 @@ case_rule_choose() {
   choose_rule_by_keys Down
   click_control "${DRAW_RULE[@]}"
   poll_screen '! rule_text_enabled' 10 || fail "the box did not grey the rule text"
-  click_control 336 208 50 14
+  click_control "${OK_BUTTON[@]}"
   expect_exit_zero "OK"
   expect_dword birth 0x48
   expect_dword survive 0xc
@@ -395,7 +402,7 @@ case_rule_choose() {
   poll_screen '[ "$(swatch_colour 112 40)" = ff0000 ] && ! rule_text_enabled' 20 || fail "the rule text is not greyed"
   click_control "${DRAW_RULE[@]}"
   poll_screen rule_text_enabled 10 || fail "unticking did not enable the rule text"
-  click_control 336 208 50 14
+  click_control "${OK_BUTTON[@]}"
   expect_exit_zero "OK"
   expect_dword birth 0x48
   expect_dword survive 0xc
@@ -408,7 +415,7 @@ case_rule_custom() {
   start_dialog
   poll_screen '[ "$(swatch_colour 112 40)" = ff0000 ] && rule_text_enabled' 20 || fail "the dialog did not paint"
   type_rule B35/S236
-  click_control 336 208 50 14
+  click_control "${OK_BUTTON[@]}"
   expect_exit_zero "OK"
   expect_dword birth 0x28
   expect_dword survive 0x4c
@@ -421,13 +428,13 @@ case_rule_refused() {
   install_saver lifefaces
   start_dialog
   poll_screen '[ "$(swatch_colour 112 40)" = ff0000 ] && rule_text_enabled' 20 || fail "the dialog did not paint"
-  click_control 392 208 48 14  # Cancel: the key now holds the defaults
+  click_control "${CANCEL_BUTTON[@]}"  # Cancel: the key now holds the defaults
   expect_exit_zero "Cancel"
   export_settings "$E2E_OUT/rule-before.reg"
   start_dialog
   poll_screen '[ "$(swatch_colour 112 40)" = ff0000 ] && rule_text_enabled' 20 || fail "the dialog did not paint"
   type_rule B0/S8
-  click_control 336 208 50 14
+  click_control "${OK_BUTTON[@]}"
   poll 10 refusal_shown || fail "OK with B0/S8 showed no message"
   shoot
   cp "$SHOT" "$E2E_OUT/rule-refused.png"
@@ -443,6 +450,54 @@ case_rule_refused() {
   expect_exit_zero "Enter"
   expect_dword birth 0x48
   expect_dword survive 0xc
+}
+
+# ---- what a new field starts from, trails and colour by age ------------------------------
+
+# The trails edit on the Classic Mode page, by its template rectangle.
+TRAILS=(56 180 48 12)
+
+# Replaces the trails' number with $1: its label's mnemonic focuses the edit,
+# the old digits are deleted and the new ones typed.
+set_trails() {
+  xdotool key alt+t End BackSpace BackSpace BackSpace BackSpace
+  xdotool type --delay 20 "$1"
+}
+
+# "Start with:" chosen by keys, the trails typed and stepped by their
+# up-down, "Colour by age" ticked: OK stores all three. The next dialog
+# shows them, so OK there stores them again unchanged.
+case_new_field() {
+  install_saver lifefaces
+  start_dialog
+  poll_screen '[ "$(swatch_colour 112 40)" = ff0000 ]' 20 || fail "the dialog did not paint"
+  xdotool key alt+s Down Down  # "the two in turn"
+  click_at "$(dx 318)" "$(dy 13)"
+  poll_screen classic_page_shown 10 || fail "the Classic Mode page did not show"
+  set_trails 12
+  click_at "$(($(px $((TRAILS[0] + TRAILS[2]))) - 5))" "$(($(py "${TRAILS[1]}") + 4))"  # up: 13
+  xdotool key alt+a
+  shoot
+  cp "$SHOT" "$E2E_OUT/new-field-settings.png"
+  click_control "${OK_BUTTON[@]}"
+  expect_exit_zero "OK"
+  expect_dword start 0x2
+  expect_dword fade 0xd
+  expect_dword age 0x1
+  expect_defaults_but mode face start fade age
+  note "the next dialog shows what was stored"
+  run_dialog_ok "start 2, fade 13 and age 1"
+  expect_dword start 0x2
+  expect_dword fade 0xd
+  expect_dword age 0x1
+  note "values no control offers: OK stores the start's default, the trails as typed, age 1"
+  reg_set_dword start 9
+  reg_set_dword fade 300
+  reg_set_dword age 5
+  run_dialog_ok "start 9, fade 300 and age 5"
+  expect_dword start 0x0
+  expect_dword fade 0x12c
+  expect_dword age 0x1
 }
 
 # ---- keys of other versions ------------------------------------------------------------
@@ -468,7 +523,7 @@ run_saver_once() {
 run_dialog_ok() {
   start_dialog
   poll_screen '[ "$(swatch_colour 112 40)" = ff0000 ]' 20 || fail "the dialog with $1 did not paint"
-  click_control 336 208 50 14
+  click_control "${OK_BUTTON[@]}"
   expect_exit_zero "OK with $1"
 }
 
@@ -513,6 +568,7 @@ case "${1:-}" in
   rule_choose) case_rule_choose ;;
   rule_custom) case_rule_custom ;;
   rule_refused) case_rule_refused ;;
+  new_field) case_new_field ;;
   *) fail "unknown case ${1:-}" ;;
 esac
 note "config $1: passed"

@@ -66,10 +66,10 @@ expect_walk() {
 # skip list and, with "Choose random lifeface", the lifeface list disabled.
 ANIMATED_FORWARD=(2:dialog 133:dialog 110:dialog 111:dialog 144:dialog 135:dialog 112:tabs
                   113:page 137:page 132:dialog 134:dialog 131:dialog 105:dialog 101:dialog 150:dialog 151:dialog
-                  152:dialog 1:dialog)
+                  152:dialog 153:dialog 1:dialog)
 # The Classic Mode page, "Cycle colors:" disabled by "Cycle at reset".
 CLASSIC_PAGE=(117:page 118:page 119:page 116:page 120:page 122:page 123:page 124:page 125:page
-              138:page 121:page 126:page 145:page 146:page 139:page)
+              138:page 121:page 126:page 145:page 146:page 139:page 154:page 156:page)
 
 reversed() {
   local i words=("$@")
@@ -88,11 +88,12 @@ case_walk() {
   expect_press alt+n "focus=150 place=dialog tab=0" "Alt+N did not reach the rule list"
   expect_press alt+d "focus=152 place=dialog tab=0" "Alt+D did not reach the box"
   note "ticked, it greys the list and the text: Tab from OK goes past them"
-  expect_press Tab "focus=1 place=dialog tab=0" "Tab from the box"
+  expect_press Tab "focus=153 place=dialog tab=0" "Tab from the box"
   expect_press shift+Tab "focus=152 place=dialog tab=0" "Shift+Tab to the box"
   expect_press shift+Tab "focus=101 place=dialog tab=0" "the greyed rule controls are still tab stops"
   expect_press Tab "focus=152 place=dialog tab=0" "Tab back to the box"
   expect_press space "focus=152 place=dialog tab=0" "Space on the box"
+  expect_press alt+s "focus=153 place=dialog tab=0" "Alt+S did not reach the \"Start with:\" list"
   expect_press Tab "focus=1 place=dialog tab=0" "Tab to OK"
 
   note "Ctrl+Tab shows the Classic Mode page; Tab walks all of its controls"
@@ -102,6 +103,9 @@ case_walk() {
     132:dialog
   # shellcheck disable=SC2046
   expect_walk shift+Tab 1 $(reversed 112:tabs "${CLASSIC_PAGE[@]}")
+  note "the trails' label leads to their edit; the age box's mnemonic reaches it"
+  expect_press alt+t "focus=154 place=page tab=1" "Alt+T did not reach the trails"
+  expect_press alt+a "focus=156 place=page tab=1" "Alt+A did not reach \"Colour by age\""
   shoot
   cp "$SHOT" "$E2E_OUT/keys-classic.png"
   xdotool key Escape

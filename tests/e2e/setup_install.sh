@@ -5,7 +5,7 @@
 # it shows), agree (the agree box and Install, and what Install copies),
 # again (an installation over an earlier one, handed to the control panel),
 # failure (a saver that cannot be copied), platform (a platform the installer
-# does not support), package (the release package), anywhere (started from
+# does not support), package (the release package, its patterns among it), anywhere (started from
 # another folder), alone (started without its files), keys (the keyboard).
 source "$(dirname "$0")/lib.sh"
 source "$(dirname "$0")/setup_lib.sh"
@@ -104,6 +104,9 @@ expect_installed_from() {
   for f in one two three; do
     cmp -s "$src/copy/tumbra/$f.bmp" "$WINDIR/tumbra/$f.bmp" || fail "bitmap $f.bmp not installed"
   done
+  for f in glider blinker; do
+    cmp -s "$src/copy/tumbra/patterns/$f.rle" "$WINDIR/tumbra/patterns/$f.rle" || fail "pattern $f.rle not installed"
+  done
 }
 
 # What the terms box holds: its text length, then its last line.
@@ -198,6 +201,7 @@ case_agree() {
   expect_exit 0 30 "Install without a control panel"
   expect_installed_from "$SRC"
   [ ! -e "$WINDIR/tumbra/.dotface.bmp" ] || fail "a bitmap whose name begins with a full stop was installed"
+  [ ! -e "$WINDIR/tumbra/patterns/.dotpattern.rle" ] || fail "a pattern whose name begins with a full stop was installed"
   [ ! -e "$WINDIR/.dotfile" ] || fail "a file whose name begins with a full stop was installed"
   [ ! -e "$WINDIR/tumbra/$long_bmp" ] || fail "a bitmap whose path is too long was installed"
   [ -z "$(find "$WINDIR" -maxdepth 2 -name 'fffff*' -o -maxdepth 2 -name 'bbbbb*')" ] ||
@@ -206,19 +210,22 @@ case_agree() {
 }
 
 case_again() {
-  note "an earlier installation, with its bitmap folder and an extra bitmap"
+  note "an earlier installation, with its folders, an extra bitmap and a pattern of the user's"
   make_install_folder "$SRC" 6000
-  mkdir -p "$WINDIR/tumbra"
+  mkdir -p "$WINDIR/tumbra/patterns"
   head -c 9000 /dev/urandom >"$WINDIR/tumbra.scr"
   echo old >"$WINDIR/tumbra.ini"
   echo old >"$WINDIR/tumbra/one.bmp"
   echo old >"$WINDIR/tumbra/kept.bmp"
+  echo old >"$WINDIR/tumbra/patterns/glider.rle"
+  echo own >"$WINDIR/tumbra/patterns/own.rle"
   cp "$PANEL_DLL" "$FAKE_PANEL"
 
   agree_and_install "$SRC"
   expect_exit 0 30 "Install with a control panel"
   expect_installed_from "$SRC"
   [ -e "$WINDIR/tumbra/kept.bmp" ] || fail "a bitmap of the earlier installation was lost"
+  [ -e "$WINDIR/tumbra/patterns/own.rle" ] || fail "the user's own pattern was lost"
 
   note "the control panel got the bare saver name, SW_SHOW and the installer's window"
   [ -f "$PANEL_LOG" ] || fail "the control panel was not called"
@@ -233,6 +240,7 @@ case_again() {
   agree_and_install "$SRC"
   expect_exit 0 30 "Install without bitmaps"
   [ -d "$WINDIR/tumbra" ] || fail "the bitmap folder was not made"
+  [ -d "$WINDIR/tumbra/patterns" ] || fail "the patterns folder was not made"
   cmp -s "$SRC/copy/tumbra.scr" "$WINDIR/tumbra.scr" || fail "the saver was not installed"
   [ -f "$PANEL_LOG" ] || fail "the control panel was not called"
 }
@@ -270,6 +278,15 @@ case_package() {
   done
   for f in "$dir"/copy/tumbra/*.bmp; do
     cmp -s "$f" "$WINDIR/tumbra/$(basename "$f")" || fail "$(basename "$f") not installed"
+  done
+  note "the package carries every shipped pattern and nothing else there; all are installed"
+  local shipped
+  shipped=$(cd "$E2E_SOURCE/data/patterns" && ls -- *.rle)
+  [ -n "$shipped" ] || fail "no shipped patterns in $E2E_SOURCE/data/patterns"
+  [ "$(cd "$dir/copy/tumbra/patterns" && ls -A)" = "$shipped" ] ||
+    fail "the package's patterns are not the shipped ones: $(cd "$dir/copy/tumbra/patterns" && ls -A | head -n 3)"
+  for f in $shipped; do
+    cmp -s "$E2E_SOURCE/data/patterns/$f" "$WINDIR/tumbra/patterns/$f" || fail "pattern $f not installed"
   done
   grep -qx 'argument=tumbra.scr' "$PANEL_LOG" || fail "the saver was not handed to the control panel"
 

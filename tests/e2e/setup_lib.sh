@@ -139,11 +139,11 @@ setup_cleanup() {
 
 # Makes a setup folder in $1 as the release package lays it out, with a
 # dummy saver of $2 bytes, and a file whose name begins with a full stop in
-# both copy folders.
+# each copy folder.
 make_setup_folder() {
   local dir=$1 size=${2:-4096}
   rm -rf "$dir"
-  mkdir -p "$dir/copy/tumbra"
+  mkdir -p "$dir/copy/tumbra/patterns"
   printf 'Terms for the test.\r\nSecond line.\r\n' >"$dir/terms.txt"
   head -c "$size" /dev/urandom >"$dir/copy/tumbra.scr"
   printf '[Test face]\r\nfile=one.bmp\r\n' >"$dir/copy/tumbra.ini"
@@ -151,5 +151,8 @@ make_setup_folder() {
   printf 'BM two' >"$dir/copy/tumbra/two.bmp"
   printf 'BM three' >"$dir/copy/tumbra/three.bmp"
   echo hidden >"$dir/copy/tumbra/.dotface.bmp"
+  printf '#N Glider\nx = 3, y = 3, rule = B3/S23\nbob$2bo$3o!\n' >"$dir/copy/tumbra/patterns/glider.rle"
+  printf '#N Blinker\nx = 3, y = 1\n3o!\n' >"$dir/copy/tumbra/patterns/blinker.rle"
+  echo hidden >"$dir/copy/tumbra/patterns/.dotpattern.rle"
   echo hidden >"$dir/copy/.dotfile"
 }

@@ -15,18 +15,21 @@ mkdir -p "$SETUP_WORK"
 # A complete installation: read-only and hidden files among it, and the
 # saver's settings beside another program's key of the same maker.
 make_installation() {
-  mkdir -p "$WINDIR/tumbra"
+  mkdir -p "$WINDIR/tumbra/patterns"
   head -c 4096 /dev/urandom >"$WINDIR/tumbra.scr"
   echo catalogue >"$WINDIR/tumbra.ini"
   local f
   for f in one two three; do echo "$f" >"$WINDIR/tumbra/$f.bmp"; done
+  # Shipped patterns and one the user added.
+  for f in glider acorn own; do echo "$f" >"$WINDIR/tumbra/patterns/$f.rle"; done
   "$WINE" reg add "$SAVER_KEY" /v delay /t REG_DWORD /d 20 /f >/dev/null 2>&1
   "$WINE" reg add "$KORVEL_KEY\\other" /v kept /t REG_DWORD /d 1 /f >/dev/null 2>&1
   # Read-only is a file without write permission to wine; hidden is its own
   # attribute, set one file at a time.
-  chmod a-w "$WINDIR/tumbra.scr" "$WINDIR/tumbra.ini" "$WINDIR/tumbra/two.bmp"
+  chmod a-w "$WINDIR/tumbra.scr" "$WINDIR/tumbra.ini" "$WINDIR/tumbra/two.bmp" "$WINDIR/tumbra/patterns/acorn.rle"
   "$WINE" cmd /c attrib +h 'C:\windows\tumbra.scr' >/dev/null 2>&1
   "$WINE" cmd /c attrib +h 'C:\windows\tumbra\two.bmp' >/dev/null 2>&1
+  "$WINE" cmd /c attrib +h 'C:\windows\tumbra\patterns\acorn.rle' >/dev/null 2>&1
   "$WINE" cmd /c attrib 'C:\windows\tumbra.scr' | grep -q 'HR' || fail "could not make the saver read-only and hidden"
 }
 
@@ -62,14 +65,14 @@ case_decline() {
   setup_start "$SETUP_WORK" "$UNINSTALL"
   answer n "first question"
   expect_exit 0 20 "declined"
-  [ -f "$WINDIR/tumbra.scr" ] && [ -f "$WINDIR/tumbra.ini" ] && [ -f "$WINDIR/tumbra/one.bmp" ] ||
-    fail "declining removed files"
+  [ -f "$WINDIR/tumbra.scr" ] && [ -f "$WINDIR/tumbra.ini" ] && [ -f "$WINDIR/tumbra/one.bmp" ] &&
+    [ -f "$WINDIR/tumbra/patterns/own.rle" ] || fail "declining removed files"
   reg_key_exists "$SAVER_KEY" || fail "declining deleted the settings"
   forget_settings
 }
 
 case_remove() {
-  note "Yes, then No: files, folder and settings go; read-only and hidden ones too"
+  note "Yes, then No: files, folders and settings go; read-only and hidden ones too"
   make_installation
   setup_start "$SETUP_WORK" "$UNINSTALL"
   answer y "first question"
@@ -77,7 +80,7 @@ case_remove() {
   answer_ok "success message"
   expect_exit 0 20 "uninstalled"
   expect_removed
-  [ ! -e "$WINDIR/tumbra" ] || fail "the bitmap folder is still there: $(ls -A "$WINDIR/tumbra")"
+  [ ! -e "$WINDIR/tumbra" ] || fail "the bitmap folder is still there: $(ls -AR "$WINDIR/tumbra")"
   reg_key_exists "$SAVER_KEY" && fail "the settings key was not deleted"
   reg_key_exists "$KORVEL_KEY\\other" || fail "the maker's key lost another program's settings"
   forget_settings
@@ -98,9 +101,10 @@ case_keep() {
 }
 
 case_dotfile() {
-  note "a bitmap whose name begins with a full stop stays, and so does its folder"
+  note "a bitmap or pattern whose name begins with a full stop stays, and so does its folder"
   make_installation
   echo hidden >"$WINDIR/tumbra/.face.bmp"
+  echo hidden >"$WINDIR/tumbra/patterns/.own.rle"
   # A name that makes the bitmap's path too long is left alone as well.
   local long
   long=$(printf 'l%.0s' $(seq 245))
@@ -114,6 +118,8 @@ case_dotfile() {
   [ -f "$WINDIR/tumbra/.face.bmp" ] || fail "the dot file was deleted"
   [ -f "$WINDIR/tumbra/$long" ] || fail "a file whose path does not fit was deleted"
   [ ! -e "$WINDIR/tumbra/one.bmp" ] && [ ! -e "$WINDIR/tumbra/two.bmp" ] || fail "bitmaps are left"
+  [ -f "$WINDIR/tumbra/patterns/.own.rle" ] || fail "the pattern dot file was deleted"
+  [ "$(ls -A "$WINDIR/tumbra/patterns")" = .own.rle ] || fail "patterns are left: $(ls -A "$WINDIR/tumbra/patterns")"
   forget_settings
 }
 

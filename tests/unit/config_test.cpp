@@ -24,11 +24,13 @@ std::vector<int32_t> Ids(const WalkList& list) { return std::vector<int32_t>(lis
 
 TEST(Bindings, OnlyTheDialogsControlsHaveARow) {
   EXPECT_EQ(BindingOf(100), nullptr);
-  EXPECT_EQ(BindingOf(IdDrawRule + 1), nullptr);
+  EXPECT_EQ(BindingOf(IdColourByAge + 1), nullptr);
   EXPECT_EQ(BindingOf(INT32_MIN), nullptr);
   EXPECT_EQ(BindingOf(143)->id, 143);
   // The ids between the lifeface texts and the rule's controls bind nothing.
   for (int32_t id = IdAbout; id < IdRuleList; ++id) EXPECT_EQ(BindingOf(id)->kind, NoKind) << id;
+  // An up-down with an id of its own is its edit's part, bound by the edit.
+  EXPECT_EQ(BindingOf(IdFadeSpin)->kind, NoKind);
 }
 
 // The control ids of each dialog template of the resource script, by the
@@ -101,31 +103,48 @@ TEST(Bindings, EveryListedIdHasAKindAndEveryKindIsListedOnce) {
   for (int32_t id : {128, 129, 130, 140, 141, 142, 143}) EXPECT_EQ(BindingOf(id)->kind, NoKind) << id;
 }
 
+// Every control that edits a number: the original run and the added ones.
+std::vector<int32_t> ValueIds() {
+  std::vector<int32_t> ids;
+  for (int32_t id = FirstValueId; id <= LastValueId; ++id) ids.push_back(id);
+  for (const AddedValueControl& control : AddedValueControls) ids.push_back(control.id);
+  return ids;
+}
+
 TEST(Bindings, ValueControlsShowTheirSettingsDefaultOnAFreshRecord) {
   Settings = DefaultSettings;
-  for (int32_t id = FirstValueId; id <= LastValueId; ++id) {
+  for (int32_t id : ValueIds()) {
     ASSERT_NE(SettingOfControl(id), nullptr) << id;
     EXPECT_EQ(*SettingOfControl(id), DefaultOfControl(id)) << id;
   }
-  for (int32_t id : {100, 128, 131, 144}) {
+  for (int32_t id : {100, 128, 131, 144, IdFadeSpin, IdDrawRule}) {
     EXPECT_EQ(SettingOfControl(id), nullptr) << id;
     EXPECT_EQ(SettingRowOfControl(id), -1) << id;
     EXPECT_EQ(DefaultOfControl(id), 0) << id;
   }
   // What a control stores changes its own setting and no other.
-  for (int32_t id = FirstValueId; id <= LastValueId; ++id) {
+  for (int32_t id : ValueIds()) {
     Settings = DefaultSettings;
     *SettingOfControl(id) += 1;
     int changed = 0;
-    for (int32_t other = FirstValueId; other <= LastValueId; ++other)
-      changed += *SettingOfControl(other) != DefaultOfControl(other);
+    for (int32_t other : ValueIds()) changed += *SettingOfControl(other) != DefaultOfControl(other);
     EXPECT_EQ(changed, 1) << id;
   }
+  // The added controls edit what a new field starts from, the trails and
+  // the colouring by age.
+  Settings = DefaultSettings;
+  *SettingOfControl(IdStartWith) = StartAlternate;
+  *SettingOfControl(IdFade) = 12;
+  *SettingOfControl(IdColourByAge) = 1;
+  EXPECT_EQ(Settings.start, StartAlternate);
+  EXPECT_EQ(Settings.fade, 12);
+  EXPECT_EQ(Settings.age, 1);
+  EXPECT_EQ(std::memcmp(&Settings, &DefaultSettings, offsetof(SaverSettings, start)), 0);
   Settings = DefaultSettings;
 }
 
 TEST(Bindings, EveryDefaultIsAChoiceItsControlOffers) {
-  for (int32_t id = FirstValueId; id <= LastValueId; ++id) {
+  for (int32_t id : ValueIds()) {
     const ControlBinding& row = *BindingOf(id);
     const int32_t initial = DefaultOfControl(id);
     switch (row.kind) {
@@ -141,6 +160,13 @@ TEST(Bindings, EveryDefaultIsAChoiceItsControlOffers) {
         break;
       case ModeTabs:
         EXPECT_EQ(ModeOfTab(TabOfMode(initial), -1), initial) << id;
+        break;
+      case ChoiceList:
+        EXPECT_EQ(ListSelectionFor(initial, row.param1), initial) << id;
+        EXPECT_NE(ChoiceText(id, initial), nullptr) << id;
+        break;
+      case ValueCheck:
+        EXPECT_EQ(ValueCheckStored(ValueCheckShown(initial)), initial) << id;
         break;
       default:
         break;
@@ -207,7 +233,7 @@ TEST(Bindings, WalkCallsTheKindOfEachRowInListOrder) {
   int parent = 0;
   Walked.clear();
   WalkBindings(&parent, ClassicPageBindings, Store, kinds);
-  ASSERT_EQ(Walked.size(), 14u);
+  ASSERT_EQ(Walked.size(), 16u);
   for (size_t k = 0; k < Walked.size(); ++k) {
     EXPECT_EQ(Walked[k].id, ClassicPageBindings.ids[k]);
     EXPECT_EQ(Walked[k].phase, Store);
@@ -325,6 +351,65 @@ TEST(StoreRules, FaceOfTheLifefaceList) {
   // An empty catalogue keeps the loaded face, never the list's -1.
   EXPECT_EQ(StoredFace(-1, 0, 0), 0);
   EXPECT_EQ(StoredFace(-1, 4, 0), 4);
+}
+
+// ---- What a new field starts from, trails and colour by age ---------------------------
+
+TEST(AddedControls, TheStartListOffersEveryStartByAText) {
+  const ControlBinding& row = *BindingOf(IdStartWith);
+  ASSERT_EQ(row.kind, ChoiceList);
+  // One item per value the settings row offers, each shown by its own text.
+  const SettingDef& setting = SettingsTable[SettingRowOfControl(IdStartWith)];
+  ASSERT_EQ(row.param1, setting.high - setting.low + 1);
+  std::set<std::string> texts;
+  for (int32_t k = 0; k < row.param1; ++k) {
+    ASSERT_NE(ChoiceText(IdStartWith, k), nullptr) << k;
+    EXPECT_GT(std::strlen(ChoiceText(IdStartWith, k)), 0u) << k;
+    texts.insert(ChoiceText(IdStartWith, k));
+  }
+  EXPECT_EQ(texts.size(), static_cast<size_t>(row.param1));
+  EXPECT_STREQ(ChoiceText(IdStartWith, StartSoup), "a random field");
+  EXPECT_EQ(ChoiceText(IdStartWith, -1), nullptr);
+  EXPECT_EQ(ChoiceText(IdStartWith, row.param1), nullptr);
+  EXPECT_EQ(ChoiceText(IdClassicScale, 0), nullptr);
+  // A stored start the list cannot show shows nothing, and OK stores the
+  // default rather than the list's -1.
+  EXPECT_EQ(ListSelectionFor(7, row.param1), -1);
+  EXPECT_EQ(StoredListIndex(-1, 7, row.param1, DefaultOfControl(IdStartWith)), StartSoup);
+  EXPECT_EQ(StoredListIndex(-1, StartPatterns, row.param1, DefaultOfControl(IdStartWith)), StartPatterns);
+}
+
+TEST(AddedControls, TrailsSpinInSingleGenerationsByAnUpDownOfTheirOwn) {
+  const ControlBinding& row = *BindingOf(IdFade);
+  ASSERT_EQ(row.kind, SpinEdit);
+  EXPECT_EQ(row.param1, 0);
+  EXPECT_EQ(row.param2, 255);
+  EXPECT_EQ(SpinStepMultiplier(row), 1);
+  EXPECT_EQ(UpDownOfEdit(IdFade), IdFadeSpin);
+  EXPECT_EQ(EditOfUpDown(IdFadeSpin), IdFade);
+  // The older spin edits share their id with their up-down, and every
+  // up-down's notifications lead back to its own edit.
+  for (const ControlBinding& spin : ControlBindings) {
+    if (spin.kind != SpinEdit) continue;
+    EXPECT_EQ(EditOfUpDown(UpDownOfEdit(spin.id)), spin.id) << spin.id;
+    if (spin.id != IdFade) {
+      EXPECT_EQ(UpDownOfEdit(spin.id), spin.id) << spin.id;
+    }
+  }
+}
+
+TEST(AddedControls, ColourByAgeIsCheckedForAnyStoredValueButZero) {
+  EXPECT_EQ(BindingOf(IdColourByAge)->kind, ValueCheck);
+  EXPECT_FALSE(ValueCheckShown(0));
+  EXPECT_TRUE(ValueCheckShown(1));
+  EXPECT_TRUE(ValueCheckShown(7));
+  EXPECT_TRUE(ValueCheckShown(-1));
+  EXPECT_EQ(ValueCheckStored(true), 1);
+  EXPECT_EQ(ValueCheckStored(false), 0);
+  // No box greys the new controls, and they are no boxes of the rules.
+  for (uint32_t checked : {0u, ~0u, DefaultSettings.flags})
+    for (int32_t id : {IdStartWith, IdFade, IdColourByAge}) EXPECT_TRUE(ControlEnabledFor(id, checked)) << id;
+  EXPECT_EQ(CheckBitOfBox(IdColourByAge), 0u);
 }
 
 // ---- The rule of the field ----------------------------------------------------------

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <set>
 #include <string>
 
 #include "../../setup/setup_rules.h"
@@ -150,6 +151,28 @@ TEST(SetupPaths, SetupFolderTooLongForTheBufferIsRefused) {
   ASSERT_TRUE(SetupFolderOf(guarded, 10, "C:\\abcdef\\install.exe"));
   EXPECT_STREQ(guarded, "C:\\abcdef");
   EXPECT_FALSE(SetupFolderOf(guarded, 0, "C:\\x"));
+}
+
+// The installer makes each folder inside one it has made already, and the
+// uninstaller, going the other way, removes a folder only after every
+// folder of ours inside it.
+TEST(SetupPaths, InstalledFoldersComeAfterTheirParents) {
+  ASSERT_GE(kInstalledFolderCount, 2);
+  EXPECT_STREQ(kInstalledFolders[0], "tumbra");
+  std::set<std::string> made;
+  for (const char* name : kInstalledFolders) {
+    const std::string folder(name);
+    const size_t cut = folder.rfind('\\');
+    if (cut != std::string::npos) {
+      EXPECT_EQ(made.count(folder.substr(0, cut)), 1u) << folder;
+    }
+    EXPECT_EQ(made.count(folder), 0u) << folder << " twice";
+    made.insert(folder);
+    // Under a Windows directory of ordinary length every file of it fits.
+    char path[kSetupPathSize];
+    EXPECT_TRUE(SetupJoinPath(path, sizeof path, "C:\\windows", name, "a-pattern-name.rle")) << folder;
+  }
+  EXPECT_EQ(made.count("tumbra\\patterns"), 1u);
 }
 
 // The user agrees to the whole text: nothing is cut, however long.
