@@ -48,6 +48,10 @@ struct Ops {
   static V Xor(V a, V b) { return _mm256_xor_si256(a, b); }
   static V AndNot(V a, V b) { return _mm256_andnot_si256(a, b); }  // ~a & b
   static V Eq(V a, V b) { return _mm256_cmpeq_epi8(a, b); }
+  static V MinU(V a, V b) { return _mm256_min_epu8(a, b); }
+  static V SubSat(V a, V b) { return _mm256_subs_epu8(a, b); }  // unsigned, down to 0
+  // Each byte halved (the bit shifted in from the byte above is cleared).
+  static V Half(V a) { return _mm256_and_si256(_mm256_srli_epi16(a, 1), _mm256_set1_epi8(0x7F)); }
   static bool AllZero(V a) { return _mm256_testz_si256(a, a) != 0; }
   // Conway's rule: +1 for a birth (6), -1 (0xFF) for a death (odd, not 5 or
   // 7), else 0, by one 16-entry table: bytes from 16 up are folded onto 14
@@ -228,6 +232,11 @@ void PaintMarkedSegments(const uint8_t* cells, uint32_t* pixels, int32_t count, 
     PaintSegmentsAvx2<true>(cells, pixels, count, live, dead, marks);
   else
     PaintSegmentsAvx2<false>(cells, pixels, count, live, dead, marks);
+}
+
+void PaintTrailRow(const uint8_t* cells, const uint8_t* age, const uint8_t* fade, uint32_t* pixels, int32_t count,
+                   const uint32_t* shades, bool byAge) {
+  PaintTrailPixels(cells, age, fade, pixels, 0, count, shades, byAge);
 }
 
 void CopyPixels(uint32_t* to, const uint32_t* from, int32_t count, bool stream) {

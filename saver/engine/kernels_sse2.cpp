@@ -26,6 +26,10 @@ struct Ops {
   static V Xor(V a, V b) { return _mm_xor_si128(a, b); }
   static V AndNot(V a, V b) { return _mm_andnot_si128(a, b); }  // ~a & b
   static V Eq(V a, V b) { return _mm_cmpeq_epi8(a, b); }
+  static V MinU(V a, V b) { return _mm_min_epu8(a, b); }
+  static V SubSat(V a, V b) { return _mm_subs_epu8(a, b); }  // unsigned, down to 0
+  // Each byte halved (the bit shifted in from the byte above is cleared).
+  static V Half(V a) { return _mm_and_si128(_mm_srli_epi16(a, 1), _mm_set1_epi8(0x7F)); }
   static bool AllZero(V a) { return _mm_movemask_epi8(_mm_cmpeq_epi8(a, _mm_setzero_si128())) == 0xFFFF; }
   // Conway's rule: +1 for a birth (6), -1 (0xFF) for a death (odd, not 5 or 7), else 0.
   static V ConwayAction(V v) {
@@ -135,6 +139,11 @@ void PaintMarkedSegments(const uint8_t* cells, uint32_t* pixels, int32_t count, 
     const int32_t x1 = std::min(count, x0 + MarkSegment);
     for (int32_t i = x0; i < x1; ++i) pixels[i] = colours[cells[i] & 15];
   }
+}
+
+void PaintTrailRow(const uint8_t* cells, const uint8_t* age, const uint8_t* fade, uint32_t* pixels, int32_t count,
+                   const uint32_t* shades, bool byAge) {
+  PaintTrailPixels(cells, age, fade, pixels, 0, count, shades, byAge);
 }
 
 void CopyPixels(uint32_t* to, const uint32_t* from, int32_t count, bool stream) {
