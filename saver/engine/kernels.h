@@ -30,6 +30,18 @@ const int32_t TrailSteps = 256;             // shades per colour row
 // value is the dead colour.
 const int32_t TrailShadeCount = TrailRows * TrailSteps + 1;
 
+// A fading cell's colour is a blend of the colour it showed and the dead
+// colour, in whole parts of TrailWeightWhole: with f generations of fading
+// to come (of fade), f x TrailWeightFactor(fade) / 256 parts of its colour.
+// The wide painters blend in those parts themselves; the others look the
+// same blends up in the shades.
+const int32_t TrailWeightBits = 6;
+const int32_t TrailWeightWhole = 1 << TrailWeightBits;
+static inline int32_t TrailWeightFactor(int32_t fade) { return (TrailWeightWhole << 8) / (fade + 1); }
+static inline int32_t TrailWeight(int32_t f, int32_t fade) {
+  return ((f < fade ? f : fade) * TrailWeightFactor(fade)) >> 8;
+}
+
 struct TrailPlanes {
   uint8_t* age;
   uint8_t* fade;

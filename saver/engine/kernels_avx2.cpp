@@ -48,6 +48,30 @@ struct Ops {
   static V Xor(V a, V b) { return _mm256_xor_si256(a, b); }
   static V AndNot(V a, V b) { return _mm256_andnot_si256(a, b); }  // ~a & b
   static V Eq(V a, V b) { return _mm256_cmpeq_epi8(a, b); }
+  // The full colours of the shades' rows (and the dead colour after them) as
+  // byte tables, one per byte of a pixel; the dead colour; the fade and the
+  // factor of its weights (see TrailWeight).
+  struct ShadeRegs {
+    __m256i blue, green, red, top;
+    __m256i dead;
+    __m256i fade;
+    __m256i factor;
+  };
+  static ShadeRegs LoadShades(const uint32_t* shades, int32_t fade) {
+    uint8_t planes[4][16] = {};
+    for (int r = 0; r <= TrailRows; ++r)
+      for (int b = 0; b < 4; ++b) planes[b][r] = static_cast<uint8_t>(shades[r * TrailSteps] >> (8 * b));
+    const auto plane = [&](int b) {
+      return _mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(planes[b])));
+    };
+    return ShadeRegs{plane(0),
+                     plane(1),
+                     plane(2),
+                     plane(3),
+                     _mm256_set1_epi32(static_cast<int>(shades[TrailRows * TrailSteps])),
+                     _mm256_set1_epi16(static_cast<int16_t>(fade)),
+                     _mm256_set1_epi16(static_cast<int16_t>(TrailWeightFactor(fade)))};
+  }
   static V MinU(V a, V b) { return _mm256_min_epu8(a, b); }
   static V SubSat(V a, V b) { return _mm256_subs_epu8(a, b); }  // unsigned, down to 0
   // Each byte halved (the bit shifted in from the byte above is cleared).
@@ -234,9 +258,52 @@ void PaintMarkedSegments(const uint8_t* cells, uint32_t* pixels, int32_t count, 
     PaintSegmentsAvx2<false>(cells, pixels, count, live, dead, marks);
 }
 
-void PaintTrailRow(const uint8_t* cells, const uint8_t* age, const uint8_t* fade, uint32_t* pixels, int32_t count,
-                   const uint32_t* shades, bool byAge) {
-  PaintTrailPixels(cells, age, fade, pixels, 0, count, shades, byAge);
+// Eight pixels, each byte a blend of the full colour's and the dead one's
+// by the pixel's weight (four equal bytes): as ShadeBetween has it.
+inline __m256i BlendPixels(__m256i full, __m256i dead, __m256i weight) {
+  const __m256i rest = _mm256_sub_epi8(_mm256_set1_epi8(TrailWeightWhole), weight);
+  const __m256i round = _mm256_set1_epi16(1 << (15 - TrailWeightBits));
+  const __m256i low = _mm256_mulhrs_epi16(
+      _mm256_maddubs_epi16(_mm256_unpacklo_epi8(full, dead), _mm256_unpacklo_epi8(weight, rest)), round);
+  const __m256i high = _mm256_mulhrs_epi16(
+      _mm256_maddubs_epi16(_mm256_unpackhi_epi8(full, dead), _mm256_unpackhi_epi8(weight, rest)), round);
+  return _mm256_packus_epi16(low, high);
+}
+
+// 32 pixels. Each cell's row gives its full colour by the byte tables, as
+// PaintChunk paints; where any cell fades, each pixel is then blended with
+// the dead colour by its weight (whole where nothing fades: a live cell, or
+// a dead one, whose row's colour is the dead colour).
+inline void StoreShades(__m256i high, __m256i low, const Ops::ShadeRegs& regs, uint32_t* pixels) {
+  const ColourPlanes planes = {regs.blue, regs.green, regs.red, regs.top};
+  if (Ops::AllZero(low)) {
+    PaintChunk<false>(planes, high, pixels);
+    return;
+  }
+  const __m256i zero = _mm256_setzero_si256();
+  const auto weightOf = [&](__m256i fade) {
+    return _mm256_srli_epi16(_mm256_mullo_epi16(_mm256_min_epu16(fade, regs.fade), regs.factor), 8);
+  };
+  __m256i weight = _mm256_packus_epi16(weightOf(_mm256_unpacklo_epi8(low, zero)), weightOf(_mm256_unpackhi_epi8(low, zero)));
+  weight = _mm256_or_si256(weight, _mm256_and_si256(_mm256_cmpeq_epi8(low, zero), _mm256_set1_epi8(TrailWeightWhole)));
+  const __m256i order = _mm256_setr_epi32(0, 2, 4, 6, 1, 3, 5, 7);
+  const __m256i index = _mm256_and_si256(_mm256_permutevar8x32_epi32(high, order), _mm256_set1_epi8(15));
+  const __m256i w = _mm256_permutevar8x32_epi32(weight, order);
+  const __m256i blue = _mm256_shuffle_epi8(planes.blue, index);
+  const __m256i green = _mm256_shuffle_epi8(planes.green, index);
+  const __m256i red = _mm256_shuffle_epi8(planes.red, index);
+  const __m256i top = _mm256_shuffle_epi8(planes.top, index);
+  const __m256i lowPair = _mm256_unpacklo_epi8(blue, green), highPair = _mm256_unpacklo_epi8(red, top);
+  const __m256i lowPair2 = _mm256_unpackhi_epi8(blue, green), highPair2 = _mm256_unpackhi_epi8(red, top);
+  const __m256i w2 = _mm256_unpacklo_epi8(w, w), w2b = _mm256_unpackhi_epi8(w, w);
+  __m256i* out = reinterpret_cast<__m256i*>(pixels);
+  _mm256_storeu_si256(out, BlendPixels(_mm256_unpacklo_epi16(lowPair, highPair), regs.dead, _mm256_unpacklo_epi16(w2, w2)));
+  _mm256_storeu_si256(out + 1,
+                      BlendPixels(_mm256_unpackhi_epi16(lowPair, highPair), regs.dead, _mm256_unpackhi_epi16(w2, w2)));
+  _mm256_storeu_si256(out + 2,
+                      BlendPixels(_mm256_unpacklo_epi16(lowPair2, highPair2), regs.dead, _mm256_unpacklo_epi16(w2b, w2b)));
+  _mm256_storeu_si256(out + 3,
+                      BlendPixels(_mm256_unpackhi_epi16(lowPair2, highPair2), regs.dead, _mm256_unpackhi_epi16(w2b, w2b)));
 }
 
 void CopyPixels(uint32_t* to, const uint32_t* from, int32_t count, bool stream) {

@@ -34,9 +34,9 @@ namespace {
 int32_t PaintPixelRow(const uint8_t* cells, uint32_t* pixels, int32_t count, const uint32_t* live, uint32_t dead,
                       bool stream);
 int32_t CountAliveRow(const uint8_t* cells, int32_t count);
-// A row's pixels from its cells and planes (see TrailPixel).
-void PaintTrailRow(const uint8_t* cells, const uint8_t* age, const uint8_t* fade, uint32_t* pixels, int32_t count,
-                   const uint32_t* shades, bool byAge);
+// The pixels of W cells from their shade numbers, high byte (the row) and
+// low byte (the fade) apart.
+void StoreShades(Ops::V high, Ops::V low, const Ops::ShadeRegs& regs, uint32_t* pixels);
 // Paints only the segments of MarkSegment cells whose mark is nonzero.
 void PaintMarkedSegments(const uint8_t* cells, uint32_t* pixels, int32_t count, const uint32_t* live, uint32_t dead,
                          bool stream, const uint8_t* marks);
@@ -258,6 +258,32 @@ void StepTrailRow(const uint8_t* row, const uint8_t* actions, uint8_t* age, uint
       marks[x / MarkSegment] = 1;
 }
 
+// The shades of W cells (see TrailPixel) as row x TrailSteps + fade: a live
+// cell's row and fade 0, a fading one's row and fade, the others the dead
+// colour's row past the last and fade 0.
+inline void PaintTrailChunk(const uint8_t* cells, const uint8_t* age, const uint8_t* fade, uint32_t* pixels,
+                            const Ops::ShadeRegs& shades, V byAge) {
+  const V one = Ops::Splat(1);
+  const V v = Ops::Load(cells), f = Ops::Load(fade);
+  const V alive = Ops::Eq(Ops::And(v, one), one);
+  const V row = Ops::MinU(Ops::Load(age), Ops::Splat(TrailOldest));
+  const V liveRow = Ops::Or(Ops::And(byAge, row), Ops::AndNot(byAge, Ops::And(Ops::Half(v), Ops::Splat(7))));
+  const V faded = Ops::Eq(f, Ops::Zero());
+  const V deadRow = Ops::Or(Ops::And(faded, Ops::Splat(TrailRows)), Ops::AndNot(faded, row));
+  StoreShades(Ops::Or(Ops::And(alive, liveRow), Ops::AndNot(alive, deadRow)), Ops::AndNot(alive, f), shades, pixels);
+}
+
+// Cells x0..x1-1 of a row by their planes: whole registers, then one by one.
+void PaintTrailCells(const uint8_t* cells, const uint8_t* age, const uint8_t* fade, uint32_t* pixels, int32_t x0,
+                     int32_t x1, const uint32_t* shades, const TrailPlanes& trails) {
+  const bool byAge = trails.byAge;
+  const V byAgeMask = byAge ? Ops::Splat(0xFF) : Ops::Zero();
+  const Ops::ShadeRegs regs = Ops::LoadShades(shades, trails.fadeSteps);
+  int32_t x = x0;
+  for (; x + W <= x1; x += W) PaintTrailChunk(cells + x, age + x, fade + x, pixels + x, regs, byAgeMask);
+  PaintTrailPixels(cells, age, fade, pixels, x, x1, shades, byAge);
+}
+
 // Paints row y of a one-pixel frame from the row as it is before the step.
 // With marks only the marked segments are painted (the others already show
 // these cells), and each is noted in the damage map. With trails the row's
@@ -279,12 +305,11 @@ int32_t PaintCellRow(const uint8_t* row, int32_t y, int32_t columns, const Frame
     const uint8_t* age = trails->age + offset;
     const uint8_t* fade = trails->fade + offset;
     if (marks == nullptr) {
-      PaintTrailRow(row, age, fade, pixels, visible, paint.shades, trails->byAge);
+      PaintTrailCells(row, age, fade, pixels, 0, visible, paint.shades, *trails);
     } else {
       for (int32_t x0 = 0, k = 0; x0 < visible; x0 += MarkSegment, ++k)
         if (marks[k] != 0)
-          PaintTrailPixels(row, age, fade, pixels, x0, std::min(visible, x0 + MarkSegment), paint.shades,
-                           trails->byAge);
+          PaintTrailCells(row, age, fade, pixels, x0, std::min(visible, x0 + MarkSegment), paint.shades, *trails);
     }
     alive = CountAliveRow(row, visible);
   } else if (marks == nullptr) {

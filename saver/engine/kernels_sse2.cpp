@@ -26,6 +26,10 @@ struct Ops {
   static V Xor(V a, V b) { return _mm_xor_si128(a, b); }
   static V AndNot(V a, V b) { return _mm_andnot_si128(a, b); }  // ~a & b
   static V Eq(V a, V b) { return _mm_cmpeq_epi8(a, b); }
+  struct ShadeRegs {
+    const uint32_t* shades;
+  };
+  static ShadeRegs LoadShades(const uint32_t* shades, int32_t) { return ShadeRegs{shades}; }
   static V MinU(V a, V b) { return _mm_min_epu8(a, b); }
   static V SubSat(V a, V b) { return _mm_subs_epu8(a, b); }  // unsigned, down to 0
   // Each byte halved (the bit shifted in from the byte above is cleared).
@@ -141,9 +145,14 @@ void PaintMarkedSegments(const uint8_t* cells, uint32_t* pixels, int32_t count, 
   }
 }
 
-void PaintTrailRow(const uint8_t* cells, const uint8_t* age, const uint8_t* fade, uint32_t* pixels, int32_t count,
-                   const uint32_t* shades, bool byAge) {
-  PaintTrailPixels(cells, age, fade, pixels, 0, count, shades, byAge);
+// No gather in SSE2: the shade numbers go through a register's worth of
+// memory and are looked up one by one.
+inline void StoreShades(__m128i high, __m128i low, const Ops::ShadeRegs& regs, uint32_t* pixels) {
+  const uint32_t* shades = regs.shades;
+  alignas(16) uint16_t index[16];
+  _mm_store_si128(reinterpret_cast<__m128i*>(index), _mm_unpacklo_epi8(low, high));
+  _mm_store_si128(reinterpret_cast<__m128i*>(index + 8), _mm_unpackhi_epi8(low, high));
+  for (int i = 0; i < 16; ++i) pixels[i] = shades[index[i]];
 }
 
 void CopyPixels(uint32_t* to, const uint32_t* from, int32_t count, bool stream) {

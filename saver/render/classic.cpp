@@ -17,15 +17,16 @@ uint32_t ColourOffset() {
 namespace {
 
 // Row r of the shades is the colour of neighbour count r (count 8 wraps onto
-// 0), or by age that of age r; a dead cell fades from it in fade + 1 even
-// parts, f generations before its end showing f parts of it.
+// 0), or by age that of age r; a dead cell fades from it to the dead colour
+// by even steps (see TrailWeight), f generations before its end showing
+// about f / (fade + 1) of it.
 void MakeShades(const FrameColours& colours, uint32_t* shades) {
   for (int32_t r = 0; r < TrailRows; ++r) {
     const uint32_t full = colours.byAge && r == TrailOldest ? colours.oldest : colours.live[r & 7];
     uint32_t* row = shades + r * TrailSteps;
     row[0] = full;
     for (int32_t f = 1; f < TrailSteps; ++f)
-      row[f] = ShadeBetween(full, colours.dead, std::min(f, colours.fade), colours.fade + 1);
+      row[f] = ShadeBetween(full, colours.dead, TrailWeight(f, colours.fade));
   }
   shades[TrailRows * TrailSteps] = colours.dead;
 }
@@ -303,13 +304,12 @@ void RememberClassicPaint(int32_t columns, int32_t rows, int32_t s, bool digital
 
 }  // namespace
 
-uint32_t ShadeBetween(uint32_t from, uint32_t to, int32_t k, int32_t n) {
-  if (n <= 0) return to;
+uint32_t ShadeBetween(uint32_t from, uint32_t to, int32_t weight) {
+  const uint32_t w = static_cast<uint32_t>(std::clamp(weight, 0, TrailWeightWhole));
   uint32_t shade = 0;
   for (int32_t shift = 0; shift < 32; shift += 8) {
     const uint32_t a = (from >> shift) & 0xFF, b = (to >> shift) & 0xFF;
-    const uint32_t c = (a * static_cast<uint32_t>(k) + b * static_cast<uint32_t>(n - k) + static_cast<uint32_t>(n) / 2) /
-                       static_cast<uint32_t>(n);
+    const uint32_t c = (a * w + b * (TrailWeightWhole - w) + TrailWeightWhole / 2) >> TrailWeightBits;
     shade |= c << shift;
   }
   return shade;

@@ -73,8 +73,9 @@ struct FrameColours {
   bool byAge;
   const uint32_t* shades;
 };
-// One channel after another: k parts of `from` and n - k of `to`, rounded.
-uint32_t ShadeBetween(uint32_t from, uint32_t to, int32_t k, int32_t n);
+// Byte for byte, `weight` parts of `from` and the rest of TrailWeightWhole
+// parts of `to`, rounded.
+uint32_t ShadeBetween(uint32_t from, uint32_t to, int32_t weight);
 
 // A classic frame worked out before it is painted. For one-pixel cells it
 // holds the pass that paints the field; a step of the same grid may make that

@@ -36,13 +36,13 @@ TEST_F(Trails, ABlinkersEndsFadeAndComeBackAtOnce) {
   Blinker(16, 8);
   ClassicTick(16, 8, 4);  // generation 1: the ends have one neighbour each
   EXPECT_EQ(PixelAt(2 * 4, 3 * 4), 0x00FF00u);
-  ClassicTick(16, 8, 4);  // the ends died: two thirds of their colour are left
-  EXPECT_EQ(PixelAt(2 * 4, 3 * 4), 0x00AA00u);
-  EXPECT_EQ(PixelAt(4 * 4 + 3, 3 * 4 + 3), 0x00AA00u);
+  ClassicTick(16, 8, 4);  // the ends died: about two thirds of their colour are left
+  EXPECT_EQ(PixelAt(2 * 4, 3 * 4), 0x00A700u);
+  EXPECT_EQ(PixelAt(4 * 4 + 3, 3 * 4 + 3), 0x00A700u);
   EXPECT_EQ(PixelAt(3 * 4, 2 * 4), 0x00FF00u);  // the new ends are alive
   ClassicTick(16, 8, 4);  // born again: the live colour at once; the other ends fade
   EXPECT_EQ(PixelAt(2 * 4, 3 * 4), 0x00FF00u);
-  EXPECT_EQ(PixelAt(3 * 4, 2 * 4), 0x00AA00u);
+  EXPECT_EQ(PixelAt(3 * 4, 2 * 4), 0x00A700u);
   // Cells cleared by hand vanish at once; a cell that stays dead reaches the
   // dead colour after `fade` generations. (The grid holds the generation
   // after the one painted: the blinker stands upright in it.)
@@ -51,9 +51,9 @@ TEST_F(Trails, ABlinkersEndsFadeAndComeBackAtOnce) {
   ClearCell(3, 4, 16, 8);
   ClassicTick(16, 8, 4);
   EXPECT_EQ(PixelAt(3 * 4, 2 * 4), 0u);
-  EXPECT_EQ(PixelAt(2 * 4, 3 * 4), 0x00AA00u);
+  EXPECT_EQ(PixelAt(2 * 4, 3 * 4), 0x00A700u);
   ClassicTick(16, 8, 4);
-  EXPECT_EQ(PixelAt(2 * 4, 3 * 4), 0x005500u);
+  EXPECT_EQ(PixelAt(2 * 4, 3 * 4), 0x005400u);
   ClassicTick(16, 8, 4);
   EXPECT_EQ(PixelAt(2 * 4, 3 * 4), 0u);
 }
@@ -85,16 +85,18 @@ TEST_F(Trails, ShadesFadeEvenlyOnLightAndDarkDeadColours) {
       const uint32_t from = 0x7F10F0;
       int32_t last[3] = {0xF0, 0x10, 0x7F};  // blue, green, red
       for (int32_t f = fade; f >= 0; --f) {
-        const uint32_t shade = ShadeBetween(from, dead, f, fade + 1);
+        const uint32_t shade = ShadeBetween(from, dead, TrailWeight(f, fade));
         for (int32_t c = 0; c < 3; ++c) {
           const int32_t now = static_cast<int32_t>((shade >> (8 * c)) & 0xFF);
           const int32_t target = static_cast<int32_t>((dead >> (8 * c)) & 0xFF);
           EXPECT_LE(std::abs(now - target), std::abs(last[c] - target)) << fade << " " << f;
-          EXPECT_LE(std::abs(now - last[c]), 255 / (fade + 1) + 1) << fade << " " << f;
+          // Each step at most one part of TrailWeightWhole more than an even share.
+          EXPECT_LE(std::abs(now - last[c]), 255 / (fade + 1) + 255 / TrailWeightWhole + 1) << fade << " " << f;
           last[c] = now;
         }
       }
-      EXPECT_EQ(ShadeBetween(from, dead, 0, fade + 1), dead);
+      EXPECT_EQ(ShadeBetween(from, dead, TrailWeight(0, fade)), dead);
+      EXPECT_EQ(ShadeBetween(from, dead, TrailWeightWhole), from);
     }
   }
 }
@@ -110,7 +112,7 @@ struct CellStory {
 uint32_t Expected(const CellStory& c, uint8_t v, int32_t fade, bool byAge) {
   if (v & 1) return byAge ? View.Palette[std::min(c.lived, 8)] : View.Palette[(v >> 1) & 7];
   if (c.sinceDeath == 0 || c.sinceDeath > fade) return View.Palette[DeadColour];
-  return ShadeBetween(c.lastColour, View.Palette[DeadColour], fade + 1 - c.sinceDeath, fade + 1);
+  return ShadeBetween(c.lastColour, View.Palette[DeadColour], TrailWeight(fade + 1 - c.sinceDeath, fade));
 }
 
 // One field of `columns` x `rows` in cells of `s`, by ClassicTick: the
