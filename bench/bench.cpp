@@ -232,7 +232,7 @@ void RegisterAll() {
       }
     // Trails of 16 generations and colour by age, beside the frames without.
     for (int32_t cell : {1, 8})
-      RegisterBenchmark(("ClassicFrame/engine/" + s + "/" + std::to_string(cell) + "px/fade16+age").c_str(),
+      RegisterBenchmark(("ClassicFrame/engine/" + s + "/" + std::to_string(cell) + "px/fade16-age").c_str(),
                         BenchClassicFrame, true, size, cell, ConwayRule, true)
           ->Unit(benchmark::kMillisecond);
     for (int32_t cell : {1, 8})
@@ -242,7 +242,7 @@ void RegisterAll() {
             BenchDelayedFrame, size, cell, 300, delay, false)
             ->Unit(benchmark::kMillisecond);
     for (int32_t cell : {1, 8})
-      RegisterBenchmark(("DelayedFrame/engine/" + s + "/" + std::to_string(cell) + "px/delay15/fade16+age").c_str(),
+      RegisterBenchmark(("DelayedFrame/engine/" + s + "/" + std::to_string(cell) + "px/delay15/fade16-age").c_str(),
                         BenchDelayedFrame, size, cell, 300, 15, true)
           ->Unit(benchmark::kMillisecond);
     // A field long past its soup, where a paced frame's marks pay.

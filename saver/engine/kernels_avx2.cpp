@@ -55,6 +55,7 @@ struct Ops {
     __m256i blue, green, red, top;
     __m256i fade;
     __m256i factor;
+    bool noTop;  // every colour's top byte is 0: no need to blend them
   };
   static ShadeRegs LoadShades(const uint32_t* shades, int32_t fade) {
     uint8_t planes[4][16] = {};
@@ -68,8 +69,10 @@ struct Ops {
                      plane(2),
                      plane(3),
                      _mm256_set1_epi16(static_cast<int16_t>(fade)),
-                     _mm256_set1_epi16(static_cast<int16_t>(TrailWeightFactor(fade)))};
+                     _mm256_set1_epi16(static_cast<int16_t>(TrailWeightFactor(fade))),
+                     std::all_of(planes[3], planes[3] + 16, [](uint8_t b) { return b == 0; })};
   }
+  static int MoveMask(V a) { return _mm256_movemask_epi8(a); }
   static V MinU(V a, V b) { return _mm256_min_epu8(a, b); }
   static V SubSat(V a, V b) { return _mm256_subs_epu8(a, b); }  // unsigned, down to 0
   // Each byte halved (the bit shifted in from the byte above is cleared).
@@ -294,7 +297,8 @@ inline void StoreShades(__m256i high, __m256i low, const Ops::ShadeRegs& regs, u
         _mm256_mulhrs_epi16(_mm256_maddubs_epi16(_mm256_shuffle_epi8(plane, pairsHigh), weightsHigh), round);
     return _mm256_packus_epi16(l, h);
   };
-  StoreChannels<false>(blend(planes.blue), blend(planes.green), blend(planes.red), blend(planes.top), pixels);
+  StoreChannels<false>(blend(planes.blue), blend(planes.green), blend(planes.red),
+                       regs.noTop ? zero : blend(planes.top), pixels);
 }
 
 void CopyPixels(uint32_t* to, const uint32_t* from, int32_t count, bool stream) {

@@ -261,8 +261,9 @@ void StepTrailRow(const uint8_t* row, const uint8_t* actions, uint8_t* age, uint
 // The shades of W cells (see TrailPixel) as row x TrailSteps + fade: a live
 // cell's row and fade 0, a fading one's row and fade, the others the dead
 // colour's row past the last and fade 0.
-inline void PaintTrailChunk(const uint8_t* cells, const uint8_t* age, const uint8_t* fade, uint32_t* pixels,
-                            const Ops::ShadeRegs& shades, V byAge) {
+// Returns the number of live cells.
+inline int32_t PaintTrailChunk(const uint8_t* cells, const uint8_t* age, const uint8_t* fade, uint32_t* pixels,
+                               const Ops::ShadeRegs& shades, V byAge) {
   const V one = Ops::Splat(1);
   const V v = Ops::Load(cells), f = Ops::Load(fade);
   const V alive = Ops::Eq(Ops::And(v, one), one);
@@ -271,17 +272,21 @@ inline void PaintTrailChunk(const uint8_t* cells, const uint8_t* age, const uint
   const V faded = Ops::Eq(f, Ops::Zero());
   const V deadRow = Ops::Or(Ops::And(faded, Ops::Splat(TrailRows)), Ops::AndNot(faded, row));
   StoreShades(Ops::Or(Ops::And(alive, liveRow), Ops::AndNot(alive, deadRow)), Ops::AndNot(alive, f), shades, pixels);
+  return __builtin_popcount(Ops::MoveMask(alive));
 }
 
 // Cells x0..x1-1 of a row by their planes: whole registers, then one by one.
-void PaintTrailCells(const uint8_t* cells, const uint8_t* age, const uint8_t* fade, uint32_t* pixels, int32_t x0,
+// Returns the number of live cells among them.
+int32_t PaintTrailCells(const uint8_t* cells, const uint8_t* age, const uint8_t* fade, uint32_t* pixels, int32_t x0,
                      int32_t x1, const uint32_t* shades, const TrailPlanes& trails) {
   const bool byAge = trails.byAge;
   const V byAgeMask = byAge ? Ops::Splat(0xFF) : Ops::Zero();
   const Ops::ShadeRegs regs = Ops::LoadShades(shades, trails.fadeSteps);
-  int32_t x = x0;
-  for (; x + W <= x1; x += W) PaintTrailChunk(cells + x, age + x, fade + x, pixels + x, regs, byAgeMask);
+  int32_t x = x0, alive = 0;
+  for (; x + W <= x1; x += W) alive += PaintTrailChunk(cells + x, age + x, fade + x, pixels + x, regs, byAgeMask);
   PaintTrailPixels(cells, age, fade, pixels, x, x1, shades, byAge);
+  for (; x < x1; ++x) alive += cells[x] & 1;
+  return alive;
 }
 
 // Paints row y of a one-pixel frame from the row as it is before the step.
@@ -305,13 +310,13 @@ int32_t PaintCellRow(const uint8_t* row, int32_t y, int32_t columns, const Frame
     const uint8_t* age = trails->age + offset;
     const uint8_t* fade = trails->fade + offset;
     if (marks == nullptr) {
-      PaintTrailCells(row, age, fade, pixels, 0, visible, paint.shades, *trails);
+      alive = PaintTrailCells(row, age, fade, pixels, 0, visible, paint.shades, *trails);
     } else {
       for (int32_t x0 = 0, k = 0; x0 < visible; x0 += MarkSegment, ++k)
         if (marks[k] != 0)
           PaintTrailCells(row, age, fade, pixels, x0, std::min(visible, x0 + MarkSegment), paint.shades, *trails);
+      alive = CountAliveRow(row, visible);
     }
-    alive = CountAliveRow(row, visible);
   } else if (marks == nullptr) {
     alive = PaintPixelRow(row, pixels, visible, paint.live, paint.dead, paint.stream);
   } else {

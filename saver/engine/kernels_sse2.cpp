@@ -30,6 +30,7 @@ struct Ops {
     const uint32_t* shades;
   };
   static ShadeRegs LoadShades(const uint32_t* shades, int32_t) { return ShadeRegs{shades}; }
+  static int MoveMask(V a) { return _mm_movemask_epi8(a); }
   static V MinU(V a, V b) { return _mm_min_epu8(a, b); }
   static V SubSat(V a, V b) { return _mm_subs_epu8(a, b); }  // unsigned, down to 0
   // Each byte halved (the bit shifted in from the byte above is cleared).
