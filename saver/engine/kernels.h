@@ -24,7 +24,7 @@ static inline int32_t MarkSegments(int32_t columns) { return (columns + MarkSegm
 const int32_t TrailOldest = 8;
 const int32_t TrailRows = TrailOldest + 1;  // colour rows 0..8
 const int32_t TrailSteps = 256;             // shades per colour row
-// The colours a frame with trails paints from: TrailShades(n) values, row r
+// The colours a frame with trails paints from: TrailShadeCount values, row r
 // at r x TrailSteps. Shade 0 of a row is its full colour, shade f > 0 the
 // colour of a dead cell with f generations of fading to come; the last
 // value is the dead colour.

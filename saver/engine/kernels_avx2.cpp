@@ -57,6 +57,12 @@ struct Ops {
     __m256i factor;
     bool noTop;  // every colour's top byte is 0: no need to blend them
   };
+  // No template of the library here: see the top of the file.
+  static bool NoTopBytes(const uint8_t* top) {
+    uint8_t any = 0;
+    for (int i = 0; i < 16; ++i) any |= top[i];
+    return any == 0;
+  }
   static ShadeRegs LoadShades(const uint32_t* shades, int32_t fade) {
     uint8_t planes[4][16] = {};
     for (int r = 0; r <= TrailRows; ++r)
@@ -70,7 +76,7 @@ struct Ops {
                      plane(3),
                      _mm256_set1_epi16(static_cast<int16_t>(fade)),
                      _mm256_set1_epi16(static_cast<int16_t>(TrailWeightFactor(fade))),
-                     std::all_of(planes[3], planes[3] + 16, [](uint8_t b) { return b == 0; })};
+                     NoTopBytes(planes[3])};
   }
   static int MoveMask(V a) { return _mm256_movemask_epi8(a); }
   static V MinU(V a, V b) { return _mm256_min_epu8(a, b); }

@@ -150,9 +150,9 @@ void PaintMarkedSegments(const uint8_t* cells, uint32_t* pixels, int32_t count, 
 // memory and are looked up one by one.
 inline void StoreShades(__m128i high, __m128i low, const Ops::ShadeRegs& regs, uint32_t* pixels) {
   const uint32_t* shades = regs.shades;
-  alignas(16) uint16_t index[16];
-  _mm_store_si128(reinterpret_cast<__m128i*>(index), _mm_unpacklo_epi8(low, high));
-  _mm_store_si128(reinterpret_cast<__m128i*>(index + 8), _mm_unpackhi_epi8(low, high));
+  uint16_t index[16];
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(index), _mm_unpacklo_epi8(low, high));
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(index + 8), _mm_unpackhi_epi8(low, high));
   for (int i = 0; i < 16; ++i) pixels[i] = shades[index[i]];
 }
 
