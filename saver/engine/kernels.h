@@ -62,7 +62,9 @@ static inline bool TrailStep(uint8_t old, int8_t action, uint8_t* age, uint8_t* 
     if (!trails.byAge) a2 = static_cast<uint8_t>((old >> 1) & 7);
     f2 = static_cast<uint8_t>(trails.fadeSteps);
   } else {
-    f2 = static_cast<uint8_t>(f > 0 ? f - 1 : 0);
+    // A fade shortened meanwhile holds from now on, as if it had been.
+    const int32_t left = f < trails.fadeSteps ? f : trails.fadeSteps;
+    f2 = static_cast<uint8_t>(left > 0 ? left - 1 : 0);
   }
   *age = a2;
   *fade = f2;

@@ -247,7 +247,8 @@ void StepTrailRow(const uint8_t* row, const uint8_t* actions, uint8_t* age, uint
     const V lastRow = Ops::Or(Ops::And(byAge, a), Ops::AndNot(byAge, Ops::And(Ops::Half(old), seven)));
     const V deadAge = Ops::Or(Ops::And(died, lastRow), Ops::AndNot(died, a));
     const V a2 = Ops::Or(Ops::And(now, liveAge), Ops::AndNot(now, deadAge));
-    const V f2 = Ops::AndNot(now, Ops::Or(Ops::And(died, steps), Ops::AndNot(died, Ops::SubSat(f, one))));
+    const V fading = Ops::SubSat(Ops::MinU(f, steps), one);
+    const V f2 = Ops::AndNot(now, Ops::Or(Ops::And(died, steps), Ops::AndNot(died, fading)));
     Ops::Store(age + x, a2);
     Ops::Store(fade + x, f2);
     if (marks != nullptr && !Ops::AllZero(Ops::Or(Ops::Xor(f2, f), Ops::And(byAge, Ops::Xor(a2, a)))))

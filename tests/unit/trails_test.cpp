@@ -207,6 +207,26 @@ TEST_F(Trails, KernelPlanesMatchThePlainStepAndMarkEveryShadeThatMoves) {
   }
 }
 
+// A fade shortened while cells fade holds for them from the next step on.
+TEST_F(Trails, AShorterFadeHoldsForCellsAlreadyFading) {
+  Settings.fade = 200;
+  Blinker(16, 8);
+  ClassicTick(16, 8, 4);
+  ClassicTick(16, 8, 4);
+  // The grid holds the next generation: the blinker lies flat again, and its
+  // upright ends have 200 generations of fading to come.
+  ClearCell(2, 3, 16, 8);
+  ClearCell(3, 3, 16, 8);
+  ClearCell(4, 3, 16, 8);
+  Settings.fade = 2;
+  ClassicTick(16, 8, 4);  // painted as the shortest fade's first step
+  EXPECT_EQ(PixelAt(3 * 4, 2 * 4), 0x00A700u);
+  ClassicTick(16, 8, 4);
+  EXPECT_EQ(PixelAt(3 * 4, 2 * 4), 0x005400u);
+  ClassicTick(16, 8, 4);
+  EXPECT_EQ(PixelAt(3 * 4, 2 * 4), 0u);
+}
+
 // Off, the planes are let go: turned on again, the field starts young.
 TEST_F(Trails, PlanesTurnedOnAgainStartAfresh) {
   UseTrails(4, true);
