@@ -69,6 +69,7 @@ void WalkGenerations(benchmark::State& state, const std::vector<uint8_t>& start,
       state.PauseTiming();
       std::memcpy(Grid.LiveCells, start.data(), start.size());
       ForgetSurfacePaint();  // the frame shown is not of this field
+      RestartTrails();
       generation = 0;
       state.ResumeTiming();
     }
@@ -107,10 +108,18 @@ void BenchFill(benchmark::State& state, bool engine, BenchSize size) {
   state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(columns) * rows);
 }
 
-void BenchClassicFrame(benchmark::State& state, bool engine, BenchSize size, int32_t cellSize, LifeRule rule) {
+// Trails of 16 generations and colour by age, or neither.
+void UseTrailSettings(bool trails) {
+  Settings.fade = trails ? 16 : 0;
+  Settings.age = trails ? 1 : 0;
+}
+
+void BenchClassicFrame(benchmark::State& state, bool engine, BenchSize size, int32_t cellSize, LifeRule rule,
+                       bool trails) {
   UseGridFor(size);
   UseSurface(size);
   KeepDeveloping();
+  UseTrailSettings(trails);
   UseRule(rule);
   BuildPalette();
   const int32_t columns = CellCount(size.width, cellSize), rows = CellCount(size.height, cellSize);
@@ -132,10 +141,12 @@ const int SettledGeneration = 5000;
 // where a saver's first seconds have it); "damaged" is the share of the
 // surface's damage tiles a frame marks, "copies" and "copied" the rectangles
 // it gives the window and their share of the surface.
-void BenchDelayedFrame(benchmark::State& state, BenchSize size, int32_t cellSize, int firstGeneration, int32_t delay) {
+void BenchDelayedFrame(benchmark::State& state, BenchSize size, int32_t cellSize, int firstGeneration, int32_t delay,
+                       bool trails) {
   UseGridFor(size);
   UseSurface(size);
   KeepDeveloping();
+  UseTrailSettings(trails);
   Settings.delay = delay;
   BuildPalette();
   const int32_t columns = CellCount(size.width, cellSize), rows = CellCount(size.height, cellSize);
@@ -205,7 +216,7 @@ void RegisterAll() {
       RegisterBenchmark(("Step/engine/" + s + "/soup/" + other.name).c_str(), BenchStep, true, size, 0, other.rule)
           ->Unit(benchmark::kMillisecond);
       RegisterBenchmark(("ClassicFrame/engine/" + s + "/1px/" + other.name).c_str(), BenchClassicFrame, true, size,
-                        1, other.rule)
+                        1, other.rule, false)
           ->Unit(benchmark::kMillisecond);
     }
     for (bool engine : {false, true}) {
@@ -216,18 +227,27 @@ void RegisterAll() {
       for (bool engine : {false, true}) {
         const std::string kind = engine ? "engine" : "plain";
         RegisterBenchmark(("ClassicFrame/" + kind + "/" + s + "/" + std::to_string(cell) + "px").c_str(),
-                          BenchClassicFrame, engine, size, cell, ConwayRule)
+                          BenchClassicFrame, engine, size, cell, ConwayRule, false)
             ->Unit(benchmark::kMillisecond);
       }
+    // Trails of 16 generations and colour by age, beside the frames without.
+    for (int32_t cell : {1, 8})
+      RegisterBenchmark(("ClassicFrame/engine/" + s + "/" + std::to_string(cell) + "px/fade16-age").c_str(),
+                        BenchClassicFrame, true, size, cell, ConwayRule, true)
+          ->Unit(benchmark::kMillisecond);
     for (int32_t cell : {1, 8})
       for (int32_t delay : {0, 15})
         RegisterBenchmark(
             ("DelayedFrame/engine/" + s + "/" + std::to_string(cell) + "px/delay" + std::to_string(delay)).c_str(),
-            BenchDelayedFrame, size, cell, 300, delay)
+            BenchDelayedFrame, size, cell, 300, delay, false)
             ->Unit(benchmark::kMillisecond);
+    for (int32_t cell : {1, 8})
+      RegisterBenchmark(("DelayedFrame/engine/" + s + "/" + std::to_string(cell) + "px/delay15/fade16-age").c_str(),
+                        BenchDelayedFrame, size, cell, 300, 15, true)
+          ->Unit(benchmark::kMillisecond);
     // A field long past its soup, where a paced frame's marks pay.
     RegisterBenchmark(("DelayedFrame/engine/" + s + "/1px/delay15/settled").c_str(), BenchDelayedFrame, size, 1,
-                      SettledGeneration, 15)
+                      SettledGeneration, 15, false)
         ->Unit(benchmark::kMillisecond);
     RegisterAnimatedBenchmarks(size);
     RegisterBenchmark(("MemoryBound/" + s + "/1px").c_str(), BenchMemoryBound, size)->Unit(benchmark::kMillisecond);

@@ -25,6 +25,12 @@ struct CellGrid {
   int32_t markedRows;
   uint32_t changes;       // counts every change of the field: steps, fills, cells set or cleared
   uint32_t markedChange;  // the count the last marking step left; marks hold while it is current
+  // Trails and colour by age: the planes (one byte a cell each, after the
+  // marks) and what the steps keep in them.
+  TrailPlanes trails;
+  bool trailsKept;  // the planes belong to the field as it is, of this size:
+  int32_t trailColumns;
+  int32_t trailRows;
 };
 extern CellGrid Grid;
 
@@ -51,6 +57,14 @@ void RandomFill(int32_t columns, int32_t rows);
 // An empty field, for cells to be set on.
 void ClearField(int32_t columns, int32_t rows);
 void StepGeneration(int32_t columns, int32_t rows);
+// What the steps keep in the planes from now on (fade 0..255 generations,
+// live cells coloured by age or not); with neither, the planes are let go.
+void UseTrails(int32_t fade, bool byAge);
+// A new field: its live cells are all newborn, and no dead cell fades.
+void RestartTrails();
+// The planes of a columns x rows field, made ready for painting and
+// stepping; null when the trails are off or the grid does not fit.
+const TrailPlanes* GridTrails(int32_t columns, int32_t rows);
 // The marks of the field's one change since the count `painted`, when that
 // change was a step of a columns x rows grid that left marks; else null.
 uint8_t* MarksSince(uint32_t painted, int32_t columns, int32_t rows);

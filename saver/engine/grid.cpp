@@ -22,21 +22,27 @@ void DropStepAhead() { StepAhead = StepAheadState{nullptr, 0, 0}; }
 // The block starts on a cache line: the kernels' wide loads and stores then
 // split no line (rows of a multiple of 64 cells all start on one).
 // The marks follow both halves: a kernel step needs rows of at least 16
-// cells, so its marks take at most a sixteenth of the cells.
+// cells, so its marks take at most a sixteenth of the cells. The trail
+// planes come last.
 void AllocateCellGrid(size_t cells) {
   DropStepAhead();
   const size_t marks = cells / 16 + 64;
   uint8_t* block =
-      cells <= (SIZE_MAX - marks) / 2 ? static_cast<uint8_t*>(PlatformAllocateZeroed(2 * cells + marks)) : nullptr;
+      cells <= (SIZE_MAX - marks) / 4 ? static_cast<uint8_t*>(PlatformAllocateZeroed(4 * cells + marks)) : nullptr;
   if (block == nullptr) PlatformExit(1);
   PlatformFreeZeroed(Grid.LiveCells);  // a grid in use gives way to the new one
   const uint32_t changes = Grid.changes + 1;  // a new buffer is a change
+  const TrailPlanes trails = Grid.trails;     // what the steps keep stays
   Grid = CellGrid{};
+  Grid.trails.fadeSteps = trails.fadeSteps;
+  Grid.trails.byAge = trails.byAge;
   Grid.LiveCells = block;
   Grid.SnapshotCells = block + cells;
   Grid.capacity = cells;
   Grid.ChangeMarks = block + 2 * cells;
   Grid.marksCapacity = marks;
+  Grid.trails.age = block + 2 * cells + marks;
+  Grid.trails.fade = Grid.trails.age + cells;
   Grid.changes = changes;
   Grid.markedChange = changes - 1;
 }
@@ -45,7 +51,10 @@ void ReleaseCellGrid() {
   DropStepAhead();
   PlatformFreeZeroed(Grid.LiveCells);
   const uint32_t changes = Grid.changes + 1;
+  const TrailPlanes trails = Grid.trails;
   Grid = CellGrid{};
+  Grid.trails.fadeSteps = trails.fadeSteps;
+  Grid.trails.byAge = trails.byAge;
   Grid.changes = changes;
   Grid.markedChange = changes - 1;
 }
@@ -70,6 +79,30 @@ uint8_t* MarksSince(uint32_t painted, int32_t columns, int32_t rows) {
       Grid.markedRows != rows)
     return nullptr;
   return Grid.ChangeMarks;
+}
+
+void UseTrails(int32_t fade, bool byAge) {
+  Grid.trails.fadeSteps = fade < 0 ? 0 : fade > 255 ? 255 : fade;
+  Grid.trails.byAge = byAge;
+}
+
+void RestartTrails() { Grid.trailsKept = false; }
+
+const TrailPlanes* GridTrails(int32_t columns, int32_t rows) {
+  if (!GridFits(columns, rows)) return nullptr;
+  if (Grid.trails.fadeSteps == 0 && !Grid.trails.byAge) {
+    Grid.trailsKept = false;  // the steps from here on leave them behind
+    return nullptr;
+  }
+  if (!Grid.trailsKept || Grid.trailColumns != columns || Grid.trailRows != rows) {
+    const size_t cells = static_cast<size_t>(columns) * rows;
+    std::memset(Grid.trails.age, 0, cells);
+    std::memset(Grid.trails.fade, 0, cells);
+    Grid.trailsKept = true;
+    Grid.trailColumns = columns;
+    Grid.trailRows = rows;
+  }
+  return &Grid.trails;
 }
 
 bool GridFits(int32_t columns, int32_t rows) {
@@ -212,11 +245,14 @@ void StepGeneration(int32_t columns, int32_t rows) {
   const GridKernels* kernels = RowKernels(columns);
   if (kernels != nullptr) {
     uint8_t* marks = MarksFor(columns, rows);
-    kernels->step(Grid.LiveCells, KernelScratch(), columns, rows, &Field.RuleActions, marks);
+    kernels->step(Grid.LiveCells, KernelScratch(), columns, rows, &Field.RuleActions, marks,
+                  GridTrails(columns, rows));
     if (marks != nullptr) MarksMade(columns, rows);
     return;
   }
-  std::memcpy(Grid.SnapshotCells, Grid.LiveCells, static_cast<size_t>(columns) * rows);
+  const TrailPlanes* trails = GridTrails(columns, rows);
+  const size_t cells = static_cast<size_t>(columns) * rows;
+  std::memcpy(Grid.SnapshotCells, Grid.LiveCells, cells);
   const uint8_t* snapshot = Grid.SnapshotCells;
   for (int32_t y = 0; y < rows; ++y) {
     for (int32_t x = 0; x < columns; ++x) {
@@ -227,6 +263,10 @@ void StepGeneration(int32_t columns, int32_t rows) {
         ClearCell(x, y, columns, rows);
     }
   }
+  if (trails != nullptr)
+    for (size_t k = 0; k < cells; ++k)
+      TrailStep(Grid.SnapshotCells[k], CellAction(Field.RuleActions, Grid.SnapshotCells[k]), trails->age + k,
+                trails->fade + k, *trails);
 }
 
 bool PaintFrameAndStepAhead(int32_t columns, int32_t rows, const FramePaint& paint, int32_t* population) {
@@ -236,7 +276,8 @@ bool PaintFrameAndStepAhead(int32_t columns, int32_t rows, const FramePaint& pai
   // A marked paint reads the last step's marks from the same buffer.
   uint8_t* marks = paint.marked || paint.markStep ? MarksFor(columns, rows) : nullptr;
   if (marks == nullptr && paint.marked) return false;
-  *population = kernels->paintStep(Grid.LiveCells, KernelScratch(), columns, rows, &Field.RuleActions, &paint, marks);
+  *population = kernels->paintStep(Grid.LiveCells, KernelScratch(), columns, rows, &Field.RuleActions, &paint, marks,
+                                   GridTrails(columns, rows));
   FieldChanged();
   if (marks != nullptr) MarksMade(columns, rows);
   StepAhead = StepAheadState{Grid.LiveCells, columns, rows};

@@ -15,6 +15,75 @@ const int32_t MarkSegment = 32;
 // (see kernels_avx2.cpp).
 static inline int32_t MarkSegments(int32_t columns) { return (columns + MarkSegment - 1) / MarkSegment; }
 
+// ---- Trails and colour by age ------------------------------------------------
+// Two planes of one byte per cell beside the field. The age plane holds a
+// live cell's generations alive (0 newborn, up to TrailOldest) and a dead
+// cell's colour row: the colour it showed last while alive. The fade plane
+// holds a dead cell's generations of fading still to come (0: it shows the
+// dead colour); a live cell's is 0.
+const int32_t TrailOldest = 8;
+const int32_t TrailRows = TrailOldest + 1;  // colour rows 0..8
+const int32_t TrailSteps = 256;             // shades per colour row
+// The colours a frame with trails paints from: TrailShadeCount values, row r
+// at r x TrailSteps. Shade 0 of a row is its full colour, shade f > 0 the
+// colour of a dead cell with f generations of fading to come; the last
+// value is the dead colour.
+const int32_t TrailShadeCount = TrailRows * TrailSteps + 1;
+
+// A fading cell's colour is a blend of the colour it showed and the dead
+// colour, in whole parts of TrailWeightWhole: with f generations of fading
+// to come (of fade), f x TrailWeightFactor(fade) / 256 parts of its colour.
+// The wide painters blend in those parts themselves; the others look the
+// same blends up in the shades.
+const int32_t TrailWeightBits = 6;
+const int32_t TrailWeightWhole = 1 << TrailWeightBits;
+static inline int32_t TrailWeightFactor(int32_t fade) { return (TrailWeightWhole << 8) / (fade + 1); }
+static inline int32_t TrailWeight(int32_t f, int32_t fade) {
+  return ((f < fade ? f : fade) * TrailWeightFactor(fade)) >> 8;
+}
+
+struct TrailPlanes {
+  uint8_t* age;
+  uint8_t* fade;
+  int32_t fadeSteps;  // generations a dead cell fades over, 0..255
+  bool byAge;         // live cells coloured by age, not by neighbour count
+};
+
+// One cell's planes through a step (old: its byte before, action: the
+// rule's +1 born, -1 dies, 0 stays). True when its colour may change beyond
+// what its byte shows: a fading step, or an ageing live cell.
+static inline bool TrailStep(uint8_t old, int8_t action, uint8_t* age, uint8_t* fade, const TrailPlanes& trails) {
+  const uint8_t a = *age, f = *fade;
+  const bool was = (old & 1) != 0, now = (old & 1) + action == 1;
+  uint8_t a2 = a, f2 = 0;
+  if (now) {
+    a2 = !was ? 0 : static_cast<uint8_t>(a < TrailOldest ? a + 1 : TrailOldest);
+  } else if (was) {
+    if (!trails.byAge) a2 = static_cast<uint8_t>((old >> 1) & 7);
+    f2 = static_cast<uint8_t>(trails.fadeSteps);
+  } else {
+    // A fade shortened meanwhile holds from now on, as if it had been.
+    const int32_t left = f < trails.fadeSteps ? f : trails.fadeSteps;
+    f2 = static_cast<uint8_t>(left > 0 ? left - 1 : 0);
+  }
+  *age = a2;
+  *fade = f2;
+  return f2 != f || (trails.byAge && a2 != a);
+}
+
+// A cell's pixel by its byte and planes.
+static inline uint32_t TrailPixel(uint8_t v, uint8_t a, uint8_t f, const uint32_t* shades, bool byAge) {
+  const int32_t row = a < TrailOldest ? a : TrailOldest;
+  if (v & 1) return shades[(byAge ? row : (v >> 1) & 7) * TrailSteps];
+  return f != 0 ? shades[row * TrailSteps + f] : shades[TrailRows * TrailSteps];
+}
+
+// Pixels x0..x1-1 of a row from its cells and planes.
+static inline void PaintTrailPixels(const uint8_t* cells, const uint8_t* age, const uint8_t* fade, uint32_t* pixels,
+                                    int32_t x0, int32_t x1, const uint32_t* shades, bool byAge) {
+  for (int32_t x = x0; x < x1; ++x) pixels[x] = TrailPixel(cells[x], age[x], fade[x], shades, byAge);
+}
+
 // A one-pixel frame painted by a pass over the field.
 struct FramePaint {
   uint8_t* top;            // the first pixel of row 0
@@ -34,6 +103,9 @@ struct FramePaint {
   // Mark what the step ahead changes, for the next frame to paint only that.
   // Frames drawn back to back never read the marks: they skip the cost.
   bool markStep;
+  // With trails (and planes given to the pass): the colours by the planes
+  // (see TrailPixel); null: by the bytes alone, live and dead.
+  const uint32_t* shades = nullptr;
 };
 
 // A Life-like rule as a step applies it: what happens to a cell of each byte
@@ -65,13 +137,15 @@ struct GridKernels {
   // One generation of the rule in place, for columns >= width and any rows >= 1; scratch
   // holds KernelScratchBytes(columns) bytes and is left undefined. Marks,
   // when given (rows x MarkSegments(columns) bytes), get what it changed.
+  // Trails, when given, have their planes stepped too (TrailStep), and the
+  // marks take the cells whose shade moves.
   void (*step)(uint8_t* cells, uint8_t* scratch, int32_t columns, int32_t rows, const KernelRule* rule,
-               uint8_t* marks);
+               uint8_t* marks, const TrailPlanes* trails);
   // Paints the field as it is into the frame (with paint->marked, only what
   // the marks of the last step name), steps it as step does, and returns the
   // number of live cells painted (all of them, visible or not).
   int32_t (*paintStep)(uint8_t* cells, uint8_t* scratch, int32_t columns, int32_t rows, const KernelRule* rule,
-                       const FramePaint* paint, uint8_t* marks);
+                       const FramePaint* paint, uint8_t* marks, const TrailPlanes* trails);
   // Writes every byte of the field from a bitmap of its live cells (bit x % 8
   // of byte x / 8 of each row of rowBytes bytes, which may be read up to 8
   // bytes past its end): 2 x live neighbours + alive. Same scratch as step.

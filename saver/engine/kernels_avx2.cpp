@@ -48,6 +48,41 @@ struct Ops {
   static V Xor(V a, V b) { return _mm256_xor_si256(a, b); }
   static V AndNot(V a, V b) { return _mm256_andnot_si256(a, b); }  // ~a & b
   static V Eq(V a, V b) { return _mm256_cmpeq_epi8(a, b); }
+  // The full colours of the shades' rows (and the dead colour after them) as
+  // byte tables, one per byte of a pixel; the fade and the factor of its
+  // weights (see TrailWeight).
+  struct ShadeRegs {
+    __m256i blue, green, red, top;
+    __m256i fade;
+    __m256i factor;
+    bool noTop;  // every colour's top byte is 0: no need to blend them
+  };
+  // No template of the library here: see the top of the file.
+  static bool NoTopBytes(const uint8_t* top) {
+    uint8_t any = 0;
+    for (int i = 0; i < 16; ++i) any |= top[i];
+    return any == 0;
+  }
+  static ShadeRegs LoadShades(const uint32_t* shades, int32_t fade) {
+    uint8_t planes[4][16] = {};
+    for (int r = 0; r <= TrailRows; ++r)
+      for (int b = 0; b < 4; ++b) planes[b][r] = static_cast<uint8_t>(shades[r * TrailSteps] >> (8 * b));
+    const auto plane = [&](int b) {
+      return _mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(planes[b])));
+    };
+    return ShadeRegs{plane(0),
+                     plane(1),
+                     plane(2),
+                     plane(3),
+                     _mm256_set1_epi16(static_cast<int16_t>(fade)),
+                     _mm256_set1_epi16(static_cast<int16_t>(TrailWeightFactor(fade))),
+                     NoTopBytes(planes[3])};
+  }
+  static int MoveMask(V a) { return _mm256_movemask_epi8(a); }
+  static V MinU(V a, V b) { return _mm256_min_epu8(a, b); }
+  static V SubSat(V a, V b) { return _mm256_subs_epu8(a, b); }  // unsigned, down to 0
+  // Each byte halved (the bit shifted in from the byte above is cleared).
+  static V Half(V a) { return _mm256_and_si256(_mm256_srli_epi16(a, 1), _mm256_set1_epi8(0x7F)); }
   static bool AllZero(V a) { return _mm256_testz_si256(a, a) != 0; }
   // Conway's rule: +1 for a birth (6), -1 (0xFF) for a death (odd, not 5 or
   // 7), else 0, by one 16-entry table: bytes from 16 up are folded onto 14
@@ -156,15 +191,12 @@ inline void StorePixels(__m256i* out, __m256i pixels) {
     _mm256_storeu_si256(out, pixels);
 }
 
-// 32 pixels from 32 cells.
+// The dword order that makes the interleaves come out in row order.
+inline __m256i CellOrder(__m256i v) { return _mm256_permutevar8x32_epi32(v, _mm256_setr_epi32(0, 2, 4, 6, 1, 3, 5, 7)); }
+
+// 32 pixels from the four bytes of each, in cell order.
 template <bool Stream>
-inline void PaintChunk(const ColourPlanes& planes, __m256i v, uint32_t* pixels) {
-  const __m256i order = _mm256_setr_epi32(0, 2, 4, 6, 1, 3, 5, 7);
-  const __m256i index = _mm256_and_si256(_mm256_permutevar8x32_epi32(v, order), _mm256_set1_epi8(15));
-  const __m256i blue = _mm256_shuffle_epi8(planes.blue, index);
-  const __m256i green = _mm256_shuffle_epi8(planes.green, index);
-  const __m256i red = _mm256_shuffle_epi8(planes.red, index);
-  const __m256i top = _mm256_shuffle_epi8(planes.top, index);
+inline void StoreChannels(__m256i blue, __m256i green, __m256i red, __m256i top, uint32_t* pixels) {
   const __m256i low = _mm256_unpacklo_epi8(blue, green), high = _mm256_unpacklo_epi8(red, top);
   const __m256i low2 = _mm256_unpackhi_epi8(blue, green), high2 = _mm256_unpackhi_epi8(red, top);
   __m256i* out = reinterpret_cast<__m256i*>(pixels);
@@ -172,6 +204,14 @@ inline void PaintChunk(const ColourPlanes& planes, __m256i v, uint32_t* pixels) 
   StorePixels<Stream>(out + 1, _mm256_unpackhi_epi16(low, high));
   StorePixels<Stream>(out + 2, _mm256_unpacklo_epi16(low2, high2));
   StorePixels<Stream>(out + 3, _mm256_unpackhi_epi16(low2, high2));
+}
+
+// 32 pixels from 32 cells.
+template <bool Stream>
+inline void PaintChunk(const ColourPlanes& planes, __m256i v, uint32_t* pixels) {
+  const __m256i index = _mm256_and_si256(CellOrder(v), _mm256_set1_epi8(15));
+  StoreChannels<Stream>(_mm256_shuffle_epi8(planes.blue, index), _mm256_shuffle_epi8(planes.green, index),
+                        _mm256_shuffle_epi8(planes.red, index), _mm256_shuffle_epi8(planes.top, index), pixels);
 }
 
 inline uint32_t PixelOf(uint8_t v, const uint32_t* live, uint32_t dead) { return (v & 1) ? live[(v >> 1) & 7] : dead; }
@@ -228,6 +268,43 @@ void PaintMarkedSegments(const uint8_t* cells, uint32_t* pixels, int32_t count, 
     PaintSegmentsAvx2<true>(cells, pixels, count, live, dead, marks);
   else
     PaintSegmentsAvx2<false>(cells, pixels, count, live, dead, marks);
+}
+
+// 32 pixels. Each cell's row gives its full colour by the byte tables, as
+// PaintChunk paints; where any cell fades, each byte of the colours is then
+// blended with the dead colour's (the table's entry after the rows) by the
+// cell's weight, as ShadeBetween blends: whole for a live cell, and for a
+// dead one the weight does not matter, its row's colour being the dead one.
+inline void StoreShades(__m256i high, __m256i low, const Ops::ShadeRegs& regs, uint32_t* pixels) {
+  const ColourPlanes planes = {regs.blue, regs.green, regs.red, regs.top};
+  if (Ops::AllZero(low)) {
+    PaintChunk<false>(planes, high, pixels);
+    return;
+  }
+  const __m256i zero = _mm256_setzero_si256();
+  const auto weightOf = [&](__m256i fade) {
+    return _mm256_srli_epi16(_mm256_mullo_epi16(_mm256_min_epu16(fade, regs.fade), regs.factor), 8);
+  };
+  __m256i weight =
+      _mm256_packus_epi16(weightOf(_mm256_unpacklo_epi8(low, zero)), weightOf(_mm256_unpackhi_epi8(low, zero)));
+  weight = _mm256_or_si256(weight, _mm256_and_si256(_mm256_cmpeq_epi8(low, zero), _mm256_set1_epi8(TrailWeightWhole)));
+  const __m256i index = _mm256_and_si256(CellOrder(high), _mm256_set1_epi8(15));
+  const __m256i w = CellOrder(weight);
+  const __m256i rest = _mm256_sub_epi8(_mm256_set1_epi8(TrailWeightWhole), w);
+  const __m256i weightsLow = _mm256_unpacklo_epi8(w, rest), weightsHigh = _mm256_unpackhi_epi8(w, rest);
+  // Each cell's row beside the dead colour's: the pairs to blend.
+  const __m256i deadRow = _mm256_set1_epi8(TrailRows);
+  const __m256i pairsLow = _mm256_unpacklo_epi8(index, deadRow), pairsHigh = _mm256_unpackhi_epi8(index, deadRow);
+  const __m256i round = _mm256_set1_epi16(1 << (15 - TrailWeightBits));
+  const auto blend = [&](__m256i plane) {
+    const __m256i l =
+        _mm256_mulhrs_epi16(_mm256_maddubs_epi16(_mm256_shuffle_epi8(plane, pairsLow), weightsLow), round);
+    const __m256i h =
+        _mm256_mulhrs_epi16(_mm256_maddubs_epi16(_mm256_shuffle_epi8(plane, pairsHigh), weightsHigh), round);
+    return _mm256_packus_epi16(l, h);
+  };
+  StoreChannels<false>(blend(planes.blue), blend(planes.green), blend(planes.red),
+                       regs.noTop ? zero : blend(planes.top), pixels);
 }
 
 void CopyPixels(uint32_t* to, const uint32_t* from, int32_t count, bool stream) {

@@ -34,6 +34,9 @@ namespace {
 int32_t PaintPixelRow(const uint8_t* cells, uint32_t* pixels, int32_t count, const uint32_t* live, uint32_t dead,
                       bool stream);
 int32_t CountAliveRow(const uint8_t* cells, int32_t count);
+// The pixels of W cells from their shade numbers, high byte (the row) and
+// low byte (the fade) apart.
+void StoreShades(Ops::V high, Ops::V low, const Ops::ShadeRegs& regs, uint32_t* pixels);
 // Paints only the segments of MarkSegment cells whose mark is nonzero.
 void PaintMarkedSegments(const uint8_t* cells, uint32_t* pixels, int32_t count, const uint32_t* live, uint32_t dead,
                          bool stream, const uint8_t* marks);
@@ -184,8 +187,7 @@ void NewRow(const Source& source, const RowJob& job, int32_t columns) {
   const int32_t tail = columns - W;
   const V tailOld = Step ? Ops::Load(job.row + tail) : Ops::Zero();
   V any = Ops::Zero();
-  uint8_t* marks = job.marks;
-  if (marks != nullptr) std::memset(marks, 0, static_cast<size_t>(MarkSegments(columns)));
+  uint8_t* marks = job.marks;  // cleared by the caller
   V changed = Ops::Zero();
 #pragma GCC unroll 2
   for (int32_t x = 0; x < tail; x += W) {
@@ -225,22 +227,100 @@ void NewRow(const Source& source, const RowJob& job, bool sumBelow, int32_t colu
   }
 }
 
+// The planes of one row through its step, as TrailStep has it: whole
+// registers of cells, then the rest one by one. The segments whose shades
+// move are added to the marks.
+void StepTrailRow(const uint8_t* row, const uint8_t* actions, uint8_t* age, uint8_t* fade, int32_t columns,
+                  const TrailPlanes& trails, uint8_t* marks) {
+  const V one = Ops::Splat(1), oldest = Ops::Splat(TrailOldest), seven = Ops::Splat(7);
+  const V steps = Ops::Splat(static_cast<uint8_t>(trails.fadeSteps));
+  const V byAge = trails.byAge ? Ops::Splat(0xFF) : Ops::Zero();
+  int32_t x = 0;
+  for (; x + W <= columns; x += W) {
+    const V old = Ops::Load(row + x);
+    const V wasBit = Ops::And(old, one);
+    const V was = Ops::Eq(wasBit, one);
+    const V now = Ops::Eq(Ops::Add(wasBit, Ops::Load(actions + x)), one);
+    const V born = Ops::AndNot(was, now), died = Ops::AndNot(now, was);
+    const V a = Ops::Load(age + x), f = Ops::Load(fade + x);
+    const V liveAge = Ops::AndNot(born, Ops::MinU(Ops::Add(a, one), oldest));
+    const V lastRow = Ops::Or(Ops::And(byAge, a), Ops::AndNot(byAge, Ops::And(Ops::Half(old), seven)));
+    const V deadAge = Ops::Or(Ops::And(died, lastRow), Ops::AndNot(died, a));
+    const V a2 = Ops::Or(Ops::And(now, liveAge), Ops::AndNot(now, deadAge));
+    const V fading = Ops::SubSat(Ops::MinU(f, steps), one);
+    const V f2 = Ops::AndNot(now, Ops::Or(Ops::And(died, steps), Ops::AndNot(died, fading)));
+    Ops::Store(age + x, a2);
+    Ops::Store(fade + x, f2);
+    if (marks != nullptr && !Ops::AllZero(Ops::Or(Ops::Xor(f2, f), Ops::And(byAge, Ops::Xor(a2, a)))))
+      marks[x / MarkSegment] = 1;
+  }
+  for (; x < columns; ++x)
+    if (TrailStep(row[x], static_cast<int8_t>(actions[x]), age + x, fade + x, trails) && marks != nullptr)
+      marks[x / MarkSegment] = 1;
+}
+
+// The shades of W cells (see TrailPixel) as row x TrailSteps + fade: a live
+// cell's row and fade 0, a fading one's row and fade, the others the dead
+// colour's row past the last and fade 0.
+// Returns the number of live cells.
+inline int32_t PaintTrailChunk(const uint8_t* cells, const uint8_t* age, const uint8_t* fade, uint32_t* pixels,
+                               const Ops::ShadeRegs& shades, V byAge) {
+  const V one = Ops::Splat(1);
+  const V v = Ops::Load(cells), f = Ops::Load(fade);
+  const V alive = Ops::Eq(Ops::And(v, one), one);
+  const V row = Ops::MinU(Ops::Load(age), Ops::Splat(TrailOldest));
+  const V liveRow = Ops::Or(Ops::And(byAge, row), Ops::AndNot(byAge, Ops::And(Ops::Half(v), Ops::Splat(7))));
+  const V faded = Ops::Eq(f, Ops::Zero());
+  const V deadRow = Ops::Or(Ops::And(faded, Ops::Splat(TrailRows)), Ops::AndNot(faded, row));
+  StoreShades(Ops::Or(Ops::And(alive, liveRow), Ops::AndNot(alive, deadRow)), Ops::AndNot(alive, f), shades, pixels);
+  return __builtin_popcount(Ops::MoveMask(alive));
+}
+
+// Cells x0..x1-1 of a row by their planes: whole registers, then one by one.
+// Returns the number of live cells among them.
+int32_t PaintTrailCells(const uint8_t* cells, const uint8_t* age, const uint8_t* fade, uint32_t* pixels, int32_t x0,
+                     int32_t x1, const uint32_t* shades, const TrailPlanes& trails) {
+  const bool byAge = trails.byAge;
+  const V byAgeMask = byAge ? Ops::Splat(0xFF) : Ops::Zero();
+  const Ops::ShadeRegs regs = Ops::LoadShades(shades, trails.fadeSteps);
+  int32_t x = x0, alive = 0;
+  for (; x + W <= x1; x += W) alive += PaintTrailChunk(cells + x, age + x, fade + x, pixels + x, regs, byAgeMask);
+  PaintTrailPixels(cells, age, fade, pixels, x, x1, shades, byAge);
+  for (; x < x1; ++x) alive += cells[x] & 1;
+  return alive;
+}
+
 // Paints row y of a one-pixel frame from the row as it is before the step.
 // With marks only the marked segments are painted (the others already show
-// these cells), and each is noted in the damage map.
-int32_t PaintCellRow(const uint8_t* row, int32_t y, int32_t columns, const FramePaint& paint, const uint8_t* marks) {
+// these cells), and each is noted in the damage map. With trails the row's
+// planes (the same offset into them) give the colours.
+int32_t PaintCellRow(const uint8_t* row, int32_t y, int32_t columns, const FramePaint& paint, const uint8_t* marks,
+                     const TrailPlanes* trails, size_t offset) {
   if (y >= paint.visibleRows) return CountAliveRow(row, columns);
   uint32_t* pixels = reinterpret_cast<uint32_t*>(paint.top + static_cast<intptr_t>(y) * paint.stride);
   const int32_t visible = paint.visibleColumns;
   int32_t alive = 0;
-  if (marks == nullptr) {
-    alive = PaintPixelRow(row, pixels, visible, paint.live, paint.dead, paint.stream);
-  } else {
+  if (marks != nullptr) {
     // The damage tiles are marked without a branch per segment: the marks of
     // a soup are as good as random.
     uint8_t* damage = paint.damage + static_cast<size_t>(y >> paint.damageRowShift) * paint.damageStride;
     const int32_t segments = MarkSegments(visible);
     for (int32_t k = 0; k < segments; ++k) damage[k] |= marks[k];
+  }
+  if (trails != nullptr && paint.shades != nullptr) {
+    const uint8_t* age = trails->age + offset;
+    const uint8_t* fade = trails->fade + offset;
+    if (marks == nullptr) {
+      alive = PaintTrailCells(row, age, fade, pixels, 0, visible, paint.shades, *trails);
+    } else {
+      for (int32_t x0 = 0, k = 0; x0 < visible; x0 += MarkSegment, ++k)
+        if (marks[k] != 0)
+          PaintTrailCells(row, age, fade, pixels, x0, std::min(visible, x0 + MarkSegment), paint.shades, *trails);
+      alive = CountAliveRow(row, visible);
+    }
+  } else if (marks == nullptr) {
+    alive = PaintPixelRow(row, pixels, visible, paint.live, paint.dead, paint.stream);
+  } else {
     PaintMarkedSegments(row, pixels, visible, paint.live, paint.dead, paint.stream, marks);
     alive = CountAliveRow(row, visible);
   }
@@ -261,7 +341,7 @@ inline RowSlot* SlotOf(int32_t k, int32_t rows, RowSlot* slots) {
 // while row y is written. Returns the live cells painted (0 without a frame).
 template <class Source>
 int32_t PassRows(const Source& source, uint8_t* cells, uint8_t* scratch, int32_t columns, int32_t rows,
-                 const FramePaint* paint, uint8_t* marks) {
+                 const FramePaint* paint, uint8_t* marks, const TrailPlanes* trails) {
   const size_t line = static_cast<size_t>(columns) + 2 * Pad;
   uint8_t* zeros = scratch + Pad;
   std::memset(zeros, 0, static_cast<size_t>(columns));
@@ -302,31 +382,37 @@ int32_t PassRows(const Source& source, uint8_t* cells, uint8_t* scratch, int32_t
     }
     // The row's marks say what the last step changed: read them for the
     // paint before this step replaces them.
-    if (paint != nullptr) population += PaintCellRow(job.row, y, columns, *paint, paint->marked ? job.marks : nullptr);
+    const size_t offset = y * stride;
+    if (paint != nullptr)
+      population += PaintCellRow(job.row, y, columns, *paint, paint->marked ? job.marks : nullptr, trails, offset);
+    if (job.marks != nullptr) std::memset(job.marks, 0, static_cast<size_t>(MarkSegments(columns)));
+    // The planes step from the row's bytes and actions before the bytes move on.
+    if (trails != nullptr)
+      StepTrailRow(job.row, mid->actions, trails->age + offset, trails->fade + offset, columns, *trails, job.marks);
     if (up->active || mid->active || down->active) {
       NewRow<Source, true>(source, job, sumBelow, columns);
     } else {
       if (takeAhead) TakeActions(source, y + 2, job.ahead, columns);
-      if (job.marks != nullptr) std::memset(job.marks, 0, static_cast<size_t>(MarkSegments(columns)));
     }
   }
   return population;
 }
 
 int32_t PaintStepKernel(uint8_t* cells, uint8_t* scratch, int32_t columns, int32_t rows, const KernelRule* rule,
-                        const FramePaint* paint, uint8_t* marks) {
-  if (rule->conway) return PassRows(StepSource<true>{cells, columns, rule}, cells, scratch, columns, rows, paint, marks);
-  return PassRows(StepSource<false>{cells, columns, rule}, cells, scratch, columns, rows, paint, marks);
+                        const FramePaint* paint, uint8_t* marks, const TrailPlanes* trails) {
+  if (rule->conway)
+    return PassRows(StepSource<true>{cells, columns, rule}, cells, scratch, columns, rows, paint, marks, trails);
+  return PassRows(StepSource<false>{cells, columns, rule}, cells, scratch, columns, rows, paint, marks, trails);
 }
 
 void StepKernel(uint8_t* cells, uint8_t* scratch, int32_t columns, int32_t rows, const KernelRule* rule,
-                uint8_t* marks) {
-  PaintStepKernel(cells, scratch, columns, rows, rule, nullptr, marks);
+                uint8_t* marks, const TrailPlanes* trails) {
+  PaintStepKernel(cells, scratch, columns, rows, rule, nullptr, marks, trails);
 }
 
 void CountMarksKernel(uint8_t* cells, const uint8_t* bits, int32_t rowBytes, uint8_t* scratch, int32_t columns,
                       int32_t rows) {
-  PassRows(MarkSource{bits, rowBytes}, cells, scratch, columns, rows, nullptr, nullptr);
+  PassRows(MarkSource{bits, rowBytes}, cells, scratch, columns, rows, nullptr, nullptr, nullptr);
 }
 
 // ---- Random draws ----------------------------------------------------------

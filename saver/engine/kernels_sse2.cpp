@@ -26,6 +26,15 @@ struct Ops {
   static V Xor(V a, V b) { return _mm_xor_si128(a, b); }
   static V AndNot(V a, V b) { return _mm_andnot_si128(a, b); }  // ~a & b
   static V Eq(V a, V b) { return _mm_cmpeq_epi8(a, b); }
+  struct ShadeRegs {
+    const uint32_t* shades;
+  };
+  static ShadeRegs LoadShades(const uint32_t* shades, int32_t) { return ShadeRegs{shades}; }
+  static int MoveMask(V a) { return _mm_movemask_epi8(a); }
+  static V MinU(V a, V b) { return _mm_min_epu8(a, b); }
+  static V SubSat(V a, V b) { return _mm_subs_epu8(a, b); }  // unsigned, down to 0
+  // Each byte halved (the bit shifted in from the byte above is cleared).
+  static V Half(V a) { return _mm_and_si128(_mm_srli_epi16(a, 1), _mm_set1_epi8(0x7F)); }
   static bool AllZero(V a) { return _mm_movemask_epi8(_mm_cmpeq_epi8(a, _mm_setzero_si128())) == 0xFFFF; }
   // Conway's rule: +1 for a birth (6), -1 (0xFF) for a death (odd, not 5 or 7), else 0.
   static V ConwayAction(V v) {
@@ -135,6 +144,16 @@ void PaintMarkedSegments(const uint8_t* cells, uint32_t* pixels, int32_t count, 
     const int32_t x1 = std::min(count, x0 + MarkSegment);
     for (int32_t i = x0; i < x1; ++i) pixels[i] = colours[cells[i] & 15];
   }
+}
+
+// No gather in SSE2: the shade numbers go through a register's worth of
+// memory and are looked up one by one.
+inline void StoreShades(__m128i high, __m128i low, const Ops::ShadeRegs& regs, uint32_t* pixels) {
+  const uint32_t* shades = regs.shades;
+  uint16_t index[16];
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(index), _mm_unpacklo_epi8(low, high));
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(index + 8), _mm_unpackhi_epi8(low, high));
+  for (int i = 0; i < 16; ++i) pixels[i] = shades[index[i]];
 }
 
 void CopyPixels(uint32_t* to, const uint32_t* from, int32_t count, bool stream) {

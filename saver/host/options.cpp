@@ -16,6 +16,8 @@
     "  --face N            show lifeface N (from 0) at every reset\n" \
     "  --ascale N          lifeface tile scale 0..3: tiles are drawn 1 << N times larger\n" \
     "  --cscale N          classic cell size 0..8: cells are 1 << N pixels\n" \
+    "  --fade N            classic trails: a dead cell fades out over N generations,\n" \
+    "                      0..255 (0: it goes at once)\n" \
     "  --delay MS          milliseconds per frame, 0 for as fast as it goes\n" \
     "  --reset MS          a settled field is replaced after this many milliseconds\n" \
     "  --seed N            generator seed; 0 takes the clock's\n" \
@@ -31,6 +33,9 @@
     "  --random-face       choose a random lifeface at start and at every reset\n" \
     "  --digital           classic cells of 4 pixels and more show a dead gap line\n" \
     "  --cycle-at-reset    the neighbour-count colours move on at every new field\n" \
+    "  --age               classic live cells coloured by their age, not by their\n" \
+    "                      neighbours: newborn in the first colour, the ninth from\n" \
+    "                      eight generations on\n" \
     "  --show-name         print the lifeface's name (Animated Mode) or the pattern's\n" \
     "  --show-generation   print the generation number\n" \
     "  --show-population   print the population\n" \
@@ -96,6 +101,7 @@ const OptionRow OptionTable[] = {
     {"face", OptionFace, MEMBER(face), 0, 100000},
     {"ascale", OptionNumber, MEMBER(ascale), 0, MaxAnimatedScale},
     {"cscale", OptionNumber, MEMBER(cscale), 0, MaxClassicScale},
+    {"fade", OptionNumber, MEMBER(fade), 0, 255},
     {"delay", OptionNumber, MEMBER(delay), 0, 100000},
     {"reset", OptionNumber, MEMBER(reset), 0, 86400000},
     {"seed", OptionNumber, MEMBER(seed), INT32_MIN, INT32_MAX},
@@ -107,6 +113,7 @@ const OptionRow OptionTable[] = {
     {"random-face", OptionFlag, static_cast<int32_t>(FlagRandomLifeface), 0, 0},
     {"digital", OptionFlag, static_cast<int32_t>(FlagDigitalEffect), 0, 0},
     {"cycle-at-reset", OptionFlag, static_cast<int32_t>(FlagCycleAtReset), 0, 0},
+    {"age", OptionSwitch, MEMBER(age), 0, 1},
     {"show-name", OptionFlag, static_cast<int32_t>(FlagPrintInfo), 0, 0},
     {"show-generation", OptionFlag, static_cast<int32_t>(FlagPrintGeneration), 0, 0},
     {"show-population", OptionFlag, static_cast<int32_t>(FlagPrintPopulation), 0, 0},

@@ -59,6 +59,7 @@ void ResetField(int32_t columns, int32_t rows) {
     UseRule(RuleOfNewField());
     RandomFill(columns, rows);
   }
+  RestartTrails();  // whatever made the field, its cells start young
   Field.Generation = 1;
   Counters.generation = Field.Generation;
   Field.Population = 0;
@@ -102,6 +103,7 @@ void AdvanceOrReset(WindowHandle, int32_t columns, int32_t rows, int32_t nextPop
 // The step is made ahead, before the stagnation rule has seen the population;
 // a step that follows takes it, and a new field's fill drops it.
 void ClassicTick(int32_t columns, int32_t rows, int32_t cellSize) {
+  UseTrails(Settings.fade, Settings.age != 0);
   ClassicFramePlan plan;
   if (!PlanClassicFrame(columns, rows, cellSize, &plan)) return;
   int32_t population = 0;

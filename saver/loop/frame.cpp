@@ -122,10 +122,13 @@ void DrawDueFrame(WindowHandle window, uint32_t now) {
   // What lies under the last overlay outside the cells shows no cell: it
   // gets the clearing colour again before the overlay is drawn anew.
   ClearOutsideCells(layout, Painted.stale);
-  if (!layout.animated)
+  if (!layout.animated) {
     ClassicTick(layout.columns, layout.rows, layout.cellSize);
-  else if (AnimatedTick(layout.columns, layout.rows, layout.scale))
-    AdvanceOrReset(window, layout.columns, layout.rows, Transition.NextPopulation);
+  } else {
+    UseTrails(0, false);  // lifeface tiles show no trails: their steps keep no planes
+    if (AnimatedTick(layout.columns, layout.rows, layout.scale))
+      AdvanceOrReset(window, layout.columns, layout.rows, Transition.NextPopulation);
+  }
   DrawOverlay();
 }
 

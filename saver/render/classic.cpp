@@ -1,5 +1,6 @@
 // Classic Mode: every cell a square block coloured by its live-neighbour
-// count; the population is counted in the same pass.
+// count, or by its age, dead cells fading out behind them where trails are
+// on; the population is counted in the same pass.
 #include <algorithm>
 
 #include "engine/engine.h"
@@ -15,12 +16,48 @@ uint32_t ColourOffset() {
 
 namespace {
 
-FrameColours ColoursOfFrame() {
+// Row r of the shades is the colour of neighbour count r (count 8 wraps onto
+// 0), or by age that of age r; a dead cell fades from it to the dead colour
+// by even steps (see TrailWeight), f generations before its end showing
+// about f / (fade + 1) of it.
+void MakeShades(const FrameColours& colours, uint32_t* shades) {
+  for (int32_t r = 0; r < TrailRows; ++r) {
+    const uint32_t full = colours.byAge && r == TrailOldest ? colours.oldest : colours.live[r & 7];
+    uint32_t* row = shades + r * TrailSteps;
+    row[0] = full;
+    for (int32_t f = 1; f < TrailSteps; ++f)
+      row[f] = ShadeBetween(full, colours.dead, TrailWeight(f, colours.fade));
+  }
+  shades[TrailRows * TrailSteps] = colours.dead;
+}
+
+// The shades of these colours: those made last when nothing moved.
+const uint32_t* ShadesOf(const FrameColours& colours) {
+  uint32_t source[10];
+  std::copy(colours.live, colours.live + 8, source);
+  source[8] = colours.dead;
+  source[9] = colours.oldest;
+  if (!View.shadesMade || !std::equal(source, source + 10, View.shadeSource) || View.shadeFade != colours.fade ||
+      View.shadeByAge != colours.byAge) {
+    MakeShades(colours, View.TrailShades);
+    std::copy(source, source + 10, View.shadeSource);
+    View.shadeFade = colours.fade;
+    View.shadeByAge = colours.byAge;
+    View.shadesMade = true;
+  }
+  return View.TrailShades;
+}
+
+FrameColours ColoursOfFrame(bool trails) {
   FrameColours colours;
   const uint32_t offset = ColourOffset();
   for (uint32_t n = 0; n < 8; ++n) colours.live[n] = View.Palette[(n + offset) & 7u];
   colours.dead = View.Palette[DeadColour];
   for (uint32_t v = 0; v < 16; ++v) colours.byLowBits[v] = (v & 1) ? colours.live[v >> 1] : colours.dead;
+  colours.oldest = View.Palette[TrailOldest];
+  colours.fade = trails ? Grid.trails.fadeSteps : 0;
+  colours.byAge = trails && Grid.trails.byAge;
+  colours.shades = trails ? ShadesOf(colours) : nullptr;
   return colours;
 }
 
@@ -55,6 +92,7 @@ void PlanOnePixelPaint(ClassicFramePlan* plan, bool marked, bool markStep) {
   paint.damage = marked ? DamageTileRows(&paint.damageStride) : nullptr;
   paint.marked = paint.damage != nullptr;
   paint.markStep = markStep;
+  paint.shades = plan->colours.shades;
   if (!paint.marked) DamageSurface();
 }
 
@@ -73,21 +111,47 @@ int32_t PaintOnePixelCells(const ClassicFramePlan& plan) {
   const GridKernels* kernels = ActiveKernels();
   int32_t population = 0;
   for (int32_t y = 0; y < visibleRows; ++y) {
-    const uint8_t* cells = Grid.LiveCells + static_cast<size_t>(y) * columns;
-    population += kernels->paintRow(cells, PixelRow(y), visibleColumns, plan.colours.live, plan.colours.dead,
-                                    plan.paint.stream);
+    const size_t offset = static_cast<size_t>(y) * columns;
+    const uint8_t* cells = Grid.LiveCells + offset;
+    if (plan.trails != nullptr) {
+      PaintTrailPixels(cells, plan.trails->age + offset, plan.trails->fade + offset, PixelRow(y), 0, visibleColumns,
+                       plan.colours.shades, plan.colours.byAge);
+      population += kernels->countAlive(cells, visibleColumns);
+    } else {
+      population += kernels->paintRow(cells, PixelRow(y), visibleColumns, plan.colours.live, plan.colours.dead,
+                                      plan.paint.stream);
+    }
     if (visibleColumns < columns) population += kernels->countAlive(cells + visibleColumns, columns - visibleColumns);
   }
   DamageSurface();  // the marks, if any, were not read
   return population + CountRowsBelowSurface(plan);
 }
 
+// A row of cells with what colours them: its planes with trails (else null).
+struct CellRow {
+  const uint8_t* cells;
+  const uint8_t* age;
+  const uint8_t* fade;
+};
+
+CellRow CellRowOf(const ClassicFramePlan& plan, int32_t y) {
+  const size_t offset = static_cast<size_t>(y) * plan.columns;
+  if (plan.trails == nullptr) return CellRow{Grid.LiveCells + offset, nullptr, nullptr};
+  return CellRow{Grid.LiveCells + offset, plan.trails->age + offset, plan.trails->fade + offset};
+}
+
+inline uint32_t CellColour(const CellRow& row, int32_t x, const FrameColours& colours) {
+  if (row.age == nullptr) return colours.byLowBits[row.cells[x] & 15];
+  return TrailPixel(row.cells[x], row.age[x], row.fade[x], colours.shades, colours.byAge);
+}
+
 // Cells x0..x1-1 of cell row y as blocks of s x s pixels. Without the digital
 // effect every line of a row of blocks is the same: paint the top line and
 // copy it down. With it, a live cell leaves the last column and line of its
 // block as they were, so each line is painted cell by cell.
-void PaintBlockSpan(const uint8_t* cells, int32_t y, int32_t x0, int32_t x1, int32_t s, bool digital, bool stream,
+void PaintBlockSpan(const CellRow& row, int32_t y, int32_t x0, int32_t x1, int32_t s, bool digital, bool stream,
                     const FrameColours& colours) {
+  const uint8_t* cells = row.cells;
   const int32_t width = View.Surface->width;
   const int32_t left = x0 * s;
   const int32_t right = std::min(x1 * s, width);
@@ -96,7 +160,7 @@ void PaintBlockSpan(const uint8_t* cells, int32_t y, int32_t x0, int32_t x1, int
   const int32_t blockRows = std::min(s, View.Surface->height - top);
   if (!digital) {
     uint32_t* line = PixelRow(top);
-    for (int32_t x = x0; x < x1; ++x) FillLine(line + x * s, std::min(s, width - x * s), colours.byLowBits[cells[x] & 15]);
+    for (int32_t x = x0; x < x1; ++x) FillLine(line + x * s, std::min(s, width - x * s), CellColour(row, x, colours));
     for (int32_t r = 1; r < blockRows; ++r) ActiveKernels()->copyPixels(PixelRow(top + r) + left, line + left, right - left, stream);
   } else {
     const int32_t liveSide = s - 1;
@@ -105,25 +169,34 @@ void PaintBlockSpan(const uint8_t* cells, int32_t y, int32_t x0, int32_t x1, int
       for (int32_t x = x0; x < x1; ++x) {
         const uint8_t v = cells[x];
         const int32_t side = (v & 1) ? liveSide : s;
-        if (r < side) FillLine(line + x * s, std::min(side, width - x * s), colours.byLowBits[v & 15]);
+        if (r < side) FillLine(line + x * s, std::min(side, width - x * s), CellColour(row, x, colours));
       }
     }
   }
   DamageRect(left, top, right - left, blockRows);
 }
 
-// What a cell's colour depends on: bits 0..3 of a live cell, nothing of a dead one.
-inline uint8_t CellKey(uint8_t v) { return (v & 1) ? static_cast<uint8_t>(v & 15) : 0; }
-const uint8_t UnknownKey = 0xFF;
+// What a cell's colour depends on: bits 0..3 of a live cell, nothing of a
+// dead one. With trails, a live cell's colour row (0x8000 and the row), a
+// fading cell's row and fade (row << 8 | fade), nothing of one faded out.
+inline uint16_t CellKey(const CellRow& row, int32_t x, bool byAge) {
+  const uint8_t v = row.cells[x];
+  if (row.age == nullptr) return (v & 1) ? static_cast<uint16_t>(v & 15) : 0;
+  const uint16_t age = std::min<uint16_t>(row.age[x], TrailOldest);
+  if (v & 1) return static_cast<uint16_t>(0x8000 | (byAge ? age : (v >> 1) & 7));
+  return row.fade[x] != 0 ? static_cast<uint16_t>(age << 8 | row.fade[x]) : 0;
+}
+const uint16_t UnknownKey = 0xFFFF;
 
 // One cell's block, as PaintBlockSpan paints it.
-void PaintBlock(int32_t x, int32_t y, uint8_t v, int32_t s, bool digital, const FrameColours& colours) {
+void PaintBlock(const CellRow& row, int32_t x, int32_t y, int32_t s, bool digital, const FrameColours& colours) {
+  const uint8_t v = row.cells[x];
   const int32_t side = digital && (v & 1) ? s - 1 : s;
   const int32_t left = x * s, top = y * s;
   const int32_t width = std::min(side, View.Surface->width - left);
   const int32_t height = std::min(side, View.Surface->height - top);
   if (width <= 0 || height <= 0) return;
-  FillBlock(SurfacePixel(View.Surface, left, top), View.Surface->stride, width, height, colours.byLowBits[v & 15]);
+  FillBlock(SurfacePixel(View.Surface, left, top), View.Surface->stride, width, height, CellColour(row, x, colours));
   DamageRect(left, top, width, height);
 }
 
@@ -134,28 +207,28 @@ int32_t PaintBlocks(const ClassicFramePlan& plan) {
   const int32_t columns = plan.columns, s = plan.cellSize;
   const int32_t visibleColumns = plan.visibleColumns, visibleRows = plan.visibleRows;
   const FrameColours& colours = plan.colours;
-  uint8_t* keys = plan.keys;
+  uint16_t* keys = plan.keys;
   const bool compare = plan.compare, digital = plan.digital;
   const int32_t paintedWidth = std::min(visibleColumns * s, View.Surface->width);
   const GridKernels* kernels = ActiveKernels();
   const bool stream = StreamFrame(static_cast<int64_t>(paintedWidth) * View.Surface->height);
   int32_t population = 0;
   for (int32_t y = 0; y < visibleRows; ++y) {
-    const uint8_t* cells = Grid.LiveCells + static_cast<size_t>(y) * columns;
-    uint8_t* rowKeys = keys != nullptr ? keys + static_cast<size_t>(y) * columns : nullptr;
+    const CellRow row = CellRowOf(plan, y);
+    uint16_t* rowKeys = keys != nullptr ? keys + static_cast<size_t>(y) * columns : nullptr;
     if (!compare) {
-      PaintBlockSpan(cells, y, 0, visibleColumns, s, digital, stream, colours);
+      PaintBlockSpan(row, y, 0, visibleColumns, s, digital, stream, colours);
       if (rowKeys != nullptr)
-        for (int32_t x = 0; x < visibleColumns; ++x) rowKeys[x] = CellKey(cells[x]);
+        for (int32_t x = 0; x < visibleColumns; ++x) rowKeys[x] = CellKey(row, x, colours.byAge);
     } else {
       for (int32_t x = 0; x < visibleColumns; ++x) {
-        const uint8_t key = CellKey(cells[x]);
+        const uint16_t key = CellKey(row, x, colours.byAge);
         if (rowKeys[x] == key) continue;
         rowKeys[x] = key;
-        PaintBlock(x, y, cells[x], s, digital, colours);
+        PaintBlock(row, x, y, s, digital, colours);
       }
     }
-    population += kernels->countAlive(cells, columns);
+    population += kernels->countAlive(row.cells, columns);
   }
   return population + CountRowsBelowSurface(plan);
 }
@@ -166,13 +239,15 @@ bool SurfaceShowsClassic(int32_t columns, int32_t rows, int32_t s, bool digital,
   const SurfacePaint& p = Painted;
   return p.known && p.classic && p.surface == View.Surface && p.columns == columns && p.rows == rows &&
          p.cellSize == s && p.digital == digital && std::equal(colours.live, colours.live + 8, p.colours) &&
-         p.colours[8] == colours.dead;
+         p.colours[8] == colours.dead && p.colours[9] == colours.oldest && p.fade == colours.fade &&
+         p.byAge == colours.byAge;
 }
 
 // The keys of a grid of this size, or null when there is no room for them.
-uint8_t* CellKeys(int32_t columns, int32_t rows) {
+uint16_t* CellKeys(int32_t columns, int32_t rows) {
   const size_t cells = static_cast<size_t>(columns) * static_cast<size_t>(rows);
-  Painted.keys = static_cast<uint8_t*>(GrowPaintMemory(Painted.keys, &Painted.keyCapacity, cells));
+  Painted.keys =
+      static_cast<uint16_t*>(GrowPaintMemory(Painted.keys, &Painted.keyCapacity, cells * sizeof *Painted.keys));
   return Painted.keys;
 }
 
@@ -221,10 +296,24 @@ void RememberClassicPaint(int32_t columns, int32_t rows, int32_t s, bool digital
   p.digital = digital;
   std::copy(colours.live, colours.live + 8, p.colours);
   p.colours[8] = colours.dead;
+  p.colours[9] = colours.oldest;
+  p.fade = colours.fade;
+  p.byAge = colours.byAge;
   p.fieldChange = fieldChange;
 }
 
 }  // namespace
+
+uint32_t ShadeBetween(uint32_t from, uint32_t to, int32_t weight) {
+  const uint32_t w = static_cast<uint32_t>(std::clamp(weight, 0, TrailWeightWhole));
+  uint32_t shade = 0;
+  for (int32_t shift = 0; shift < 32; shift += 8) {
+    const uint32_t a = (from >> shift) & 0xFF, b = (to >> shift) & 0xFF;
+    const uint32_t c = (a * w + b * (TrailWeightWhole - w) + TrailWeightWhole / 2) >> TrailWeightBits;
+    shade |= c << shift;
+  }
+  return shade;
+}
 
 // Cells are drawn from the top-left; any part of a block beyond the surface
 // is clipped. A frame that follows one step after the last paints only what
@@ -235,7 +324,8 @@ bool PlanClassicFrame(int32_t columns, int32_t rows, int32_t cellSize, ClassicFr
   plan->columns = columns;
   plan->rows = rows;
   plan->cellSize = s;
-  plan->colours = ColoursOfFrame();
+  plan->trails = GridTrails(columns, rows);
+  plan->colours = ColoursOfFrame(plan->trails != nullptr);
   plan->visibleColumns = std::max(0, std::min(columns, (View.Surface->width + s - 1) / s));
   plan->visibleRows = std::max(0, std::min(rows, (View.Surface->height + s - 1) / s));
   plan->digital = (Settings.flags & FlagDigitalEffect) != 0 && s >= 4;

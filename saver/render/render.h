@@ -35,6 +35,14 @@ struct FrameView {
   FontHandle OverlayFont;
   uint32_t Palette[PaletteSize];
   FrameLayout DrawnLayout;  // of the last frame drawn
+  // The shades of trails and ages (see TrailPixel), and what they were
+  // made from: the live colours 0..7, the dead one, the oldest, the fade and
+  // the colouring by age. Made again when any of those moves.
+  uint32_t TrailShades[TrailShadeCount];
+  uint32_t shadeSource[10];
+  int32_t shadeFade;
+  bool shadeByAge;
+  bool shadesMade;
 };
 extern FrameView View;
 // Frees the surface (natively also the grid) and forgets the view.
@@ -57,7 +65,17 @@ struct FrameColours {
   uint32_t live[8];
   uint32_t dead;
   uint32_t byLowBits[16];
+  // Trails and colour by age: the colour of the oldest cells (the ninth
+  // live one), the fade and the colouring as the steps keep them, and the
+  // shades; null with neither.
+  uint32_t oldest;
+  int32_t fade;
+  bool byAge;
+  const uint32_t* shades;
 };
+// Byte for byte, `weight` parts of `from` and the rest of TrailWeightWhole
+// parts of `to`, rounded.
+uint32_t ShadeBetween(uint32_t from, uint32_t to, int32_t weight);
 
 // A classic frame worked out before it is painted. For one-pixel cells it
 // holds the pass that paints the field; a step of the same grid may make that
@@ -74,7 +92,8 @@ struct ClassicFramePlan {
   FrameColours colours;
   bool onePixel;
   FramePaint paint;  // one-pixel cells
-  uint8_t* keys;     // larger cells: what each showed, or null
+  const TrailPlanes* trails;  // the planes the colours take, or null
+  uint16_t* keys;    // larger cells: what each showed, or null
   bool compare;      // paint only the cells whose key changed
 };
 // False when nothing can be painted (no surface, a grid that does not fit).
@@ -169,9 +188,11 @@ struct SurfacePaint {
   int32_t rows;
   int32_t cellSize;
   bool digital;
-  uint32_t colours[9];
+  uint32_t colours[10];  // live 0..7, dead, oldest
+  int32_t fade;
+  bool byAge;
   uint32_t fieldChange;
-  uint8_t* keys;
+  uint16_t* keys;
   size_t keyCapacity;  // bytes
   // Lifeface tiles: the tile each cell shows (column << 32 | row), for the
   // layout and scale painted.

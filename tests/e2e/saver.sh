@@ -324,5 +324,34 @@ case_pattern_field() {
   expect_defaults_but mode seed cscale start
 }
 
+# Check: the picture shows at least $2 colours that are neither a live colour
+# (those of the neighbour counts, and 00007f, the ninth, which the oldest
+# cells show by age) nor the dead one: the shades of fading cells.
+shows_trails() {
+  local colour trails=0
+  for colour in $(colours_of "$1"); do
+    [[ "$CLASSIC_COLOURS 00007f " == *" $colour "* ]] || trails=$((trails + 1))
+  done
+  [ "$trails" -ge "$2" ] || { echo "only $trails trail colours"; return 1; }
+}
+
+# Trails and colour by age: off, the frame is today's, pixel for pixel; on,
+# the screen shows the shades of cells fading out.
+case_classic_trails() {
+  install_saver
+  store_settings mode 1 seed 1234 cscale 2 flags $((0x90)) delay 3000 fade 0 age 0
+  start_full_screen
+  poll_settled_screen 10 "$E2E_OUT/trails-off.png" || fail "no whole frame on the screen: $POLL_OUTPUT"
+  stop_saver
+  local different
+  different=$(compare -metric AE "$E2E_OUT/trails-off.png" \
+    "$E2E_SOURCE/tests/reference/classic-seed1234-1024x768.png" "$E2E_OUT/trails-off-diff.png" 2>&1)
+  [ "$different" = 0 ] || fail "without trails $different pixels differ from the reference frame"
+  store_settings mode 1 seed 1234 cscale 2 flags $((0x10)) delay 200 fade 12 age 1
+  start_full_screen
+  poll_screenshot 15 "$E2E_OUT/trails-on.png" shows_trails 4 || fail "no trails on the screen: $POLL_OUTPUT"
+  stop_saver
+}
+
 "case_$1"
 echo "PASS: $1"

@@ -55,6 +55,12 @@ TEST(FrontEndOptions, EachSettingOptionWritesItsMember) {
   EXPECT_EQ(Applied({"--mode", "animated"}).mode, ModeAnimated);
   // A later value wins, in whichever spelling.
   EXPECT_EQ(Applied({"--delay", "40", "-delay=25"}).delay, 25);
+  // Trails and colour by age.
+  const SaverSettings trails = Applied({"--fade", "255", "--age"});
+  EXPECT_EQ(trails.fade, 255);
+  EXPECT_EQ(trails.age, 1);
+  EXPECT_EQ(Applied({"--age", "--no-age"}).age, 0);
+  EXPECT_EQ(Applied({"--fade=0"}).fade, 0);
 }
 
 TEST(FrontEndOptions, FlagsTurnOnAndOffAndTheLastWordWins) {
@@ -144,6 +150,8 @@ TEST(FrontEndOptions, BadValuesNameTheOptionAndItsRange) {
   const Case cases[] = {
       {{"--cscale", "9"}, "--cscale takes a number from 0 to 8"},
       {{"--ascale", "-1"}, "--ascale takes a number from 0 to 3"},
+      {{"--fade", "256"}, "--fade takes a number from 0 to 255"},
+      {{"--age=1"}, "--age takes no value"},
       {{"--delay", "fast"}, "--delay takes a number from 0 to 100000"},
       {{"--delay", ""}, "--delay takes a number from 0 to 100000"},
       {{"--delay", "15ms"}, "--delay takes a number from 0 to 100000"},

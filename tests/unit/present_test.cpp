@@ -154,6 +154,41 @@ TEST_F(Present, OnePixelFramesMatchWholeOnesWithEveryKernelSet) {
   UseKernels(nullptr);
 }
 
+// Fading and ageing cells change without their bytes changing: frames that
+// paint only what changed still match whole ones, with every cell size, the
+// digital effect and every kernel set, the marks in use or not.
+TEST_F(Present, FramesWithTrailsAndAgesMatchWholeOnes) {
+  for (int32_t cscale : {0, 1, 3}) {
+    for (bool digital : {false, true}) {
+      SCOPED_TRACE("cscale " + std::to_string(cscale) + (digital ? " digital" : ""));
+      Start(250, 240);
+      Settings.mode = ModeClassic;
+      Settings.cscale = cscale;
+      Settings.fade = digital ? 12 : 3;
+      Settings.age = cscale != 1;
+      Settings.flags = FlagPrintGeneration | FlagPrintPopulation | (digital ? FlagDigitalEffect : 0u);
+      Settings.reset = 200;
+      ExpectSameFrames(80);
+    }
+  }
+  std::vector<const GridKernels*> sets = {&Sse2Kernels};
+  if (CpuRunsAvx2()) sets.push_back(&Avx2Kernels);
+  for (const GridKernels* kernels : sets) {
+    SCOPED_TRACE(kernels->name);
+    UseKernels(kernels);
+    Start(250, 240);
+    Settings.mode = ModeClassic;
+    Settings.cscale = 0;
+    Settings.fade = 16;
+    Settings.age = 1;
+    Settings.flags = FlagPrintGeneration;
+    keepMarks = true;
+    ExpectSameFrames(60);
+    keepMarks = false;
+  }
+  UseKernels(nullptr);
+}
+
 // A soup changes most of a one-pixel frame: the marks save no copying, so
 // the frames after are painted whole for a while, the last of them marking
 // its step for the next to try the marks again.
