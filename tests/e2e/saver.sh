@@ -252,17 +252,23 @@ case_overlay_classic() {
 # colour cycling, no overlay. With a delay of 3 seconds that frame (the
 # second; the first shows the empty start-up field) stays on screen long
 # enough to be taken twice and found unchanged: a whole frame.
-case_classic_frame() {
+#
+# reference_frame NAME [SETTING VALUE ...]: the frame with those settings
+# besides, taken into NAME.png, must be the reference frame.
+reference_frame() {
+  local name=$1
+  shift
   install_saver
-  store_settings mode 1 seed 1234 cscale 2 flags $((0x90)) delay 3000
+  store_settings mode 1 seed 1234 cscale 2 flags $((0x90)) delay 3000 "$@"
   start_full_screen
-  poll_settled_screen 10 "$E2E_OUT/classic-frame.png" || fail "no whole frame on the screen: $POLL_OUTPUT"
+  poll_settled_screen 10 "$E2E_OUT/$name.png" || fail "no whole frame on the screen: $POLL_OUTPUT"
   stop_saver
   local different
-  different=$(compare -metric AE "$E2E_OUT/classic-frame.png" \
-    "$E2E_SOURCE/tests/reference/classic-seed1234-1024x768.png" "$E2E_OUT/classic-frame-diff.png" 2>&1)
-  [ "$different" = 0 ] || fail "$different pixels differ from the reference frame"
+  different=$(compare -metric AE "$E2E_OUT/$name.png" \
+    "$E2E_SOURCE/tests/reference/classic-seed1234-1024x768.png" "$E2E_OUT/$name-diff.png" 2>&1)
+  [ "$different" = 0 ] || fail "$name: $different pixels differ from the reference frame"
 }
+case_classic_frame() { reference_frame classic-frame; }
 
 # Check: the picture is a whole frame other than the picture $2.
 next_settled_frame() { differs_from "$1" "$2" && settled "$1"; }
@@ -338,15 +344,7 @@ shows_trails() {
 # Trails and colour by age: off, the frame is today's, pixel for pixel; on,
 # the screen shows the shades of cells fading out.
 case_classic_trails() {
-  install_saver
-  store_settings mode 1 seed 1234 cscale 2 flags $((0x90)) delay 3000 fade 0 age 0
-  start_full_screen
-  poll_settled_screen 10 "$E2E_OUT/trails-off.png" || fail "no whole frame on the screen: $POLL_OUTPUT"
-  stop_saver
-  local different
-  different=$(compare -metric AE "$E2E_OUT/trails-off.png" \
-    "$E2E_SOURCE/tests/reference/classic-seed1234-1024x768.png" "$E2E_OUT/trails-off-diff.png" 2>&1)
-  [ "$different" = 0 ] || fail "without trails $different pixels differ from the reference frame"
+  reference_frame trails-off fade 0 age 0
   store_settings mode 1 seed 1234 cscale 2 flags $((0x10)) delay 200 fade 12 age 1
   start_full_screen
   poll_screenshot 15 "$E2E_OUT/trails-on.png" shows_trails 4 || fail "no trails on the screen: $POLL_OUTPUT"

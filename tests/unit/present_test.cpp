@@ -117,6 +117,22 @@ class Present : public testing::Test {
   static std::string Folder;
   FrameSurface* Window = nullptr;
   bool keepMarks = false;  // one-pixel frames paint from the marks whatever they save
+  // Runs the check with each kernel set this machine has in use, on a fresh
+  // 250 x 240 view of one-pixel classic cells.
+  template <class Check>
+  void WithEveryKernelSet(Check check) {
+    std::vector<const GridKernels*> sets = {&Sse2Kernels};
+    if (CpuRunsAvx2()) sets.push_back(&Avx2Kernels);
+    for (const GridKernels* kernels : sets) {
+      SCOPED_TRACE(kernels->name);
+      UseKernels(kernels);
+      Start(250, 240);
+      Settings.mode = ModeClassic;
+      Settings.cscale = 0;
+      check();
+    }
+    UseKernels(nullptr);
+  }
 };
 std::string Present::Folder;
 
@@ -137,21 +153,13 @@ TEST_F(Present, ClassicFramesOfEveryCellSizeMatchWholeOnes) {
 // One-pixel cells paint the marked segments with each kernel set's own
 // painter, a partial segment at the right edge included.
 TEST_F(Present, OnePixelFramesMatchWholeOnesWithEveryKernelSet) {
-  std::vector<const GridKernels*> sets = {&Sse2Kernels};
-  if (CpuRunsAvx2()) sets.push_back(&Avx2Kernels);
-  for (const GridKernels* kernels : sets) {
-    SCOPED_TRACE(kernels->name);
-    UseKernels(kernels);
-    Start(250, 240);
-    Settings.mode = ModeClassic;
-    Settings.cscale = 0;
+  WithEveryKernelSet([this] {
     Settings.flags = FlagPrintGeneration;
     ExpectSameFrames(80);  // marks tried, found wasted on the soup, tried again
     keepMarks = true;
     ExpectSameFrames(60);
     keepMarks = false;
-  }
-  UseKernels(nullptr);
+  });
 }
 
 // Fading and ageing cells change without their bytes changing: frames that
@@ -171,22 +179,14 @@ TEST_F(Present, FramesWithTrailsAndAgesMatchWholeOnes) {
       ExpectSameFrames(80);
     }
   }
-  std::vector<const GridKernels*> sets = {&Sse2Kernels};
-  if (CpuRunsAvx2()) sets.push_back(&Avx2Kernels);
-  for (const GridKernels* kernels : sets) {
-    SCOPED_TRACE(kernels->name);
-    UseKernels(kernels);
-    Start(250, 240);
-    Settings.mode = ModeClassic;
-    Settings.cscale = 0;
+  WithEveryKernelSet([this] {
     Settings.fade = 16;
     Settings.age = 1;
     Settings.flags = FlagPrintGeneration;
     keepMarks = true;
     ExpectSameFrames(60);
     keepMarks = false;
-  }
-  UseKernels(nullptr);
+  });
 }
 
 // A soup changes most of a one-pixel frame: the marks save no copying, so
