@@ -315,7 +315,8 @@ int32_t PaintCellRow(const uint8_t* row, int32_t y, int32_t columns, const Frame
     } else {
       for (int32_t x0 = 0, k = 0; x0 < visible; x0 += MarkSegment, ++k)
         if (marks[k] != 0)
-          PaintTrailCells(row, age, fade, pixels, x0, std::min(visible, x0 + MarkSegment), paint.shades, *trails);
+          PaintTrailCells(row, age, fade, pixels, x0, x0 + MarkSegment < visible ? x0 + MarkSegment : visible,
+                          paint.shades, *trails);
       alive = CountAliveRow(row, visible);
     }
   } else if (marks == nullptr) {
