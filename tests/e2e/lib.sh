@@ -89,8 +89,17 @@ pixel_at() {
 }
 
 # The value of a registry entry as `reg query` shows it ("REG_DWORD 0xbb8").
+# Once, under load, a query of a value that was there printed nothing: an
+# empty answer is asked again before it counts (and noted in the log).
 reg_value() {
-  "$WINE" reg query "$1" /v "$2" 2>/dev/null | tr -d '\r' | awk -v n="$2" '$1 == n { print $2, $3 }'
+  local value try
+  for try in 1 2; do
+    value=$("$WINE" reg query "$1" /v "$2" 2>/dev/null | tr -d '\r' | awk -v n="$2" '$1 == n { print $2, $3 }')
+    [ -n "$value" ] && break
+    [ "$try" = 1 ] && echo "-- reg query $1 /v $2 printed nothing; asking again" >&2
+  done
+  [ -n "$value" ] && echo "$value"
+  return 0
 }
 
 reg_key_exists() { "$WINE" reg query "$1" >/dev/null 2>&1; }
