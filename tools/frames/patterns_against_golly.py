@@ -2,7 +2,9 @@
 """Every shipped pattern, run by tumbra_frames and by Golly's bgolly on the
 same torus, gives the same fields.
 
-    patterns_against_golly.py TUMBRA_FRAMES PATTERN_DIR WORK_DIR
+    patterns_against_golly.py TUMBRA_FRAMES PATTERN_DIR WORK_DIR [EVERY_KTH]
+
+With EVERY_KTH only every k-th file by name is run (a slow sanitizer build).
 
 For each pattern file, tumbra_frames --pattern FILE dumps the field of
 generation 1, which must be the file's cells turned to one of their eight
@@ -90,8 +92,9 @@ def check(program, folder, name, work):
 
 def main():
     program, folder, work = sys.argv[1:4]
+    kth = int(sys.argv[4]) if len(sys.argv) > 4 else 1
     os.makedirs(work, exist_ok=True)
-    names = sorted(n for n in os.listdir(folder) if n.endswith(".rle"))
+    names = sorted(n for n in os.listdir(folder) if n.endswith(".rle"))[::kth]
     with concurrent.futures.ThreadPoolExecutor(max_workers=os.cpu_count() or 2) as pool:
         problems = dict(zip(names, pool.map(lambda n: check(program, folder, n, work), names)))
     failures = {n: p for n, p in problems.items() if p}
