@@ -31,18 +31,22 @@ void MakeShades(const FrameColours& colours, uint32_t* shades) {
   shades[TrailRows * TrailSteps] = colours.dead;
 }
 
+ColourSource SourceOf(const FrameColours& colours) {
+  ColourSource source;
+  std::copy(colours.live, colours.live + 8, source.colours);
+  source.colours[8] = colours.dead;
+  source.colours[9] = colours.oldest;
+  source.fade = colours.fade;
+  source.byAge = colours.byAge;
+  return source;
+}
+
 // The shades of these colours: those made last when nothing moved.
 const uint32_t* ShadesOf(const FrameColours& colours) {
-  uint32_t source[10];
-  std::copy(colours.live, colours.live + 8, source);
-  source[8] = colours.dead;
-  source[9] = colours.oldest;
-  if (!View.shadesMade || !std::equal(source, source + 10, View.shadeSource) || View.shadeFade != colours.fade ||
-      View.shadeByAge != colours.byAge) {
+  const ColourSource source = SourceOf(colours);
+  if (!View.shadesMade || !SameColourSource(source, View.shadeSource)) {
     MakeShades(colours, View.TrailShades);
-    std::copy(source, source + 10, View.shadeSource);
-    View.shadeFade = colours.fade;
-    View.shadeByAge = colours.byAge;
+    View.shadeSource = source;
     View.shadesMade = true;
   }
   return View.TrailShades;
@@ -238,9 +242,7 @@ int32_t PaintBlocks(const ClassicFramePlan& plan) {
 bool SurfaceShowsClassic(int32_t columns, int32_t rows, int32_t s, bool digital, const FrameColours& colours) {
   const SurfacePaint& p = Painted;
   return p.known && p.classic && p.surface == View.Surface && p.columns == columns && p.rows == rows &&
-         p.cellSize == s && p.digital == digital && std::equal(colours.live, colours.live + 8, p.colours) &&
-         p.colours[8] == colours.dead && p.colours[9] == colours.oldest && p.fade == colours.fade &&
-         p.byAge == colours.byAge;
+         p.cellSize == s && p.digital == digital && SameColourSource(p.colours, SourceOf(colours));
 }
 
 // The keys of a grid of this size, or null when there is no room for them.
@@ -294,15 +296,15 @@ void RememberClassicPaint(int32_t columns, int32_t rows, int32_t s, bool digital
   SurfacePaint& p = Painted;
   p.cellSize = s;
   p.digital = digital;
-  std::copy(colours.live, colours.live + 8, p.colours);
-  p.colours[8] = colours.dead;
-  p.colours[9] = colours.oldest;
-  p.fade = colours.fade;
-  p.byAge = colours.byAge;
+  p.colours = SourceOf(colours);
   p.fieldChange = fieldChange;
 }
 
 }  // namespace
+
+bool SameColourSource(const ColourSource& a, const ColourSource& b) {
+  return std::equal(a.colours, a.colours + 10, b.colours) && a.fade == b.fade && a.byAge == b.byAge;
+}
 
 uint32_t ShadeBetween(uint32_t from, uint32_t to, int32_t weight) {
   const uint32_t w = static_cast<uint32_t>(std::clamp(weight, 0, TrailWeightWhole));

@@ -27,6 +27,16 @@ struct FrameLayout {
   int32_t rows;
 };
 
+// What the colours of a classic frame are made from: the live colours 0..7,
+// the dead one, the oldest, the fade and the colouring by age. The shades
+// and what the surface shows are kept with the source they came from.
+struct ColourSource {
+  uint32_t colours[10];  // live 0..7, dead, oldest
+  int32_t fade;
+  bool byAge;
+};
+bool SameColourSource(const ColourSource& a, const ColourSource& b);
+
 // What the frames are drawn into and for. ReleaseView is its one reset.
 struct FrameView {
   int32_t ClientWidth;   // the window's client area: cell counts come from it
@@ -35,13 +45,10 @@ struct FrameView {
   FontHandle OverlayFont;
   uint32_t Palette[PaletteSize];
   FrameLayout DrawnLayout;  // of the last frame drawn
-  // The shades of trails and ages (see TrailPixel), and what they were
-  // made from: the live colours 0..7, the dead one, the oldest, the fade and
-  // the colouring by age. Made again when any of those moves.
+  // The shades of trails and ages (see TrailPixel), made again when their
+  // source moves.
   uint32_t TrailShades[TrailShadeCount];
-  uint32_t shadeSource[10];
-  int32_t shadeFade;
-  bool shadeByAge;
+  ColourSource shadeSource;
   bool shadesMade;
 };
 extern FrameView View;
@@ -188,9 +195,7 @@ struct SurfacePaint {
   int32_t rows;
   int32_t cellSize;
   bool digital;
-  uint32_t colours[10];  // live 0..7, dead, oldest
-  int32_t fade;
-  bool byAge;
+  ColourSource colours;
   uint32_t fieldChange;
   uint16_t* keys;
   size_t keyCapacity;  // bytes
