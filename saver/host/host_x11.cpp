@@ -23,7 +23,6 @@
 #include "loop/loop.h"
 #include "host/host.h"
 #include "host/options.h"
-#include "pattern/pattern.h"
 #include "lifeface/lifeface.h"
 #include "platform/x11/x11.h"
 #include "render/render.h"
@@ -412,10 +411,7 @@ int main(int argc, char** argv) {
   if (options.overrides.faceGiven && options.overrides.face >= LifefaceCatalogue.count)
     Fail(2, "--face " + std::to_string(options.overrides.face) + ": the catalogue " + catalogue + " holds " +
                 std::to_string(LifefaceCatalogue.count) + " lifefaces, numbered from 0");
-  for (const std::string& file : options.patternFiles) {
-    PatternCells pattern;
-    if (!ReadPatternFile(file.c_str(), &pattern)) Fail(2, "--pattern " + file + ": not a pattern tumbra can run");
-  }
+  if (const std::string refusal = PatternFileRefusal(options); !refusal.empty()) Fail(2, refusal);
   if (Settings.start != StartSoup) {
     const std::string installed = InstalledDataFolder();
     IndexPatterns(options, PatternFolders(std::getenv("XDG_DATA_HOME"), std::getenv("HOME"),

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 
 #include "engine/engine.h"
 #include "loop/loop.h"
@@ -284,7 +285,7 @@ bool ParseFrontEndOptions(int argc, const char* const* argv, const ProgramOption
       case OptionStart: {
         static const char* const Starts[] = {"soup", "patterns", "alternate"};  // by value of `start`
         number = -1;
-        for (int k = 0; k < 3; ++k)
+        for (int k = 0; k < static_cast<int>(std::size(Starts)); ++k)
           if (value == Starts[k]) number = k;
         if (number < 0) return Fail(error, "--start takes soup, patterns or alternate");
         startGiven = true;
@@ -366,4 +367,12 @@ void IndexPatterns(const FrontEndOptions& options, const std::vector<std::string
   const bool given = !options.patternFolders.empty() || !options.patternFiles.empty();
   for (const std::string& folder : given ? options.patternFolders : folders) AddPatternFolder(folder.c_str());
   for (const std::string& file : options.patternFiles) AddPatternFile(file.c_str());
+}
+
+std::string PatternFileRefusal(const FrontEndOptions& options) {
+  for (const std::string& file : options.patternFiles) {
+    PatternCells pattern;
+    if (!ReadPatternFile(file.c_str(), &pattern)) return "--pattern " + file + ": not a pattern tumbra can run";
+  }
+  return std::string();
 }

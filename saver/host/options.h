@@ -83,3 +83,7 @@ std::vector<std::string> PatternFolders(const char* dataHome, const char* home, 
                                         const char* installed);
 // Indexes the collection the options give, or else the one of the folders.
 void IndexPatterns(const FrontEndOptions& options, const std::vector<std::string>& folders);
+// A file given by --pattern must be a pattern: a run that quietly showed
+// random fields instead would be no answer. The message for the first that
+// is not one; empty when each is.
+std::string PatternFileRefusal(const FrontEndOptions& options);

@@ -22,7 +22,6 @@
 #include "engine/engine.h"
 #include "loop/loop.h"
 #include "host/options.h"
-#include "pattern/pattern.h"
 #include "lifeface/lifeface.h"
 #include "render/render.h"
 #include "settings/settings.h"
@@ -279,15 +278,10 @@ int main(int argc, char** argv) {
     return 0;
   }
 
-  // The pattern collection: the one given, else the shipped one. A file
-  // given by name must be a pattern: a run that quietly showed soups instead
-  // would prove nothing.
+  // The pattern collection: the one given, else the shipped one.
   for (std::string& folder : options.front.patternFolders) folder = AbsolutePath(folder);
-  for (std::string& file : options.front.patternFiles) {
-    file = AbsolutePath(file);
-    PatternCells pattern;
-    if (!ReadPatternFile(file.c_str(), &pattern)) Fail("--pattern " + file + ": not a pattern tumbra can run");
-  }
+  for (std::string& file : options.front.patternFiles) file = AbsolutePath(file);
+  if (const std::string refusal = PatternFileRefusal(options.front); !refusal.empty()) Fail(refusal);
   IndexPatterns(options.front, {TUMBRA_FRAMES_PATTERNS});
 
   VirtualNow = options.uptime;
