@@ -57,26 +57,35 @@ struct Ops {
     __m256i factor;
     bool noTop;  // every colour's top byte is 0: no need to blend them
   };
-  // No template of the library here: see the top of the file.
-  static bool NoTopBytes(const uint8_t* top) {
-    uint8_t any = 0;
-    for (int i = 0; i < 16; ++i) any |= top[i];
-    return any == 0;
-  }
-  static ShadeRegs LoadShades(const uint32_t* shades, int32_t fade) {
-    uint8_t planes[4][16] = {};
+  // What the registers are loaded from, worked out once a pass in plain
+  // memory: each byte plane of the rows' full colours and the dead one, and
+  // the fade's numbers.
+  struct ShadeTable {
+    const uint32_t* shades;
+    uint8_t planes[4][16];
+    int16_t fade;
+    int16_t factor;
+    bool noTop;
+  };
+  static ShadeTable MakeShadeTable(const uint32_t* shades, int32_t fade) {
+    ShadeTable table = {shades, {}, static_cast<int16_t>(fade), static_cast<int16_t>(TrailWeightFactor(fade)), true};
+    if (shades == nullptr) return table;  // a pass that paints no shades
     for (int r = 0; r <= TrailRows; ++r)
-      for (int b = 0; b < 4; ++b) planes[b][r] = static_cast<uint8_t>(shades[r * TrailSteps] >> (8 * b));
+      for (int b = 0; b < 4; ++b) table.planes[b][r] = static_cast<uint8_t>(shades[r * TrailSteps] >> (8 * b));
+    for (int i = 0; i < 16; ++i) table.noTop = table.noTop && table.planes[3][i] == 0;
+    return table;
+  }
+  static ShadeRegs LoadShades(const ShadeTable& table) {
     const auto plane = [&](int b) {
-      return _mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(planes[b])));
+      return _mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(table.planes[b])));
     };
     return ShadeRegs{plane(0),
                      plane(1),
                      plane(2),
                      plane(3),
-                     _mm256_set1_epi16(static_cast<int16_t>(fade)),
-                     _mm256_set1_epi16(static_cast<int16_t>(TrailWeightFactor(fade))),
-                     NoTopBytes(planes[3])};
+                     _mm256_set1_epi16(table.fade),
+                     _mm256_set1_epi16(table.factor),
+                     table.noTop};
   }
   static int MoveMask(V a) { return _mm256_movemask_epi8(a); }
   static V MinU(V a, V b) { return _mm256_min_epu8(a, b); }

@@ -279,13 +279,13 @@ inline int32_t PaintTrailChunk(const uint8_t* cells, const uint8_t* age, const u
 // Cells x0..x1-1 of a row by their planes: whole registers, then one by one.
 // Returns the number of live cells among them.
 int32_t PaintTrailCells(const uint8_t* cells, const uint8_t* age, const uint8_t* fade, uint32_t* pixels, int32_t x0,
-                     int32_t x1, const uint32_t* shades, const TrailPlanes& trails) {
+                        int32_t x1, const Ops::ShadeTable& table, const TrailPlanes& trails) {
   const bool byAge = trails.byAge;
   const V byAgeMask = byAge ? Ops::Splat(0xFF) : Ops::Zero();
-  const Ops::ShadeRegs regs = Ops::LoadShades(shades, trails.fadeSteps);
+  const Ops::ShadeRegs regs = Ops::LoadShades(table);
   int32_t x = x0, alive = 0;
   for (; x + W <= x1; x += W) alive += PaintTrailChunk(cells + x, age + x, fade + x, pixels + x, regs, byAgeMask);
-  PaintTrailPixels(cells, age, fade, pixels, x, x1, shades, byAge);
+  PaintTrailPixels(cells, age, fade, pixels, x, x1, table.shades, byAge);
   for (; x < x1; ++x) alive += cells[x] & 1;
   return alive;
 }
@@ -293,9 +293,10 @@ int32_t PaintTrailCells(const uint8_t* cells, const uint8_t* age, const uint8_t*
 // Paints row y of a one-pixel frame from the row as it is before the step.
 // With marks only the marked segments are painted (the others already show
 // these cells), and each is noted in the damage map. With trails the row's
-// planes (the same offset into them) give the colours.
+// planes (the same offset into them) and the pass's shade table give the
+// colours.
 int32_t PaintCellRow(const uint8_t* row, int32_t y, int32_t columns, const FramePaint& paint, const uint8_t* marks,
-                     const TrailPlanes* trails, size_t offset) {
+                     const TrailPlanes* trails, const Ops::ShadeTable& table, size_t offset) {
   if (y >= paint.visibleRows) return CountAliveRow(row, columns);
   uint32_t* pixels = reinterpret_cast<uint32_t*>(paint.top + static_cast<intptr_t>(y) * paint.stride);
   const int32_t visible = paint.visibleColumns;
@@ -311,12 +312,12 @@ int32_t PaintCellRow(const uint8_t* row, int32_t y, int32_t columns, const Frame
     const uint8_t* age = trails->age + offset;
     const uint8_t* fade = trails->fade + offset;
     if (marks == nullptr) {
-      alive = PaintTrailCells(row, age, fade, pixels, 0, visible, paint.shades, *trails);
+      alive = PaintTrailCells(row, age, fade, pixels, 0, visible, table, *trails);
     } else {
       for (int32_t x0 = 0, k = 0; x0 < visible; x0 += MarkSegment, ++k)
         if (marks[k] != 0)
-          PaintTrailCells(row, age, fade, pixels, x0, x0 + MarkSegment < visible ? x0 + MarkSegment : visible,
-                          paint.shades, *trails);
+          PaintTrailCells(row, age, fade, pixels, x0, x0 + MarkSegment < visible ? x0 + MarkSegment : visible, table,
+                          *trails);
       alive = CountAliveRow(row, visible);
     }
   } else if (marks == nullptr) {
@@ -358,6 +359,9 @@ int32_t PassRows(const Source& source, uint8_t* cells, uint8_t* scratch, int32_t
 
   const size_t stride = static_cast<size_t>(columns);
   int32_t population = 0;
+  // The shades' planes and numbers once a pass, not once a row or segment.
+  const bool shaded = paint != nullptr && trails != nullptr && paint->shades != nullptr;
+  const Ops::ShadeTable table = Ops::MakeShadeTable(shaded ? paint->shades : nullptr, shaded ? trails->fadeSteps : 0);
   for (int32_t y = 0; y < rows; ++y) {
     const RowSlot* up = SlotOf(y == 0 ? rows - 1 : y - 1, rows, slots);
     const RowSlot* mid = SlotOf(y, rows, slots);
@@ -385,7 +389,8 @@ int32_t PassRows(const Source& source, uint8_t* cells, uint8_t* scratch, int32_t
     // paint before this step replaces them.
     const size_t offset = y * stride;
     if (paint != nullptr)
-      population += PaintCellRow(job.row, y, columns, *paint, paint->marked ? job.marks : nullptr, trails, offset);
+      population +=
+          PaintCellRow(job.row, y, columns, *paint, paint->marked ? job.marks : nullptr, trails, table, offset);
     if (job.marks != nullptr) std::memset(job.marks, 0, static_cast<size_t>(MarkSegments(columns)));
     // The planes step from the row's bytes and actions before the bytes move on.
     if (trails != nullptr)

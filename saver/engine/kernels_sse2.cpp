@@ -29,7 +29,12 @@ struct Ops {
   struct ShadeRegs {
     const uint32_t* shades;
   };
-  static ShadeRegs LoadShades(const uint32_t* shades, int32_t) { return ShadeRegs{shades}; }
+  // The shades are looked up as they are: nothing to work out beforehand.
+  struct ShadeTable {
+    const uint32_t* shades;
+  };
+  static ShadeTable MakeShadeTable(const uint32_t* shades, int32_t) { return ShadeTable{shades}; }
+  static ShadeRegs LoadShades(const ShadeTable& table) { return ShadeRegs{table.shades}; }
   static int MoveMask(V a) { return _mm_movemask_epi8(a); }
   static V MinU(V a, V b) { return _mm_min_epu8(a, b); }
   static V SubSat(V a, V b) { return _mm_subs_epu8(a, b); }  // unsigned, down to 0
