@@ -104,12 +104,11 @@ static void BindSpinEdit(WindowHandle parent, const ControlBinding& row, int32_t
   }
 }
 
-// The check state of every box of a window, as flags bits.
+// The check state of the boxes the enabling rules read, as their bits.
 static uint32_t CheckedBoxes(HWND window) {
   uint32_t checked = 0;
-  for (int32_t id = IdFirstFlag; id <= IdCycleAtReset; ++id)
-    if (IsChecked(window, id)) checked |= FlagBitOfControl(id);
-  if (IsChecked(window, IdDrawRule)) checked |= DrawRuleChecked;
+  for (int k = 0; k < EnableRuleCount; ++k)
+    if (IsChecked(window, EnableRules[k].box)) checked |= CheckBitOfBox(EnableRules[k].box);
   return checked;
 }
 
@@ -162,8 +161,8 @@ static void BindChoiceList(WindowHandle parent, const ControlBinding& row, int32
   if (list == nullptr || setting == nullptr) return;
   if (phase == Load) {
     for (int32_t k = 0; k < row.param1; ++k)
-      if (ChoiceText(row.id, k) != nullptr)
-        SendMessageA(list, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(ChoiceText(row.id, k)));
+      if (const char* text = ChoiceText(row.id, k); text != nullptr)
+        SendMessageA(list, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text));
     SelectItem(list, ListSelectionFor(*setting, row.param1));
   } else {
     *setting = StoredListIndex(SelectedItem(list), *setting, row.param1, DefaultOfControl(row.id));
