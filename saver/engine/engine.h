@@ -13,6 +13,13 @@
 // One byte per cell: 2 x live-neighbour count + alive (0..17), row-major,
 // wrapping on both axes. The grid in use is columns x rows; the buffer has
 // room for one cell per surface pixel.
+//
+// Rules with dying states (Generations, Larger than Life with C > 2) add to
+// that: bit 5 (CellDying) of a cell is set while it is dying, and the decay
+// plane holds its state (2 .. states - 1). Only live cells (bit 0, state 1)
+// count as neighbours, so bits 1..4 stay the count of the live cells among
+// the Moore eight whatever the rule, and a dying cell's byte is
+// CellDying + 2 x count. Every other cell's decay byte is 0.
 struct CellGrid {
   uint8_t* LiveCells;
   uint8_t* SnapshotCells;
@@ -31,7 +38,10 @@ struct CellGrid {
   bool trailsKept;  // the planes belong to the field as it is, of this size:
   int32_t trailColumns;
   int32_t trailRows;
+  // Dying cells' states, one byte a cell in the layout of LiveCells.
+  uint8_t* decay;
 };
+const uint8_t CellDying = 0x20;
 extern CellGrid Grid;
 
 struct NeighbourStep {
@@ -53,6 +63,11 @@ bool GridFits(int32_t columns, int32_t rows);
 NeighbourStep NeighbourOffsets(int32_t x, int32_t y, int32_t columns, int32_t rows);
 void SetCell(int32_t x, int32_t y, int32_t columns, int32_t rows);
 void ClearCell(int32_t x, int32_t y, int32_t columns, int32_t rows);
+// A cell's state: 0 dead, 1 alive, 2 .. dying (see above).
+int32_t CellState(int32_t x, int32_t y, int32_t columns, int32_t rows);
+// Gives a cell a state (0..255; a dying state of a rule of fewer states is
+// the caller's to avoid), keeping the counts of its neighbours.
+void SetCellState(int32_t x, int32_t y, int32_t state, int32_t columns, int32_t rows);
 void RandomFill(int32_t columns, int32_t rows);
 // An empty field, for cells to be set on.
 void ClearField(int32_t columns, int32_t rows);
@@ -68,6 +83,17 @@ const TrailPlanes* GridTrails(int32_t columns, int32_t rows);
 // The marks of the field's one change since the count `painted`, when that
 // change was a step of a columns x rows grid that left marks; else null.
 uint8_t* MarksSince(uint32_t painted, int32_t columns, int32_t rows);
+
+// One generation of a Larger than Life rule of `states` states on the
+// columns x rows torus `cells`, in the grid's form above (with its decay
+// plane); `snapshot` has room for columns x rows bytes and is left undefined.
+// Every byte and decay byte then holds the next generation in the same form.
+// The cost of a generation does not grow with the rule's range.
+void StepLarger(uint8_t* cells, uint8_t* decay, uint8_t* snapshot, int32_t columns, int32_t rows,
+                const LargerThanLife& rule, int32_t states);
+
+// True when the engine runs fields under this rule.
+bool EngineRunsRule(const CellRule& rule);
 
 // The engine's generator: 214013 x state + 2531011, bits 16..30.
 void LcgSeed(uint32_t seed);

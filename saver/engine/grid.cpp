@@ -28,7 +28,7 @@ void AllocateCellGrid(size_t cells) {
   DropStepAhead();
   const size_t marks = cells / 16 + 64;
   uint8_t* block =
-      cells <= (SIZE_MAX - marks) / 4 ? static_cast<uint8_t*>(PlatformAllocateZeroed(4 * cells + marks)) : nullptr;
+      cells <= (SIZE_MAX - marks) / 5 ? static_cast<uint8_t*>(PlatformAllocateZeroed(5 * cells + marks)) : nullptr;
   if (block == nullptr) PlatformExit(1);
   PlatformFreeZeroed(Grid.LiveCells);  // a grid in use gives way to the new one
   const uint32_t changes = Grid.changes + 1;  // a new buffer is a change
@@ -43,6 +43,7 @@ void AllocateCellGrid(size_t cells) {
   Grid.marksCapacity = marks;
   Grid.trails.age = block + 2 * cells + marks;
   Grid.trails.fade = Grid.trails.age + cells;
+  Grid.decay = Grid.trails.fade + cells;
   Grid.changes = changes;
   Grid.markedChange = changes - 1;
 }
@@ -192,6 +193,29 @@ void ClearCell(int32_t x, int32_t y, int32_t columns, int32_t rows) {
   AddToNeighbours(cell, NeighbourOffsets(x, y, columns, rows), static_cast<uint8_t>(-2));
 }
 
+int32_t CellState(int32_t x, int32_t y, int32_t columns, int32_t rows) {
+  if (!GridFits(columns, rows) || x < 0 || y < 0 || x >= columns || y >= rows) return 0;
+  const size_t i = static_cast<size_t>(y) * columns + x;
+  const uint8_t v = Grid.LiveCells[i];
+  if (v & 1) return 1;
+  return (v & CellDying) ? Grid.decay[i] : 0;
+}
+
+void SetCellState(int32_t x, int32_t y, int32_t state, int32_t columns, int32_t rows) {
+  if (!GridFits(columns, rows) || x < 0 || y < 0 || x >= columns || y >= rows) return;
+  const size_t i = static_cast<size_t>(y) * columns + x;
+  uint8_t& v = Grid.LiveCells[i];
+  if ((v & 1) != 0 && state != 1) ClearCell(x, y, columns, rows);
+  if ((v & 1) == 0 && state == 1) SetCell(x, y, columns, rows);
+  DropStepAhead();
+  FieldChanged();
+  const bool dying = state >= 2;
+  v = static_cast<uint8_t>(dying ? (v | CellDying) : (v & ~CellDying));
+  Grid.decay[i] = static_cast<uint8_t>(dying ? state : 0);
+}
+
+bool EngineRunsRule(const CellRule& rule) { return IsLifeLike(rule, nullptr); }
+
 // ---- Generator, fill and step ----------------------------------------------------
 
 void LcgSeed(uint32_t seed) { Field.LcgState = seed; }
@@ -209,6 +233,7 @@ void RandomFill(int32_t columns, int32_t rows) {
   DropStepAhead();
   FieldChanged();
   const size_t cells = static_cast<size_t>(columns) * rows;
+  std::memset(Grid.decay, 0, cells);  // a soup has no dying cells
   const GridKernels* kernels = RowKernels(columns);
   const int32_t rowBytes = (columns + 7) / 8;
   const size_t scratch = KernelScratchBytes(columns);
@@ -234,6 +259,7 @@ void ClearField(int32_t columns, int32_t rows) {
   DropStepAhead();
   FieldChanged();
   std::memset(Grid.LiveCells, 0, static_cast<size_t>(columns) * rows);
+  std::memset(Grid.decay, 0, static_cast<size_t>(columns) * rows);
 }
 
 void StepGeneration(int32_t columns, int32_t rows) {

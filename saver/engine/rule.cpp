@@ -72,7 +72,7 @@ bool SpellsName(const char* text, size_t length, const char* name) {
   }
 }
 
-const NamedLifeRule* NamedRule(const char* name) {
+const NamedLifeRule* NamedLifeRuleCalled(const char* name) {
   for (int i = 0; i < NamedLifeRuleCount; ++i)
     if (std::strcmp(NamedLifeRules[i].name, name) == 0) return &NamedLifeRules[i];
   return nullptr;
@@ -82,7 +82,7 @@ const NamedLifeRule* FindNamedRule(const char* text, size_t length) {
   for (int i = 0; i < NamedLifeRuleCount; ++i)
     if (SpellsName(text, length, NamedLifeRules[i].name)) return &NamedLifeRules[i];
   for (int i = 0; i < LifeRuleAliasCount; ++i)
-    if (SpellsName(text, length, LifeRuleAliases[i].alias)) return NamedRule(LifeRuleAliases[i].name);
+    if (SpellsName(text, length, LifeRuleAliases[i].alias)) return NamedLifeRuleCalled(LifeRuleAliases[i].name);
   return nullptr;
 }
 
@@ -317,5 +317,72 @@ const char* LifeRuleName(LifeRule rule) {
 size_t FormatLifeRuleLabel(LifeRule rule, char* text, size_t size) {
   const char* name = LifeRuleName(rule);
   if (name == nullptr) return FormatLifeRule(rule, text, size);
+  return CopyOut(name, std::strlen(name), text, size);
+}
+
+// ---- Every family -------------------------------------------------------------
+
+CellRule CellRuleOf(LifeRule life) {
+  CellRule rule = {};
+  rule.kind = RuleCounts;
+  rule.states = 2;
+  rule.neighbours = NeighboursMoore;
+  rule.totalistic = true;
+  rule.counts = life;
+  for (uint32_t k = 0; k < 512; ++k) {
+    const bool alive = (k >> 4 & 1) != 0;
+    const int32_t n = __builtin_popcount(k & ~(1u << 4));
+    const uint16_t counts = alive ? life.survive : life.birth;
+    if ((counts >> n & 1) != 0) rule.map[k >> 3] |= static_cast<uint8_t>(1u << (k & 7));
+  }
+  FormatLifeRule(life, rule.text, sizeof rule.text);
+  return rule;
+}
+
+bool IsLifeLike(const CellRule& rule, LifeRule* life) {
+  if (rule.kind != RuleCounts || rule.states != 2) return false;
+  if (life != nullptr) *life = rule.counts;
+  return true;
+}
+
+bool SameCellRule(const CellRule& a, const CellRule& b) {
+  return a.kind == b.kind && a.states == b.states && std::strcmp(a.text, b.text) == 0 &&
+         a.grid.topology == b.grid.topology && a.grid.width == b.grid.width && a.grid.height == b.grid.height;
+}
+
+RuleError ParseRule(const char* text, size_t length, CellRule* rule) {
+  LifeRule life;
+  const RuleError error = ParseLifeRule(text, length, &life);
+  if (error != RuleOk) return error;
+  *rule = CellRuleOf(life);
+  return RuleOk;
+}
+
+size_t FormatRule(const CellRule& rule, char* text, size_t size) {
+  return CopyOut(rule.text, std::strlen(rule.text), text, size);
+}
+
+size_t FormatRuleForBgolly(const CellRule& rule, char* text, size_t size) { return FormatRule(rule, text, size); }
+
+size_t FormatRuleRefusal(const char* text, size_t length, RuleError error, char* out, size_t size) {
+  (void)text;
+  (void)length;
+  const char* line = RuleErrorText(error);
+  return CopyOut(line, std::strlen(line), out, size);
+}
+
+const NamedRule NamedRules[] = {
+    {"Conway's Life", "B3/S23", true},
+};
+const int NamedRuleCount = sizeof NamedRules / sizeof NamedRules[0];
+
+const char* RuleName(const CellRule& rule) {
+  LifeRule life;
+  return IsLifeLike(rule, &life) ? LifeRuleName(life) : nullptr;
+}
+
+size_t FormatRuleLabel(const CellRule& rule, char* text, size_t size) {
+  const char* name = RuleName(rule);
+  if (name == nullptr) return FormatRule(rule, text, size);
   return CopyOut(name, std::strlen(name), text, size);
 }

@@ -97,3 +97,107 @@ const char* LifeRuleName(LifeRule rule);
 // The rule's name when it has one, else its canonical text; written, and
 // counted, as FormatLifeRule does.
 size_t FormatLifeRuleLabel(LifeRule rule, char* text, size_t size);
+
+// ---- Every family -------------------------------------------------------------
+// The rules of every family tumbra runs, in Golly's notation: Life-like and
+// Generations rules (counts of the eight neighbours, with dying states), rules
+// of the 3 x 3 block (isotropic non-totalistic, MAP, hexagonal and von
+// Neumann), and Larger than Life.
+
+const int32_t RuleMaxStates = 256;
+const int32_t LargerRangeLimit = 500;
+const size_t RuleTextSize = 128;  // the longest text a rule is written as, and its terminator
+
+enum RuleKind : int32_t {
+  RuleCounts,  // by the number of live cells among the Moore eight: birth and survive counts
+  RuleMapped,  // by which of the 3 x 3 block are alive: the outcome of each of its 512 neighbourhoods
+  RuleLarger,  // Larger than Life: the number of live cells within a range
+};
+
+// Which neighbours a rule of the 3 x 3 block looks at: the other cells of
+// the block take no part in it.
+enum RuleNeighbours : int32_t {
+  NeighboursMoore,       // all eight
+  NeighboursHexagonal,   // six: the Moore eight without NE and SW
+  NeighboursVonNeumann,  // four: N, W, E and S
+};
+
+// Rr,Cc,Mm,Sa..b,Bc..d,Nn: the cells within range r of a cell (a square, a
+// diamond or a disc) are counted, the cell itself too when `middle`.
+struct LargerThanLife {
+  int32_t range;         // 1..LargerRangeLimit
+  bool middle;
+  char shape;            // 'M' Moore (square), 'N' von Neumann (diamond), 'C' circular
+  int32_t surviveLow;    // a live cell lives on with surviveLow..surviveHigh live cells counted
+  int32_t surviveHigh;
+  int32_t birthLow;      // a dead cell is born with birthLow..birthHigh (never 0)
+  int32_t birthHigh;
+};
+
+// Golly's bounded grid after ':' ("B3/S23:T200,100"): its topology letter, or
+// 0 when the rule names none, and its sides (0: unbounded along that axis).
+struct RuleGrid {
+  char topology;  // 0, 'T' torus, 'P' plane, 'K' Klein bottle, 'C' cross-surface, 'S' sphere
+  int32_t width;
+  int32_t height;
+};
+
+// Cell states: 0 dead, 1 alive, 2 .. states - 1 dying. A cell that stops
+// living moves through the dying states one a generation, then is dead;
+// dying cells are not counted as neighbours and are not born into.
+struct CellRule {
+  RuleKind kind;
+  int32_t states;             // 2..RuleMaxStates (Generations' C; Larger than Life's C, C0 and C1 being 2)
+  RuleNeighbours neighbours;  // RuleMapped: the neighbours its table looks at; else Moore
+  bool totalistic;            // RuleMapped: the table depends on counts only (B2/S34H, B13/S012V)
+  LifeRule counts;            // RuleCounts, and totalistic hexagonal and von Neumann: the counts
+  // Every kind but RuleLarger: bit k & 7 of map[k >> 3] is 1 when neighbourhood k
+  // leaves its cell alive, k = NW << 8 | N << 7 | NE << 6 | W << 5 | C << 4 |
+  // E << 3 | SW << 2 | S << 1 | SE (each 1 when that cell is alive, C the cell
+  // itself), the order of Golly's MAP rules.
+  uint8_t map[64];
+  LargerThanLife larger;      // RuleLarger
+  RuleGrid grid;
+  char text[RuleTextSize];    // the canonical text, without the grid suffix (see FormatRule)
+};
+
+// A Life-like rule as a rule of any family (no grid).
+CellRule CellRuleOf(LifeRule rule);
+// True when the rule is Life-like (two states, counts of the Moore eight),
+// with those counts in *life when it is not null. The grid suffix is not
+// looked at.
+bool IsLifeLike(const CellRule& rule, LifeRule* life);
+// The same rule and the same grid.
+bool SameCellRule(const CellRule& a, const CellRule& b);
+// The outcome of neighbourhood k (see CellRule::map) for a rule of the 3 x 3
+// block; false for RuleLarger.
+inline bool MapOutcome(const CellRule& rule, uint32_t k) { return (rule.map[(k >> 3) & 63] >> (k & 7) & 1) != 0; }
+
+// Reads a rule of any family from text[0..length), which need not be
+// terminated; nothing past length is read. On RuleOk *rule is set, otherwise
+// it is left alone. Takes every form ParseLifeRule takes, and those of the
+// other families as Golly reads and writes them.
+RuleError ParseRule(const char* text, size_t length, CellRule* rule);
+// The canonical text as Golly writes it, with the grid suffix when there is
+// one, written and counted as FormatLifeRule does.
+size_t FormatRule(const CellRule& rule, char* text, size_t size);
+// The same in a form Debian's bgolly 3.3 reads: Generations rules as
+// survive/birth/states ("/2/3").
+size_t FormatRuleForBgolly(const CellRule& rule, char* text, size_t size);
+// One line for people saying why a text is not a rule tumbra runs, naming
+// it: "Langtons-Ant is a rule table, which tumbra does not run". Written and
+// counted as FormatRule does.
+size_t FormatRuleRefusal(const char* text, size_t length, RuleError error, char* out, size_t size);
+
+// A rule of any family known by name.
+struct NamedRule {
+  const char* name;
+  const char* text;  // in Golly's notation
+  bool lively;       // worth drawing at random for a new field
+};
+extern const NamedRule NamedRules[];
+extern const int NamedRuleCount;
+// The table's name of a rule, or null when it has none.
+const char* RuleName(const CellRule& rule);
+// The rule's name when it has one, else its canonical text.
+size_t FormatRuleLabel(const CellRule& rule, char* text, size_t size);
