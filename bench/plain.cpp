@@ -104,3 +104,88 @@ int32_t PlainPaintClassic(const uint8_t* cells, int32_t columns, int32_t rows, i
     }
   return population;
 }
+
+PlainBlockRule PlainCountsRule(uint16_t birth, uint16_t survive, int32_t states) {
+  PlainBlockRule rule = {};
+  rule.states = states;
+  for (int32_t k = 0; k < 512; ++k) {
+    int32_t n = 0;
+    for (int32_t b = 0; b < 9; ++b)
+      if (b != 4 && (k >> b & 1)) ++n;
+    const bool alive = (k >> 4 & 1) != 0;
+    rule.outcome[k] = static_cast<uint8_t>(((alive ? survive : birth) >> n) & 1);
+  }
+  return rule;
+}
+
+void PlainStepStates(uint8_t* states, uint8_t* scratch, int32_t columns, int32_t rows, const PlainBlockRule& rule) {
+  std::memcpy(scratch, states, static_cast<size_t>(columns) * rows);
+  for (int32_t y = 0; y < rows; ++y)
+    for (int32_t x = 0; x < columns; ++x) {
+      int32_t k = 0;
+      for (int32_t dy = -1; dy <= 1; ++dy)
+        for (int32_t dx = -1; dx <= 1; ++dx) {
+          const int32_t cx = (x + dx + columns) % columns, cy = (y + dy + rows) % rows;
+          k = k << 1 | (scratch[static_cast<size_t>(cy) * columns + cx] == 1 ? 1 : 0);
+        }
+      const uint8_t s = scratch[static_cast<size_t>(y) * columns + x];
+      uint8_t next = 0;
+      if (s == 1)
+        next = rule.outcome[k] ? 1 : rule.states > 2 ? 2 : 0;
+      else if (s == 0)
+        next = rule.outcome[k] ? 1 : 0;
+      else
+        next = s + 1 < rule.states ? static_cast<uint8_t>(s + 1) : 0;
+      states[static_cast<size_t>(y) * columns + x] = next;
+    }
+}
+
+void PlainEncodeStates(const uint8_t* states, uint8_t* cells, uint8_t* decay, int32_t columns, int32_t rows) {
+  std::memset(cells, 0, static_cast<size_t>(columns) * rows);
+  for (int32_t y = 0; y < rows; ++y)
+    for (int32_t x = 0; x < columns; ++x) {
+      const size_t i = static_cast<size_t>(y) * columns + x;
+      if (states[i] == 1) PlainSetCell(cells, x, y, columns, rows);
+      decay[i] = states[i] >= 2 ? states[i] : 0;
+    }
+  for (size_t i = 0; i < static_cast<size_t>(columns) * rows; ++i)
+    if (states[i] >= 2) cells[i] |= 0x20;
+}
+
+int32_t PlainPaintStates(const uint8_t* states, int32_t ruleStates, int32_t columns, int32_t rows, int32_t s,
+                         FrameSurface* surface, const PlainClassicLook& look) {
+  auto liveAround = [&](int32_t x, int32_t y) {
+    int32_t n = 0;
+    for (int32_t dy = -1; dy <= 1; ++dy)
+      for (int32_t dx = -1; dx <= 1; ++dx)
+        if (dx != 0 || dy != 0)
+          n += states[static_cast<size_t>((y + dy + rows) % rows) * columns + (x + dx + columns) % columns] == 1;
+    return n;
+  };
+  auto colourOf = [&](int32_t x, int32_t y) {
+    const uint8_t state = states[static_cast<size_t>(y) * columns + x];
+    if (state == 0) return look.palette[9];
+    const uint32_t live = look.palette[(static_cast<uint32_t>(liveAround(x, y)) + look.offset) & 7u];
+    if (state == 1) return live;
+    const int32_t w = ((ruleStates - state) * ((64 << 8) / (ruleStates - 1))) >> 8;
+    uint32_t shade = 0;
+    for (int32_t shift = 0; shift < 32; shift += 8) {
+      const uint32_t a = (live >> shift) & 0xFF, b = (look.palette[9] >> shift) & 0xFF;
+      shade |= ((a * w + b * (64 - w) + 32) >> 6) << shift;
+    }
+    return shade;
+  };
+  int32_t population = 0;
+  const int32_t liveSide = look.digital && s >= 4 ? s - 1 : s;
+  for (int32_t y = 0; y < rows; ++y)
+    for (int32_t x = 0; x < columns; ++x) {
+      const uint8_t state = states[static_cast<size_t>(y) * columns + x];
+      population += state == 1;
+      const int32_t left = x * s, top = y * s;
+      if (left >= surface->width || top >= surface->height) continue;
+      const int32_t side = state != 0 ? liveSide : s;
+      PlainFillBlock(PixelOf(surface, left, top), surface->stride, std::min(side, surface->width - left),
+                     std::min(side, surface->height - top), colourOf(x, y));
+    }
+  return population;
+}

@@ -36,3 +36,28 @@ struct PlainClassicLook {
 // edges, and returns the number of live cells.
 int32_t PlainPaintClassic(const uint8_t* cells, int32_t columns, int32_t rows, int32_t cellSize,
                           FrameSurface* surface, const PlainClassicLook& look);
+
+// ---- Fields of states ---------------------------------------------------------
+// Cells as states: 0 dead, 1 alive, 2 .. states - 1 dying. A rule of the
+// 3 x 3 block: outcome[k] is 1 when the block k leaves its cell alive, k =
+// NW << 8 | N << 7 | NE << 6 | W << 5 | C << 4 | E << 3 | SW << 2 | S << 1 | SE,
+// each 1 for a live cell (only state 1 is alive).
+struct PlainBlockRule {
+  uint8_t outcome[512];
+  int32_t states;
+};
+// The block rule of birth and survive counts of the Moore eight.
+PlainBlockRule PlainCountsRule(uint16_t birth, uint16_t survive, int32_t states);
+// One generation on a torus: a live cell the rule keeps stays, else it
+// starts dying (or is dead with two states); a dying cell moves on a state,
+// from the last to dead; a dead cell may be born; a dying one never is.
+void PlainStepStates(uint8_t* states, uint8_t* scratch, int32_t columns, int32_t rows, const PlainBlockRule& rule);
+// The engine's bytes of a field of states: 2 x live neighbours + alive, 0x20
+// while dying, and the dying states in decay (0 for every other cell).
+void PlainEncodeStates(const uint8_t* states, uint8_t* cells, uint8_t* decay, int32_t columns, int32_t rows);
+// Paints a field of states as PlainPaintClassic paints cells, a dying cell
+// in its live count's colour faded toward the dead one: with f = states -
+// state generations of it left, f x (64 x 256 / (states - 1)) / 256 parts of
+// 64 of the live colour, each byte rounded. Returns the live cells.
+int32_t PlainPaintStates(const uint8_t* states, int32_t ruleStates, int32_t columns, int32_t rows, int32_t cellSize,
+                         FrameSurface* surface, const PlainClassicLook& look);

@@ -41,7 +41,6 @@ struct CellGrid {
   // Dying cells' states, one byte a cell in the layout of LiveCells.
   uint8_t* decay;
 };
-const uint8_t CellDying = 0x20;
 extern CellGrid Grid;
 
 struct NeighbourStep {
@@ -94,6 +93,11 @@ void StepLarger(uint8_t* cells, uint8_t* decay, uint8_t* snapshot, int32_t colum
 
 // True when the engine runs fields under this rule.
 bool EngineRunsRule(const CellRule& rule);
+// A rule as the steps apply it.
+KernelRule KernelRuleFor(const CellRule& rule);
+// What the field's rule does to a cell at the coming step: +1 born, -1 dies,
+// 0 stays (a dying cell moving on is no action).
+int8_t CellActionAt(int32_t x, int32_t y, int32_t columns, int32_t rows);
 
 // The engine's generator: 214013 x state + 2531011, bits 16..30.
 void LcgSeed(uint32_t seed);
@@ -116,7 +120,7 @@ struct FieldState {
   uint32_t LcgState;                // the generator's state
   PopulationHistory ClassicHistory;   // stagnation rule, classic frames
   PopulationHistory AnimatedHistory;  // stagnation rule, lifeface transitions
-  LifeRule Rule;                      // the rule the field runs under
+  CellRule Rule;                      // the rule the field runs under
   KernelRule RuleActions;             // the same as each step applies it
   char PatternName[80];               // the pattern the field started from; "" for a random field
 };
@@ -125,6 +129,7 @@ extern FieldState Field;
 // boundary makes a field.
 void ResetFieldState();
 // The rule the steps apply from now on (B0 is never taken: see rule.h).
+void UseRule(const CellRule& rule);
 void UseRule(LifeRule rule);
 
 // True when the field is still developing (step it), false when it has been

@@ -198,7 +198,9 @@ int32_t CellState(int32_t x, int32_t y, int32_t columns, int32_t rows) {
   const size_t i = static_cast<size_t>(y) * columns + x;
   const uint8_t v = Grid.LiveCells[i];
   if (v & 1) return 1;
-  return (v & CellDying) ? Grid.decay[i] : 0;
+  if ((v & CellDying) == 0) return 0;
+  // Three states keep no decay plane: a dying cell is in state 2.
+  return Field.RuleActions.states == 3 ? 2 : Grid.decay[i];
 }
 
 void SetCellState(int32_t x, int32_t y, int32_t state, int32_t columns, int32_t rows) {
@@ -214,7 +216,50 @@ void SetCellState(int32_t x, int32_t y, int32_t state, int32_t columns, int32_t 
   Grid.decay[i] = static_cast<uint8_t>(dying ? state : 0);
 }
 
-bool EngineRunsRule(const CellRule& rule) { return IsLifeLike(rule, nullptr); }
+bool EngineRunsRule(const CellRule& rule) { return rule.kind != RuleLarger; }
+
+// The live bits of a cell's 3 x 3 block in `cells`, wrapping, as BlockIndex.
+static uint32_t BlockAt(const uint8_t* cells, int32_t x, int32_t y, int32_t columns, int32_t rows) {
+  const NeighbourStep s = NeighbourOffsets(x, y, columns, rows);
+  const uint8_t* c = cells + static_cast<size_t>(y) * columns + x;
+  return BlockIndex(ColumnCode(c[s.up + s.left], c[s.left], c[s.down + s.left]), ColumnCode(c[s.up], c[0], c[s.down]),
+                    ColumnCode(c[s.up + s.right], c[s.right], c[s.down + s.right]));
+}
+
+// What the rule does to a cell of `cells` at the coming step: +1 born, -1
+// dies, 0 stays (a dying cell moves on, which is no action).
+static int8_t ActionIn(const uint8_t* cells, int32_t x, int32_t y, int32_t columns, int32_t rows,
+                       const KernelRule& rule) {
+  const uint8_t v = cells[static_cast<size_t>(y) * columns + x];
+  if (!rule.mapped) return CellAction(rule, v);
+  if (rule.states > 2 && (v & CellDying)) return 0;
+  return rule.blockAction[BlockAt(cells, x, y, columns, rows)];
+}
+
+int8_t CellActionAt(int32_t x, int32_t y, int32_t columns, int32_t rows) {
+  if (!GridFits(columns, rows) || x < 0 || y < 0 || x >= columns || y >= rows) return 0;
+  return ActionIn(Grid.LiveCells, x, y, columns, rows, Field.RuleActions);
+}
+
+// A dying cell's next state, or a cell that dies starting to die, after its
+// action was applied (the byte's life and counts are already the new ones).
+static void StepDecay(size_t i, uint8_t old, int8_t action, int32_t states) {
+  if (states <= 2) return;
+  uint8_t& v = Grid.LiveCells[i];
+  uint8_t& d = Grid.decay[i];
+  if (action < 0) {
+    v |= CellDying;
+    d = 2;
+  } else if (old & CellDying) {
+    const int32_t next = (states == 3 ? 2 : d) + 1;
+    if (next >= states) {
+      v &= static_cast<uint8_t>(~CellDying);
+      d = 0;
+    } else {
+      d = static_cast<uint8_t>(next);
+    }
+  }
+}
 
 // ---- Generator, fill and step ----------------------------------------------------
 
@@ -272,7 +317,7 @@ void StepGeneration(int32_t columns, int32_t rows) {
   if (kernels != nullptr) {
     uint8_t* marks = MarksFor(columns, rows);
     kernels->step(Grid.LiveCells, KernelScratch(), columns, rows, &Field.RuleActions, marks,
-                  GridTrails(columns, rows));
+                  GridTrails(columns, rows), Grid.decay);
     if (marks != nullptr) MarksMade(columns, rows);
     return;
   }
@@ -280,19 +325,19 @@ void StepGeneration(int32_t columns, int32_t rows) {
   const size_t cells = static_cast<size_t>(columns) * rows;
   std::memcpy(Grid.SnapshotCells, Grid.LiveCells, cells);
   const uint8_t* snapshot = Grid.SnapshotCells;
+  const KernelRule& rule = Field.RuleActions;
   for (int32_t y = 0; y < rows; ++y) {
     for (int32_t x = 0; x < columns; ++x) {
-      const int8_t action = CellAction(Field.RuleActions, *snapshot++);
+      const size_t i = static_cast<size_t>(y) * columns + x;
+      const int8_t action = ActionIn(snapshot, x, y, columns, rows, rule);
       if (action > 0)
         SetCell(x, y, columns, rows);
       else if (action < 0)
         ClearCell(x, y, columns, rows);
+      StepDecay(i, snapshot[i], action, rule.states);
+      if (trails != nullptr) TrailStep(snapshot[i], action, trails->age + i, trails->fade + i, *trails);
     }
   }
-  if (trails != nullptr)
-    for (size_t k = 0; k < cells; ++k)
-      TrailStep(Grid.SnapshotCells[k], CellAction(Field.RuleActions, Grid.SnapshotCells[k]), trails->age + k,
-                trails->fade + k, *trails);
 }
 
 bool PaintFrameAndStepAhead(int32_t columns, int32_t rows, const FramePaint& paint, int32_t* population) {
@@ -303,7 +348,7 @@ bool PaintFrameAndStepAhead(int32_t columns, int32_t rows, const FramePaint& pai
   uint8_t* marks = paint.marked || paint.markStep ? MarksFor(columns, rows) : nullptr;
   if (marks == nullptr && paint.marked) return false;
   *population = kernels->paintStep(Grid.LiveCells, KernelScratch(), columns, rows, &Field.RuleActions, &paint, marks,
-                                   GridTrails(columns, rows));
+                                   GridTrails(columns, rows), Grid.decay);
   FieldChanged();
   if (marks != nullptr) MarksMade(columns, rows);
   StepAhead = StepAheadState{Grid.LiveCells, columns, rows};
@@ -324,10 +369,32 @@ KernelRule KernelRuleOf(uint16_t birth, uint16_t survive) {
       rule.action[alive] = -1;
   }
   rule.conway = (birth & 0x1FF) == 0x8 && (survive & 0x1FF) == 0xC;
+  rule.states = 2;
   for (int32_t lane = 0; lane < 2; ++lane) {
     for (int32_t v = 0; v < 16; ++v) rule.low[16 * lane + v] = rule.action[v];
     rule.high[16 * lane] = rule.action[16];
     rule.high[16 * lane + 1] = rule.action[17];
+  }
+  return rule;
+}
+
+KernelRule KernelRuleFor(const CellRule& cellRule) {
+  KernelRule rule = KernelRuleOf(cellRule.counts.birth, cellRule.counts.survive);
+  rule.states = cellRule.states < 2 ? 2 : cellRule.states > RuleMaxStates ? RuleMaxStates : cellRule.states;
+  if (cellRule.kind != RuleMapped) return rule;
+  rule.mapped = true;
+  rule.conway = false;
+  // Golly's order of a block's cells against BlockIndex's: bit b of the
+  // index is the cell of bit GollyBit[b] of the rule's number.
+  static const int GollyBit[9] = {8, 5, 2, 7, 4, 1, 6, 3, 0};
+  for (uint32_t j = 0; j < 512; ++j) {
+    uint32_t k = 0;
+    for (int b = 0; b < 9; ++b) k |= (j >> b & 1u) << GollyBit[b];
+    const int alive = MapOutcome(cellRule, k) ? 1 : 0;
+    rule.blockAction[j] = static_cast<int8_t>(alive - static_cast<int>(j >> 4 & 1));
+    const uint32_t key = j & 15, m = j >> 4;
+    if (alive)
+      for (int lane = 0; lane < 2; ++lane) rule.blockTables[m >> 3][16 * lane + key] |= static_cast<uint8_t>(1u << (m & 7));
   }
   return rule;
 }

@@ -11,6 +11,10 @@
 // MarkSegment cells of each row, nonzero when the colour of any of its cells
 // changed (a live cell's count or life; a dead cell's count shows nothing).
 const int32_t MarkSegment = 32;
+
+// A cell's byte: bit 0 alive, bits 1..4 its live Moore neighbours, and bit 5
+// set while it is dying (rules with dying states; see engine.h).
+const uint8_t CellDying = 0x20;
 // Static, so that the AVX2 kernels' object shares no symbol with the others
 // (see kernels_avx2.cpp).
 static inline int32_t MarkSegments(int32_t columns) { return (columns + MarkSegment - 1) / MarkSegment; }
@@ -106,6 +110,10 @@ struct FramePaint {
   // With trails (and planes given to the pass): the colours by the planes
   // (see TrailPixel); null: by the bytes alone, live and dead.
   const uint32_t* shades = nullptr;
+  // Without trails, a rule with dying states paints them from the shades
+  // too (see DyingPixel): its state count (2: none) and its decay plane.
+  int32_t states = 2;
+  const uint8_t* decay = nullptr;
 };
 
 // A Life-like rule as a step applies it: what happens to a cell of each byte
@@ -124,11 +132,46 @@ struct KernelRule {
   int32_t birthCount;
   int32_t survivalCount;
   bool conway;  // B3/S23, which the kernels know by heart
+  // 2, or more for a rule with dying states: a live cell that dies starts
+  // dying (state 2), a dying cell moves on a state a generation and is then
+  // dead, and no dying cell is born.
+  int32_t states;
+  // A rule of the 3 x 3 block: the action of each block by its index
+  // (BlockIndex), and the same as byte tables for the wide look-ups: bit b
+  // of byte k of table t is the outcome of the block k | (b | t << 3) << 4,
+  // each table once for every 16-byte lane.
+  bool mapped;
+  int8_t blockAction[512];
+  uint8_t blockTables[4][32];
 };
 // Bit k of birth: a dead cell with k live neighbours is born; bit k of
 // survive: a live one with k lives on (bits 0..8).
 KernelRule KernelRuleOf(uint16_t birth, uint16_t survive);
-static inline int8_t CellAction(const KernelRule& rule, uint8_t v) { return rule.action[v < 18 ? v : 16 | (v & 1)]; }
+// The action of a cell by its byte alone (not for mapped rules). Without
+// dying states every byte has one: bytes above 17, which no field holds,
+// act as 16 or 17.
+static inline int8_t CellAction(const KernelRule& rule, uint8_t v) {
+  if (rule.states > 2 && (v & CellDying)) return 0;
+  return rule.action[v < 18 ? v : 16 | (v & 1)];
+}
+// A cell's 3 x 3 block as a number: the live bits of its columns, left to
+// right, each column's three (up, the cell's row, down) as bits 0..2:
+// c(x - 1) | c(x) << 3 | c(x + 1) << 6.
+static inline uint32_t BlockIndex(uint32_t left, uint32_t middle, uint32_t right) {
+  return left | middle << 3 | right << 6;
+}
+static inline uint32_t ColumnCode(uint8_t up, uint8_t row, uint8_t down) {
+  return (up & 1u) | (row & 1u) << 1 | (down & 1u) << 2;
+}
+// What a dying cell shows: the colour row of its count faded by its state,
+// as a trail fades (fade states - 2), f = states - state generations of it
+// left; a live cell its row's full colour, a dead one the dead colour.
+static inline uint32_t DyingPixel(uint8_t v, uint8_t state, const uint32_t* shades, int32_t states) {
+  if (v & 1) return shades[((v >> 1) & 7) * TrailSteps];
+  if ((v & CellDying) == 0) return shades[TrailRows * TrailSteps];
+  const int32_t s = states == 3 ? 2 : state;
+  return shades[((v >> 1) & 7) * TrailSteps + (states - s)];
+}
 
 struct GridKernels {
   const char* name;
@@ -139,13 +182,14 @@ struct GridKernels {
   // when given (rows x MarkSegments(columns) bytes), get what it changed.
   // Trails, when given, have their planes stepped too (TrailStep), and the
   // marks take the cells whose shade moves.
+  // With dying states the decay plane steps too.
   void (*step)(uint8_t* cells, uint8_t* scratch, int32_t columns, int32_t rows, const KernelRule* rule,
-               uint8_t* marks, const TrailPlanes* trails);
+               uint8_t* marks, const TrailPlanes* trails, uint8_t* decay);
   // Paints the field as it is into the frame (with paint->marked, only what
   // the marks of the last step name), steps it as step does, and returns the
   // number of live cells painted (all of them, visible or not).
   int32_t (*paintStep)(uint8_t* cells, uint8_t* scratch, int32_t columns, int32_t rows, const KernelRule* rule,
-                       const FramePaint* paint, uint8_t* marks, const TrailPlanes* trails);
+                       const FramePaint* paint, uint8_t* marks, const TrailPlanes* trails, uint8_t* decay);
   // Writes every byte of the field from a bitmap of its live cells (bit x % 8
   // of byte x / 8 of each row of rowBytes bytes, which may be read up to 8
   // bytes past its end): 2 x live neighbours + alive. Same scratch as step.
@@ -168,7 +212,7 @@ struct GridKernels {
 };
 
 // Scratch the step and the fill's count need for rows of `columns` cells.
-inline size_t KernelScratchBytes(int32_t columns) { return 13 * (static_cast<size_t>(columns) + 128); }
+inline size_t KernelScratchBytes(int32_t columns) { return 14 * (static_cast<size_t>(columns) + 128); }
 // The largest column or row count markDraws takes (a row of bits is then
 // still below 2^15).
 const int32_t KernelDrawLimit = 32760;

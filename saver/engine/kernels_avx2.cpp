@@ -316,6 +316,38 @@ inline void StoreShades(__m256i high, __m256i low, const Ops::ShadeRegs& regs, u
                        regs.noTop ? zero : blend(planes.top), pixels);
 }
 
+// The outcome of a block by four 16-entry byte shuffles: the low four bits
+// of its index pick a byte of each table, the top two a table, and the
+// three between a bit of that byte (see KernelRule).
+bool BlockActions(const uint8_t* codes, uint8_t* actions, int32_t columns, const KernelRule& rule) {
+  const auto table = [&](int t) { return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(rule.blockTables[t])); };
+  const __m256i t0 = table(0), t1 = table(1), t2 = table(2), t3 = table(3);
+  const __m256i powers = _mm256_setr_epi8(1, 2, 4, 8, 16, 32, 64, -128, 0, 0, 0, 0, 0, 0, 0, 0,  //
+                                          1, 2, 4, 8, 16, 32, 64, -128, 0, 0, 0, 0, 0, 0, 0, 0);
+  const __m256i one = _mm256_set1_epi8(1), three = _mm256_set1_epi8(3);
+  __m256i any = _mm256_setzero_si256();
+  const int32_t tail = columns - 32;
+  for (int32_t x = 0;; x = x + 32 < tail ? x + 32 : tail) {
+    const __m256i left = Ops::Load(codes + x - 1), middle = Ops::Load(codes + x), right = Ops::Load(codes + x + 1);
+    // Each byte is below 8, so the 16-bit shifts carry nothing the masks keep.
+    const __m256i key = _mm256_or_si256(left, _mm256_and_si256(_mm256_slli_epi16(middle, 3), _mm256_set1_epi8(8)));
+    const __m256i bit = _mm256_or_si256(_mm256_and_si256(_mm256_srli_epi16(middle, 1), three),
+                                        _mm256_and_si256(_mm256_slli_epi16(right, 2), _mm256_set1_epi8(4)));
+    const __m256i t = _mm256_and_si256(_mm256_srli_epi16(right, 1), three);
+    const __m256i low = _mm256_slli_epi16(t, 7), high = _mm256_slli_epi16(t, 6);  // t's bits at bit 7 of each byte
+    const __m256i pick = _mm256_blendv_epi8(
+        _mm256_blendv_epi8(_mm256_shuffle_epi8(t0, key), _mm256_shuffle_epi8(t1, key), low),
+        _mm256_blendv_epi8(_mm256_shuffle_epi8(t2, key), _mm256_shuffle_epi8(t3, key), low), high);
+    const __m256i mask = _mm256_shuffle_epi8(powers, bit);
+    const __m256i alive = _mm256_and_si256(_mm256_cmpeq_epi8(_mm256_and_si256(pick, mask), mask), one);
+    const __m256i action = _mm256_sub_epi8(alive, _mm256_and_si256(_mm256_srli_epi16(middle, 1), one));
+    Ops::Store(actions + x, action);
+    any = _mm256_or_si256(any, action);
+    if (x == tail) break;
+  }
+  return !Ops::AllZero(any);
+}
+
 void CopyPixels(uint32_t* to, const uint32_t* from, int32_t count, bool stream) {
   int32_t i = 0;
   if (stream) {

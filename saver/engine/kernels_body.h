@@ -40,6 +40,10 @@ void StoreShades(Ops::V high, Ops::V low, const Ops::ShadeRegs& regs, uint32_t* 
 // Paints only the segments of MarkSegment cells whose mark is nonzero.
 void PaintMarkedSegments(const uint8_t* cells, uint32_t* pixels, int32_t count, const uint32_t* live, uint32_t dead,
                          bool stream, const uint8_t* marks);
+// The actions of a row of a rule of the 3 x 3 block from its column codes
+// (ColumnCode, with the wrapped neighbours at codes[-1] and codes[columns]).
+// Returns nonzero when any action is.
+bool BlockActions(const uint8_t* codes, uint8_t* actions, int32_t columns, const KernelRule& rule);
 
 typedef Ops::V V;
 const int W = Ops::Width;
@@ -54,15 +58,27 @@ inline V ColourChange(V old, V now) {
   return Ops::And(Ops::And(Ops::Xor(old, now), Ops::Splat(15)), lived);
 }
 
+// The same where cells die through states: a dying cell shows its count's
+// colour faded, so its count and its dying matter too.
+inline V DyingColourChange(V old, V now) {
+  const V shown = Ops::Splat(1 | CellDying);
+  const V lived = Ops::Xor(Ops::Eq(Ops::And(Ops::Or(old, now), shown), Ops::Zero()), Ops::Splat(0xFF));
+  return Ops::And(Ops::And(Ops::Xor(old, now), Ops::Splat(0x0F | CellDying)), lived);
+}
+
 // Where a pass takes the actions of a row from: the step from the row's
 // bytes, the fill's count from the row's bits (one per cell, lowest first).
 // The rule's tables are taken into registers once per row (Regs): stores
 // to the grid could alias them, so they would be loaded again per chunk.
 // Conway's rule, the default, keeps a pass of its own with its actions built
 // in: the general look-up costs more instructions than it does.
-template <bool Conway>
+// With dying states (Dying) a dying cell is never born, and the step moves
+// the dying states on (see DyingStep).
+template <bool Conway, bool Dying>
 struct StepSource {
   static const bool Steps = true;
+  static const bool Mapped = false;
+  static const bool Dies = Dying;
   typedef Ops::RuleRegs Regs;
   const uint8_t* cells;
   int32_t columns;
@@ -70,12 +86,64 @@ struct StepSource {
   const uint8_t* Row(int32_t row) const { return cells + static_cast<size_t>(row) * columns; }
   Regs Load() const { return Conway ? Regs{} : Ops::LoadRule(*rule); }
   static V At(const uint8_t* row, int32_t x, Regs regs) {
-    return Conway ? Ops::ConwayAction(Ops::Load(row + x)) : Ops::StepAction(Ops::Load(row + x), regs);
+    const V v = Ops::Load(row + x);
+    const V action = Conway ? Ops::ConwayAction(v) : Ops::StepAction(v, regs);
+    if (!Dying) return action;
+    const V dying = Ops::Splat(CellDying);
+    return Ops::AndNot(Ops::Eq(Ops::And(v, dying), dying), action);
   }
+};
+
+// A rule of the 3 x 3 block: a row's actions need the rows above and below
+// it, so they are taken a row at a time (BlockActions) from the live bits of
+// the three rows, never inside another row's loop.
+template <bool Dying>
+struct MapSource {
+  static const bool Steps = true;
+  static const bool Mapped = true;
+  static const bool Dies = Dying;
+  struct Regs {};
+  const uint8_t* cells;
+  int32_t columns;
+  int32_t rows;
+  const KernelRule* rule;
+  uint8_t* codes;  // a line with Pad bytes on both sides
+  const uint8_t* Row(int32_t row) const { return cells + static_cast<size_t>(row) * columns; }
+  Regs Load() const { return Regs{}; }
+  bool Actions(int32_t row, uint8_t* actions) const {
+    const uint8_t* up = Row(row == 0 ? rows - 1 : row - 1);
+    const uint8_t* mid = Row(row);
+    const uint8_t* down = Row(row + 1 == rows ? 0 : row + 1);
+    const V one = Ops::Splat(1);
+    const int32_t tail = columns - W;
+    for (int32_t x = 0;; x = x + W < tail ? x + W : tail) {
+      const V u = Ops::And(Ops::Load(up + x), one), m = Ops::And(Ops::Load(mid + x), one);
+      const V d = Ops::And(Ops::Load(down + x), one);
+      const V m2 = Ops::Add(m, m), d2 = Ops::Add(d, d);
+      Ops::Store(codes + x, Ops::Or(Ops::Or(u, m2), Ops::Add(d2, d2)));
+      if (x == tail) break;
+    }
+    codes[-1] = codes[columns - 1];
+    codes[columns] = codes[0];
+    bool any = BlockActions(codes, actions, columns, *rule);
+    if (Dying) {
+      // A dying cell is never born; a live one's action stands.
+      const V dying = Ops::Splat(CellDying);
+      for (int32_t x = 0;; x = x + W < tail ? x + W : tail) {
+        const V v = Ops::Load(mid + x);
+        Ops::Store(actions + x, Ops::AndNot(Ops::Eq(Ops::And(v, dying), dying), Ops::Load(actions + x)));
+        if (x == tail) break;
+      }
+    }
+    return any;
+  }
+  static V At(const uint8_t*, int32_t, Regs) { return Ops::Zero(); }  // never called: Mapped
 };
 
 struct MarkSource {
   static const bool Steps = false;
+  static const bool Mapped = false;
+  static const bool Dies = false;
   struct Regs {};
   Regs Load() const { return Regs{}; }
   const uint8_t* bits;
@@ -101,6 +169,13 @@ struct RowSlot {
 // harmless wherever the chunk's result depends only on bytes not yet written.
 template <class Source>
 void TakeActions(const Source& source, int32_t row, RowSlot* slot, int32_t columns) {
+  if constexpr (Source::Mapped) {
+    uint8_t* a = slot->actions;
+    slot->active = source.Actions(row, a);
+    a[-1] = a[columns - 1];
+    a[columns] = a[0];
+    return;
+  }
   const uint8_t* from = source.Row(row);
   const typename Source::Regs regs = source.Load();
   uint8_t* a = slot->actions;
@@ -148,7 +223,32 @@ struct RowJob {
   const uint8_t* aheadFrom;  // the bytes (or bits) of the row two below
   RowSlot* ahead;
   uint8_t* marks;  // the row's change marks, one per MarkSegment cells; null: none kept
+  // Dying states: the row's decay bytes (null with three states, where a
+  // cell is dying for one generation only), and the state after the last.
+  uint8_t* decay;
+  uint8_t lastState;  // states, mod 256
 };
+
+// A chunk's dying states through its step: a cell that dies starts dying
+// (state 2), a dying one moves on and is dead after the last state; the
+// cell's CellDying bit follows. Returns now with that bit set; *moved is
+// nonzero where a state moved.
+inline V DyingStep(V now, V action, const RowJob& job, V oldDecay, int32_t x, V* moved) {
+  const V died = Ops::Eq(action, Ops::Splat(0xFF));
+  const V bit = Ops::Splat(CellDying);
+  V dying = died;
+  if (job.decay != nullptr) {
+    const V one = Ops::Splat(1);
+    const V next = Ops::Add(oldDecay, one);
+    // Past the last state, and cells not dying (0), come to 0.
+    const V over = Ops::Or(Ops::Eq(oldDecay, Ops::Zero()), Ops::Eq(next, Ops::Splat(job.lastState)));
+    const V state = Ops::Or(Ops::And(died, Ops::Splat(2)), Ops::AndNot(died, Ops::AndNot(over, next)));
+    Ops::Store(job.decay + x, state);
+    *moved = Ops::Xor(state, oldDecay);
+    dying = Ops::Xor(Ops::Eq(state, Ops::Zero()), Ops::Splat(0xFF));
+  }
+  return Ops::Or(Ops::AndNot(bit, now), Ops::And(dying, bit));
+}
 
 // One chunk of a new row: change = 2 x block - a; the step adds it to the
 // old bytes, the fill's count (whose rows start empty) writes it as it is.
@@ -156,7 +256,7 @@ struct RowJob {
 // kept for the rows after, and used at once; with TakeAhead the actions of
 // the row two below are taken as well.
 template <class Source, bool Step, bool SumBelow, bool TakeAhead>
-inline V NewChunk(typename Source::Regs regs, const RowJob& job, V old, int32_t x, V* any) {
+inline V NewChunk(typename Source::Regs regs, const RowJob& job, V old, V oldDecay, int32_t x, V* any) {
   if (TakeAhead) {
     const V action = Source::At(job.aheadFrom, x, regs);
     Ops::Store(job.ahead->actions + x, action);
@@ -172,8 +272,16 @@ inline V NewChunk(typename Source::Regs regs, const RowJob& job, V old, int32_t 
   }
   V block = Ops::Add(Ops::Add(Ops::Load(job.up + x), Ops::Load(job.mid + x)), down);
   block = Ops::Add(block, block);
-  const V change = Ops::Sub(block, Ops::Load(job.actions + x));
-  const V now = Step ? Ops::Add(old, change) : change;
+  const V action = Ops::Load(job.actions + x);
+  const V change = Ops::Sub(block, action);
+  V now = Step ? Ops::Add(old, change) : change;
+  if constexpr (Source::Dies) {
+    V moved = Ops::Zero();
+    now = DyingStep(now, action, job, oldDecay, x, &moved);
+    Ops::Store(job.row + x, now);
+    return Ops::Or(DyingColourChange(old, now), moved);
+  }
+  (void)oldDecay;
   Ops::Store(job.row + x, now);
   return ColourChange(old, now);
 }
@@ -186,13 +294,16 @@ void NewRow(const Source& source, const RowJob& job, int32_t columns) {
   const typename Source::Regs regs = source.Load();
   const int32_t tail = columns - W;
   const V tailOld = Step ? Ops::Load(job.row + tail) : Ops::Zero();
+  // The overlapping last chunk's states are read before the others move on.
+  const V tailDecay = Source::Dies && job.decay != nullptr ? Ops::Load(job.decay + tail) : Ops::Zero();
   V any = Ops::Zero();
   uint8_t* marks = job.marks;  // cleared by the caller
   V changed = Ops::Zero();
 #pragma GCC unroll 2
   for (int32_t x = 0; x < tail; x += W) {
-    const V change =
-        NewChunk<Source, Step, SumBelow, TakeAhead>(regs, job, Step ? Ops::Load(job.row + x) : Ops::Zero(), x, &any);
+    const V oldDecay = Source::Dies && job.decay != nullptr ? Ops::Load(job.decay + x) : Ops::Zero();
+    const V change = NewChunk<Source, Step, SumBelow, TakeAhead>(regs, job, Step ? Ops::Load(job.row + x) : Ops::Zero(),
+                                                                 oldDecay, x, &any);
     if (marks != nullptr) {
       changed = Ops::Or(changed, change);
       if (((x + W) % MarkSegment) == 0 || x + W >= tail) {
@@ -201,7 +312,7 @@ void NewRow(const Source& source, const RowJob& job, int32_t columns) {
       }
     }
   }
-  const V tailChange = NewChunk<Source, Step, SumBelow, TakeAhead>(regs, job, tailOld, tail, &any);
+  const V tailChange = NewChunk<Source, Step, SumBelow, TakeAhead>(regs, job, tailOld, tailDecay, tail, &any);
   if (marks != nullptr && !Ops::AllZero(tailChange))
     for (int32_t k = tail / MarkSegment; k <= (columns - 1) / MarkSegment; ++k) marks[k] = 1;
   if (TakeAhead) {
@@ -290,6 +401,32 @@ int32_t PaintTrailCells(const uint8_t* cells, const uint8_t* age, const uint8_t*
   return alive;
 }
 
+// The same for a rule with dying states, without trails: the shades of W
+// cells as row x TrailSteps + f, a live or dying cell's row its count's, a
+// dying one's f its states to go (DyingPixel), the rest the dead colour.
+// With three states there is no decay plane: a dying cell has one to go.
+inline void PaintDyingChunk(const uint8_t* cells, const uint8_t* decay, uint32_t* pixels, const Ops::ShadeRegs& shades,
+                            uint8_t lastState) {
+  const V one = Ops::Splat(1), bit = Ops::Splat(CellDying);
+  const V v = Ops::Load(cells);
+  const V dying = Ops::Eq(Ops::And(v, bit), bit);
+  const V shown = Ops::Or(Ops::Eq(Ops::And(v, one), one), dying);
+  const V row = Ops::And(Ops::Half(v), Ops::Splat(7));
+  const V high = Ops::Or(Ops::And(shown, row), Ops::AndNot(shown, Ops::Splat(TrailRows)));
+  const V left = decay == nullptr ? one : Ops::Sub(Ops::Splat(lastState), Ops::Load(decay));
+  StoreShades(high, Ops::And(dying, left), shades, pixels);
+}
+
+int32_t PaintDyingCells(const uint8_t* cells, const uint8_t* decay, uint32_t* pixels, int32_t x0, int32_t x1,
+                        const Ops::ShadeTable& table, int32_t states) {
+  const Ops::ShadeRegs regs = Ops::LoadShades(table);
+  int32_t x = x0;
+  for (; x + W <= x1; x += W)
+    PaintDyingChunk(cells + x, decay != nullptr ? decay + x : nullptr, pixels + x, regs, static_cast<uint8_t>(states));
+  for (; x < x1; ++x) pixels[x] = DyingPixel(cells[x], decay != nullptr ? decay[x] : 2, table.shades, states);
+  return CountAliveRow(cells + x0, x1 - x0);
+}
+
 // Paints row y of a one-pixel frame from the row as it is before the step.
 // With marks only the marked segments are painted (the others already show
 // these cells), and each is noted in the damage map. With trails the row's
@@ -308,7 +445,18 @@ int32_t PaintCellRow(const uint8_t* row, int32_t y, int32_t columns, const Frame
     const int32_t segments = MarkSegments(visible);
     for (int32_t k = 0; k < segments; ++k) damage[k] |= marks[k];
   }
-  if (trails != nullptr && paint.shades != nullptr) {
+  if (trails == nullptr && paint.shades != nullptr && paint.states > 2) {
+    const uint8_t* decay = paint.decay != nullptr ? paint.decay + offset : nullptr;
+    if (marks == nullptr) {
+      alive = PaintDyingCells(row, decay, pixels, 0, visible, table, paint.states);
+    } else {
+      for (int32_t x0 = 0, k = 0; x0 < visible; x0 += MarkSegment, ++k)
+        if (marks[k] != 0)
+          PaintDyingCells(row, decay, pixels, x0, x0 + MarkSegment < visible ? x0 + MarkSegment : visible, table,
+                          paint.states);
+      alive = CountAliveRow(row, visible);
+    }
+  } else if (trails != nullptr && paint.shades != nullptr) {
     const uint8_t* age = trails->age + offset;
     const uint8_t* fade = trails->fade + offset;
     if (marks == nullptr) {
@@ -343,7 +491,7 @@ inline RowSlot* SlotOf(int32_t k, int32_t rows, RowSlot* slots) {
 // while row y is written. Returns the live cells painted (0 without a frame).
 template <class Source>
 int32_t PassRows(const Source& source, uint8_t* cells, uint8_t* scratch, int32_t columns, int32_t rows,
-                 const FramePaint* paint, uint8_t* marks, const TrailPlanes* trails) {
+                 const FramePaint* paint, uint8_t* marks, const TrailPlanes* trails, uint8_t* decay, int32_t states) {
   const size_t line = static_cast<size_t>(columns) + 2 * Pad;
   uint8_t* zeros = scratch + Pad;
   std::memset(zeros, 0, static_cast<size_t>(columns));
@@ -360,8 +508,11 @@ int32_t PassRows(const Source& source, uint8_t* cells, uint8_t* scratch, int32_t
   const size_t stride = static_cast<size_t>(columns);
   int32_t population = 0;
   // The shades' planes and numbers once a pass, not once a row or segment.
-  const bool shaded = paint != nullptr && trails != nullptr && paint->shades != nullptr;
-  const Ops::ShadeTable table = Ops::MakeShadeTable(shaded ? paint->shades : nullptr, shaded ? trails->fadeSteps : 0);
+  const bool shaded = paint != nullptr && paint->shades != nullptr && (trails != nullptr || paint->states > 2);
+  const int32_t fade = !shaded ? 0 : trails != nullptr ? trails->fadeSteps : paint->states - 2;
+  const Ops::ShadeTable table = Ops::MakeShadeTable(shaded ? paint->shades : nullptr, fade);
+  // Only rules of more than three states keep states in the decay plane.
+  uint8_t* const decayPlane = Source::Dies && states > 3 ? decay : nullptr;
   for (int32_t y = 0; y < rows; ++y) {
     const RowSlot* up = SlotOf(y == 0 ? rows - 1 : y - 1, rows, slots);
     const RowSlot* mid = SlotOf(y, rows, slots);
@@ -371,6 +522,8 @@ int32_t PassRows(const Source& source, uint8_t* cells, uint8_t* scratch, int32_t
     // two above it.
     const bool sumBelow = y + 1 <= rows - 2 && down->active;
     const bool takeAhead = y + 2 <= rows - 2;
+    // Block rules take a row's actions on their own (see MapSource).
+    const bool fuseAhead = takeAhead && !Source::Mapped;
     RowJob job;
     job.row = cells + y * stride;
     job.up = SumsOf(up, zeros);
@@ -378,9 +531,11 @@ int32_t PassRows(const Source& source, uint8_t* cells, uint8_t* scratch, int32_t
     job.below = down;
     job.belowSums = SumsOf(down, zeros);
     job.actions = mid->actions;
-    job.aheadFrom = takeAhead ? source.Row(y + 2) : nullptr;
-    job.ahead = takeAhead ? SlotOf(y + 2, rows, slots) : nullptr;
+    job.aheadFrom = fuseAhead ? source.Row(y + 2) : nullptr;
+    job.ahead = fuseAhead ? SlotOf(y + 2, rows, slots) : nullptr;
     job.marks = marks != nullptr ? marks + static_cast<size_t>(y) * MarkSegments(columns) : nullptr;
+    job.decay = decayPlane != nullptr ? decayPlane + y * stride : nullptr;
+    job.lastState = static_cast<uint8_t>(states);
     if (!Source::Steps) {
       NewRow<Source, false>(source, job, sumBelow, columns);
       continue;
@@ -395,30 +550,47 @@ int32_t PassRows(const Source& source, uint8_t* cells, uint8_t* scratch, int32_t
     // The planes step from the row's bytes and actions before the bytes move on.
     if (trails != nullptr)
       StepTrailRow(job.row, mid->actions, trails->age + offset, trails->fade + offset, columns, *trails, job.marks);
-    if (up->active || mid->active || down->active) {
+    // Dying cells move on without any action near them.
+    if (up->active || mid->active || down->active || Source::Dies) {
       NewRow<Source, true>(source, job, sumBelow, columns);
+      if (takeAhead && !fuseAhead) TakeActions(source, y + 2, SlotOf(y + 2, rows, slots), columns);
     } else {
-      if (takeAhead) TakeActions(source, y + 2, job.ahead, columns);
+      if (takeAhead) TakeActions(source, y + 2, SlotOf(y + 2, rows, slots), columns);
     }
   }
   return population;
 }
 
 int32_t PaintStepKernel(uint8_t* cells, uint8_t* scratch, int32_t columns, int32_t rows, const KernelRule* rule,
-                        const FramePaint* paint, uint8_t* marks, const TrailPlanes* trails) {
+                        const FramePaint* paint, uint8_t* marks, const TrailPlanes* trails, uint8_t* decay) {
+  const int32_t states = rule->states;
+  if (rule->mapped) {
+    // The column codes take the line after the six slots' (see PassRows).
+    uint8_t* codes = scratch + 13 * (static_cast<size_t>(columns) + 2 * Pad) + Pad;
+    if (states > 2)
+      return PassRows(MapSource<true>{cells, columns, rows, rule, codes}, cells, scratch, columns, rows, paint, marks,
+                      trails, decay, states);
+    return PassRows(MapSource<false>{cells, columns, rows, rule, codes}, cells, scratch, columns, rows, paint, marks,
+                    trails, decay, states);
+  }
+  if (states > 2)
+    return PassRows(StepSource<false, true>{cells, columns, rule}, cells, scratch, columns, rows, paint, marks, trails,
+                    decay, states);
   if (rule->conway)
-    return PassRows(StepSource<true>{cells, columns, rule}, cells, scratch, columns, rows, paint, marks, trails);
-  return PassRows(StepSource<false>{cells, columns, rule}, cells, scratch, columns, rows, paint, marks, trails);
+    return PassRows(StepSource<true, false>{cells, columns, rule}, cells, scratch, columns, rows, paint, marks, trails,
+                    decay, states);
+  return PassRows(StepSource<false, false>{cells, columns, rule}, cells, scratch, columns, rows, paint, marks, trails,
+                  decay, states);
 }
 
 void StepKernel(uint8_t* cells, uint8_t* scratch, int32_t columns, int32_t rows, const KernelRule* rule,
-                uint8_t* marks, const TrailPlanes* trails) {
-  PaintStepKernel(cells, scratch, columns, rows, rule, nullptr, marks, trails);
+                uint8_t* marks, const TrailPlanes* trails, uint8_t* decay) {
+  PaintStepKernel(cells, scratch, columns, rows, rule, nullptr, marks, trails, decay);
 }
 
 void CountMarksKernel(uint8_t* cells, const uint8_t* bits, int32_t rowBytes, uint8_t* scratch, int32_t columns,
                       int32_t rows) {
-  PassRows(MarkSource{bits, rowBytes}, cells, scratch, columns, rows, nullptr, nullptr, nullptr);
+  PassRows(MarkSource{bits, rowBytes}, cells, scratch, columns, rows, nullptr, nullptr, nullptr, nullptr, 2);
 }
 
 // ---- Random draws ----------------------------------------------------------

@@ -161,6 +161,22 @@ inline void StoreShades(__m128i high, __m128i low, const Ops::ShadeRegs& regs, u
   for (int i = 0; i < 16; ++i) pixels[i] = shades[index[i]];
 }
 
+// No byte shuffle in SSE2: a table look-up per cell, each block's index
+// slid along the row from the one before.
+bool BlockActions(const uint8_t* codes, uint8_t* actions, int32_t columns, const KernelRule& rule) {
+  const int8_t* table = rule.blockAction;
+  uint32_t index = BlockIndex(codes[-1], codes[0], codes[1]);
+  uint8_t any = 0;
+  for (int32_t x = 0;; ++x) {
+    const uint8_t action = static_cast<uint8_t>(table[index]);
+    actions[x] = action;
+    any |= action;
+    if (x + 1 == columns) break;
+    index = index >> 3 | static_cast<uint32_t>(codes[x + 2]) << 6;
+  }
+  return any != 0;
+}
+
 void CopyPixels(uint32_t* to, const uint32_t* from, int32_t count, bool stream) {
   int32_t i = 0;
   if (stream) {

@@ -5,7 +5,7 @@
 #include "settings/settings.h"
 
 static FieldState NewFieldState() {
-  return FieldState{1, 0, 0, 0, 0, {0, 0, 0, 0}, {0, 0, 0, 0}, ConwayRule,
+  return FieldState{1, 0, 0, 0, 0, {0, 0, 0, 0}, {0, 0, 0, 0}, CellRuleOf(ConwayRule),
                     KernelRuleOf(ConwayRule.birth, ConwayRule.survive), {}};
 }
 
@@ -46,7 +46,9 @@ void ForgetHistory(PopulationHistory* history) {
   history->p1 = history->p2 = history->p3 = 0;
 }
 
-void UseRule(LifeRule rule) {
+void UseRule(const CellRule& rule) {
   Field.Rule = rule;
-  Field.RuleActions = KernelRuleOf(rule.birth, rule.survive);
+  Field.RuleActions = KernelRuleFor(rule);
 }
+
+void UseRule(LifeRule rule) { UseRule(CellRuleOf(rule)); }

@@ -1,5 +1,6 @@
 // The generation boundary: after a frame the field is stepped, or, stagnant,
 // replaced by a new one, and in Animated Mode the next lifeface may come.
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 
@@ -103,7 +104,10 @@ void AdvanceOrReset(WindowHandle, int32_t columns, int32_t rows, int32_t nextPop
 // The step is made ahead, before the stagnation rule has seen the population;
 // a step that follows takes it, and a new field's fill drops it.
 void ClassicTick(int32_t columns, int32_t rows, int32_t cellSize) {
-  UseTrails(Settings.fade, Settings.age != 0);
+  // With trails, a rule's dying cells fade as trails do, and no sooner than
+  // their states pass.
+  const bool trails = Settings.fade > 0 || Settings.age != 0;
+  UseTrails(trails ? std::max(Settings.fade, Field.RuleActions.states - 2) : 0, Settings.age != 0);
   ClassicFramePlan plan;
   if (!PlanClassicFrame(columns, rows, cellSize, &plan)) return;
   int32_t population = 0;

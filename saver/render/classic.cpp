@@ -54,14 +54,16 @@ const uint32_t* ShadesOf(const FrameColours& colours) {
 
 FrameColours ColoursOfFrame(bool trails) {
   FrameColours colours;
+  colours.states = Field.RuleActions.states;
+  const bool dying = !trails && colours.states > 2;
   const uint32_t offset = ColourOffset();
   for (uint32_t n = 0; n < 8; ++n) colours.live[n] = View.Palette[(n + offset) & 7u];
   colours.dead = View.Palette[DeadColour];
   for (uint32_t v = 0; v < 16; ++v) colours.byLowBits[v] = (v & 1) ? colours.live[v >> 1] : colours.dead;
   colours.oldest = View.Palette[TrailOldest];
-  colours.fade = trails ? Grid.trails.fadeSteps : 0;
+  colours.fade = trails ? Grid.trails.fadeSteps : dying ? colours.states - 2 : 0;
   colours.byAge = trails && Grid.trails.byAge;
-  colours.shades = trails ? ShadesOf(colours) : nullptr;
+  colours.shades = trails || dying ? ShadesOf(colours) : nullptr;
   return colours;
 }
 
@@ -97,6 +99,8 @@ void PlanOnePixelPaint(ClassicFramePlan* plan, bool marked, bool markStep) {
   paint.marked = paint.damage != nullptr;
   paint.markStep = markStep;
   paint.shades = plan->colours.shades;
+  paint.states = plan->trails == nullptr ? plan->colours.states : 2;
+  paint.decay = plan->trails == nullptr && plan->colours.states > 3 ? Grid.decay : nullptr;
   if (!paint.marked) DamageSurface();
 }
 
@@ -121,6 +125,12 @@ int32_t PaintOnePixelCells(const ClassicFramePlan& plan) {
       PaintTrailPixels(cells, plan.trails->age + offset, plan.trails->fade + offset, PixelRow(y), 0, visibleColumns,
                        plan.colours.shades, plan.colours.byAge);
       population += kernels->countAlive(cells, visibleColumns);
+    } else if (plan.colours.states > 2) {
+      const uint8_t* decay = Grid.decay + offset;
+      uint32_t* pixels = PixelRow(y);
+      for (int32_t x = 0; x < visibleColumns; ++x)
+        pixels[x] = DyingPixel(cells[x], decay[x], plan.colours.shades, plan.colours.states);
+      population += kernels->countAlive(cells, visibleColumns);
     } else {
       population += kernels->paintRow(cells, PixelRow(y), visibleColumns, plan.colours.live, plan.colours.dead,
                                       plan.paint.stream);
@@ -131,22 +141,33 @@ int32_t PaintOnePixelCells(const ClassicFramePlan& plan) {
   return population + CountRowsBelowSurface(plan);
 }
 
-// A row of cells with what colours them: its planes with trails (else null).
+// A row of cells with what colours them: its planes with trails (else
+// null), or its decay plane for a rule with dying states (else null).
 struct CellRow {
   const uint8_t* cells;
   const uint8_t* age;
   const uint8_t* fade;
+  const uint8_t* decay;
 };
 
 CellRow CellRowOf(const ClassicFramePlan& plan, int32_t y) {
   const size_t offset = static_cast<size_t>(y) * plan.columns;
-  if (plan.trails == nullptr) return CellRow{Grid.LiveCells + offset, nullptr, nullptr};
-  return CellRow{Grid.LiveCells + offset, plan.trails->age + offset, plan.trails->fade + offset};
+  if (plan.trails != nullptr)
+    return CellRow{Grid.LiveCells + offset, plan.trails->age + offset, plan.trails->fade + offset, nullptr};
+  if (plan.colours.states > 2) return CellRow{Grid.LiveCells + offset, nullptr, nullptr, Grid.decay + offset};
+  return CellRow{Grid.LiveCells + offset, nullptr, nullptr, nullptr};
 }
 
 inline uint32_t CellColour(const CellRow& row, int32_t x, const FrameColours& colours) {
+  if (row.decay != nullptr) return DyingPixel(row.cells[x], row.decay[x], colours.shades, colours.states);
   if (row.age == nullptr) return colours.byLowBits[row.cells[x] & 15];
   return TrailPixel(row.cells[x], row.age[x], row.fade[x], colours.shades, colours.byAge);
+}
+
+// A cell that shows a colour of its own: a live one, or a dying one where
+// the rule has dying states. With the digital effect its block leaves a gap.
+inline bool Shown(uint8_t v, const FrameColours& colours) {
+  return (v & 1) != 0 || (colours.states > 2 && (v & CellDying) != 0);
 }
 
 // Cells x0..x1-1 of cell row y as blocks of s x s pixels. Without the digital
@@ -171,8 +192,7 @@ void PaintBlockSpan(const CellRow& row, int32_t y, int32_t x0, int32_t x1, int32
     for (int32_t r = 0; r < blockRows; ++r) {
       uint32_t* line = PixelRow(top + r);
       for (int32_t x = x0; x < x1; ++x) {
-        const uint8_t v = cells[x];
-        const int32_t side = (v & 1) ? liveSide : s;
+        const int32_t side = Shown(cells[x], colours) ? liveSide : s;
         if (r < side) FillLine(line + x * s, std::min(side, width - x * s), CellColour(row, x, colours));
       }
     }
@@ -183,8 +203,12 @@ void PaintBlockSpan(const CellRow& row, int32_t y, int32_t x0, int32_t x1, int32
 // What a cell's colour depends on: bits 0..3 of a live cell, nothing of a
 // dead one. With trails, a live cell's colour row (0x8000 and the row), a
 // fading cell's row and fade (row << 8 | fade), nothing of one faded out.
-inline uint16_t CellKey(const CellRow& row, int32_t x, bool byAge) {
+inline uint16_t CellKey(const CellRow& row, int32_t x, const FrameColours& colours) {
+  const bool byAge = colours.byAge;
   const uint8_t v = row.cells[x];
+  // A dying cell: its count's row and its state (three states keep none).
+  if (row.decay != nullptr && (v & CellDying) != 0)
+    return static_cast<uint16_t>(0x4000 | ((v >> 1) & 7) << 8 | (colours.states == 3 ? 2 : row.decay[x]));
   if (row.age == nullptr) return (v & 1) ? static_cast<uint16_t>(v & 15) : 0;
   const uint16_t age = std::min<uint16_t>(row.age[x], TrailOldest);
   if (v & 1) return static_cast<uint16_t>(0x8000 | (byAge ? age : (v >> 1) & 7));
@@ -194,8 +218,7 @@ const uint16_t UnknownKey = 0xFFFF;
 
 // One cell's block, as PaintBlockSpan paints it.
 void PaintBlock(const CellRow& row, int32_t x, int32_t y, int32_t s, bool digital, const FrameColours& colours) {
-  const uint8_t v = row.cells[x];
-  const int32_t side = digital && (v & 1) ? s - 1 : s;
+  const int32_t side = digital && Shown(row.cells[x], colours) ? s - 1 : s;
   const int32_t left = x * s, top = y * s;
   const int32_t width = std::min(side, View.Surface->width - left);
   const int32_t height = std::min(side, View.Surface->height - top);
@@ -223,10 +246,10 @@ int32_t PaintBlocks(const ClassicFramePlan& plan) {
     if (!compare) {
       PaintBlockSpan(row, y, 0, visibleColumns, s, digital, stream, colours);
       if (rowKeys != nullptr)
-        for (int32_t x = 0; x < visibleColumns; ++x) rowKeys[x] = CellKey(row, x, colours.byAge);
+        for (int32_t x = 0; x < visibleColumns; ++x) rowKeys[x] = CellKey(row, x, colours);
     } else {
       for (int32_t x = 0; x < visibleColumns; ++x) {
-        const uint16_t key = CellKey(row, x, colours.byAge);
+        const uint16_t key = CellKey(row, x, colours);
         if (rowKeys[x] == key) continue;
         rowKeys[x] = key;
         PaintBlock(row, x, y, s, digital, colours);

@@ -59,11 +59,12 @@ void DrawOverlay() {
                      : Settings.mode == ModeAnimated && face != nullptr ? face->name
                                                                         : nullptr;
   if ((Settings.flags & FlagPrintInfo) && name != nullptr) {
-    if (SameLifeRule(Field.Rule, ConwayRule)) {
+    LifeRule life;
+    if (IsLifeLike(Field.Rule, &life) && SameLifeRule(life, ConwayRule)) {
       length = std::snprintf(text, sizeof text, "%s", name);
     } else {
-      char rule[80];
-      FormatLifeRuleLabel(Field.Rule, rule, sizeof rule);
+      char rule[RuleTextSize];
+      FormatRuleLabel(Field.Rule, rule, sizeof rule);
       length = std::snprintf(text, sizeof text, "%s, %s", name, rule);
     }
     DrawLine(tm, &y, Settings.inf, Settings.binf, text, length, &widest);

@@ -79,6 +79,9 @@ struct FrameColours {
   int32_t fade;
   bool byAge;
   const uint32_t* shades;
+  // A rule's states (2: no dying ones). Without trails its dying cells take
+  // the shades too, made with the fade states - 2 (see DyingPixel).
+  int32_t states;
 };
 // Byte for byte, `weight` parts of `from` and the rest of TrailWeightWhole
 // parts of `to`, rounded.

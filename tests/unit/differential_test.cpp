@@ -14,11 +14,7 @@
 
 namespace {
 
-std::vector<const GridKernels*> KernelSets() {
-  std::vector<const GridKernels*> sets = {&Sse2Kernels};
-  if (CpuRunsAvx2()) sets.push_back(&Avx2Kernels);
-  return sets;
-}
+std::vector<const GridKernels*> KernelSets() { return EveryKernelSet(); }
 
 // Puts the CPU's own choice back after each test.
 class Differential : public testing::Test {

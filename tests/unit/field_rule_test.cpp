@@ -13,7 +13,7 @@ class FieldRule : public testing::Test {
   void SetUp() override { ResetEngineState(64 * 64); }
   LifeRule NewFieldRule() {
     ResetField(64, 64);
-    return Field.Rule;
+    return Field.Rule.counts;
   }
 };
 

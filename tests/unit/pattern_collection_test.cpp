@@ -184,7 +184,7 @@ TEST_F(PatternCollectionTest, NewFieldsFromTheCollection) {
   for (int k = 0; k < 2; ++k) {
     ResetField(64, 64);
     EXPECT_EQ(LiveCount(64, 64), std::string(Field.PatternName) == "Glider" ? 5 : 12) << Field.PatternName;
-    rules[Field.PatternName] = Field.Rule;
+    rules[Field.PatternName] = Field.Rule.counts;
     EXPECT_EQ(Field.Generation, 1);
   }
   ASSERT_EQ(rules.size(), 2u);
@@ -203,7 +203,7 @@ TEST_F(PatternCollectionTest, NewFieldsFromTheCollection) {
   Settings.start = StartPatterns;
   ResetField(2, 2);  // neither fits: a random field
   EXPECT_EQ(Field.PatternName[0], 0);
-  EXPECT_TRUE(SameLifeRule(Field.Rule, (LifeRule{0x108, 0xC})));
+  EXPECT_TRUE(SameLifeRule(Field.Rule.counts, (LifeRule{0x108, 0xC})));
 }
 
 }  // namespace

@@ -35,6 +35,13 @@ inline void ResetEngineState(size_t cells, int32_t surfaceWidth = 0, int32_t sur
 
 inline uint8_t CellAt(int32_t x, int32_t y, int32_t columns) { return Grid.LiveCells[y * columns + x]; }
 
+// The kernel sets this CPU runs.
+inline std::vector<const GridKernels*> EveryKernelSet() {
+  std::vector<const GridKernels*> sets = {&Sse2Kernels};
+  if (CpuRunsAvx2()) sets.push_back(&Avx2Kernels);
+  return sets;
+}
+
 // Places live cells given as rows of text ('#' alive) with their top-left at (x, y).
 inline void PlacePattern(const std::vector<std::string>& pattern, int32_t x, int32_t y, int32_t columns,
                          int32_t rows) {
