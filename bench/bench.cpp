@@ -114,7 +114,7 @@ void UseTrailSettings(bool trails) {
   Settings.age = trails ? 1 : 0;
 }
 
-void BenchClassicFrame(benchmark::State& state, bool engine, BenchSize size, int32_t cellSize, LifeRule rule,
+void BenchClassicFrame(benchmark::State& state, bool engine, BenchSize size, int32_t cellSize, CellRule rule,
                        bool trails) {
   UseGridFor(size);
   UseSurface(size);
@@ -200,6 +200,41 @@ const BenchRule OtherRules[] = {
     {"seeds", {0x4, 0x0}},         // B2/S
 };
 
+// Rules of the other families, for frames beside Conway's.
+CellRule CountsInStates(LifeRule life, int32_t states) {
+  CellRule rule = CellRuleOf(life);
+  rule.states = states;
+  return rule;
+}
+
+// Totalistic counts over some of the Moore eight (a mask of Golly's block
+// bits), as a rule of the 3 x 3 block.
+CellRule BlockCounts(uint32_t neighbours, uint16_t birth, uint16_t survive) {
+  CellRule rule = CellRuleOf(LifeRule{birth, survive});
+  rule.kind = RuleMapped;
+  std::memset(rule.map, 0, sizeof rule.map);
+  for (uint32_t k = 0; k < 512; ++k) {
+    const int n = __builtin_popcount(k & neighbours);
+    if (((k >> 4 & 1) ? survive : birth) >> n & 1) rule.map[k >> 3] |= static_cast<uint8_t>(1u << (k & 7));
+  }
+  return rule;
+}
+
+struct BenchFamily {
+  const char* name;
+  CellRule rule;
+};
+std::vector<BenchFamily> FamilyRules() {
+  const uint32_t moore = 0x1EF, hexagonal = 0x1EF & ~0x44u, vonNeumann = 0xAA;
+  return {
+      {"brians-brain", CountsInStates(LifeRule{0x4, 0x0}, 3)},    // B2/S/C3
+      {"star-wars", CountsInStates(LifeRule{0x4, 0x38}, 4)},      // B2/S345/C4
+      {"hexagonal", BlockCounts(hexagonal, 0x4, 0x18)},           // B2/S34H
+      {"vonneumann", BlockCounts(vonNeumann, 0xA, 0x7)},          // B13/S012V
+      {"drylife-table", BlockCounts(moore, 0x88, 0xC)},           // B37/S23 by the block table
+  };
+}
+
 void RegisterAll() {
   using benchmark::RegisterBenchmark;
   for (const BenchSize& size : BenchSizes) {
@@ -216,9 +251,13 @@ void RegisterAll() {
       RegisterBenchmark(("Step/engine/" + s + "/soup/" + other.name).c_str(), BenchStep, true, size, 0, other.rule)
           ->Unit(benchmark::kMillisecond);
       RegisterBenchmark(("ClassicFrame/engine/" + s + "/1px/" + other.name).c_str(), BenchClassicFrame, true, size,
-                        1, other.rule, false)
+                        1, CellRuleOf(other.rule), false)
           ->Unit(benchmark::kMillisecond);
     }
+    for (const BenchFamily& family : FamilyRules())
+      RegisterBenchmark(("ClassicFrame/engine/" + s + "/1px/" + family.name).c_str(), BenchClassicFrame, true, size, 1,
+                        family.rule, false)
+          ->Unit(benchmark::kMillisecond);
     for (bool engine : {false, true}) {
       const std::string kind = engine ? "engine" : "plain";
       RegisterBenchmark(("Fill/" + kind + "/" + s).c_str(), BenchFill, engine, size)->Unit(benchmark::kMillisecond);
@@ -227,13 +266,13 @@ void RegisterAll() {
       for (bool engine : {false, true}) {
         const std::string kind = engine ? "engine" : "plain";
         RegisterBenchmark(("ClassicFrame/" + kind + "/" + s + "/" + std::to_string(cell) + "px").c_str(),
-                          BenchClassicFrame, engine, size, cell, ConwayRule, false)
+                          BenchClassicFrame, engine, size, cell, CellRuleOf(ConwayRule), false)
             ->Unit(benchmark::kMillisecond);
       }
     // Trails of 16 generations and colour by age, beside the frames without.
     for (int32_t cell : {1, 8})
       RegisterBenchmark(("ClassicFrame/engine/" + s + "/" + std::to_string(cell) + "px/fade16-age").c_str(),
-                        BenchClassicFrame, true, size, cell, ConwayRule, true)
+                        BenchClassicFrame, true, size, cell, CellRuleOf(ConwayRule), true)
           ->Unit(benchmark::kMillisecond);
     for (int32_t cell : {1, 8})
       for (int32_t delay : {0, 15})

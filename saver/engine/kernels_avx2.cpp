@@ -316,6 +316,54 @@ inline void StoreShades(__m256i high, __m256i low, const Ops::ShadeRegs& regs, u
                        regs.noTop ? zero : blend(planes.top), pixels);
 }
 
+// A rule of few dying states paints them by byte shuffles too: each state's
+// colours by the cell's row (at 2 x row, the byte's own bits 1..3), laid over
+// the live and dead colours where a cell is in that state. More states are
+// blended as trails are.
+const int32_t ShuffledDyingStates = 4;
+
+int32_t PaintDyingCells(const uint8_t* cells, const uint8_t* decay, uint32_t* pixels, int32_t x0, int32_t x1,
+                        const Ops::ShadeTable& table, int32_t states) {
+  const uint32_t* shades = table.shades;
+  const int32_t dyingStates = states - 2;
+  int32_t x = x0;
+  if (dyingStates <= ShuffledDyingStates) {
+    uint8_t planes[1 + ShuffledDyingStates][4][16] = {};
+    for (int v = 0; v < 16; ++v) {
+      const uint32_t colour = (v & 1) ? shades[((v >> 1) & 7) * TrailSteps] : shades[TrailRows * TrailSteps];
+      for (int b = 0; b < 4; ++b) planes[0][b][v] = static_cast<uint8_t>(colour >> (8 * b));
+    }
+    for (int i = 0; i < dyingStates; ++i)
+      for (int r = 0; r < 8; ++r)
+        for (int b = 0; b < 4; ++b)
+          planes[1 + i][b][2 * r] = static_cast<uint8_t>(shades[r * TrailSteps + (dyingStates - i)] >> (8 * b));
+    const auto plane = [&](int t, int b) {
+      return _mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(planes[t][b])));
+    };
+    const __m256i bit = _mm256_set1_epi8(static_cast<char>(CellDying));
+    for (; x + 32 <= x1; x += 32) {
+      const __m256i v = CellOrder(Ops::Load(cells + x));
+      const __m256i index = _mm256_and_si256(v, _mm256_set1_epi8(15));
+      __m256i channel[4];
+      for (int b = 0; b < 4; ++b) channel[b] = _mm256_shuffle_epi8(plane(0, b), index);
+      const __m256i dying = _mm256_cmpeq_epi8(_mm256_and_si256(v, bit), bit);
+      if (!Ops::AllZero(dying)) {
+        const __m256i row = _mm256_and_si256(v, _mm256_set1_epi8(14));
+        const __m256i state = decay != nullptr ? CellOrder(Ops::Load(decay + x)) : _mm256_setzero_si256();
+        for (int i = 0; i < dyingStates; ++i) {
+          const __m256i in =
+              decay != nullptr ? _mm256_and_si256(dying, _mm256_cmpeq_epi8(state, _mm256_set1_epi8(2 + i))) : dying;
+          for (int b = 0; b < 4; ++b)
+            channel[b] = _mm256_blendv_epi8(channel[b], _mm256_shuffle_epi8(plane(1 + i, b), row), in);
+        }
+      }
+      StoreChannels<false>(channel[0], channel[1], channel[2], channel[3], pixels + x);
+    }
+  }
+  PaintDyingRun(cells, decay, pixels, x, x1, table, states);
+  return CountAliveRow(cells + x0, x1 - x0);
+}
+
 // The outcome of a block by four 16-entry byte shuffles: the low four bits
 // of its index pick a byte of each table, the top two a table, and the
 // three between a bit of that byte (see KernelRule).

@@ -44,6 +44,10 @@ void PaintMarkedSegments(const uint8_t* cells, uint32_t* pixels, int32_t count, 
 // (ColumnCode, with the wrapped neighbours at codes[-1] and codes[columns]).
 // Returns nonzero when any action is.
 bool BlockActions(const uint8_t* codes, uint8_t* actions, int32_t columns, const KernelRule& rule);
+// Cells x0..x1-1 of a row of a rule with dying states, without trails (see
+// DyingPixel; decay is null with three states). Returns the live cells.
+int32_t PaintDyingCells(const uint8_t* cells, const uint8_t* decay, uint32_t* pixels, int32_t x0, int32_t x1,
+                        const Ops::ShadeTable& table, int32_t states);
 
 typedef Ops::V V;
 const int W = Ops::Width;
@@ -417,14 +421,14 @@ inline void PaintDyingChunk(const uint8_t* cells, const uint8_t* decay, uint32_t
   StoreShades(high, Ops::And(dying, left), shades, pixels);
 }
 
-int32_t PaintDyingCells(const uint8_t* cells, const uint8_t* decay, uint32_t* pixels, int32_t x0, int32_t x1,
-                        const Ops::ShadeTable& table, int32_t states) {
+// Cells x0..x1-1 of a row by their chunks' shades, then one by one.
+[[maybe_unused]] void PaintDyingRun(const uint8_t* cells, const uint8_t* decay, uint32_t* pixels, int32_t x0, int32_t x1,
+                   const Ops::ShadeTable& table, int32_t states) {
   const Ops::ShadeRegs regs = Ops::LoadShades(table);
   int32_t x = x0;
   for (; x + W <= x1; x += W)
     PaintDyingChunk(cells + x, decay != nullptr ? decay + x : nullptr, pixels + x, regs, static_cast<uint8_t>(states));
   for (; x < x1; ++x) pixels[x] = DyingPixel(cells[x], decay != nullptr ? decay[x] : 2, table.shades, states);
-  return CountAliveRow(cells + x0, x1 - x0);
 }
 
 // Paints row y of a one-pixel frame from the row as it is before the step.

@@ -161,6 +161,13 @@ inline void StoreShades(__m128i high, __m128i low, const Ops::ShadeRegs& regs, u
   for (int i = 0; i < 16; ++i) pixels[i] = shades[index[i]];
 }
 
+// No byte shuffle in SSE2: a look-up per pixel.
+int32_t PaintDyingCells(const uint8_t* cells, const uint8_t* decay, uint32_t* pixels, int32_t x0, int32_t x1,
+                        const Ops::ShadeTable& table, int32_t states) {
+  for (int32_t x = x0; x < x1; ++x) pixels[x] = DyingPixel(cells[x], decay != nullptr ? decay[x] : 2, table.shades, states);
+  return CountAliveRow(cells + x0, x1 - x0);
+}
+
 // No byte shuffle in SSE2: a table look-up per cell, each block's index
 // slid along the row from the one before.
 bool BlockActions(const uint8_t* codes, uint8_t* actions, int32_t columns, const KernelRule& rule) {

@@ -107,6 +107,15 @@ int32_t DrawLifefaceFrame(int32_t columns, int32_t rows, int32_t scale, int32_t 
 
   const uint32_t rowSpan = static_cast<uint32_t>(Transition.rowSpan);
   const uint32_t survivorSpan = static_cast<uint32_t>(Transition.survivorSpan);
+  // A rule with dying states spreads the death run over them: a cell in
+  // its k-th generation of dying (1 the step it stops living) shows part k
+  // of states - 1.
+  const int32_t states = Field.RuleActions.states;
+  const int64_t deathSpan = Transition.deathSpan, deathOffset = deathTile - face->x2;
+  const auto dyingTile = [&](int32_t k) {
+    return face->x2 + static_cast<int32_t>(((k - 1) * deathSpan + deathOffset) / (states - 1));
+  };
+  const bool blocks = Field.RuleActions.mapped;
   int32_t alive = 0;
   for (int32_t i = 0; i < rows; ++i) {
     const uint32_t rowBase =
@@ -116,10 +125,10 @@ int32_t DrawLifefaceFrame(int32_t columns, int32_t rows, int32_t scale, int32_t 
       const uint8_t v = cell[j];
       uint32_t t = rowBase;
       if (face->flags & FaceAddColumn) t += static_cast<uint32_t>(j);
-      if (face->flags & FaceAddNeighbours) t += v >> 1;
+      if (face->flags & FaceAddNeighbours) t += (v & 0x1F) >> 1;
       const int32_t tileRow = static_cast<int32_t>(t % rowSpan) + face->y0;
       // What the coming step does to the cell, under the field's rule.
-      const int8_t action = CellAction(Field.RuleActions, v);
+      const int8_t action = blocks ? CellActionAt(j, i, columns, rows) : CellAction(Field.RuleActions, v);
       int32_t tileColumn;
       if (action > 0) {
         tileColumn = birthTile;
@@ -128,7 +137,9 @@ int32_t DrawLifefaceFrame(int32_t columns, int32_t rows, int32_t scale, int32_t 
         tileColumn = static_cast<int32_t>((survivorTime + t) % survivorSpan) + face->x1;
         ++alive;
       } else if (v & 1) {
-        tileColumn = deathTile;
+        tileColumn = states > 2 ? dyingTile(1) : deathTile;
+      } else if (states > 2 && (v & CellDying)) {
+        tileColumn = dyingTile(CellState(j, i, columns, rows));
       } else {
         tileColumn = 0;
       }

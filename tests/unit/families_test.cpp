@@ -116,7 +116,9 @@ void ExpectGridHolds(const std::vector<uint8_t>& states, int32_t columns, int32_
   std::vector<uint8_t> cells(states.size()), decay(states.size());
   PlainEncodeStates(states.data(), cells.data(), decay.data(), columns, rows);
   ASSERT_EQ(0, std::memcmp(cells.data(), Grid.LiveCells, cells.size())) << where;
-  if (ruleStates > 3) ASSERT_EQ(0, std::memcmp(decay.data(), Grid.decay, decay.size())) << where << " decay";
+  if (ruleStates > 3) {
+    ASSERT_EQ(0, std::memcmp(decay.data(), Grid.decay, decay.size())) << where << " decay";
+  }
   for (int32_t y = 0; y < rows; ++y)
     for (int32_t x = 0; x < columns; ++x)
       ASSERT_EQ(CellState(x, y, columns, rows), states[static_cast<size_t>(y) * columns + x]) << where;
