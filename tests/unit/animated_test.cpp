@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include "lifeface_files.h"
 #include "test_support.h"
 
@@ -100,6 +102,50 @@ TEST_F(Animated, BirthsSurvivalsAndDeathsFollowTheFieldsRule) {
     }
     EXPECT_EQ(Transition.NextPopulation, c.population) << c.rule.birth;
   }
+}
+
+// Under a rule with dying states the death run is spread over them: with
+// four states (two dying) and a run of 6 tiles, a cell that stops living
+// shows its first third, a cell in state 2 the second, in state 3 the last.
+TEST_F(Animated, DyingStatesShareTheDeathRun) {
+  UseFace("x0 = 1, x1 = 3, x2 = 4, x3 = 10");
+  CellRule starWars = CellRuleOf(LifeRule{0x4, 0x38});  // B2/S345/C4
+  starWars.states = 4;
+  UseRule(starWars);
+  RestartTransition();
+  SetCell(1, 0, 8, 8);   // alone: dies
+  SetCellState(3, 0, 2, 8, 8);
+  SetCellState(5, 0, 3, 8, 8);
+  const int32_t frames = Transition.TransitionFrames;
+  ASSERT_EQ(frames, 6);
+  for (int k = 0; k < frames; ++k) {
+    AnimatedTick(8, 8, 1);
+    EXPECT_EQ(TileColumnAt(1, 0), 4 + k / 3) << k;
+    EXPECT_EQ(TileColumnAt(3, 0), 6 + k / 3) << k;
+    EXPECT_EQ(TileColumnAt(5, 0), 8 + k / 3) << k;
+  }
+  EXPECT_EQ(Transition.NextPopulation, 0);
+}
+
+// A rule of the 3 x 3 block decides births by where the neighbours are: an
+// L of three makes a birth in its corner, a line of three does not.
+TEST_F(Animated, BlockRulesDecideByTheNeighbours) {
+  UseFace("x0 = 1, x1 = 5, x2 = 9, x3 = 13");
+  CellRule rule = CellRuleOf(ConwayRule);
+  rule.kind = RuleMapped;
+  std::memset(rule.map, 0, sizeof rule.map);
+  // Born only with live N, W and NW (Golly's bits 7, 5 and 8).
+  const uint32_t corner = 1u << 8 | 1u << 7 | 1u << 5;
+  rule.map[corner >> 3] |= static_cast<uint8_t>(1u << (corner & 7));
+  UseRule(rule);
+  RestartTransition();
+  SetCell(1, 1, 8, 8);
+  SetCell(2, 1, 8, 8);
+  SetCell(1, 2, 8, 8);  // cell (2, 2) sees NW, N and W
+  AnimatedTick(8, 8, 1);
+  EXPECT_EQ(TileColumnAt(2, 2), 1);
+  EXPECT_EQ(TileColumnAt(2, 3), 0);  // sees only N: no birth
+  EXPECT_EQ(Transition.NextPopulation, 1);
 }
 
 TEST_F(Animated, UnevenSpansMoveAtTheirOwnRates) {
