@@ -111,6 +111,19 @@ struct PopulationHistory {
   int32_t p3;
   uint32_t ResetDeadline;
 };
+
+// A pattern field has settled when its shape recurs: its live cells as they
+// were some generations before, in place (an oscillator) or moved (a ship
+// on the torus), the period at most ShapePeriodLimit. Soups keep the
+// population rule above.
+const int32_t ShapePeriodLimit = 128;
+// A period counts once this many generations in a row repeat it.
+const int32_t ShapeRepeats = 8;
+struct ShapeHistory {
+  uint64_t hashes[ShapePeriodLimit + ShapeRepeats];  // the last ones, by generation mod their count
+  uint32_t count;                                     // generations hashed since the field started
+  uint32_t SettleDeadline;                            // a settled field is replaced once this has passed
+};
 // The field's generator and counters. ResetFieldState is its one reset.
 struct FieldState {
   int32_t Generation;               // of the field shown, from 1
@@ -123,6 +136,8 @@ struct FieldState {
   CellRule Rule;                      // the rule the field runs under
   KernelRule RuleActions;             // the same as each step applies it
   char PatternName[80];               // the pattern the field started from; "" for a random field
+  ShapeHistory Shapes;                // pattern fields: the shapes they went through
+  uint32_t ShownUntil;                // pattern fields: replaced once this tick count has passed
 };
 extern FieldState Field;
 // Generation 1, nothing counted, no history, Conway's rule: the next
@@ -140,3 +155,12 @@ bool PopulationDeveloping(PopulationHistory* history, int32_t population);
 void AdvanceField(PopulationHistory* history, int32_t columns, int32_t rows, int32_t population);
 // A new field starts with no populations behind it (its deadline stays).
 void ForgetHistory(PopulationHistory* history);
+
+// A hash of the field's live cells that a move on the torus does not change:
+// the populations of its rows and of its columns, each next to its
+// neighbour, as sets.
+uint64_t FieldShapeHash(int32_t columns, int32_t rows);
+// As PopulationDeveloping, by the shape: true while no shape of the last
+// ShapePeriodLimit generations recurs, or until `reset` ms after one does.
+bool ShapeDeveloping(ShapeHistory* history, uint64_t hash);
+void ForgetShapes(ShapeHistory* history);

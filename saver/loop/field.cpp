@@ -35,6 +35,8 @@ LifeRule RuleOfNewField() {
   return RunnableLifeRule(Settings.birth, Settings.survive);
 }
 
+uint32_t LongestShow() { return 300000; }
+
 bool NewFieldIsPattern() {
   if (Settings.start == StartPatterns) return true;
   // Alternately: a pattern first, then a random field, and so on.
@@ -48,7 +50,8 @@ static bool StartPatternField(int32_t columns, int32_t rows) {
   PatternCells pattern;
   PatternPlacement placement;
   if (!DrawPattern(columns, rows, &pattern, &placement)) return false;
-  UseRule(pattern.hasRule ? pattern.rule : RuleOfNewField());
+  // A file without a rule is Conway's Life, as in every Life program.
+  UseRule(pattern.hasRule ? pattern.rule : ConwayRule);
   SetPatternCells(pattern, placement, columns, rows);
   std::snprintf(Field.PatternName, sizeof Field.PatternName, "%s", pattern.name);
   return true;
@@ -56,11 +59,13 @@ static bool StartPatternField(int32_t columns, int32_t rows) {
 
 void ResetField(int32_t columns, int32_t rows) {
   Field.PatternName[0] = 0;
+  ForgetShapes(&Field.Shapes);
   if (!NewFieldIsPattern() || !StartPatternField(columns, rows)) {
     UseRule(RuleOfNewField());
     RandomFill(columns, rows);
   }
   RestartTrails();  // whatever made the field, its cells start young
+  Field.ShownUntil = PlatformTickCount() + LongestShow();
   Field.Generation = 1;
   Counters.generation = Field.Generation;
   Field.Population = 0;
@@ -74,8 +79,16 @@ static void ReplaceField(PopulationHistory* history, int32_t columns, int32_t ro
   ForgetHistory(history);
 }
 
+// A field is still worth showing: a soup while its population keeps
+// changing, a pattern while its shape does and for at most its longest time.
+static bool FieldDeveloping(PopulationHistory* history, int32_t columns, int32_t rows, int32_t population) {
+  if (Field.PatternName[0] == 0) return PopulationDeveloping(history, population);
+  if (static_cast<int32_t>(PlatformTickCount() - Field.ShownUntil) >= 0) return false;
+  return ShapeDeveloping(&Field.Shapes, FieldShapeHash(columns, rows));
+}
+
 void AdvanceOrReset(int32_t columns, int32_t rows, int32_t population) {
-  if (PopulationDeveloping(&Field.ClassicHistory, population)) {
+  if (FieldDeveloping(&Field.ClassicHistory, columns, rows, population)) {
     AdvanceField(&Field.ClassicHistory, columns, rows, population);
     return;
   }
@@ -83,7 +96,7 @@ void AdvanceOrReset(int32_t columns, int32_t rows, int32_t population) {
 }
 
 void AdvanceOrReset(WindowHandle, int32_t columns, int32_t rows, int32_t nextPopulation) {
-  if (PopulationDeveloping(&Field.AnimatedHistory, nextPopulation)) {
+  if (FieldDeveloping(&Field.AnimatedHistory, columns, rows, nextPopulation)) {
     AdvanceField(&Field.AnimatedHistory, columns, rows, nextPopulation);
     return;
   }

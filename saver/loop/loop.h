@@ -51,6 +51,8 @@ void UseLifeface();
 // rule drawn for it, else the stored `birth` and `survive`. A stored rule
 // that cannot run (B0, counts above 8: a hand-edited key) gives Conway's.
 LifeRule RuleOfNewField();
+// The longest a pattern field is shown, in milliseconds.
+uint32_t LongestShow();
 // Whether the next new field starts from a pattern (by `start`).
 bool NewFieldIsPattern();
 // A new field: a pattern of the collection when `start` asks for one and one

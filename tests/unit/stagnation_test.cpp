@@ -126,3 +126,68 @@ TEST_F(Stagnation, ClassicResetLeavesTheLifefaceAlone) {
 }
 
 }  // namespace
+
+// ---- Pattern fields settle by their shape ---------------------------------------
+
+class Shapes : public testing::Test {
+ protected:
+  void SetUp() override { ResetEngineState(64 * 64); }
+  // Runs a pattern field under the classic boundary, `step` ms a generation,
+  // for at most `generations`; returns the generation it was replaced at, or
+  // 0 when it was not.
+  int RunPatternField(int generations, uint32_t step) {
+    std::snprintf(Field.PatternName, sizeof Field.PatternName, "test");
+    ForgetShapes(&Field.Shapes);
+    Field.ShownUntil = FakeNow + LongestShow();
+    const int32_t before = Field.ResetCount;
+    for (int g = 1; g <= generations; ++g) {
+      AdvanceOrReset(64, 64, LiveCount(64, 64));
+      if (Field.ResetCount != before) return g;
+      FakeNow += step;
+    }
+    return 0;
+  }
+};
+
+TEST_F(Shapes, TheShapeHashIgnoresAMoveOnTheTorus) {
+  PlacePattern({".#.", "..#", "###"}, 3, 4, 64, 64);
+  const uint64_t here = FieldShapeHash(64, 64);
+  ClearField(64, 64);
+  PlacePattern({".#.", "..#", "###"}, 60, 62, 64, 64);  // wrapping over both edges
+  EXPECT_EQ(FieldShapeHash(64, 64), here);
+  ClearField(64, 64);
+  PlacePattern({"#..", "..#", "###"}, 3, 4, 64, 64);  // another shape
+  EXPECT_NE(FieldShapeHash(64, 64), here);
+}
+
+TEST_F(Shapes, OscillatorsOfLongPeriodsAndShipsAreReplaced) {
+  // A pentadecathlon (period 15), a figure eight (8): their populations
+  // repeat with periods above three, which the population rule never sees.
+  const std::vector<std::vector<std::string>> patterns = {
+      {"..#....#..", "##.####.##", "..#....#.."},
+      {"###...", "###...", "###...", "...###", "...###", "...###"},
+      {".#..#", "#....", "#...#", "####."},  // a lightweight spaceship
+  };
+  for (const auto& pattern : patterns) {
+    ClearField(64, 64);
+    PlacePattern(pattern, 20, 20, 64, 64);
+    // Replaced about `reset` (3 s) after its shape first recurs.
+    const int replaced = RunPatternField(2000, 20);
+    EXPECT_GT(replaced, 3000 / 20) << pattern[0];
+    EXPECT_LT(replaced, 3000 / 20 + 200) << pattern[0];
+  }
+}
+
+TEST_F(Shapes, APatternThatKeepsChangingStaysUntilItsLongestTime) {
+  // The R-pentomino grows for a thousand generations and more.
+  PlacePattern({".##", "##.", ".#."}, 30, 30, 64, 64);
+  const int replaced = RunPatternField(400, 20);
+  EXPECT_EQ(replaced, 0);
+  // Shown for its longest time, it is replaced, settled or not.
+  ClearField(64, 64);
+  PlacePattern({".##", "##.", ".#."}, 30, 30, 64, 64);
+  const uint32_t step = LongestShow() / 100;
+  const int late = RunPatternField(200, step);
+  EXPECT_GE(late, 100);
+  EXPECT_LE(late, 102);
+}
