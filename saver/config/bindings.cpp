@@ -46,8 +46,8 @@ static_assert(sizeof(SaverSettings::n) == static_cast<size_t>(IdClearColour - Id
 
 // A spin edit's range and a scale list's items are those its setting's row
 // offers.
-constexpr int32_t LowOf(int32_t id) { return SettingsTable[SettingRowOfControl(id)].low; }
-constexpr int32_t HighOf(int32_t id) { return SettingsTable[SettingRowOfControl(id)].high; }
+constexpr int32_t LowOf(int32_t id) { return OfferedLow(SettingsTable[SettingRowOfControl(id)]); }
+constexpr int32_t HighOf(int32_t id) { return OfferedHigh(SettingsTable[SettingRowOfControl(id)]); }
 
 #define COLOUR(id) {id, ColourList, 0, 0, 0}
 #define SPIN(id, step) {id, SpinEdit, LowOf(id), HighOf(id), step}
