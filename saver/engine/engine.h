@@ -7,6 +7,7 @@
 
 #include "engine/kernels.h"
 #include "engine/rule.h"
+#include "platform/names.h"
 #include "platform/platform.h"
 
 // ---- Life grid -------------------------------------------------------------
@@ -118,7 +119,7 @@ struct FieldState {
   PopulationHistory AnimatedHistory;  // stagnation rule, lifeface transitions
   LifeRule Rule;                      // the rule the field runs under
   KernelRule RuleActions;             // the same as each step applies it
-  char PatternName[80];               // the pattern the field started from; "" for a random field
+  char PatternName[NameTextSize];     // the pattern the field started from; "" for a random field
 };
 extern FieldState Field;
 // Generation 1, nothing counted, no history, Conway's rule: the next

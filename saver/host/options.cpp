@@ -12,6 +12,7 @@
 #include "loop/loop.h"
 #include "host/options.h"
 #include "pattern/pattern.h"
+#include "platform/names.h"
 
 namespace {
 
@@ -479,7 +480,7 @@ std::vector<std::string> PatternFolders(const char* dataHome, const char* home, 
                                         const char* installed) {
   std::vector<std::string> folders;
   for (const std::string& folder : CatalogueFolders(dataHome, home, dataDirs, installed))
-    folders.push_back(folder + "/patterns");
+    folders.push_back(folder + "/" PatternFolderName);
   for (const char* golly : GollyPatternFolders) folders.push_back(golly);
   return folders;
 }

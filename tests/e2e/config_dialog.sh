@@ -141,6 +141,12 @@ export_settings() {
 
 winepath_of() { "$WINE" winepath -w "$1" 2>/dev/null | tr -d '\r'; }
 
+expect_text() {
+  local got
+  got=$(reg_value "$SAVER_KEY" "$1")
+  [ "$got" = "REG_SZ $2" ] || fail "$1 is \"$got\", expected REG_SZ $2"
+}
+
 expect_dword() {
   local got
   got=$(reg_value "$SAVER_KEY" "$1")
@@ -167,7 +173,9 @@ case_defaults() {
   click_control "${OK_BUTTON[@]}"
   expect_exit_zero "OK"
   expect_dword mode 0x1
-  expect_defaults_but mode face
+  # OK writes the rule shown as the rule text too.
+  expect_text rule B3/S23
+  expect_defaults_but mode face rule
 }
 
 case_cancel() {
@@ -484,7 +492,7 @@ case_new_field() {
   expect_dword start 0x2
   expect_dword fade 0xd
   expect_dword age 0x1
-  expect_defaults_but mode face start fade age
+  expect_defaults_but mode face start fade age rule
   note "the next dialog shows what was stored"
   run_dialog_ok "start 2, fade 13 and age 1"
   expect_dword start 0x2
@@ -527,12 +535,6 @@ run_dialog_ok() {
   expect_exit_zero "OK with $1"
 }
 
-expect_text() {
-  local got
-  got=$(reg_value "$SAVER_KEY" "$1")
-  [ "$got" = "REG_SZ $2" ] || fail "$1 is \"$got\", expected REG_SZ $2"
-}
-
 # Replaces the text of the edit a label's mnemonic (Alt+$1) leads to.
 set_edit() {
   local keys=(End) i
@@ -542,7 +544,8 @@ set_edit() {
 }
 
 STEP_EDIT=(192 274 28 12)
-step_enabled() { [ "$(pixel_at "$SHOT" "$(dx 196)" "$(dy 280)")" = ffffff ]; }
+# Right of the step's digits, left of its up-down.
+step_enabled() { [ "$(pixel_at "$SHOT" "$(dx 205)" "$(dy 280)")" = ffffff ]; }
 plane_checked() { less_than "$(mark_grey 16 275)" "$(mark_grey 292 275)"; }
 
 # The pattern fields' controls: what a first start shows, what OK stores,
@@ -566,7 +569,7 @@ case_pattern_fields() {
   expect_dword hyper 0x1
   expect_dword longest 0x258
   expect_dword memory 0x100
-  expect_defaults_but mode face plane step hyper longest
+  expect_defaults_but mode face plane step hyper longest rule
   note "the next dialog shows what was stored; OK keeps it"
   start_dialog
   poll_screen '[ "$(swatch_colour 112 40)" = ff0000 ] && ! step_enabled' 20 || fail "the step is not greyed"
@@ -636,12 +639,13 @@ case_other_versions() {
   run_saver_once "the twenty values"
   [ "$(value_count)" = "$ORIGINAL_VALUES" ] || fail "the saver wrote to a key of the twenty values"
   run_dialog_ok "the twenty values"
-  expect_defaults_but
+  expect_text rule B3/S23
+  expect_defaults_but rule
   [ "$(value_count)" = "$all" ] || fail "OK left $(value_count) values, expected $all"
   reg_set_dword zzz 7
   run_saver_once "an unknown value"
   run_dialog_ok "an unknown value"
-  expect_defaults_but
+  expect_defaults_but rule
   expect_dword zzz 0x7
   [ "$(value_count)" = $((all + 1)) ] || fail "OK left $(value_count) values, expected $((all + 1))"
 }
