@@ -63,7 +63,17 @@ foreach(line ${tumbra_face_lines})
   math(EXPR face_number "${face_number} + 1")
 endforeach()
 set(TUMBRA_XML ${CMAKE_BINARY_DIR}/data/xscreensaver/tumbra.xml CACHE INTERNAL "the hack's xscreensaver settings")
-configure_file(${PROJECT_SOURCE_DIR}/data/xscreensaver/tumbra.xml.in ${TUMBRA_XML} @ONLY)
+configure_file(${PROJECT_SOURCE_DIR}/data/xscreensaver/tumbra.xml.in ${TUMBRA_XML}.faces @ONLY)
+# The rule list: the rules the settings dialog names, written by the program
+# that reads them.
+add_executable(tumbra_xml_rules ${PROJECT_SOURCE_DIR}/data/xscreensaver/xml_rules.cpp)
+target_link_libraries(tumbra_xml_rules PRIVATE platform_posix_clock platform_posix_files platform_posix_store
+                      platform_posix_surface platform_posix_text tumbra_core)
+add_custom_command(OUTPUT ${TUMBRA_XML}
+                   COMMAND tumbra_xml_rules < ${TUMBRA_XML}.faces > ${TUMBRA_XML}
+                   DEPENDS tumbra_xml_rules ${TUMBRA_XML}.faces
+                   COMMENT "the xscreensaver settings description with its rule list")
+add_custom_target(tumbra_xml ALL DEPENDS ${TUMBRA_XML})
 
 # The installed tree: the hack in xscreensaver's folder, its settings
 # description, the lifefaces, and the launcher bin/tumbra pointing at the hack.

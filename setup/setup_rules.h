@@ -8,6 +8,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "platform/names.h"
+
 // ---- Paths -----------------------------------------------------------------
 
 // Every path is built in a buffer of this size (the platform's MAX_PATH),
@@ -76,7 +78,7 @@ inline bool SetupDirectoryUsable(uint32_t length, size_t size) { return length !
 // lifeface bitmaps' folder and, inside it, the shipped patterns, where users
 // add their own. The uninstaller empties and removes them the other way
 // round, so each folder holds no sub-folder of ours by the time it goes.
-constexpr const char* kInstalledFolders[] = {"tumbra", "tumbra\\patterns"};
+constexpr const char* kInstalledFolders[] = {LifefaceFolderName, LifefaceFolderName "\\" PatternFolderName};
 constexpr int kInstalledFolderCount = static_cast<int>(sizeof kInstalledFolders / sizeof kInstalledFolders[0]);
 
 // ---- Installer window ------------------------------------------------------

@@ -8,6 +8,7 @@
 #include <iterator>
 
 #include "config/config.h"
+#include "platform/chars.h"
 #include "engine/engine.h"
 #include "loop/loop.h"
 
@@ -46,8 +47,8 @@ static_assert(sizeof(SaverSettings::n) == static_cast<size_t>(IdClearColour - Id
 
 // A spin edit's range and a scale list's items are those its setting's row
 // offers.
-constexpr int32_t LowOf(int32_t id) { return SettingsTable[SettingRowOfControl(id)].low; }
-constexpr int32_t HighOf(int32_t id) { return SettingsTable[SettingRowOfControl(id)].high; }
+constexpr int32_t LowOf(int32_t id) { return OfferedLow(SettingsTable[SettingRowOfControl(id)]); }
+constexpr int32_t HighOf(int32_t id) { return OfferedHigh(SettingsTable[SettingRowOfControl(id)]); }
 
 #define COLOUR(id) {id, ColourList, 0, 0, 0}
 #define SPIN(id, step) {id, SpinEdit, LowOf(id), HighOf(id), step}
@@ -55,6 +56,7 @@ constexpr int32_t HighOf(int32_t id) { return SettingsTable[SettingRowOfControl(
 #define CHECK(id) {id, FlagCheck, 0, 0, 0}
 #define CHOICE(id) {id, ChoiceList, HighOf(id) - LowOf(id) + 1, 0, 0}
 #define NONE(id) {id, NoKind, 0, 0, 0}
+#define VALUE_CHECK(id) {id, ValueCheck, 0, 0, 0}
 
 constexpr ControlBinding ControlBindings[BindingCount] = {
     COLOUR(IdInfoForeground), COLOUR(IdPopulationForeground), COLOUR(IdGenerationForeground),
@@ -84,7 +86,13 @@ constexpr ControlBinding ControlBindings[BindingCount] = {
     CHOICE(IdStartWith),
     SPIN(IdFade, 1),
     NONE(IdFadeSpin),  // steps IdFade
-    {IdColourByAge, ValueCheck, 0, 0, 0},
+    VALUE_CHECK(IdColourByAge),
+    VALUE_CHECK(IdPlane),
+    SPIN(IdStep, 1),
+    NONE(IdStepSpin),  // steps IdStep
+    VALUE_CHECK(IdHyper),
+    SPIN(IdLongest, 10),
+    NONE(IdLongestSpin),  // steps IdLongest
 };
 
 #undef COLOUR
@@ -93,6 +101,7 @@ constexpr ControlBinding ControlBindings[BindingCount] = {
 #undef CHECK
 #undef CHOICE
 #undef NONE
+#undef VALUE_CHECK
 
 // BindingOf finds a row by its place.
 constexpr bool BindingsFollowTheirIds() {
@@ -108,7 +117,8 @@ static const int32_t MainIds[] = {
     IdSeed,                 IdDelay,                IdReset,                IdModeTabs,
     IdPrintInfo,            IdPrintPopulation,      IdPrintGeneration,      IdPrintFps,
     IdArbitrary,            IdSpecific,             IdRuleList,             IdRuleText,
-    IdDrawRule,             IdStartWith};
+    IdDrawRule,             IdStartWith,            IdPlane,                IdStep,
+    IdHyper,                IdLongest};
 static const int32_t AnimatedIds[] = {IdAnimatedScale, IdFrameSkip, IdLifefaceList, IdRandomLifeface};
 static const int32_t ClassicIds[] = {
     IdClassicScale,     IdNeighbourColour0, IdNeighbourColour1, IdNeighbourColour2, IdNeighbourColour3,
@@ -151,7 +161,8 @@ void WalkBindings(WindowHandle parent, const WalkList& list, int32_t phase,
 // An overlay line's colours while it is printed; the seed while a specific
 // one is chosen (a click on either radio button re-reads "Specific"); the
 // lifeface list and the cycling time while nothing random replaces them.
-// The rule's list and text while no rule is drawn in their place.
+// The rule's list and text while no rule is drawn in their place; the step
+// while hyperspeed does not set it.
 const EnableRule EnableRules[] = {
     {IdPrintInfo, {IdInfoForeground, IdInfoBackground}, true},
     {IdPrintPopulation, {IdPopulationForeground, IdPopulationBackground}, true},
@@ -161,10 +172,14 @@ const EnableRule EnableRules[] = {
     {IdRandomLifeface, {IdLifefaceList, 0}, false},
     {IdCycleAtReset, {IdCycle, 0}, false},
     {IdDrawRule, {IdRuleList, IdRuleText}, false},
+    {IdHyper, {IdStep, 0}, false},
 };
 const int EnableRuleCount = static_cast<int>(std::size(EnableRules));
 
-uint32_t CheckBitOfBox(int32_t id) { return id == IdDrawRule ? DrawRuleChecked : FlagBitOfControl(id); }
+uint32_t CheckBitOfBox(int32_t id) {
+  if (id == IdDrawRule) return DrawRuleChecked;
+  return id == IdHyper ? HyperChecked : FlagBitOfControl(id);
+}
 
 bool ControlEnabledFor(int32_t id, uint32_t checked) {
   if (id == 0) return true;
@@ -200,15 +215,13 @@ int32_t TabOfMode(int32_t mode) { return mode == ModeAnimated ? 0 : 1; }
 
 int32_t ModeOfTab(int32_t tab, int32_t current) { return tab == 0 || tab == 1 ? tab : current; }
 
-static bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
-
 int32_t SpinTextValue(const char* text) {
   int i = 0;
-  while (i < SpinTextLimit && text[i] != '\0' && IsBlank(text[i])) ++i;
+  while (i < SpinTextLimit && text[i] != '\0' && IsSpace(text[i])) ++i;
   bool negative = false;
   if (i < SpinTextLimit && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
   uint32_t value = 0;
-  for (; i < SpinTextLimit && text[i] >= '0' && text[i] <= '9'; ++i) value = value * 10u + (text[i] - '0');
+  for (; i < SpinTextLimit && IsDigit(text[i]); ++i) value = value * 10u + (text[i] - '0');
   return static_cast<int32_t>(negative ? 0u - value : value);
 }
 
@@ -225,7 +238,7 @@ int32_t SpinStepMultiplier(const ControlBinding& row) {
 static const struct {
   int32_t edit;
   int32_t upDown;
-} OwnUpDowns[] = {{IdFade, IdFadeSpin}};
+} OwnUpDowns[] = {{IdFade, IdFadeSpin}, {IdStep, IdStepSpin}, {IdLongest, IdLongestSpin}};
 
 int32_t UpDownOfEdit(int32_t edit) {
   for (const auto& pair : OwnUpDowns)
@@ -281,61 +294,123 @@ void FormatLifefaceInfo(const LifefaceRecord& record, LifefaceInfoTexts* texts) 
 
 // ---- The rule of the field ----------------------------------------------------------
 
+static_assert(sizeof(SaverSettings::rule) == RuleTextSize, "the settings hold the longest rule text");
+
 static const char CustomRuleItem[] = "Custom";
 
-int32_t RuleListItemCount() { return NamedLifeRuleCount + 1; }
+// The families of rules the list offers a few names of, beside every
+// Life-like name.
+enum RuleFamily { FamilyLifeLike, FamilyGenerations, FamilyNonTotalistic, FamilyHexagonal, FamilyVonNeumann,
+                  FamilyLarger, RuleFamilyCount };
+const int RuleListPerFamily = 4;
+const int NamedLifeRuleLimit = 40;  // room for every Life-like name
 
-int32_t RuleListCustomItem() { return NamedLifeRuleCount; }
+static RuleFamily FamilyOf(const CellRule& rule) {
+  if (rule.kind == RuleLarger) return FamilyLarger;
+  if (rule.neighbours == NeighboursHexagonal) return FamilyHexagonal;
+  if (rule.neighbours == NeighboursVonNeumann) return FamilyVonNeumann;
+  if (rule.kind == RuleMapped && !rule.totalistic) return FamilyNonTotalistic;
+  return rule.states > 2 ? FamilyGenerations : FamilyLifeLike;
+}
+
+// The parse of a text up to its terminator or limit, whichever comes first.
+static RuleError ParseRuleText(const char* text, size_t limit, CellRule* rule) {
+  return ParseRule(text, strnlen(text, limit), rule);
+}
+
+// The named rules the list offers, made once: the Life-like ones, then up to
+// RuleListPerFamily of each other family, in the order of the tables.
+struct RuleListItem {
+  const char* name;
+  CellRule rule;
+};
+struct RuleListState {
+  bool made;
+  int32_t count;
+  RuleListItem items[NamedLifeRuleLimit + RuleListPerFamily * RuleFamilyCount];
+};
+static RuleListState RuleListItems = {};
+
+static const RuleListState& RuleListMade() {
+  RuleListState& list = RuleListItems;
+  if (list.made) return list;
+  list.made = true;
+  for (int k = 0; k < NamedLifeRuleCount && list.count < NamedLifeRuleLimit; ++k)
+    list.items[list.count++] = {NamedLifeRules[k].name, CellRuleOf(NamedLifeRules[k].rule)};
+  int taken[RuleFamilyCount] = {};
+  for (int k = 0; k < NamedRuleCount; ++k) {
+    CellRule rule;
+    if (ParseRuleText(NamedRules[k].text, RuleTextSize, &rule) != RuleOk) continue;
+    const RuleFamily family = FamilyOf(rule);
+    if (family == FamilyLifeLike || taken[family] >= RuleListPerFamily) continue;
+    ++taken[family];
+    list.items[list.count++] = {NamedRules[k].name, rule};
+  }
+  return list;
+}
+
+int32_t RuleListItemCount() { return RuleListMade().count + 1; }
+
+int32_t RuleListCustomItem() { return RuleListMade().count; }
 
 const char* RuleListItemText(int32_t item) {
-  if (item >= 0 && item < NamedLifeRuleCount) return NamedLifeRules[item].name;
-  return item == RuleListCustomItem() ? CustomRuleItem : nullptr;
+  const RuleListState& list = RuleListMade();
+  if (item >= 0 && item < list.count) return list.items[item].name;
+  return item == list.count ? CustomRuleItem : nullptr;
 }
 
-int32_t RuleListItemOf(LifeRule rule) {
-  for (int32_t k = 0; k < NamedLifeRuleCount; ++k)
-    if (SameLifeRule(NamedLifeRules[k].rule, rule)) return k;
-  return RuleListCustomItem();
-}
-
-// The parse of an edit's text; a text longer than any rule reads as too long.
-static RuleError ParseRuleText(const char* text, LifeRule* rule) {
-  return ParseLifeRule(text, strnlen(text, RuleEditLimit), rule);
+int32_t RuleListItemOf(const CellRule& rule) {
+  const RuleListState& list = RuleListMade();
+  for (int32_t k = 0; k < list.count; ++k)
+    if (SameCellRule(list.items[k].rule, rule)) return k;
+  return list.count;
 }
 
 int32_t RuleListItemForText(const char* text) {
-  LifeRule rule;
-  return ParseRuleText(text, &rule) == RuleOk ? RuleListItemOf(rule) : RuleListCustomItem();
+  CellRule rule;
+  return ParseRuleText(text, RuleEditLimit, &rule) == RuleOk ? RuleListItemOf(rule) : RuleListCustomItem();
 }
 
 bool RuleTextOfItem(int32_t item, char* text, size_t size) {
-  if (item < 0 || item >= NamedLifeRuleCount) return false;
-  FormatLifeRule(NamedLifeRules[item].rule, text, size);
+  const RuleListState& list = RuleListMade();
+  if (item < 0 || item >= list.count) return false;
+  FormatRule(list.items[item].rule, text, size);
   return true;
 }
 
-LifeRule ShownRule(const SaverSettings& settings) { return RunnableLifeRule(settings.birth, settings.survive); }
+CellRule ShownRule(const SaverSettings& settings) {
+  CellRule rule;
+  if (ParseRuleText(settings.rule, sizeof settings.rule, &rule) == RuleOk) return rule;
+  return CellRuleOf(RunnableLifeRule(settings.birth, settings.survive));
+}
 
 RuleError RuleTextRefusal(const char* text, bool drawn) {
   if (drawn) return RuleOk;
-  LifeRule rule;
-  return ParseRuleText(text, &rule);
+  CellRule rule;
+  return ParseRuleText(text, RuleEditLimit, &rule);
 }
 
 RuleError StoreRuleText(const char* text, SaverSettings* settings) {
-  LifeRule rule;
-  const RuleError error = ParseRuleText(text, &rule);
-  if (error == RuleOk) {
-    settings->birth = rule.birth;
-    settings->survive = rule.survive;
+  CellRule rule;
+  const RuleError error = ParseRuleText(text, RuleEditLimit, &rule);
+  if (error != RuleOk) return error;
+  char canonical[RuleTextSize];
+  FormatRule(rule, canonical, sizeof canonical);
+  std::memset(settings->rule, 0, sizeof settings->rule);
+  std::memcpy(settings->rule, canonical, strnlen(canonical, sizeof settings->rule - 1));
+  LifeRule life;
+  if (IsLifeLike(rule, &life)) {
+    settings->birth = life.birth;
+    settings->survive = life.survive;
   }
-  return error;
+  return RuleOk;
 }
 
 void FormatRuleRefusal(const char* text, RuleError error, char* message, size_t size) {
   if (size == 0) return;
-  std::snprintf(message, size, "\"%.40s%s\" cannot be run: %s.", text, strnlen(text, 41) > 40 ? "..." : "",
-                RuleErrorText(error));
+  char reason[256];
+  FormatRuleRefusal(text, strnlen(text, RuleEditLimit), error, reason, sizeof reason);
+  std::snprintf(message, size, "\"%.40s%s\" cannot be run: %s.", text, strnlen(text, 41) > 40 ? "..." : "", reason);
 }
 
 // ---- Randomize and Undo --------------------------------------------------------------

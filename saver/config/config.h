@@ -49,7 +49,7 @@ struct ControlBinding {
 };
 
 const int32_t FirstBindingId = IdInfoForeground;
-const int32_t LastBindingId = IdColourByAge;
+const int32_t LastBindingId = IdLongestSpin;
 const int BindingCount = LastBindingId - FirstBindingId + 1;
 // Row k binds control id 101 + k; ids that bind nothing have rows too.
 extern const ControlBinding ControlBindings[BindingCount];
@@ -59,21 +59,22 @@ extern const ControlBinding ControlBindings[BindingCount];
 const int32_t FirstValueId = IdInfoForeground;
 const int32_t LastValueId = IdCycle;
 constexpr int32_t WordOffsetOfControl(int32_t id) { return (id - FirstValueId) * 4; }
-// Value controls added since edit members after that run; each names its own.
+// Value controls added since edit members after that run; each names the
+// key of its setting's row, which gives its member, its default and the
+// values it offers.
 struct AddedValueControl {
   int32_t id;
-  int32_t offset;  // of its member in the settings record
+  const char* key;
 };
 inline constexpr AddedValueControl AddedValueControls[] = {
-    {IdStartWith, static_cast<int32_t>(offsetof(SaverSettings, start))},
-    {IdFade, static_cast<int32_t>(offsetof(SaverSettings, fade))},
-    {IdColourByAge, static_cast<int32_t>(offsetof(SaverSettings, age))},
+    {IdStartWith, "start"}, {IdFade, "fade"},       {IdColourByAge, "age"}, {IdPlane, "plane"},
+    {IdStep, "step"},       {IdHyper, "hyper"},     {IdLongest, "longest"},
 };
 // The byte offset of the member a value control edits; -1 for any other id.
 constexpr int32_t SettingOffsetOfControl(int32_t id) {
   if (id >= FirstValueId && id <= LastValueId) return WordOffsetOfControl(id);
   for (const AddedValueControl& control : AddedValueControls)
-    if (control.id == id) return control.offset;
+    if (control.id == id) return SettingsTable[SettingRowOf(control.key)].offset;
   return -1;
 }
 // The number of the settings row whose member a value control edits; -1
@@ -109,8 +110,8 @@ void WalkBindings(WindowHandle parent, const WalkList& list, int32_t phase,
 // A check box or radio button and the controls it governs: enabled while it
 // is checked, or while it is not. The dialog applies these when it loads a
 // box and whenever a box is clicked. The boxes' check states travel as bits:
-// bit b for box 131 + b, as in flags, and DrawRuleChecked for the box that
-// draws the rules.
+// bit b for box 131 + b, as in flags, DrawRuleChecked for the box that
+// draws the rules and HyperChecked for hyperspeed's.
 struct EnableRule {
   int32_t box;
   int32_t controls[2];  // 0: none
@@ -119,6 +120,7 @@ struct EnableRule {
 extern const EnableRule EnableRules[];
 extern const int EnableRuleCount;
 const uint32_t DrawRuleChecked = 1u << 9;  // the first bit after the flags boxes
+const uint32_t HyperChecked = 1u << 10;
 // The bit of a box's check state; 0 for a control that is no such box.
 uint32_t CheckBitOfBox(int32_t id);
 // Whether the rules leave a control enabled when the boxes are checked as
@@ -189,14 +191,14 @@ void FormatLifefaceInfo(const LifefaceRecord& record, LifefaceInfoTexts* texts);
 
 // ---- The rule of the field ----------------------------------------------------------
 
-// The rule list offers the named rules in table order, then "Custom" for any
-// other rule.
+// The rule list offers the named rules of every family in table order, then
+// "Custom" for any other rule.
 int32_t RuleListItemCount();
 int32_t RuleListCustomItem();
 // An item's text; null outside the list.
 const char* RuleListItemText(int32_t item);
 // The item of a rule: its name's, else "Custom".
-int32_t RuleListItemOf(LifeRule rule);
+int32_t RuleListItemOf(const CellRule& rule);
 // The item that follows text typed as the rule: the named rule the text
 // reads as, else "Custom" (for a text that is no rule too).
 int32_t RuleListItemForText(const char* text);
@@ -204,17 +206,19 @@ int32_t RuleListItemForText(const char* text);
 // rule's canonical text. False for "Custom" and anything else, which leave
 // the edit's text as it is.
 bool RuleTextOfItem(int32_t item, char* text, size_t size);
-// The rule the dialog shows for stored settings: birth and survive when
-// they can run, else Conway's, which the saver runs then.
-LifeRule ShownRule(const SaverSettings& settings);
+// The rule stored settings run: the rule text where it reads as a rule,
+// else birth and survive when they can run, else Conway's.
+CellRule ShownRule(const SaverSettings& settings);
 // Why OK cannot take the rule text, or RuleOk. While a rule is drawn for
 // each field the greyed text is not in use, and nothing stops OK.
 RuleError RuleTextRefusal(const char* text, bool drawn);
-// The rule text's Store: the rule it reads as goes into birth and survive;
-// a refused text leaves them as they are. Returns what reading it gave.
+// The rule text's Store: the canonical text of the rule it reads as goes
+// into the rule text, and a Life-like rule into birth and survive too, so
+// that an older version runs it; a refused text leaves them all as they
+// are. Returns what reading it gave.
 RuleError StoreRuleText(const char* text, SaverSettings* settings);
 // The message of a refused rule text: the text (at most its first 40
-// characters) and the reason.
+// characters) and the reader's reason.
 void FormatRuleRefusal(const char* text, RuleError error, char* message, size_t size);
 // The edit's text is read up to this many characters: enough that a longer
 // one is refused as too long.

@@ -173,10 +173,12 @@ static void BindValueCheck(WindowHandle parent, const ControlBinding& row, int32
   HWND owner = AsWindow(parent);
   int32_t* setting = SettingOfControl(row.id);
   if (GetDlgItem(owner, row.id) == nullptr || setting == nullptr) return;
-  if (phase == Load)
+  if (phase == Load) {
     CheckDlgButton(owner, row.id, ValueCheckShown(*setting) ? BST_CHECKED : BST_UNCHECKED);
-  else
+    ApplyEnableRules(owner, row.id);
+  } else {
     *setting = ValueCheckStored(IsChecked(owner, row.id));
+  }
 }
 
 static void BindInactiveList(WindowHandle parent, const ControlBinding& row, int32_t phase) {
@@ -238,8 +240,8 @@ static void BindRuleText(WindowHandle parent, const ControlBinding& row, int32_t
   if (phase == Load) {
     // One character more than any rule: a longer text is refused as such.
     SendMessageA(edit, EM_LIMITTEXT, RuleEditLimit, 0);
-    char text[LifeRuleTextSize];
-    FormatLifeRule(ShownRule(Settings), text, sizeof text);
+    char text[RuleTextSize];
+    FormatRule(ShownRule(Settings), text, sizeof text);
     SetWindowTextA(edit, text);
   } else {
     StoreRuleText(ReadRuleText(edit).text, &Settings);
@@ -260,7 +262,7 @@ static void BindRulesCheck(WindowHandle parent, const ControlBinding& row, int32
 // A name chosen in the list puts its rule's text in the edit; a text typed
 // there selects the name it reads as, or "Custom".
 static void FollowRuleList(HWND dialog) {
-  char text[LifeRuleTextSize];
+  char text[RuleTextSize];
   if (RuleTextOfItem(SelectedItem(GetDlgItem(dialog, IdRuleList)), text, sizeof text))
     SetDlgItemTextA(dialog, IdRuleText, text);
 }

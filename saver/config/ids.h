@@ -71,3 +71,12 @@
 #define IdFade 154
 #define IdFadeSpin 155
 #define IdColourByAge 156
+// Pattern fields: the box that runs them on the unbounded plane, the step
+// of 2^N generations a frame (an edit with its up-down), hyperspeed, and the
+// longest time a pattern field is shown (an edit with its up-down).
+#define IdPlane 157
+#define IdStep 158
+#define IdStepSpin 159
+#define IdHyper 160
+#define IdLongest 161
+#define IdLongestSpin 162

@@ -7,6 +7,7 @@
 
 #include "engine/kernels.h"
 #include "engine/rule.h"
+#include "platform/names.h"
 #include "platform/platform.h"
 
 // ---- Life grid -------------------------------------------------------------
@@ -135,7 +136,7 @@ struct FieldState {
   PopulationHistory AnimatedHistory;  // stagnation rule, lifeface transitions
   CellRule Rule;                      // the rule the field runs under
   KernelRule RuleActions;             // the same as each step applies it
-  char PatternName[80];               // the pattern the field started from; "" for a random field
+  char PatternName[NameTextSize];     // the pattern the field started from; "" for a random field
   ShapeHistory Shapes;                // pattern fields: the shapes they went through
   uint32_t ShownUntil;                // pattern fields: replaced once this tick count has passed
 };

@@ -95,21 +95,13 @@ int RecordError(Display*, XErrorEvent* error) {
   return 0;
 }
 
-std::string ProgramFolder() {
-  char self[PATH_MAX];
-  const ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
-  if (length <= 0) return std::string();
-  self[length] = 0;
-  char* slash = std::strrchr(self, '/');
-  return slash ? std::string(self, slash) : std::string();
-}
-
 bool IsReadable(const std::string& path) { return access(path.c_str(), R_OK) == 0; }
 
 // The data folder of an installed program, found from the program's own place.
 std::string InstalledDataFolder() {
-  const std::string program = ProgramFolder();
-  return program.empty() ? std::string() : program + "/" + TUMBRA_DATA_FROM_PROGRAM;
+  char program[PATH_MAX];
+  return PlatformProgramFolder(program, sizeof program) ? std::string(program) + "/" + TUMBRA_DATA_FROM_PROGRAM
+                                                         : std::string();
 }
 
 // The catalogue file: in the folder given, or the first data folder that has one.
@@ -397,7 +389,7 @@ int main(int argc, char** argv) {
   if (!ParseFrontEndOptions(argc, argv, &options, &error))
     Fail(2, error + "\nTry '" + std::string(ProgramName) + " --help'.");
   if (options.help) {
-    std::fputs(FrontEndUsage, stdout);
+    std::fputs(FrontEndUsage().c_str(), stdout);
     return 0;
   }
   Loop.target = options.target;

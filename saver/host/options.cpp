@@ -1,5 +1,7 @@
-// The X11 front end's command line: one table row per option, so every
-// option is parsed, checked and documented the same way.
+// The X11 front end's command line: the options of the settings table's
+// rows, of the flags bits and the front end's own, so every option is
+// parsed, checked and documented the same way, its range written from its row.
+#include <algorithm>
 #include <cerrno>
 #include <cstddef>
 #include <cstdlib>
@@ -10,123 +12,90 @@
 #include "loop/loop.h"
 #include "host/options.h"
 #include "pattern/pattern.h"
-
-// The options that change the picture, shared with tumbra_frames' usage.
-#define SETTING_OPTIONS_USAGE \
-    "  --mode M            animated or classic\n" \
-    "  --face N            show lifeface N (from 0) at every reset\n" \
-    "  --ascale N          lifeface tile scale 0..3: tiles are drawn 1 << N times larger\n" \
-    "  --cscale N          classic cell size 0..8: cells are 1 << N pixels\n" \
-    "  --fade N            classic trails: a dead cell fades out over N generations,\n" \
-    "                      0..255 (0: it goes at once)\n" \
-    "  --delay MS          milliseconds per frame, 0 for as fast as it goes\n" \
-    "  --reset MS          a settled field is replaced after this many milliseconds\n" \
-    "  --seed N            generator seed; 0 takes the clock's\n" \
-    "  --rule RULE         the Life-like rule of every field: B3/S23 notation\n" \
-    "                      (B36/S23, 23/36) or a name (HighLife, \"Day & Night\");\n" \
-    "                      B0 rules and other families are refused\n" \
-    "  --random-rules      draw a lively named rule for each new field\n" \
-    "  --start S           what a new field starts from: soup (a random field),\n" \
-    "                      patterns (one of the collection) or alternate\n" \
-    "  --patterns DIR      the pattern files of DIR and its folders are the\n" \
-    "                      collection (may be given again; implies --start patterns)\n" \
-    "  --pattern FILE      the collection is this file (may be given again)\n" \
-    "  --random-face       choose a random lifeface at start and at every reset\n" \
-    "  --digital           classic cells of 4 pixels and more show a dead gap line\n" \
-    "  --cycle-at-reset    the neighbour-count colours move on at every new field\n" \
-    "  --age               classic live cells coloured by their age, not by their\n" \
-    "                      neighbours: newborn in the first colour, the ninth from\n" \
-    "                      eight generations on\n" \
-    "  --show-name         print the lifeface's name (Animated Mode) or the pattern's\n" \
-    "  --show-generation   print the generation number\n" \
-    "  --show-population   print the population\n" \
-    "  --show-fps          print the frame rate against its target\n" \
-    "                      each option from --random-rules on turns off with\n" \
-    "                      --no-... before its name, as --no-digital\n"
-
-const char FrontEndUsage[] =
-    "usage: tumbra [options]\n"
-    "Conway's Game of Life: an xscreensaver hack and a desktop window.\n"
-    "\n"
-    "Where to draw (one of them; without any, a resizable window of its own):\n"
-    "  --root              into $XSCREENSAVER_WINDOW when it is set, else the root window\n"
-    "  --window-id ID      into the window ID (decimal or 0x hexadecimal)\n"
-    "  --fullscreen        a window over the whole screen; a key, a button or a\n"
-    "                      mouse movement ends it\n"
-    "\n"
-    "Settings for this run (the rest come from $XDG_CONFIG_HOME/tumbra/settings):\n"
-    SETTING_OPTIONS_USAGE
-    "\n"
-    "  --catalogue DIR     the folder holding tumbra.ini and its lifeface bitmaps\n"
-    "                      (default: tumbra/ in $XDG_DATA_HOME, $XDG_DATA_DIRS, then\n"
-    "                      the installed data folder)\n"
-    "  --help              this text\n";
-
-const char SettingOptionsUsage[] = SETTING_OPTIONS_USAGE;
-
-#undef SETTING_OPTIONS_USAGE
+#include "platform/names.h"
 
 namespace {
 
-enum OptionKind {
-  OptionNumber,     // a settings member with a range
-  OptionMode,       // animated or classic
-  OptionFace,       // a lifeface number
-  OptionFlag,       // a flags bit, on; with "no-" before the name, off
-  OptionSwitch,     // a member set to high; with "no-" before the name, to low
-  OptionRule,       // a Life-like rule: birth and survive, and the rule kept
-  OptionTarget,     // where to draw, no value
-  OptionWindow,     // --window-id ID
-  OptionCatalogue,  // a folder
-  OptionStart,      // soup, patterns or alternate
-  OptionPatterns,   // a folder of pattern files
-  OptionPattern,    // one pattern file
-  OptionHelp,
+enum FrontKind {
+  FrontTarget,     // where to draw, no value
+  FrontWindow,     // --window-id ID
+  FrontFace,       // a lifeface number, kept at every reset
+  FrontPatterns,   // a folder of pattern files
+  FrontPattern,    // one pattern file
+  FrontCatalogue,  // a folder
+  FrontHelp,
 };
 
-struct OptionRow {
+// Where an option of the front end's own is listed in the usage.
+enum FrontSection { SectionTarget, SectionSetting, SectionProgram };
+
+struct FrontOption {
   const char* name;
-  OptionKind kind;
-  int32_t offset;  // numbers: the member; flags: the bit; targets: the target
-  int64_t low;
+  FrontKind kind;
+  FrontSection section;
+  int32_t target;      // targets: the target
+  const char* value;   // the value's word in the usage; null for none
+  int64_t low;         // FrontFace: the numbers taken
   int64_t high;
+  const char* help;
 };
 
-#define MEMBER(name) static_cast<int32_t>(offsetof(SaverSettings, name))
-
-const OptionRow OptionTable[] = {
-    {"root", OptionTarget, TargetRoot, 0, 0},
-    {"window-id", OptionWindow, TargetWindowId, 0, 0},
-    {"fullscreen", OptionTarget, TargetFullScreen, 0, 0},
-    {"mode", OptionMode, MEMBER(mode), 0, 0},
-    {"face", OptionFace, MEMBER(face), 0, 100000},
-    {"ascale", OptionNumber, MEMBER(ascale), 0, MaxAnimatedScale},
-    {"cscale", OptionNumber, MEMBER(cscale), 0, MaxClassicScale},
-    {"fade", OptionNumber, MEMBER(fade), 0, 255},
-    {"delay", OptionNumber, MEMBER(delay), 0, 100000},
-    {"reset", OptionNumber, MEMBER(reset), 0, 86400000},
-    {"seed", OptionNumber, MEMBER(seed), INT32_MIN, INT32_MAX},
-    {"rule", OptionRule, 0, 0, 0},
-    {"random-rules", OptionSwitch, MEMBER(rules), RulesFixed, RulesDrawn},
-    {"start", OptionStart, MEMBER(start), 0, 0},
-    {"patterns", OptionPatterns, 0, 0, 0},
-    {"pattern", OptionPattern, 0, 0, 0},
-    {"random-face", OptionFlag, static_cast<int32_t>(FlagRandomLifeface), 0, 0},
-    {"digital", OptionFlag, static_cast<int32_t>(FlagDigitalEffect), 0, 0},
-    {"cycle-at-reset", OptionFlag, static_cast<int32_t>(FlagCycleAtReset), 0, 0},
-    {"age", OptionSwitch, MEMBER(age), 0, 1},
-    {"show-name", OptionFlag, static_cast<int32_t>(FlagPrintInfo), 0, 0},
-    {"show-generation", OptionFlag, static_cast<int32_t>(FlagPrintGeneration), 0, 0},
-    {"show-population", OptionFlag, static_cast<int32_t>(FlagPrintPopulation), 0, 0},
-    {"show-fps", OptionFlag, static_cast<int32_t>(FlagPrintFps), 0, 0},
-    {"catalogue", OptionCatalogue, 0, 0, 0},
-    {"help", OptionHelp, 0, 0, 0},
+const FrontOption FrontOptions[] = {
+    {"root", FrontTarget, SectionTarget, TargetRoot, nullptr, 0, 0,
+     "into $XSCREENSAVER_WINDOW when it is set, else the root window"},
+    {"window-id", FrontWindow, SectionTarget, TargetWindowId, "ID", 0, 0,
+     "into the window ID (decimal or 0x hexadecimal)"},
+    {"fullscreen", FrontTarget, SectionTarget, TargetFullScreen, nullptr, 0, 0,
+     "a window over the whole screen; a key, a button or a mouse movement ends it"},
+    {"face", FrontFace, SectionSetting, 0, "N", 0, 100000, "show lifeface N (from 0) at every reset"},
+    {"patterns", FrontPatterns, SectionSetting, 0, "DIR", 0, 0,
+     "the pattern files of DIR and its folders are the collection (may be given again; implies --start "
+     "patterns)"},
+    {"pattern", FrontPattern, SectionSetting, 0, "FILE", 0, 0, "the collection is this file (may be given again)"},
+    {"catalogue", FrontCatalogue, SectionProgram, 0, "DIR", 0, 0,
+     "the folder holding tumbra.ini and its lifeface bitmaps (default: tumbra/ in $XDG_DATA_HOME, "
+     "$XDG_DATA_DIRS, then the installed data folder)"},
+    {"help", FrontHelp, SectionProgram, 0, nullptr, 0, 0, "this text"},
 };
 
-bool TakesValue(OptionKind kind) {
-  return kind == OptionNumber || kind == OptionMode || kind == OptionFace || kind == OptionWindow ||
-         kind == OptionCatalogue || kind == OptionRule || kind == OptionStart || kind == OptionPatterns ||
-         kind == OptionPattern;
+// One option found: a row of exactly one of the three tables.
+struct OptionRef {
+  const FrontOption* front;
+  const SettingDef* setting;
+  const FlagOption* flag;
+};
+
+bool TakesValue(const OptionRef& option) {
+  if (option.front != nullptr)
+    return option.front->kind != FrontTarget && option.front->kind != FrontHelp;
+  return option.setting != nullptr && option.setting->optionKind != OptionSwitch;
+}
+
+bool Negatable(const OptionRef& option) {
+  return option.flag != nullptr || (option.setting != nullptr && option.setting->optionKind == OptionSwitch);
+}
+
+// The choices of a choice row, in the order of their values.
+std::vector<std::string> ChoiceWords(const SettingDef& row) {
+  std::vector<std::string> words;
+  std::string word;
+  for (const char* c = row.words; *c != 0; ++c) {
+    if (*c == '|') {
+      words.push_back(word);
+      word.clear();
+    } else {
+      word += *c;
+    }
+  }
+  words.push_back(word);
+  return words;
+}
+
+// "a, b or c".
+std::string Alternatives(const std::vector<std::string>& words) {
+  std::string text;
+  for (size_t k = 0; k < words.size(); ++k) text += (k == 0 ? "" : k + 1 == words.size() ? " or " : ", ") + words[k];
+  return text;
 }
 
 bool ReadNumber(const char* text, int64_t low, int64_t high, int64_t* value) {
@@ -139,18 +108,23 @@ bool ReadNumber(const char* text, int64_t low, int64_t high, int64_t* value) {
   return true;
 }
 
-// "--name", "-name", "--name=value"; flags also as "--no-name".
-const OptionRow* FindOption(const std::string& word, bool* negated) {
-  *negated = false;
-  for (const OptionRow& row : OptionTable)
-    if (word == row.name) return &row;
-  if (word.compare(0, 3, "no-") == 0)
-    for (const OptionRow& row : OptionTable)
-      if ((row.kind == OptionFlag || row.kind == OptionSwitch) && word.compare(3, std::string::npos, row.name) == 0) {
-        *negated = true;
-        return &row;
-      }
-  return nullptr;
+// "name", or with "no-" before the name of one that turns off.
+bool FindOption(const std::string& word, OptionRef* found, bool* negated) {
+  *found = OptionRef{nullptr, nullptr, nullptr};
+  for (int pass = 0; pass < 2; ++pass) {
+    *negated = pass == 1;
+    if (pass == 1 && word.compare(0, 3, "no-") != 0) return false;
+    const std::string name = pass == 0 ? word : word.substr(3);
+    for (const FrontOption& row : FrontOptions)
+      if (name == row.name) found->front = &row;
+    for (const SettingDef& row : SettingsTable)
+      if (row.option != nullptr && name == row.option) found->setting = &row;
+    for (const FlagOption& row : FlagOptions)
+      if (name == row.option) found->flag = &row;
+    if (found->front != nullptr || found->setting != nullptr || found->flag != nullptr)
+      return pass == 0 || Negatable(*found);
+  }
+  return false;
 }
 
 bool Fail(std::string* error, const std::string& message) {
@@ -158,12 +132,129 @@ bool Fail(std::string* error, const std::string& message) {
   return false;
 }
 
-std::string Range(const OptionRow& row) {
-  return "--" + std::string(row.name) + " takes a number from " + std::to_string(row.low) + " to " +
-         std::to_string(row.high);
+std::string Range(const std::string& name, int64_t low, int64_t high) {
+  return "--" + name + " takes a number from " + std::to_string(low) + " to " + std::to_string(high);
+}
+
+// ---- The usage -----------------------------------------------------------------------
+
+const size_t UsageHelpColumn = 22;
+const size_t UsageWidth = 79;
+
+// "  --name VALUE" and the help beside it, wrapped at the usage's width.
+void AddUsage(std::string* text, const std::string& option, const std::string& help) {
+  std::string line = "  " + option;
+  if (line.size() + 1 > UsageHelpColumn) {
+    *text += line + "\n";
+    line.clear();
+  }
+  line.resize(UsageHelpColumn, ' ');
+  size_t at = 0;
+  bool first = true;
+  while (at < help.size()) {
+    size_t end = help.find(' ', at);
+    if (end == std::string::npos) end = help.size();
+    const std::string word = help.substr(at, end - at);
+    if (!first && line.size() + 1 + word.size() > UsageWidth) {
+      *text += line + "\n";
+      line.assign(UsageHelpColumn, ' ');
+      first = true;
+    }
+    line += (first ? "" : " ") + word;
+    first = false;
+    at = end + 1;
+  }
+  *text += line + "\n";
+}
+
+std::string ShownOption(const OptionSummary& option) {
+  std::string shown = "--" + option.name;
+  if (!option.value.empty()) shown += " " + option.value;
+  return shown;
+}
+
+// The help of an option with its range, from its row.
+std::string HelpOf(const OptionRef& option) {
+  if (option.front != nullptr && option.front->kind == FrontFace)
+    return std::string(option.front->help) + " (" + std::to_string(option.front->low) + ".." +
+           std::to_string(option.front->high) + ")";
+  if (option.front != nullptr) return option.front->help;
+  if (option.flag != nullptr) return option.flag->help;
+  const SettingDef& row = *option.setting;
+  if (row.optionKind == OptionNumber)
+    return std::string(row.help) + " (" + std::to_string(row.low) + ".." + std::to_string(row.high) + ")";
+  return row.help;
+}
+
+OptionSummary SummaryOf(const OptionRef& option) {
+  OptionSummary summary = {"", Negatable(option), "", false, 0, 0};
+  if (option.front != nullptr) {
+    summary.name = option.front->name;
+    summary.value = option.front->value != nullptr ? option.front->value : "";
+    summary.ranged = option.front->kind == FrontFace;
+    summary.low = option.front->low;
+    summary.high = option.front->high;
+  } else if (option.flag != nullptr) {
+    summary.name = option.flag->option;
+  } else {
+    const SettingDef& row = *option.setting;
+    summary.name = row.option;
+    summary.value = row.words != nullptr ? row.words : "";
+    summary.ranged = row.optionKind == OptionNumber;
+    summary.low = row.low;
+    summary.high = row.high;
+  }
+  return summary;
+}
+
+// Every option of a section in the usage's order: for the settings, the
+// table's rows, the front end's own, then the flags bits.
+std::vector<OptionRef> OptionsOf(FrontSection section) {
+  std::vector<OptionRef> options;
+  if (section == SectionSetting)
+    for (const SettingDef& row : SettingsTable)
+      if (row.option != nullptr) options.push_back({nullptr, &row, nullptr});
+  for (const FrontOption& row : FrontOptions)
+    if (row.section == section) options.push_back({&row, nullptr, nullptr});
+  if (section == SectionSetting)
+    for (const FlagOption& row : FlagOptions) options.push_back({nullptr, nullptr, &row});
+  return options;
+}
+
+std::string SectionUsage(FrontSection section) {
+  std::string text;
+  for (const OptionRef& option : OptionsOf(section)) AddUsage(&text, ShownOption(SummaryOf(option)), HelpOf(option));
+  return text;
 }
 
 }  // namespace
+
+std::string SettingOptionsUsage() {
+  std::string negatable;
+  for (const OptionRef& option : OptionsOf(SectionSetting))
+    if (Negatable(option)) negatable += (negatable.empty() ? "" : ", ") + ("--" + SummaryOf(option).name);
+  std::string text = SectionUsage(SectionSetting);
+  AddUsage(&text, "", "each of " + negatable + " turns off with --no- before its name, as --no-digital");
+  return text;
+}
+
+std::string FrontEndUsage() {
+  return "usage: tumbra [options]\n"
+         "Conway's Game of Life: an xscreensaver hack and a desktop window.\n"
+         "\n"
+         "Where to draw (one of them; without any, a resizable window of its own):\n" +
+         SectionUsage(SectionTarget) +
+         "\n"
+         "Settings for this run (the rest come from $XDG_CONFIG_HOME/tumbra/settings):\n" +
+         SettingOptionsUsage() + "\n" + SectionUsage(SectionProgram);
+}
+
+std::vector<OptionSummary> FrontEndOptionList() {
+  std::vector<OptionSummary> list;
+  for (FrontSection section : {SectionTarget, SectionSetting, SectionProgram})
+    for (const OptionRef& option : OptionsOf(section)) list.push_back(SummaryOf(option));
+  return list;
+}
 
 bool ParseWindowId(const char* text, uint64_t* id) {
   if (text == nullptr || *text < '0' || *text > '9') return false;
@@ -178,6 +269,92 @@ bool ParseWindowId(const char* text, uint64_t* id) {
 
 bool ParseFrontEndOptions(int argc, const char* const* argv, FrontEndOptions* options, std::string* error) {
   return ParseFrontEndOptions(argc, argv, nullptr, 0, options, nullptr, error);
+}
+
+#define MEMBER(name) static_cast<int32_t>(offsetof(SaverSettings, name))
+
+// A rule given is the rule of every field, not one drawn; a Life-like one
+// also goes into birth and survive, as the dialog stores it.
+static bool TakeRule(const std::string& shown, const std::string& value, FrontEndOptions* options, std::string* error) {
+  CellRule rule;
+  const RuleError refused = ParseRule(value.data(), value.size(), &rule);
+  if (refused != RuleOk) {
+    char line[256];
+    FormatRuleRefusal(value.data(), value.size(), refused, line, sizeof line);
+    return Fail(error, shown + " '" + value + "': " + line);
+  }
+  char text[RuleTextSize];
+  FormatRule(rule, text, sizeof text);
+  options->overrides.texts.push_back({MEMBER(rule), text});
+  LifeRule life;
+  if (IsLifeLike(rule, &life)) {
+    options->overrides.numbers.push_back({MEMBER(birth), life.birth});
+    options->overrides.numbers.push_back({MEMBER(survive), life.survive});
+  }
+  options->overrides.numbers.push_back({MEMBER(rules), RulesFixed});
+  return true;
+}
+
+static bool TakeSetting(const SettingDef& row, bool negated, const std::string& shown, const std::string& value,
+                        bool* startGiven, FrontEndOptions* options, std::string* error) {
+  int64_t number = 0;
+  switch (row.optionKind) {
+    case OptionNumber:
+      if (!ReadNumber(value.c_str(), row.low, row.high, &number)) return Fail(error, Range(row.option, row.low, row.high));
+      break;
+    case OptionSwitch:
+      number = negated ? row.low : row.high;
+      break;
+    case OptionChoice: {
+      const std::vector<std::string> words = ChoiceWords(row);
+      number = -1;
+      for (size_t k = 0; k < words.size(); ++k)
+        if (value == words[k]) number = row.low + static_cast<int64_t>(k);
+      if (number < 0) return Fail(error, shown + " takes " + Alternatives(words));
+      break;
+    }
+    case OptionRule:
+      return TakeRule(shown, value, options, error);
+    case OptionNone:
+      return Fail(error, shown + " takes nothing");
+  }
+  if (row.offset == MEMBER(start)) *startGiven = true;
+  options->overrides.numbers.push_back({row.offset, static_cast<int32_t>(number)});
+  return true;
+}
+
+static bool TakeFrontOption(const FrontOption& row, const std::string& shown, const std::string& value,
+                            bool* targetGiven, FrontEndOptions* options, std::string* error) {
+  int64_t number = 0;
+  switch (row.kind) {
+    case FrontFace:
+      if (!ReadNumber(value.c_str(), row.low, row.high, &number)) return Fail(error, Range(row.name, row.low, row.high));
+      options->overrides.faceGiven = true;
+      options->overrides.face = static_cast<int32_t>(number);
+      break;
+    case FrontTarget:
+    case FrontWindow:
+      if (*targetGiven && options->target != static_cast<FrontEndTarget>(row.target))
+        return Fail(error, "choose one of --root, --window-id and --fullscreen");
+      *targetGiven = true;
+      options->target = static_cast<FrontEndTarget>(row.target);
+      if (row.kind == FrontWindow && !ParseWindowId(value.c_str(), &options->windowId))
+        return Fail(error, "--window-id takes a window number, decimal or 0x hexadecimal");
+      break;
+    case FrontCatalogue:
+      if (value.empty()) return Fail(error, "--catalogue takes a folder");
+      options->catalogue = value;
+      break;
+    case FrontPatterns:
+    case FrontPattern:
+      if (value.empty()) return Fail(error, shown + (row.kind == FrontPattern ? " takes a file" : " takes a folder"));
+      (row.kind == FrontPattern ? options->patternFiles : options->patternFolders).push_back(value);
+      break;
+    case FrontHelp:
+      options->help = true;
+      break;
+  }
+  return true;
 }
 
 bool ParseFrontEndOptions(int argc, const char* const* argv, const ProgramOption* own, int ownCount,
@@ -213,11 +390,11 @@ bool ParseFrontEndOptions(int argc, const char* const* argv, const ProgramOption
       given->push_back({static_cast<int>(ownRow - own), value});
       continue;
     }
+    OptionRef option;
     bool negated = false;
-    const OptionRow* row = FindOption(word, &negated);
-    if (row == nullptr) return Fail(error, "unknown option '" + argument + "'");
-    const std::string shown = "--" + std::string(row->name);
-    if (TakesValue(row->kind)) {
+    if (!FindOption(word, &option, &negated)) return Fail(error, "unknown option '" + argument + "'");
+    const std::string shown = "--" + SummaryOf(option).name;
+    if (TakesValue(option)) {
       if (!valueInline) {
         if (i + 1 >= argc) return Fail(error, shown + " needs a value");
         value = argv[++i];
@@ -225,81 +402,19 @@ bool ParseFrontEndOptions(int argc, const char* const* argv, const ProgramOption
     } else if (valueInline) {
       return Fail(error, shown + " takes no value");
     }
-    int64_t number = 0;
-    switch (row->kind) {
-      case OptionNumber:
-        if (!ReadNumber(value.c_str(), row->low, row->high, &number)) return Fail(error, Range(*row));
-        options->overrides.numbers.push_back({row->offset, static_cast<int32_t>(number)});
-        break;
-      case OptionFace:
-        if (!ReadNumber(value.c_str(), row->low, row->high, &number)) return Fail(error, Range(*row));
-        options->overrides.faceGiven = true;
-        options->overrides.face = static_cast<int32_t>(number);
-        break;
-      case OptionMode:
-        if (value == "animated")
-          number = ModeAnimated;
-        else if (value == "classic")
-          number = ModeClassic;
-        else
-          return Fail(error, "--mode takes animated or classic");
-        options->overrides.numbers.push_back({row->offset, static_cast<int32_t>(number)});
-        break;
-      case OptionFlag: {
-        const uint32_t bit = static_cast<uint32_t>(row->offset);
-        if (negated) {
-          options->overrides.flagsOff |= bit;
-          options->overrides.flagsOn &= ~bit;
-        } else {
-          options->overrides.flagsOn |= bit;
-          options->overrides.flagsOff &= ~bit;
-        }
-        break;
+    if (option.flag != nullptr) {
+      const uint32_t bit = option.flag->bit;
+      if (negated) {
+        options->overrides.flagsOff |= bit;
+        options->overrides.flagsOn &= ~bit;
+      } else {
+        options->overrides.flagsOn |= bit;
+        options->overrides.flagsOff &= ~bit;
       }
-      case OptionSwitch:
-        options->overrides.numbers.push_back({row->offset, static_cast<int32_t>(negated ? row->low : row->high)});
-        break;
-      case OptionRule: {
-        LifeRule rule = ConwayRule;
-        const RuleError refused = ParseLifeRule(value.data(), value.size(), &rule);
-        if (refused != RuleOk) return Fail(error, "--rule '" + value + "': " + RuleErrorText(refused));
-        // A rule given is the rule of every field, not one drawn.
-        options->overrides.numbers.push_back({MEMBER(birth), rule.birth});
-        options->overrides.numbers.push_back({MEMBER(survive), rule.survive});
-        options->overrides.numbers.push_back({MEMBER(rules), RulesFixed});
-        break;
-      }
-      case OptionTarget:
-      case OptionWindow:
-        if (targetGiven && options->target != static_cast<FrontEndTarget>(row->offset))
-          return Fail(error, "choose one of --root, --window-id and --fullscreen");
-        targetGiven = true;
-        options->target = static_cast<FrontEndTarget>(row->offset);
-        if (row->kind == OptionWindow && !ParseWindowId(value.c_str(), &options->windowId))
-          return Fail(error, "--window-id takes a window number, decimal or 0x hexadecimal");
-        break;
-      case OptionCatalogue:
-        if (value.empty()) return Fail(error, "--catalogue takes a folder");
-        options->catalogue = value;
-        break;
-      case OptionStart: {
-        static const char* const Starts[] = {"soup", "patterns", "alternate"};  // by value of `start`
-        number = -1;
-        for (int k = 0; k < static_cast<int>(std::size(Starts)); ++k)
-          if (value == Starts[k]) number = k;
-        if (number < 0) return Fail(error, "--start takes soup, patterns or alternate");
-        startGiven = true;
-        options->overrides.numbers.push_back({row->offset, static_cast<int32_t>(number)});
-        break;
-      }
-      case OptionPatterns:
-      case OptionPattern:
-        if (value.empty()) return Fail(error, shown + (row->kind == OptionPattern ? " takes a file" : " takes a folder"));
-        (row->kind == OptionPattern ? options->patternFiles : options->patternFolders).push_back(value);
-        break;
-      case OptionHelp:
-        options->help = true;
-        break;
+    } else if (option.setting != nullptr) {
+      if (!TakeSetting(*option.setting, negated, shown, value, &startGiven, options, error)) return false;
+    } else if (!TakeFrontOption(*option.front, shown, value, &targetGiven, options, error)) {
+      return false;
     }
   }
   // A collection given is there to be shown, unless --start says otherwise.
@@ -313,6 +428,14 @@ bool ParseFrontEndOptions(int argc, const char* const* argv, const ProgramOption
 void ApplyOverrides(const SettingOverrides& overrides, SaverSettings* settings) {
   for (const NumberOverride& number : overrides.numbers)
     std::memcpy(reinterpret_cast<char*>(settings) + number.offset, &number.value, sizeof number.value);
+  for (const TextOverride& text : overrides.texts) {
+    const int row = SettingRowAt(text.offset);
+    if (row < 0 || !SettingIsText(SettingsTable[row])) continue;
+    char* member = reinterpret_cast<char*>(settings) + text.offset;
+    const size_t size = SettingBytes(SettingsTable[row]);
+    std::memset(member, 0, size);
+    std::memcpy(member, text.text.data(), std::min(text.text.size(), size - 1));
+  }
   settings->flags = (settings->flags | overrides.flagsOn) & ~overrides.flagsOff;
   if (overrides.faceGiven) {
     settings->face = overrides.face;
@@ -357,7 +480,7 @@ std::vector<std::string> PatternFolders(const char* dataHome, const char* home, 
                                         const char* installed) {
   std::vector<std::string> folders;
   for (const std::string& folder : CatalogueFolders(dataHome, home, dataDirs, installed))
-    folders.push_back(folder + "/patterns");
+    folders.push_back(folder + "/" PatternFolderName);
   for (const char* golly : GollyPatternFolders) folders.push_back(golly);
   return folders;
 }

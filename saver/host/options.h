@@ -22,8 +22,15 @@ struct NumberOverride {
   int32_t value;
 };
 
+// A text member given a value on the command line.
+struct TextOverride {
+  int32_t offset;  // byte offset in SaverSettings
+  std::string text;
+};
+
 struct SettingOverrides {
   std::vector<NumberOverride> numbers;  // in command-line order: a later one wins
+  std::vector<TextOverride> texts;
   uint32_t flagsOn;
   uint32_t flagsOff;
   bool faceGiven;
@@ -35,16 +42,29 @@ struct FrontEndOptions {
   uint64_t windowId = 0;
   std::string catalogue;  // a folder holding tumbra.ini; empty: search the data folders
   bool help = false;
-  SettingOverrides overrides = {{}, 0, 0, false, 0};
+  SettingOverrides overrides = {{}, {}, 0, 0, false, 0};
   // The pattern collection given: these folders and files, in place of the
   // data folders' collection; both empty: the data folders'.
   std::vector<std::string> patternFolders;
   std::vector<std::string> patternFiles;
 };
 
-extern const char FrontEndUsage[];
+// The usage text, written from the option table and the settings table.
+std::string FrontEndUsage();
 // The lines of FrontEndUsage for the options that change the picture.
-extern const char SettingOptionsUsage[];
+std::string SettingOptionsUsage();
+
+// An option as the usage and the manual page show it.
+struct OptionSummary {
+  std::string name;   // without the dashes
+  bool negatable;     // also taken as --no-name
+  std::string value;  // the value's word in the usage ("N", "animated|classic"); "" for none
+  bool ranged;        // a number within low .. high
+  int64_t low;
+  int64_t high;
+};
+// Every option the X11 program takes, in the order of the usage.
+std::vector<OptionSummary> FrontEndOptionList();
 
 // False with a message naming the option when an argument is unknown, lacks
 // its value or has a bad one.
@@ -68,7 +88,8 @@ bool ParseFrontEndOptions(int argc, const char* const* argv, const ProgramOption
 // A window number as X prints them: decimal or 0x hexadecimal, not 0.
 bool ParseWindowId(const char* text, uint64_t* id);
 // Writes the overrides into settings loaded from the store. A lifeface
-// given by number is kept at every reset: it turns "Choose random lifeface" off.
+// given by number is kept at every reset: it turns "Choose random lifeface"
+// off. A text longer than its member is cut to fit, terminated.
 void ApplyOverrides(const SettingOverrides& overrides, SaverSettings* settings);
 // The folders searched for tumbra.ini, in order: $XDG_DATA_HOME/tumbra (or
 // ~/.local/share/tumbra), each of $XDG_DATA_DIRS (default /usr/local/share and

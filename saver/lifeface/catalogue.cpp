@@ -11,6 +11,7 @@
 #include <cstring>
 
 #include "lifeface/lifeface.h"
+#include "platform/chars.h"
 
 LifefaceCatalogueState LifefaceCatalogue = {nullptr, 0, 0, {0}};
 
@@ -68,8 +69,8 @@ struct Scanner {
 };
 
 bool IsLetter(int c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
-bool IsDigit(int c) { return c >= '0' && c <= '9'; }
-bool IsBlank(int c) { return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f'; }
+// White space inside a line: all the C locale's but the line feed, which ends one.
+bool IsLineSpace(int c) { return IsSpace(c) && c != '\n'; }
 bool IsWordStart(int c) { return IsLetter(c) || c == '_'; }
 bool IsWordPart(int c) { return IsLetter(c) || IsDigit(c) || c == '_' || c == '-' || c == '.'; }
 int Lower(int c) { return c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c; }
@@ -134,7 +135,7 @@ void NextToken(Scanner* s) {
   s->tooLong = false;
   s->value = 0;
   s->character = 0;
-  while (IsBlank(s->look)) Advance(s);
+  while (IsLineSpace(s->look)) Advance(s);
   if (s->look == ';') SkipToEndOfLine(s);
   const int c = s->look;
   if (c == EndOfInput) {

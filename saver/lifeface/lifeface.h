@@ -5,10 +5,11 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "platform/names.h"
 #include "platform/platform.h"
 #include "settings/settings.h"
 
-const int LifefaceTextSize = 80;  // 79 characters and the terminator
+const int LifefaceTextSize = NameTextSize;
 
 // One catalogue section. Text members are zero-terminated; numbers carry no
 // sign in the file but wrap at 32 bits.

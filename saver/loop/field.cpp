@@ -35,7 +35,7 @@ LifeRule RuleOfNewField() {
   return RunnableLifeRule(Settings.birth, Settings.survive);
 }
 
-uint32_t LongestShow() { return 300000; }
+uint32_t LongestShow() { return static_cast<uint32_t>(std::clamp(Settings.longest, 1, 86400)) * 1000u; }
 
 bool NewFieldIsPattern() {
   if (Settings.start == StartPatterns) return true;

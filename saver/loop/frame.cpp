@@ -9,6 +9,7 @@
 #include "loop/loop.h"
 #include "pattern/pattern.h"
 #include "render/render.h"
+#include "platform/names.h"
 #include "settings/settings.h"
 
 FrameSchedule Schedule = {};
@@ -58,7 +59,7 @@ void InitEngine(WindowHandle window, int32_t surfaceWidth, int32_t surfaceHeight
   // they are indexed only for a saver that will show them.
   char folder[sizeof LifefaceCatalogue.folder + 16];
   if (Settings.start != StartSoup && PatternCollection.entries.empty() &&
-      std::snprintf(folder, sizeof folder, "%stumbra\\patterns", LifefaceCatalogue.folder) < static_cast<int>(sizeof folder))
+      std::snprintf(folder, sizeof folder, "%s" LifefaceFolderName "\\" PatternFolderName, LifefaceCatalogue.folder) < static_cast<int>(sizeof folder))
     AddPatternFolder(folder);
   StartEngine(window, surfaceWidth, surfaceHeight);
 }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "engine/rule.h"
+#include "platform/names.h"
 
 // Whatever size a file claims, nothing larger than these is read: a file
 // over PatternFileLimit bytes is refused unread, a pattern wider or taller
@@ -34,7 +35,7 @@ struct PatternCells {
   std::vector<PatternCell> cells;  // at least one, each once, by row then column
   bool hasRule;                    // the file names a rule; rule is it
   LifeRule rule;                   // never B0
-  char name[80];                   // the file's name for the pattern, terminated; "" when it has none
+  char name[NameTextSize];         // the file's name for the pattern, terminated; "" when it has none
 };
 
 // Each reader takes text[0..length), which need not be terminated, and reads

@@ -43,6 +43,10 @@ void PlatformClose(FileHandle file);
 // True when the path names a place by itself (a drive, a root or a share),
 // false when it is relative to some folder.
 bool PlatformPathIsAbsolute(const char* path);
+// The folder of the running program, without a separator at its end, in
+// folder[0..size); false, with folder empty, when it cannot be told or
+// does not fit.
+bool PlatformProgramFolder(char* folder, size_t size);
 
 // Calls visit with the full path of each file in the folder and, down to
 // depth levels, in its subfolders; entries whose names begin with a full stop
@@ -52,14 +56,15 @@ typedef void (*FolderVisit)(const char* path, void* context);
 bool PlatformListFolder(const char* folder, int32_t depth, FolderVisit visit, void* context);
 
 // ---- Settings store ----------------------------------------------------------
-// One key of named values, each a DWORD or a binary block (the registry key of
-// the saver on Windows, a small file natively).
+// One key of named values, each a DWORD, a binary block or a text (the
+// registry key of the saver on Windows, a small file natively).
 
 struct StoreKey {
   void* handle;
 };
 
 enum StoreType : uint32_t {
+  StoreText = 1,    // REG_SZ: bytes ending in a 0
   StoreBinary = 3,  // REG_BINARY
   StoreDword = 4,   // REG_DWORD
 };
@@ -76,8 +81,14 @@ bool StoreOpen(StoreKey* key, bool* createdNew);
 // Reads a value into data; *size holds the capacity on entry and the number
 // of bytes stored on return. The stored type is not looked at.
 StoreStatus StoreRead(StoreKey key, const char* name, void* data, uint32_t* size);
+// A store may keep what is written until the key is closed.
 bool StoreWrite(StoreKey key, const char* name, StoreType type, const void* data, uint32_t size);
-void StoreClose(StoreKey key);
+// False when values written could not be kept.
+bool StoreClose(StoreKey key);
+// A value that must be there but is missing or cannot be read: true when
+// the store takes the value's default (and has said so), false when the
+// process is to end with exit code 1 (the saver's rule on Windows).
+bool StoreTakesDefault(StoreKey key, const char* name);
 
 // ---- Surfaces ----------------------------------------------------------------
 

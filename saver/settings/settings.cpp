@@ -25,16 +25,38 @@ static SaverSettings DefaultsOfTable() {
 const SaverSettings DefaultSettings = DefaultsOfTable();
 SaverSettings Settings = DefaultSettings;
 
+// A text read is kept only when it ends within its member, and the bytes
+// after it are cleared: anything else (no terminator, a value longer than
+// the member) reads as an empty text.
+static void ReadTextRow(StoreKey key, const SettingDef& row, void* record) {
+  char* member = static_cast<char*>(record) + row.offset;
+  uint32_t size = SettingBytes(row);
+  const StoreStatus status = StoreRead(key, row.key, member, &size);
+  if (status == StoreOk && size > 0 && std::memchr(member, 0, size) != nullptr) {
+    std::memset(member + size, 0, SettingBytes(row) - size);
+    return;
+  }
+  if (status == StoreMissing || status == StoreFailed)
+    SetSettingDefault(row, record);
+  else
+    std::memset(member, 0, SettingBytes(row));
+}
+
 void ReadSettingRows(StoreKey key, const SettingDef* rows, int count, void* record) {
   for (int k = 0; k < count; ++k) {
     const SettingDef& row = rows[k];
+    if (SettingIsText(row) && row.age == SettingAdded) {
+      ReadTextRow(key, row, record);
+      continue;
+    }
     // A shorter stored value replaces only the first bytes of the member.
     uint32_t size = SettingBytes(row);
     const StoreStatus status = StoreRead(key, row.key, static_cast<uint8_t*>(record) + row.offset, &size);
     if (status == StoreOk) continue;
     // A key an older version wrote lacks the values added since; the next
-    // save writes them. Anything else wrong with a value is not guessed at.
-    if (status == StoreMissing && row.age == SettingAdded) {
+    // save writes them. Anything else wrong with a value is the store's to
+    // judge: a default taken, or the end.
+    if ((status == StoreMissing && row.age == SettingAdded) || StoreTakesDefault(key, row.key)) {
       SetSettingDefault(row, record);
       continue;
     }
@@ -42,12 +64,23 @@ void ReadSettingRows(StoreKey key, const SettingDef* rows, int count, void* reco
   }
 }
 
+static StoreType StoredTypeOf(const SettingDef& row) {
+  if (SettingIsNumber(row)) return StoreDword;
+  return SettingIsText(row) ? StoreText : StoreBinary;
+}
+
 void WriteSettingRows(StoreKey key, const SettingDef* rows, int count, const void* record) {
   for (int k = 0; k < count; ++k) {
     const SettingDef& row = rows[k];
-    const StoreType type = SettingIsNumber(row) ? StoreDword : StoreBinary;
-    if (!StoreWrite(key, row.key, type, static_cast<const uint8_t*>(record) + row.offset, SettingBytes(row)))
-      PlatformExit(1);
+    const uint8_t* member = static_cast<const uint8_t*>(record) + row.offset;
+    uint32_t size = SettingBytes(row);
+    // A text is written up to its terminator, which a full member lacks.
+    if (SettingIsText(row)) {
+      const void* end = std::memchr(member, 0, size);
+      size = end != nullptr ? static_cast<uint32_t>(static_cast<const uint8_t*>(end) - member) + 1 : 1;
+      if (end == nullptr) member = reinterpret_cast<const uint8_t*>("");
+    }
+    if (!StoreWrite(key, row.key, StoredTypeOf(row), member, size)) PlatformExit(1);
   }
 }
 
@@ -63,7 +96,7 @@ void LoadSettings() {
     WriteAllSettings(key);
   else
     ReadAllSettings(key);
-  StoreClose(key);
+  if (!StoreClose(key)) PlatformExit(1);
 }
 
 void SaveSettings() {
@@ -71,5 +104,5 @@ void SaveSettings() {
   bool createdNew = false;
   if (!StoreOpen(&key, &createdNew)) PlatformExit(1);
   WriteAllSettings(key);
-  StoreClose(key);
+  if (!StoreClose(key)) PlatformExit(1);
 }

@@ -10,11 +10,11 @@ SHOT="$E2E_OUT/config-shot.png"
 
 # Dialog-unit sizes of the template.
 DIALOG_DU_WIDTH=456
-DIALOG_DU_HEIGHT=286
+DIALOG_DU_HEIGHT=320
 # Template rectangles of the push buttons.
-OK_BUTTON=(336 264 50 14)
-CANCEL_BUTTON=(392 264 48 14)
-ABOUT_BUTTON=(8 264 50 14)
+OK_BUTTON=(336 298 50 14)
+CANCEL_BUTTON=(392 298 48 14)
+ABOUT_BUTTON=(8 298 50 14)
 
 # ---- process -----------------------------------------------------------------------
 
@@ -35,7 +35,7 @@ expect_exit_zero() {
 muldiv() { echo $((($1 * $2 + $3 / 2) / $3)); }
 
 # The window's frame and the dialog base units (BX, BY) follow from the X
-# window's size: the client area is 456 x 286 dialog units inside a border of
+# window's size: the client area is 456 x 320 dialog units inside a border of
 # equal width on every side and a caption on top.
 measure_dialog() {
   local geometry bx by b c rest
@@ -141,6 +141,12 @@ export_settings() {
 
 winepath_of() { "$WINE" winepath -w "$1" 2>/dev/null | tr -d '\r'; }
 
+expect_text() {
+  local got
+  got=$(reg_value "$SAVER_KEY" "$1")
+  [ "$got" = "REG_SZ $2" ] || fail "$1 is \"$got\", expected REG_SZ $2"
+}
+
 expect_dword() {
   local got
   got=$(reg_value "$SAVER_KEY" "$1")
@@ -167,7 +173,9 @@ case_defaults() {
   click_control "${OK_BUTTON[@]}"
   expect_exit_zero "OK"
   expect_dword mode 0x1
-  expect_defaults_but mode face
+  # OK writes the rule shown as the rule text too.
+  expect_text rule B3/S23
+  expect_defaults_but mode face rule
 }
 
 case_cancel() {
@@ -484,7 +492,7 @@ case_new_field() {
   expect_dword start 0x2
   expect_dword fade 0xd
   expect_dword age 0x1
-  expect_defaults_but mode face start fade age
+  expect_defaults_but mode face start fade age rule
   note "the next dialog shows what was stored"
   run_dialog_ok "start 2, fade 13 and age 1"
   expect_dword start 0x2
@@ -527,6 +535,93 @@ run_dialog_ok() {
   expect_exit_zero "OK with $1"
 }
 
+# Replaces the text of the edit a label's mnemonic (Alt+$1) leads to.
+set_edit() {
+  local keys=(End) i
+  for i in $(seq 8); do keys+=(BackSpace); done
+  xdotool key "alt+$1" "${keys[@]}"
+  xdotool type --delay 20 "$2"
+}
+
+STEP_EDIT=(192 274 28 12)
+# Right of the step's digits, left of its up-down.
+step_enabled() { [ "$(pixel_at "$SHOT" "$(dx 205)" "$(dy 280)")" = ffffff ]; }
+plane_checked() { less_than "$(mark_grey 16 275)" "$(mark_grey 292 275)"; }
+
+# The pattern fields' controls: what a first start shows, what OK stores,
+# what the next dialog shows of it, and values no control offers.
+case_pattern_fields() {
+  install_saver lifefaces
+  start_dialog
+  poll_screen '[ "$(swatch_colour 112 40)" = ff0000 ] && step_enabled' 20 || fail "the dialog did not paint"
+  plane_checked || fail "the plane is not chosen by default"
+  xdotool key alt+p  # off the plane
+  set_edit e 12
+  click_at "$(($(dx $((STEP_EDIT[0] + STEP_EDIT[2]))) - 5))" "$(($(dy "${STEP_EDIT[1]}") + 3))"  # up: 13
+  set_edit l 600
+  xdotool key alt+h  # hyperspeed greys the step
+  poll_screen '! step_enabled' 10 || fail "hyperspeed did not grey the step"
+  cp "$SHOT" "$E2E_OUT/pattern-fields-settings.png"
+  click_control "${OK_BUTTON[@]}"
+  expect_exit_zero "OK"
+  expect_dword plane 0x0
+  expect_dword step 0xd
+  expect_dword hyper 0x1
+  expect_dword longest 0x258
+  expect_dword memory 0x100
+  expect_defaults_but mode face plane step hyper longest rule
+  note "the next dialog shows what was stored; OK keeps it"
+  start_dialog
+  poll_screen '[ "$(swatch_colour 112 40)" = ff0000 ] && ! step_enabled' 20 || fail "the step is not greyed"
+  ! plane_checked || fail "the plane box is still ticked"
+  xdotool key alt+h  # hyperspeed off: the step is back
+  poll_screen step_enabled 10 || fail "unticking hyperspeed did not enable the step"
+  click_control "${OK_BUTTON[@]}"
+  expect_exit_zero "OK"
+  expect_dword step 0xd
+  expect_dword hyper 0x0
+  expect_dword longest 0x258
+  note "values no control offers are kept as stored"
+  reg_set_dword step 99
+  reg_set_dword longest 5
+  reg_set_dword plane 7
+  run_dialog_ok "step 99, longest 5 and plane 7"
+  expect_dword step 0x63
+  expect_dword longest 0x5
+  expect_dword plane 0x1
+}
+
+# The rule text of any family: OK stores its canonical text, and birth and
+# survive too only for a Life-like rule. RULE_FAMILIES_READ=0 is for a rule
+# reader that takes Life-like rules alone: the other families are then not
+# typed.
+RULE_FAMILIES_READ=${RULE_FAMILIES_READ:-1}
+
+case_rule_families() {
+  install_saver lifefaces
+  local typed stored birth survive
+  while read -r typed stored birth survive; do
+    [ "$RULE_FAMILIES_READ" = 1 ] || [ "$birth" != - ] || continue
+    start_dialog
+    poll_screen '[ "$(swatch_colour 112 40)" = ff0000 ] && rule_text_enabled' 20 || fail "the dialog did not paint"
+    type_rule "$typed"
+    click_control "${OK_BUTTON[@]}"
+    expect_exit_zero "OK with $typed"
+    expect_text rule "$stored"
+    [ "$birth" = - ] || expect_dword birth "$birth"
+    [ "$survive" = - ] || expect_dword survive "$survive"
+    note "$typed is stored as $stored; the next dialog shows it"
+    run_dialog_ok "the rule $stored"
+    expect_text rule "$stored"
+  done <<EOF
+b36s23 B36/S23 0x48 0xc
+B2/S/C3 B2/S/C3 - -
+B2-a/S12 B2-a/S12 - -
+B2/S34H B2/S34H - -
+23/3 B3/S23 0x8 0xc
+EOF
+}
+
 # A key written by any version holds the twenty original values; one an
 # older version wrote lacks the values added since, one a later version
 # wrote holds more. Each runs the saver and the dialog: OK writes the values
@@ -544,12 +639,13 @@ case_other_versions() {
   run_saver_once "the twenty values"
   [ "$(value_count)" = "$ORIGINAL_VALUES" ] || fail "the saver wrote to a key of the twenty values"
   run_dialog_ok "the twenty values"
-  expect_defaults_but
+  expect_text rule B3/S23
+  expect_defaults_but rule
   [ "$(value_count)" = "$all" ] || fail "OK left $(value_count) values, expected $all"
   reg_set_dword zzz 7
   run_saver_once "an unknown value"
   run_dialog_ok "an unknown value"
-  expect_defaults_but
+  expect_defaults_but rule
   expect_dword zzz 0x7
   [ "$(value_count)" = $((all + 1)) ] || fail "OK left $(value_count) values, expected $((all + 1))"
 }
@@ -569,6 +665,8 @@ case "${1:-}" in
   rule_custom) case_rule_custom ;;
   rule_refused) case_rule_refused ;;
   new_field) case_new_field ;;
+  pattern_fields) case_pattern_fields ;;
+  rule_families) case_rule_families ;;
   *) fail "unknown case ${1:-}" ;;
 esac
 note "config $1: passed"

@@ -10,7 +10,8 @@ default_count() { default_names | wc -l; }
 # key an older version wrote lacks them.
 ORIGINAL_VALUES=20
 
-# "REG_DWORD 0xbb8" or "REG_BINARY 0100..." for the value named $1.
+# "REG_DWORD 0xbb8", "REG_BINARY 0100..." or "REG_SZ text" for the value
+# named $1.
 default_value() {
   local name type bytes
   read -r name type bytes < <(awk -v n="$1" '!/^#/ && $1 == n' "$DEFAULTS_FILE")
@@ -18,6 +19,10 @@ default_value() {
   if [ "$type" = dword ]; then
     # Little-endian bytes to the number reg shows.
     printf 'REG_DWORD 0x%x\n' "0x${bytes:6:2}${bytes:4:2}${bytes:2:2}${bytes:0:2}"
+  elif [ "$type" = string ]; then
+    # The text before its terminator.
+    # shellcheck disable=SC2059
+    echo "REG_SZ $(printf "$(sed 's/../\\x&/g' <<<"${bytes%00}")")"
   else
     echo "REG_BINARY ${bytes^^}"
   fi

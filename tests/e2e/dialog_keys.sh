@@ -66,7 +66,7 @@ expect_walk() {
 # skip list and, with "Choose random lifeface", the lifeface list disabled.
 ANIMATED_FORWARD=(2:dialog 133:dialog 110:dialog 111:dialog 144:dialog 135:dialog 112:tabs
                   113:page 137:page 132:dialog 134:dialog 131:dialog 105:dialog 101:dialog 150:dialog 151:dialog
-                  152:dialog 153:dialog 1:dialog)
+                  152:dialog 153:dialog 157:dialog 158:dialog 160:dialog 161:dialog 1:dialog)
 # The Classic Mode page, "Cycle colors:" disabled by "Cycle at reset".
 CLASSIC_PAGE=(117:page 118:page 119:page 116:page 120:page 122:page 123:page 124:page 125:page
               138:page 121:page 126:page 145:page 146:page 139:page 154:page 156:page)
@@ -94,7 +94,15 @@ case_walk() {
   expect_press Tab "focus=152 place=dialog tab=0" "Tab back to the box"
   expect_press space "focus=152 place=dialog tab=0" "Space on the box"
   expect_press alt+s "focus=153 place=dialog tab=0" "Alt+S did not reach the \"Start with:\" list"
-  expect_press Tab "focus=1 place=dialog tab=0" "Tab to OK"
+  note "the pattern fields' labels lead to their edits; hyperspeed's box greys the step"
+  expect_press alt+e "focus=158 place=dialog tab=0" "Alt+E did not reach the step"
+  expect_press alt+l "focus=161 place=dialog tab=0" "Alt+L did not reach the longest time"
+  expect_press alt+h "focus=160 place=dialog tab=0" "Alt+H did not reach \"Hyperspeed\""
+  expect_press shift+Tab "focus=157 place=dialog tab=0" "the greyed step is passed over"
+  expect_press alt+h "focus=160 place=dialog tab=0" "Alt+H again"
+  expect_press shift+Tab "focus=158 place=dialog tab=0" "the step is a tab stop again"
+  expect_press alt+p "focus=157 place=dialog tab=0" "Alt+P did not reach the plane's box"
+  expect_walk Tab 0 158:dialog 160:dialog 161:dialog 1:dialog
 
   note "Ctrl+Tab shows the Classic Mode page; Tab walks all of its controls"
   expect_press ctrl+Tab "focus=1 place=dialog tab=1" "Ctrl+Tab did not select Classic Mode"

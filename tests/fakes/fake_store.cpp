@@ -49,4 +49,12 @@ bool StoreWrite(StoreKey, const char* name, StoreType type, const void* data, ui
   return true;
 }
 
-void StoreClose(StoreKey) { FakeStore.closes += 1; }
+bool StoreClose(StoreKey) {
+  FakeStore.closes += 1;
+  return !FakeStore.failClose;
+}
+
+bool StoreTakesDefault(StoreKey, const char* name) {
+  FakeStore.defaultsTaken.push_back(name);
+  return FakeStore.takeDefaults;
+}

@@ -26,6 +26,9 @@ struct FakeStoreState {
   bool failOpen = false;
   std::string failWriteOf;          // this value cannot be written
   std::string failReadOf;           // this value cannot be read
+  bool failClose = false;           // what was written cannot be kept
+  bool takeDefaults = false;        // a value that cannot be read takes its default, as natively
+  std::vector<std::string> defaultsTaken;  // the values it was asked to give up on, in order
   int opens = 0;
   int closes = 0;
 };

@@ -2,12 +2,17 @@
 // so the same rules hold as on Windows.
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <sys/inotify.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <set>
 #include <string>
+#include <vector>
 
 #include "../unit/stored_defaults.h"
 #include "../unit/upgraded_settings.h"
@@ -52,7 +57,7 @@ TEST_F(PosixStore, FirstLoadWritesTheDefaultsWithTheirShapes) {
   std::istringstream in(text);
   for (std::string line; std::getline(in, line); ++lines) dwords += line.find(" dword ") != std::string::npos;
   EXPECT_EQ(lines, SettingsTableRows);
-  EXPECT_EQ(dwords, SettingsTableRows - 2);  // all but n and colors
+  EXPECT_EQ(dwords, SettingsTableRows - 3);  // all but n, colors and rule
   EXPECT_EQ(0, std::memcmp(&Settings, &DefaultSettings, sizeof Settings));
 }
 
@@ -82,14 +87,143 @@ TEST_F(PosixStore, HomeIsUsedWithoutAConfigFolder) {
   setenv("HOME", saved.c_str(), 1);
 }
 
-TEST_F(PosixStore, LongerOrMissingValuesEndWithCodeOne) {
+// The file is edited by hand: a value missing, too long or unreadable takes
+// its default, with one line naming the file and the value, and the program
+// runs on with the rest.
+TEST_F(PosixStore, AMalformedOrMissingValueTakesItsDefaultWithALineNamingFileAndKey) {
   LoadSettings();
-  Rewrite("colors", "colors binary " + std::string(68 * 2, '0'));
-  EXPECT_EXIT(LoadSettings(), testing::ExitedWithCode(1), "");
-  std::filesystem::remove(File());
+  Settings.delay = 40;
+  SaveSettings();
+  const struct {
+    const char* name;
+    std::string line;
+  } faults[] = {
+      {"colors", "colors binary " + std::string(68 * 2, '0')},  // longer than the member
+      {"flags", ""},                                           // missing
+      {"reset", "reset dword 0x10"},                           // not hex
+      {"cscale", "cscale dword 030"},                          // an odd count of digits
+      {"mode", "mode number 01000000"},                        // no type of a store
+      {"face", "face"},                                        // a name alone
+  };
+  for (const auto& fault : faults) {
+    Rewrite(fault.name, fault.line);
+    Settings = DefaultSettings;
+    std::memset(&Settings, 0x5A, sizeof Settings);
+    testing::internal::CaptureStderr();
+    LoadSettings();
+    const std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(said, "tumbra: " + File() + ": the value \"" + fault.name +
+                        "\" is missing or cannot be read; its default is used\n");
+    const SettingDef& row = SettingsTable[SettingRowOf(fault.name)];
+    EXPECT_EQ(0, std::memcmp(reinterpret_cast<const char*>(&Settings) + row.offset,
+                             reinterpret_cast<const char*>(&DefaultSettings) + row.offset, SettingBytes(row)))
+        << fault.name;
+    EXPECT_EQ(Settings.delay, 40) << fault.name;
+    // The next save writes the default in its place.
+    SaveSettings();
+    testing::internal::CaptureStderr();
+    LoadSettings();
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "") << fault.name;
+  }
+  // An added value missing is no fault: it takes its default unsaid.
+  Rewrite("longest", "");
+  testing::internal::CaptureStderr();
   LoadSettings();
-  Rewrite("flags", "");
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+  EXPECT_EQ(Settings.longest, 300);
+}
+
+TEST_F(PosixStore, ALargerFileThanAnyOfOursEndsWithCodeOne) {
+  LoadSettings();
+  std::ofstream(File(), std::ios::app) << "big binary " << std::string(2 << 20, '0') << "\n";
   EXPECT_EXIT(LoadSettings(), testing::ExitedWithCode(1), "");
+}
+
+// The names of the settings file moved into its folder while f runs.
+template <typename F>
+std::vector<std::string> FilesMovedIn(const std::string& folder, F f) {
+  const int watch = inotify_init1(IN_NONBLOCK);
+  EXPECT_GE(watch, 0);
+  EXPECT_GE(inotify_add_watch(watch, folder.c_str(), IN_MOVED_TO | IN_CLOSE_WRITE), 0);
+  f();
+  std::vector<std::string> moved;
+  alignas(inotify_event) char buffer[1 << 16];
+  for (ssize_t got; (got = read(watch, buffer, sizeof buffer)) > 0;)
+    for (char* p = buffer; p < buffer + got;) {
+      const inotify_event* event = reinterpret_cast<const inotify_event*>(p);
+      if ((event->mask & IN_MOVED_TO) != 0) moved.push_back(event->name);
+      p += sizeof(inotify_event) + event->len;
+    }
+  close(watch);
+  return moved;
+}
+
+TEST_F(PosixStore, ALoadOrASaveWritesTheFileOnceAndLeavesNoOtherFile) {
+  std::filesystem::create_directories(folder + "/tumbra");
+  EXPECT_EQ(FilesMovedIn(folder + "/tumbra", [] { LoadSettings(); }), (std::vector<std::string>{"settings"}));
+  EXPECT_EQ(FilesMovedIn(folder + "/tumbra", [] { SaveSettings(); }), (std::vector<std::string>{"settings"}));
+  EXPECT_TRUE(FilesMovedIn(folder + "/tumbra", [] { LoadSettings(); }).empty()) << "loading writes nothing";
+  int files = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(folder + "/tumbra")) files += entry.exists();
+  EXPECT_EQ(files, 1);
+}
+
+// The value lines a file holds, when it is whole: every value of the table
+// once and every line readable; empty otherwise.
+std::set<std::string> WholeFile(const std::string& text) {
+  std::set<std::string> lines, names;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) {
+    std::istringstream fields(line);
+    std::string name, type, hex;
+    if (!(fields >> name >> type >> hex) || hex.size() % 2 != 0 || !names.insert(name).second) return {};
+    lines.insert(line);
+  }
+  if (names.size() != static_cast<size_t>(SettingsTableRows) || text.empty() || text.back() != '\n') return {};
+  return lines;
+}
+
+// xscreensaver starts one program per screen, and each may write the file
+// at the same time: every file they leave is whole, and so is the last.
+TEST_F(PosixStore, TwoProgramsSavingAtOnceNeverLeaveATornFile) {
+  LoadSettings();
+  const int rounds = 300;
+  pid_t children[3];
+  for (int c = 0; c < 3; ++c) {
+    children[c] = fork();
+    ASSERT_GE(children[c], 0);
+    if (children[c] == 0) {
+      for (int k = 0; k < rounds; ++k) {
+        Settings.delay = 1000 * (c + 1) + k;
+        // Files of different lengths, so that one written over the other shows.
+        std::memset(Settings.rule, 'a' + c, 100 - 45 * c);
+        Settings.rule[100 - 45 * c] = 0;
+        SaveSettings();
+      }
+      _exit(0);
+    }
+  }
+  int torn = 0, seen = 0;
+  for (bool running = true; running;) {
+    running = false;
+    for (pid_t child : children) running |= waitpid(child, nullptr, WNOHANG) == 0;
+    const std::string text = Read();  // the file is there all along: empty is torn too
+    ++seen;
+    torn += WholeFile(text).empty();
+  }
+  for (pid_t child : children) {
+    int status = 0;
+    waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "a saving program ended with " << status;
+  }
+  EXPECT_EQ(torn, 0) << "of " << seen << " files read";
+  EXPECT_FALSE(WholeFile(Read()).empty()) << Read();
+  Settings = DefaultSettings;
+  LoadSettings();
+  // The last save's file, whole.
+  const int last = Settings.delay / 1000 - 1;
+  ASSERT_TRUE(last >= 0 && last < 3 && Settings.delay % 1000 == rounds - 1) << Settings.delay;
+  EXPECT_EQ(std::string(Settings.rule), std::string(100 - 45 * last, static_cast<char>('a' + last)));
 }
 
 TEST_F(PosixStore, FileOfTheOriginalValuesLoadsAddedOnesWithTheirDefaultAndSaveWritesThem) {

@@ -24,13 +24,13 @@ std::vector<int32_t> Ids(const WalkList& list) { return std::vector<int32_t>(lis
 
 TEST(Bindings, OnlyTheDialogsControlsHaveARow) {
   EXPECT_EQ(BindingOf(100), nullptr);
-  EXPECT_EQ(BindingOf(IdColourByAge + 1), nullptr);
+  EXPECT_EQ(BindingOf(LastBindingId + 1), nullptr);
   EXPECT_EQ(BindingOf(INT32_MIN), nullptr);
   EXPECT_EQ(BindingOf(143)->id, 143);
   // The ids between the lifeface texts and the rule's controls bind nothing.
   for (int32_t id = IdAbout; id < IdRuleList; ++id) EXPECT_EQ(BindingOf(id)->kind, NoKind) << id;
   // An up-down with an id of its own is its edit's part, bound by the edit.
-  EXPECT_EQ(BindingOf(IdFadeSpin)->kind, NoKind);
+  for (int32_t id : {IdFadeSpin, IdStepSpin, IdLongestSpin}) EXPECT_EQ(BindingOf(id)->kind, NoKind) << id;
 }
 
 // The control ids of each dialog template of the resource script, by the
@@ -117,7 +117,7 @@ TEST(Bindings, ValueControlsShowTheirSettingsDefaultOnAFreshRecord) {
     ASSERT_NE(SettingOfControl(id), nullptr) << id;
     EXPECT_EQ(*SettingOfControl(id), DefaultOfControl(id)) << id;
   }
-  for (int32_t id : {100, 128, 131, 144, IdFadeSpin, IdDrawRule}) {
+  for (int32_t id : {100, 128, 131, 144, IdFadeSpin, IdDrawRule, IdStepSpin, IdLongestSpin}) {
     EXPECT_EQ(SettingOfControl(id), nullptr) << id;
     EXPECT_EQ(SettingRowOfControl(id), -1) << id;
     EXPECT_EQ(DefaultOfControl(id), 0) << id;
@@ -392,8 +392,10 @@ TEST(AddedControls, TrailsSpinInSingleGenerationsByAnUpDownOfTheirOwn) {
   for (const ControlBinding& spin : ControlBindings) {
     if (spin.kind != SpinEdit) continue;
     EXPECT_EQ(EditOfUpDown(UpDownOfEdit(spin.id)), spin.id) << spin.id;
-    if (spin.id != IdFade) {
+    if (spin.id <= LastValueId) {
       EXPECT_EQ(UpDownOfEdit(spin.id), spin.id) << spin.id;
+    } else {
+      EXPECT_EQ(UpDownOfEdit(spin.id), spin.id + 1) << "an added edit's up-down has the id after it";
     }
   }
 }
@@ -412,6 +414,51 @@ TEST(AddedControls, ColourByAgeIsCheckedForAnyStoredValueButZero) {
   EXPECT_EQ(CheckBitOfBox(IdColourByAge), 0u);
 }
 
+TEST(AddedControls, ThePatternFieldsControlsEditThePlanesValuesWithinTheirRows) {
+  EXPECT_EQ(BindingOf(IdPlane)->kind, ValueCheck);
+  EXPECT_EQ(BindingOf(IdHyper)->kind, ValueCheck);
+  // The step and the longest time spin over what their rows take, one
+  // generation doubling and ten seconds a step.
+  const struct {
+    int32_t id;
+    const char* key;
+    int32_t step;
+  } spins[] = {{IdStep, "step", 1}, {IdLongest, "longest", 10}};
+  for (const auto& spin : spins) {
+    const ControlBinding& row = *BindingOf(spin.id);
+    const SettingDef& setting = SettingsTable[SettingRowOf(spin.key)];
+    ASSERT_EQ(row.kind, SpinEdit) << spin.key;
+    EXPECT_EQ(row.param1, setting.low) << spin.key;
+    EXPECT_EQ(row.param2, setting.high) << spin.key;
+    EXPECT_EQ(SpinStepMultiplier(row), spin.step) << spin.key;
+    EXPECT_EQ(SettingOfControl(spin.id), reinterpret_cast<int32_t*>(reinterpret_cast<char*>(&Settings) + setting.offset));
+  }
+  EXPECT_EQ(BindingOf(IdStep)->param2, 30);
+  EXPECT_EQ(BindingOf(IdLongest)->param1, 10);
+  EXPECT_EQ(BindingOf(IdLongest)->param2, 86400);
+  // Hyperspeed sets the step: its box greys the step and nothing else.
+  EXPECT_EQ(CheckBitOfBox(IdHyper), HyperChecked);
+  EXPECT_EQ(HyperChecked & (DrawRuleChecked | 0x1FFu), 0u);
+  for (uint32_t checked : {0u, DefaultSettings.flags, DrawRuleChecked}) {
+    EXPECT_TRUE(ControlEnabledFor(IdStep, checked));
+    EXPECT_FALSE(ControlEnabledFor(IdStep, checked | HyperChecked));
+    for (int32_t id : {IdPlane, IdHyper, IdLongest, IdRuleText, IdSeed, IdFade})
+      EXPECT_EQ(ControlEnabledFor(id, checked | HyperChecked), ControlEnabledFor(id, checked)) << id;
+  }
+  // Each edits its own member.
+  Settings = DefaultSettings;
+  *SettingOfControl(IdPlane) = 0;
+  *SettingOfControl(IdStep) = 12;
+  *SettingOfControl(IdHyper) = 1;
+  *SettingOfControl(IdLongest) = 60;
+  EXPECT_EQ(Settings.plane, 0);
+  EXPECT_EQ(Settings.step, 12);
+  EXPECT_EQ(Settings.hyper, 1);
+  EXPECT_EQ(Settings.longest, 60);
+  EXPECT_EQ(Settings.memory, DefaultSettings.memory);
+  Settings = DefaultSettings;
+}
+
 // ---- The rule of the field ----------------------------------------------------------
 
 TEST(RuleControls, TheListNamesEachNamedRuleOnceAndEndsWithCustom) {
@@ -426,19 +473,19 @@ TEST(RuleControls, TheListNamesEachNamedRuleOnceAndEndsWithCustom) {
   std::set<std::string> names;
   for (int32_t item = 0; item < custom; ++item) {
     names.insert(RuleListItemText(item));
-    char text[LifeRuleTextSize];
+    char text[RuleTextSize];
     ASSERT_TRUE(RuleTextOfItem(item, text, sizeof text)) << item;
     EXPECT_EQ(RuleListItemForText(text), item) << text;
   }
   EXPECT_EQ(names.size(), static_cast<size_t>(custom));
-  char text[LifeRuleTextSize] = "kept";
+  char text[RuleTextSize] = "kept";
   EXPECT_FALSE(RuleTextOfItem(custom, text, sizeof text));
   EXPECT_FALSE(RuleTextOfItem(-1, text, sizeof text));
   EXPECT_STREQ(text, "kept");
 }
 
 TEST(RuleControls, TypedTextSelectsItsNameOrCustom) {
-  const int32_t highLife = RuleListItemOf(LifeRule{0x48, 0xC});
+  const int32_t highLife = RuleListItemOf(CellRuleOf(LifeRule{0x48, 0xC}));
   ASSERT_NE(highLife, RuleListCustomItem());
   EXPECT_STREQ(RuleListItemText(highLife), "HighLife");
   // Any way of writing the rule, or its name, selects it.
@@ -454,17 +501,29 @@ TEST(RuleControls, TypedTextSelectsItsNameOrCustom) {
 
 TEST(RuleControls, TheDialogShowsTheRuleTheSaverRuns) {
   SaverSettings settings = DefaultSettings;
-  EXPECT_TRUE(SameLifeRule(ShownRule(settings), ConwayRule));
+  EXPECT_TRUE(SameCellRule(ShownRule(settings), CellRuleOf(ConwayRule)));
   settings.birth = 0x28;
   settings.survive = 0x4C;
-  EXPECT_TRUE(SameLifeRule(ShownRule(settings), (LifeRule{0x28, 0x4C})));
+  EXPECT_TRUE(SameCellRule(ShownRule(settings), CellRuleOf(LifeRule{0x28, 0x4C})));
   // Stored rules that cannot run show Conway's, as the saver runs then.
   for (const auto& [birth, survive] : std::vector<std::pair<uint32_t, uint32_t>>{
            {0x9, 0x100}, {0x208, 0xC}, {0x8, 0x400}, {0xFFFFFFFF, 0xFFFFFFFF}}) {
     settings.birth = birth;
     settings.survive = survive;
-    EXPECT_TRUE(SameLifeRule(ShownRule(settings), ConwayRule)) << birth << "/" << survive;
+    EXPECT_TRUE(SameCellRule(ShownRule(settings), CellRuleOf(ConwayRule))) << birth << "/" << survive;
   }
+  // A rule text that reads as a rule takes the place of the masks; one that
+  // does not, or fills its member without an end, leaves them.
+  settings.birth = 0x28;
+  settings.survive = 0x4C;
+  std::strcpy(settings.rule, "b36/s23");
+  EXPECT_TRUE(SameCellRule(ShownRule(settings), CellRuleOf(LifeRule{0x48, 0xC})));
+  for (const char* unread : {"", "B0/S8", "hello", "B3/S23/"}) {
+    std::strcpy(settings.rule, unread);
+    EXPECT_TRUE(SameCellRule(ShownRule(settings), CellRuleOf(LifeRule{0x28, 0x4C}))) << unread;
+  }
+  std::memset(settings.rule, '3', sizeof settings.rule);
+  EXPECT_TRUE(SameCellRule(ShownRule(settings), CellRuleOf(LifeRule{0x28, 0x4C})));
 }
 
 TEST(RuleControls, OkStoresARuleTextAndRefusesWhatCannotRun) {
@@ -472,13 +531,14 @@ TEST(RuleControls, OkStoresARuleTextAndRefusesWhatCannotRun) {
   EXPECT_EQ(StoreRuleText("B35/S236", &settings), RuleOk);
   EXPECT_EQ(settings.birth, 0x28u);
   EXPECT_EQ(settings.survive, 0x4Cu);
+  EXPECT_STREQ(settings.rule, "B35/S236");
   EXPECT_EQ(StoreRuleText("Day & Night", &settings), RuleOk);
   EXPECT_EQ(settings.birth, 0x1C8u);
   EXPECT_EQ(settings.survive, 0x1D8u);
-  // Refused texts leave the stored rule and say why.
+  EXPECT_STREQ(settings.rule, "B3678/S34678");
+  // Refused texts leave the stored rule and say why: those no family takes.
   const std::pair<const char*, RuleError> refused[] = {
-      {"B0/S8", RuleBirthOnZero}, {"", RuleEmpty},          {"B3/S23/2", RuleGenerations},
-      {"B2a/S", RuleNotTotalistic}, {"B9/S", RuleCountOverEight}, {"hello", RuleMalformed}};
+      {"B0/S8", RuleBirthOnZero}, {"", RuleEmpty}, {"B9/S", RuleCountOverEight}, {"B3//S23", RuleMalformed}};
   for (const auto& [text, error] : refused) {
     EXPECT_EQ(StoreRuleText(text, &settings), error) << text;
     EXPECT_EQ(RuleTextRefusal(text, false), error) << text;
@@ -487,11 +547,61 @@ TEST(RuleControls, OkStoresARuleTextAndRefusesWhatCannotRun) {
   }
   EXPECT_EQ(settings.birth, 0x1C8u);
   EXPECT_EQ(settings.survive, 0x1D8u);
+  EXPECT_STREQ(settings.rule, "B3678/S34678");
   EXPECT_EQ(RuleTextRefusal("B36/S23", false), RuleOk);
   // A text longer than any rule is refused as such, and read no further than
   // the edit holds.
   const std::string tooLong = "B3/S23" + std::string(RuleEditLimit, ' ');
   EXPECT_EQ(StoreRuleText(tooLong.c_str(), &settings), RuleTooLong);
+}
+
+// Every family the rule's reader takes: OK keeps the canonical text, and the
+// masks only for a Life-like rule, where an older version finds it.
+TEST(RuleControls, OkStoresARuleOfAnyFamilyTheReaderTakes) {
+  for (const char* text : {"B2/S/C3", "/2/3", "B2-a/S12", "B2/S34H", "B13/S012V", "R2,C0,M1,S2..3,B3..3,NM",
+                           "Brian's Brain", "B36/S23"}) {
+    SaverSettings settings = DefaultSettings;
+    settings.birth = 0x28;
+    CellRule rule;
+    const RuleError read = ParseRule(text, std::strlen(text), &rule);
+    ASSERT_EQ(StoreRuleText(text, &settings), read) << text;
+    if (read != RuleOk) {
+      EXPECT_STREQ(settings.rule, "") << text;
+      continue;
+    }
+    char canonical[RuleTextSize];
+    FormatRule(rule, canonical, sizeof canonical);
+    EXPECT_STREQ(settings.rule, canonical) << text;
+    EXPECT_TRUE(SameCellRule(ShownRule(settings), rule)) << text;
+    LifeRule life;
+    EXPECT_EQ(settings.birth, IsLifeLike(rule, &life) ? life.birth : 0x28u) << text;
+    EXPECT_EQ(RuleListItemForText(text), RuleListItemOf(rule)) << text;
+  }
+}
+
+// The list: every Life-like name, then a few names of each other family.
+TEST(RuleControls, TheListOffersEveryLifeLikeNameAndAFewOfEachOtherFamily) {
+  const int32_t custom = RuleListCustomItem();
+  for (int32_t k = 0; k < NamedLifeRuleCount; ++k) EXPECT_STREQ(RuleListItemText(k), NamedLifeRules[k].name) << k;
+  std::map<std::string, int> perFamily;
+  for (int32_t item = NamedLifeRuleCount; item < custom; ++item) {
+    char text[RuleTextSize];
+    ASSERT_TRUE(RuleTextOfItem(item, text, sizeof text));
+    CellRule rule;
+    ASSERT_EQ(ParseRule(text, std::strlen(text), &rule), RuleOk) << text;
+    LifeRule life;
+    EXPECT_FALSE(IsLifeLike(rule, &life)) << text;
+    const std::string family = rule.kind == RuleLarger ? "larger"
+                               : rule.neighbours != NeighboursMoore
+                                   ? (rule.neighbours == NeighboursHexagonal ? "hexagonal" : "von Neumann")
+                               : rule.kind == RuleMapped && !rule.totalistic ? "non-totalistic"
+                                                                             : "generations";
+    EXPECT_LE(++perFamily[family], 4) << family;
+    // Its name is one of the table's, for that rule.
+    bool named = false;
+    for (int k = 0; k < NamedRuleCount; ++k) named |= std::strcmp(NamedRules[k].name, RuleListItemText(item)) == 0;
+    EXPECT_TRUE(named) << RuleListItemText(item);
+  }
 }
 
 TEST(RuleControls, TheRefusalNamesTheTextAndTheReason) {

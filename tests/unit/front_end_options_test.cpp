@@ -1,11 +1,17 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <fstream>
+#include <map>
+#include <regex>
+#include <sstream>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "engine/rule.h"
 #include "host/options.h"
+#include "loop/loop.h"
 #include "settings/settings.h"
 
 namespace {
@@ -21,6 +27,10 @@ Parsed Parse(std::vector<const char*> words) {
   Parsed parsed;
   parsed.ok = ParseFrontEndOptions(static_cast<int>(words.size()), words.data(), &parsed.options, &parsed.error);
   return parsed;
+}
+
+std::string Range(const std::string& option, int64_t low, int64_t high) {
+  return option + " takes a number from " + std::to_string(low) + " to " + std::to_string(high);
 }
 
 SaverSettings Applied(std::vector<const char*> words) {
@@ -121,25 +131,108 @@ TEST(FrontEndOptions, ARuleGivenIsTheRuleOfEveryFieldAndRandomRulesDrawOne) {
   EXPECT_EQ(s.birth, 0x1u);  // only the choice moved
 }
 
-TEST(FrontEndOptions, ARefusedRuleNamesTheOptionAndTheReason) {
-  const struct {
-    const char* rule;
-    RuleError reason;
-  } cases[] = {
-      {"B0/S8", RuleBirthOnZero},       {"B2/S/3", RuleGenerations},
-      {"R2,C2,M0,S2..3,B3..3,NM", RuleLargerThanLife},
-      {"B2/S34H", RuleHexagonal},       {"B2/S3V", RuleVonNeumann},
-      {"B2a/S12", RuleNotTotalistic},   {"B39/S23", RuleCountOverEight},
-      {"B3//S23", RuleMalformed},       {"", RuleEmpty},
-  };
-  for (const auto& c : cases) {
-    Parsed parsed = Parse({"--rule", c.rule});
-    EXPECT_FALSE(parsed.ok) << c.rule;
-    EXPECT_EQ(parsed.error, std::string("--rule '") + c.rule + "': " + RuleErrorText(c.reason)) << c.rule;
+// The line the rule's reader gives for a refused text.
+std::string RefusalLine(const std::string& text) {
+  CellRule rule;
+  const RuleError error = ParseRule(text.data(), text.size(), &rule);
+  if (error == RuleOk) return "";
+  char line[256];
+  FormatRuleRefusal(text.data(), text.size(), error, line, sizeof line);
+  return line;
+}
+
+TEST(FrontEndOptions, ARefusedRuleNamesTheOptionTheTextAndTheReason) {
+  // Refused in every family: B0, a count of nine, a slash too many, nothing.
+  for (const char* rule : {"B0/S8", "B39/S23", "B3//S23", "", "B2/S/C0"}) {
+    Parsed parsed = Parse({"--rule", rule});
+    EXPECT_FALSE(parsed.ok) << rule;
+    ASSERT_FALSE(RefusalLine(rule).empty()) << rule;
+    EXPECT_EQ(parsed.error, std::string("--rule '") + rule + "': " + RefusalLine(rule)) << rule;
   }
+  EXPECT_NE(Parse({"--rule", "B0/S8"}).error.find("B0 rules"), std::string::npos);
   EXPECT_EQ(Parse({"--rule"}).error, "--rule needs a value");
   EXPECT_EQ(Parse({"--random-rules=1"}).error, "--random-rules takes no value");
   EXPECT_EQ(Parse({"--no-rule"}).error, "unknown option '--no-rule'");
+}
+
+// Every family goes through the rule's reader: a rule it takes is stored as
+// its canonical text, with birth and survive for a Life-like one; one it
+// refuses is refused with its line.
+TEST(FrontEndOptions, ARuleOfAnyFamilyIsKeptAsItsCanonicalText) {
+  SaverSettings stored = DefaultSettings;
+  stored.rules = RulesDrawn;
+  std::strcpy(stored.rule, "B2/S/C3");
+  const char* const families[] = {"B36/S23", "b2/s/c3", "/2/3", "B2-a/S12", "B2/S34H", "B13/S012V",
+                                  "R2,C0,M1,S2..3,B3..3,NM", "Brian's Brain", "B3/S23:T100,80", "MAPARYXfhZofugWaH7oaIDogBZofuhogOiAaIDogIAAgAAWaH7oaIDogGiA6ICAAIAAaIDogIAAgACAAIAAAAAAAA"};
+  for (const char* text : families) {
+    Parsed parsed = Parse({"--rule", text});
+    CellRule rule;
+    if (ParseRule(text, std::strlen(text), &rule) != RuleOk) {
+      EXPECT_FALSE(parsed.ok) << text;
+      EXPECT_EQ(parsed.error, std::string("--rule '") + text + "': " + RefusalLine(text)) << text;
+      continue;
+    }
+    ASSERT_TRUE(parsed.ok) << text << ": " << parsed.error;
+    SaverSettings s = stored;
+    ApplyOverrides(parsed.options.overrides, &s);
+    char canonical[RuleTextSize];
+    FormatRule(rule, canonical, sizeof canonical);
+    EXPECT_STREQ(s.rule, canonical) << text;
+    EXPECT_EQ(s.rules, RulesFixed) << text;
+    LifeRule life;
+    if (IsLifeLike(rule, &life)) {
+      EXPECT_EQ(s.birth, life.birth) << text;
+      EXPECT_EQ(s.survive, life.survive) << text;
+    } else {
+      // An older version finds the rule it ran before.
+      EXPECT_EQ(s.birth, stored.birth) << text;
+      EXPECT_EQ(s.survive, stored.survive) << text;
+    }
+  }
+  // Life-like texts, whatever the reader: the canonical text and the masks.
+  const SaverSettings highLife = Applied({"--rule", "highlife"});
+  EXPECT_STREQ(highLife.rule, "B36/S23");
+  EXPECT_EQ(highLife.birth, 0x48u);
+  EXPECT_STREQ(Applied({"--rule", "23/3"}).rule, "B3/S23");
+  // The last one given wins.
+  EXPECT_STREQ(Applied({"--rule", "B36/S23", "--rule", "B2/S"}).rule, "B2/S");
+  // A text longer than the member is cut to it, terminated, never past it.
+  SettingOverrides overrides = {{}, {{static_cast<int32_t>(offsetof(SaverSettings, rule)), std::string(500, 'x')}},
+                                0, 0, false, 0};
+  SaverSettings cut = DefaultSettings;
+  ApplyOverrides(overrides, &cut);
+  EXPECT_EQ(std::string(cut.rule), std::string(SettingRuleTextSize - 1, 'x'));
+  EXPECT_EQ(cut.plane, DefaultSettings.plane);
+}
+
+TEST(FrontEndOptions, ThePlanesOptions) {
+  const SaverSettings defaults = Applied({});
+  EXPECT_EQ(defaults.plane, 1);
+  EXPECT_EQ(defaults.step, 0);
+  EXPECT_EQ(defaults.hyper, 0);
+  EXPECT_EQ(defaults.memory, 256);
+  EXPECT_EQ(defaults.longest, 300);
+  const SaverSettings s = Applied({"--no-plane", "--step", "30", "--hyperspeed", "--memory", "32", "--longest=86400"});
+  EXPECT_EQ(s.plane, 0);
+  EXPECT_EQ(s.step, 30);
+  EXPECT_EQ(s.hyper, 1);
+  EXPECT_EQ(s.memory, 32);
+  EXPECT_EQ(s.longest, 86400);
+  EXPECT_EQ(Applied({"--no-plane", "--plane"}).plane, 1);
+  EXPECT_EQ(Applied({"--hyperspeed", "--no-hyperspeed"}).hyper, 0);
+  const struct {
+    std::vector<const char*> words;
+    const char* error;
+  } cases[] = {
+      {{"--step", "31"}, "--step takes a number from 0 to 30"},
+      {{"--memory", "31"}, "--memory takes a number from 32 to 1024"},
+      {{"--memory", "2048"}, "--memory takes a number from 32 to 1024"},
+      {{"--longest", "9"}, "--longest takes a number from 10 to 86400"},
+      {{"--plane=0"}, "--plane takes no value"},
+      {{"--no-step"}, "unknown option '--no-step'"},
+      {{"--hyper"}, "unknown option '--hyper'"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(Parse(c.words).error, c.error) << c.words[0];
 }
 
 TEST(FrontEndOptions, BadValuesNameTheOptionAndItsRange) {
@@ -268,6 +361,115 @@ TEST(FrontEndOptions, StartAndThePatternCollection) {
   parsed = Parse({"--pattern="});
   EXPECT_FALSE(parsed.ok);
   EXPECT_EQ(parsed.error, "--pattern takes a file");
+}
+
+// ---- The usage and the manual page from the tables -------------------------------------
+
+// The manual page's option entries: each option a tag names, with the text
+// of its entry (dashes as plain "-"), and the synopsis.
+struct ManualPage {
+  std::map<std::string, std::string> entries;
+  std::string synopsis;
+};
+
+ManualPage ReadManualPage() {
+  std::ifstream in(std::string(TEST_DATA_DIR) + "/../../data/xscreensaver/tumbra.6");
+  ManualPage page;
+  std::string section, line;
+  std::vector<std::string> tagged;  // the options of the entry being read
+  bool tagNext = false;
+  const std::regex option(R"(--([a-z][a-z-]*[a-z]))");
+  while (std::getline(in, line)) {
+    line = std::regex_replace(line, std::regex(R"(\\-)"), "-");
+    if (line.rfind(".SH ", 0) == 0) {
+      section = line.substr(4);
+      tagged.clear();
+      continue;
+    }
+    if (section == "SYNOPSIS") page.synopsis += line + "\n";
+    if (section != "OPTIONS") continue;
+    if (line == ".TP") {
+      tagNext = true;
+      tagged.clear();
+      continue;
+    }
+    if (line.rfind(".PP", 0) == 0) tagged.clear();
+    if (tagNext) {
+      tagNext = false;
+      for (std::sregex_iterator m(line.begin(), line.end(), option), end; m != end; ++m) {
+        tagged.push_back((*m)[1]);
+        page.entries[(*m)[1]];
+      }
+      continue;
+    }
+    for (const std::string& name : tagged) page.entries[name] += line + "\n";
+  }
+  return page;
+}
+
+TEST(FrontEndUsage, TheManualPageDescribesEveryOptionOfTheTablesWithItsRange) {
+  const ManualPage page = ReadManualPage();
+  ASSERT_FALSE(page.entries.empty());
+  std::set<std::string> listed;
+  for (const OptionSummary& option : FrontEndOptionList()) {
+    listed.insert(option.name);
+    ASSERT_EQ(page.entries.count(option.name), 1u) << "no entry for --" << option.name;
+    const std::string synopsis = std::string("--") + (option.negatable ? "[no-]" : "") + option.name;
+    EXPECT_NE(page.synopsis.find(synopsis), std::string::npos) << synopsis;
+    if (option.ranged) {
+      const std::string range = std::to_string(option.low) + ".." + std::to_string(option.high);
+      EXPECT_NE(page.entries.at(option.name).find(range), std::string::npos)
+          << "--" << option.name << " is not described with " << range;
+    }
+  }
+  for (const auto& [name, text] : page.entries) EXPECT_EQ(listed.count(name), 1u) << "--" << name << " is no option";
+}
+
+TEST(FrontEndUsage, TheUsageShowsEveryOptionWithTheRangeItsRowTakes) {
+  const std::string usage = FrontEndUsage();
+  EXPECT_EQ(usage.find(SettingOptionsUsage()), usage.find("  --seed"));
+  for (const OptionSummary& option : FrontEndOptionList()) {
+    const std::string shown = "  --" + option.name + (option.value.empty() ? "" : " " + option.value);
+    const size_t at = usage.find(shown + " ");
+    ASSERT_NE(at == std::string::npos ? usage.find(shown + "\n") : at, std::string::npos) << shown;
+    if (option.ranged) {
+      const std::string range = "(" + std::to_string(option.low) + ".." + std::to_string(option.high) + ")";
+      const size_t next = usage.find("\n  --", at + 1);
+      EXPECT_NE(usage.substr(at, next - at).find(range), std::string::npos) << shown << " lacks " << range;
+    }
+  }
+  std::istringstream lines(usage);
+  for (std::string line; std::getline(lines, line);) EXPECT_LE(line.size(), 79u) << line;
+}
+
+// A number option takes exactly the values its settings row takes, and the
+// dialog offers no value outside them.
+TEST(FrontEndUsage, ANumberOptionTakesTheRangeOfItsRow) {
+  int numbers = 0;
+  for (const SettingDef& row : SettingsTable) {
+    if (row.optionKind != OptionNumber) continue;
+    ++numbers;
+    const std::string name = std::string("--") + row.option;
+    EXPECT_LE(row.low, OfferedLow(row)) << name;
+    EXPECT_GE(row.high, OfferedHigh(row)) << name;
+    EXPECT_TRUE(row.low <= row.initial && row.initial <= row.high) << name;
+    for (int64_t value : {int64_t{row.low}, int64_t{row.high}}) {
+      const std::string text = std::to_string(value);
+      Parsed parsed = Parse({name.c_str(), text.c_str()});
+      ASSERT_TRUE(parsed.ok) << name << " " << value << ": " << parsed.error;
+      ASSERT_EQ(parsed.options.overrides.numbers.size(), 1u);
+      EXPECT_EQ(parsed.options.overrides.numbers[0].offset, row.offset);
+      EXPECT_EQ(parsed.options.overrides.numbers[0].value, value);
+    }
+    for (int64_t value : {int64_t{row.low} - 1, int64_t{row.high} + 1}) {
+      const std::string text = std::to_string(value);
+      EXPECT_EQ(Parse({name.c_str(), text.c_str()}).error, Range(name, row.low, row.high));
+    }
+  }
+  EXPECT_EQ(numbers, 9);
+  // The engine keeps the scales to the ranges the options take.
+  EXPECT_EQ(SettingsTable[SettingRowOf("cscale")].high, MaxClassicScale);
+  EXPECT_EQ(SettingsTable[SettingRowOf("ascale")].high, MaxAnimatedScale);
 }
 
 TEST(PatternFolders, TheUsersAndTheInstalledFoldersThenGollys) {

@@ -30,7 +30,7 @@ inline void ReadUpgraded(UpgradedSettings* record) {
   bool createdNew = false;
   if (!StoreOpen(&key, &createdNew)) PlatformExit(1);
   ReadSettingRows(key, rows.data(), static_cast<int>(rows.size()), record);
-  StoreClose(key);
+  if (!StoreClose(key)) PlatformExit(1);
 }
 
 inline void WriteUpgraded(const UpgradedSettings& record) {
@@ -39,5 +39,5 @@ inline void WriteUpgraded(const UpgradedSettings& record) {
   bool createdNew = false;
   if (!StoreOpen(&key, &createdNew)) PlatformExit(1);
   WriteSettingRows(key, rows.data(), static_cast<int>(rows.size()), &record);
-  StoreClose(key);
+  if (!StoreClose(key)) PlatformExit(1);
 }

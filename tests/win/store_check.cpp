@@ -57,8 +57,9 @@ static void CheckCreatedKey() {
     if (type == REG_DWORD && size == 4) ++dwords;
     if (std::strcmp(row.key, "n") == 0) CHECK(type == REG_BINARY && size == 40);
     if (std::strcmp(row.key, "colors") == 0) CHECK(type == REG_BINARY && size == 64);
+    if (std::strcmp(row.key, "rule") == 0) CHECK(type == REG_SZ && size == 1);
   }
-  CHECK(dwords == SettingsTableRows - 2);  // all but the two binary values, n and colors
+  CHECK(dwords == SettingsTableRows - 3);  // all but the two binary values, n and colors, and the rule text
   DWORD reset = 0, size = 4;
   RegQueryValueExA(key, "reset", nullptr, nullptr, reinterpret_cast<BYTE*>(&reset), &size);
   CHECK(reset == 3000);
@@ -117,6 +118,36 @@ static void CheckOtherVersions() {
   RegCloseKey(key);
 }
 
+// The rule text is a REG_SZ that an older version never wrote and a user
+// may have: whatever it holds reads as a terminated text or as none.
+static void CheckRuleText() {
+  Settings = DefaultSettings;
+  std::strcpy(Settings.rule, "B2/S34H");
+  SaveSettings();
+  HKEY key = OpenKey();
+  char text[16] = {};
+  DWORD type = 0, size = sizeof text;
+  CHECK(RegQueryValueExA(key, "rule", nullptr, &type, reinterpret_cast<BYTE*>(text), &size) == ERROR_SUCCESS);
+  CHECK(type == REG_SZ && size == 8 && std::strcmp(text, "B2/S34H") == 0);
+  const struct {
+    DWORD type;
+    DWORD size;
+    char fill;
+  } bad[] = {{REG_SZ, 128, 'x'}, {REG_BINARY, 300, 'B'}, {REG_SZ, 129, 0}};
+  for (const auto& value : bad) {
+    BYTE bytes[300];
+    std::memset(bytes, value.fill, sizeof bytes);
+    RegSetValueExA(key, "rule", 0, value.type, bytes, value.size);
+    std::memset(Settings.rule, 'z', sizeof Settings.rule);
+    LoadSettings();
+    CHECK(Settings.rule[0] == 0);
+  }
+  RegDeleteValueA(key, "rule");
+  LoadSettings();
+  CHECK(Settings.rule[0] == 0);
+  RegCloseKey(key);
+}
+
 static void CheckFailures() {
   HKEY key = OpenKey();
   BYTE tooLong[68] = {};
@@ -141,6 +172,7 @@ int main(int argc, char** argv) {
   CheckCreatedKey();
   CheckRoundTrip();
   CheckOtherVersions();
+  CheckRuleText();
   CheckFailures();
   std::printf("%s\n", Failures == 0 ? "store check passed" : "store check FAILED");
   return Failures == 0 ? 0 : 1;

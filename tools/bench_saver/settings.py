@@ -15,6 +15,8 @@ for line in open(sys.argv[1]):
         raw = (int(want.pop(name), 0) & 0xFFFFFFFF).to_bytes(4, "little")
     if kind == "dword":
         lines.append(f'"{name}"=dword:{int.from_bytes(raw, "little"):08x}')
+    elif kind == "string":
+        lines.append(f'"{name}"="' + raw.split(b"\0")[0].decode() + '"')
     else:
         lines.append(f'"{name}"=hex:' + ",".join(f"{b:02x}" for b in raw))
 if want:

@@ -101,7 +101,7 @@ static FramesOptions ParseOptions(int argc, char** argv) {
     Fail(error + " (see --help)");
   if (front.help) {
     std::fputs(Usage, stdout);
-    std::fputs(SettingOptionsUsage, stdout);
+    std::fputs(SettingOptionsUsage().c_str(), stdout);
     std::exit(0);
   }
   // Frames are drawn into no window.

@@ -20,13 +20,23 @@ static std::string NativePath(const char* name) {
   return path;
 }
 
-static std::string ProgramFolder() {
+bool PlatformProgramFolder(char* folder, size_t size) {
+  if (size == 0) return false;
+  folder[0] = 0;
   char self[PATH_MAX];
-  ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
-  if (length <= 0) return std::string();
+  const ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
+  if (length <= 0) return false;
   self[length] = 0;
-  char* slash = std::strrchr(self, '/');
-  return slash ? std::string(self, slash + 1) : std::string();
+  const char* slash = std::strrchr(self, '/');
+  if (slash == nullptr || static_cast<size_t>(slash - self) >= size) return false;
+  std::memcpy(folder, self, static_cast<size_t>(slash - self));
+  folder[slash - self] = 0;
+  return true;
+}
+
+static std::string ProgramFolder() {
+  char folder[PATH_MAX];
+  return PlatformProgramFolder(folder, sizeof folder) ? std::string(folder) + "/" : std::string();
 }
 
 static FILE* OpenRegular(const std::string& path) {

@@ -68,6 +68,19 @@ bool PlatformPathIsAbsolute(const char* path) {
   return ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z')) && path[1] == ':';
 }
 
+bool PlatformProgramFolder(char* folder, size_t size) {
+  if (size == 0) return false;
+  folder[0] = '\0';
+  char self[MAX_PATH];
+  const DWORD length = GetModuleFileNameA(nullptr, self, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) return false;
+  char* slash = std::strrchr(self, '\\');
+  if (slash == nullptr || static_cast<size_t>(slash - self) >= size) return false;
+  std::memcpy(folder, self, static_cast<size_t>(slash - self));
+  folder[slash - self] = '\0';
+  return true;
+}
+
 bool PlatformListFolder(const char* folder, int32_t depth, FolderVisit visit, void* context) {
   char path[MAX_PATH];
   const size_t length = std::strlen(folder);
@@ -122,7 +135,13 @@ bool StoreWrite(StoreKey key, const char* name, StoreType type, const void* data
          ERROR_SUCCESS;
 }
 
-void StoreClose(StoreKey key) { RegCloseKey(static_cast<HKEY>(key.handle)); }
+bool StoreClose(StoreKey key) {
+  RegCloseKey(static_cast<HKEY>(key.handle));
+  return true;
+}
+
+// The saver reads nothing it cannot trust: a value it cannot read ends it.
+bool StoreTakesDefault(StoreKey, const char*) { return false; }
 
 // ---- Surfaces -----------------------------------------------------------------------
 
