@@ -378,11 +378,7 @@ bool RuleTextOfItem(int32_t item, char* text, size_t size) {
   return true;
 }
 
-CellRule ShownRule(const SaverSettings& settings) {
-  CellRule rule;
-  if (ParseRuleText(settings.rule, sizeof settings.rule, &rule) == RuleOk) return rule;
-  return CellRuleOf(RunnableLifeRule(settings.birth, settings.survive));
-}
+CellRule ShownRule(const SaverSettings& settings) { return StoredRule(settings); }
 
 RuleError RuleTextRefusal(const char* text, bool drawn) {
   if (drawn) return RuleOk;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 
 #include "engine/counters.h"
 #include "engine/engine.h"
@@ -24,15 +25,27 @@ void UseLifeface() {
   PrepareTransition();
 }
 
-LifeRule RuleOfNewField() {
+CellRule StoredRule(const SaverSettings& settings) {
+  CellRule rule;
+  if (ParseRule(settings.rule, strnlen(settings.rule, sizeof settings.rule), &rule) == RuleOk &&
+      EngineRunsRule(rule))
+    return rule;
+  return CellRuleOf(RunnableLifeRule(settings.birth, settings.survive));
+}
+
+CellRule RuleOfNewField() {
   if (Settings.rules == RulesDrawn) {
     int32_t lively = 0;
-    for (int32_t k = 0; k < NamedLifeRuleCount; ++k) lively += NamedLifeRules[k].lively;
+    CellRule rule;
+    const auto runs = [&rule](const NamedRule& named) {
+      return named.lively && ParseRule(named.text, std::strlen(named.text), &rule) == RuleOk && EngineRunsRule(rule);
+    };
+    for (int32_t k = 0; k < NamedRuleCount; ++k) lively += runs(NamedRules[k]);
     int32_t pick = lively > 0 ? LcgNext() % lively : 0;
-    for (int32_t k = 0; k < NamedLifeRuleCount; ++k)
-      if (NamedLifeRules[k].lively && pick-- == 0) return NamedLifeRules[k].rule;
+    for (int32_t k = 0; k < NamedRuleCount; ++k)
+      if (runs(NamedRules[k]) && pick-- == 0) return rule;
   }
-  return RunnableLifeRule(Settings.birth, Settings.survive);
+  return StoredRule(Settings);
 }
 
 uint32_t LongestShow() { return static_cast<uint32_t>(std::clamp(Settings.longest, 1, 86400)) * 1000u; }

@@ -47,10 +47,13 @@ FrameLayout CurrentLayout();
 // one shown: its picture is loaded and its transition prepared. An unusable
 // tile size leaves face 0 and no picture: the frames turn classic.
 void UseLifeface();
+// The rule the settings give every field: `rule` where it holds one the
+// engine runs, else `birth` and `survive` (Conway's for masks that cannot
+// run: B0, counts above 8, a hand-edited key).
+CellRule StoredRule(const SaverSettings& settings);
 // The rule a new field runs under: with `rules` RulesDrawn a lively named
-// rule drawn for it, else the stored `birth` and `survive`. A stored rule
-// that cannot run (B0, counts above 8: a hand-edited key) gives Conway's.
-LifeRule RuleOfNewField();
+// rule of any family drawn for it, else the stored one.
+CellRule RuleOfNewField();
 // The longest a pattern field is shown, in milliseconds.
 uint32_t LongestShow();
 // Whether the next new field starts from a pattern (by `start`).

@@ -2,7 +2,9 @@
 // lively named rules; a stored rule that cannot run gives Conway's.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <set>
+#include <string>
 
 #include "test_support.h"
 
@@ -40,16 +42,20 @@ TEST_F(FieldRule, AStoredRuleThatCannotRunGivesConways) {
 TEST_F(FieldRule, DrawnRulesAreLivelyNamedOnesAndChangeFromFieldToField) {
   Settings.rules = RulesDrawn;
   Settings.birth = 0x48;
-  std::set<std::pair<int, int>> seen;
+  std::set<std::string> seen;
   for (int k = 0; k < 60; ++k) {
-    const LifeRule rule = NewFieldRule();
-    const char* name = LifeRuleName(rule);
-    ASSERT_NE(name, nullptr);
+    ResetField(64, 64);
+    const CellRule& rule = Field.Rule;
     bool lively = false;
-    for (int i = 0; i < NamedLifeRuleCount; ++i) lively |= SameLifeRule(NamedLifeRules[i].rule, rule) && NamedLifeRules[i].lively;
-    EXPECT_TRUE(lively) << name;
-    EXPECT_EQ(rule.birth & 1, 0);
-    seen.insert({rule.birth, rule.survive});
+    for (int i = 0; i < NamedRuleCount; ++i) {
+      CellRule named;
+      lively |= NamedRules[i].lively &&
+                ParseRule(NamedRules[i].text, std::strlen(NamedRules[i].text), &named) == RuleOk &&
+                SameCellRule(named, rule);
+    }
+    EXPECT_TRUE(lively) << rule.text;
+    EXPECT_TRUE(EngineRunsRule(rule)) << rule.text;
+    seen.insert(rule.text);
   }
   EXPECT_GE(seen.size(), 4u);
 }
