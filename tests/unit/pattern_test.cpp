@@ -13,14 +13,14 @@
 
 namespace {
 
-typedef bool (*Reader)(const char* text, size_t length, PatternCells* out);
+typedef bool (*Reader)(const char* text, size_t length, PatternCells* out, PatternRefusal* refusal);
 
 // Reads a copy that ends exactly at its length, so a read past it shows under
 // the sanitizers.
 bool ReadWith(Reader reader, const std::string& text, PatternCells* out) {
   std::unique_ptr<char[]> copy(new char[text.size() + 1]);
   std::memcpy(copy.get(), text.data(), text.size());
-  const bool read = reader(copy.get(), text.size(), out);
+  const bool read = reader(copy.get(), text.size(), out, nullptr);
   if (!read) {
     EXPECT_TRUE(out->cells.empty() && out->cells.capacity() == 0) << text;
     EXPECT_EQ(out->width, 0);
@@ -53,8 +53,8 @@ std::string RuleOf(const std::string& text) {
   PatternCells p;
   if (!Read(text, &p)) return "refused";
   if (!p.hasRule) return "none";
-  char rule[LifeRuleTextSize];
-  FormatLifeRule(p.rule, rule, sizeof rule);
+  char rule[RuleTextSize];
+  FormatRule(p.rule, rule, sizeof rule);
   return rule;
 }
 
