@@ -822,19 +822,16 @@ bool InflateGzip(const char* data, size_t length, std::vector<char>* out, Patter
   // that fills that is too large, and nothing more of it is inflated.
   size_t produced = 0;
   for (;;) {
-    if (produced == out->size()) {
-      if (out->size() > PatternFileLimit) {
-        *why = PatternTooLarge;
-        break;
-      }
+    if (produced == out->size())
       out->resize(std::min(std::max<size_t>(4 * length, std::max<size_t>(2 * out->size(), 1u << 16)),
                            PatternFileLimit + 1));
-    }
     z.next_out = reinterpret_cast<Bytef*>(out->data() + produced);
     z.avail_out = static_cast<uInt>(out->size() - produced);
     const int result = inflate(&z, Z_NO_FLUSH);
     produced = out->size() - z.avail_out;
-    if (result == Z_STREAM_END) {
+    if (produced > PatternFileLimit) {
+      *why = PatternTooLarge;
+    } else if (result == Z_STREAM_END) {
       // Another member may follow; anything else after one is ignored, as
       // zlib's own file reading does.
       if (!IsGzip(reinterpret_cast<const char*>(z.next_in), z.avail_in)) break;
