@@ -47,7 +47,8 @@ static bool StartPatternField(int32_t columns, int32_t rows) {
   PatternCells pattern;
   PatternPlacement placement;
   if (!DrawPattern(columns, rows, &pattern, &placement)) return false;
-  UseRule(pattern.hasRule ? pattern.rule : RuleOfNewField());
+  LifeRule rule;
+  UseRule(pattern.hasRule && IsLifeLike(pattern.rule, &rule) ? rule : RuleOfNewField());
   SetPatternCells(pattern, placement, columns, rows);
   std::snprintf(Field.PatternName, sizeof Field.PatternName, "%s", pattern.name);
   return true;
