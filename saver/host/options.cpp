@@ -495,7 +495,11 @@ void IndexPatterns(const FrontEndOptions& options, const std::vector<std::string
 std::string PatternFileRefusal(const FrontEndOptions& options) {
   for (const std::string& file : options.patternFiles) {
     PatternCells pattern;
-    if (!ReadPatternFile(file.c_str(), &pattern)) return "--pattern " + file + ": not a pattern tumbra can run";
+    PatternRefusal refusal;
+    if (ReadPatternFile(file.c_str(), &pattern, &refusal) && EngineRunsPattern(pattern, &refusal)) continue;
+    char reason[512];
+    FormatPatternRefusal(refusal, reason, sizeof reason);
+    return "--pattern " + file + ": " + reason;
   }
   return std::string();
 }

@@ -64,7 +64,7 @@ static bool StartPatternField(int32_t columns, int32_t rows) {
   PatternPlacement placement;
   if (!DrawPattern(columns, rows, &pattern, &placement)) return false;
   // A file without a rule is Conway's Life, as in every Life program.
-  UseRule(pattern.hasRule ? pattern.rule : ConwayRule);
+  UseRule(pattern.hasRule ? pattern.rule : CellRuleOf(ConwayRule));
   SetPatternCells(pattern, placement, columns, rows);
   std::snprintf(Field.PatternName, sizeof Field.PatternName, "%s", pattern.name);
   return true;

@@ -13,17 +13,50 @@ PatternCollectionState PatternCollection;
 
 namespace {
 
-bool IsPatternFileName(const char* path) {
-  static const char* const Extensions[] = {"rle", "cells", "lif", "life", "mc", "txt"};
-  const char* dot = std::strrchr(path, '.');
-  if (dot == nullptr || std::strpbrk(dot, "/\\") != nullptr) return false;
-  for (const char* extension : Extensions) {
-    const char* a = dot + 1;
-    const char* b = extension;
-    while (*a != 0 && *b != 0 && std::tolower(static_cast<unsigned char>(*a)) == *b) ++a, ++b;
-    if (*a == 0 && *b == 0) return true;
-  }
+const char* const PatternExtensions[] = {"rle", "cells", "lif", "life", "mc", "mcl", "txt"};
+
+// True when text[0..length) is the extension, ignoring case.
+bool IsExtension(const char* text, size_t length, const char* extension) {
+  if (std::strlen(extension) != length) return false;
+  for (size_t i = 0; i < length; ++i)
+    if (std::tolower(static_cast<unsigned char>(text[i])) != extension[i]) return false;
+  return true;
+}
+
+bool IsPatternExtension(const char* text, size_t length) {
+  for (const char* extension : PatternExtensions)
+    if (IsExtension(text, length, extension)) return true;
   return false;
+}
+
+// The name without its folder, and the length of it without its extension
+// (".gz" and one of a pattern file before it: "gun.rle.gz" is "gun").
+const char* BaseName(const char* path, size_t* stem) {
+  const char* name = path;
+  for (const char* p = path; *p != 0; ++p)
+    if (*p == '/' || *p == '\\') name = p + 1;
+  const size_t length = std::strlen(name);
+  *stem = length;
+  const char* dot = std::strrchr(name, '.');
+  if (dot == nullptr || dot == name) return name;
+  *stem = static_cast<size_t>(dot - name);
+  if (IsExtension(dot + 1, length - *stem - 1, "gz")) {
+    const char* inner = dot;
+    while (inner > name && inner[-1] != '.') --inner;
+    if (inner > name + 1 && IsPatternExtension(inner, static_cast<size_t>(dot - inner)))
+      *stem = static_cast<size_t>(inner - 1 - name);
+  }
+  return name;
+}
+
+// A pattern file by its extension, perhaps gzipped: "glider.rle",
+// "gun.mc.gz", "soup.gz".
+bool IsPatternFileName(const char* path) {
+  size_t stem;
+  const char* dot = std::strrchr(BaseName(path, &stem), '.');
+  if (dot == nullptr) return false;
+  const size_t length = std::strlen(dot + 1);
+  return IsPatternExtension(dot + 1, length) || IsExtension(dot + 1, length, "gz");
 }
 
 void ListPatternFile(const char* path, void* context) {
@@ -43,11 +76,8 @@ uint32_t DrawBelow(uint32_t count) {
 // The name a pattern shows: its own, else its file's name without the folder
 // and the extension.
 void NameFromPath(const char* path, char* name, size_t size) {
-  const char* start = path;
-  for (const char* p = path; *p != 0; ++p)
-    if (*p == '/' || *p == '\\') start = p + 1;
-  const char* dot = std::strrchr(start, '.');
-  size_t length = dot != nullptr && dot > start ? static_cast<size_t>(dot - start) : std::strlen(start);
+  size_t length;
+  const char* start = BaseName(path, &length);
   if (length >= size) length = size - 1;
   std::memcpy(name, start, length);
   name[length] = 0;
@@ -75,7 +105,7 @@ void AddPatternFile(const char* path) {
   if (c.entries.size() >= PatternIndexLimit || path == nullptr || path[0] == 0) return;
   const uint32_t at = static_cast<uint32_t>(c.paths.size());
   c.paths.insert(c.paths.end(), path, path + std::strlen(path) + 1);
-  c.entries.push_back(PatternEntry{at, 0, 0, false});
+  c.entries.push_back(PatternEntry{at, 0, 0, false, false});
   c.deck.push_back(static_cast<uint32_t>(c.entries.size() - 1));
 }
 
@@ -105,17 +135,30 @@ void SetPatternCells(const PatternCells& pattern, PatternPlacement placement, in
     int32_t y = swap ? cell.x : cell.y;
     if (placement.orientation & 1) x = across - 1 - x;
     if (placement.orientation & 2) y = down - 1 - y;
-    SetCell(placement.x + x, placement.y + y, columns, rows);
+    // Live cells the plain way; dying ones keep their state in the decay plane.
+    if (cell.state == 1)
+      SetCell(placement.x + x, placement.y + y, columns, rows);
+    else
+      SetCellState(placement.x + x, placement.y + y, cell.state, columns, rows);
   }
 }
 
-bool ReadPatternFile(const char* path, PatternCells* out) {
+bool ReadPatternFile(const char* path, PatternCells* out, PatternRefusal* refusal) {
+  // Refused before anything is read: cleared as a reader clears it.
+  const auto refuse = [&](PatternError error) {
+    *out = PatternCells{};
+    if (refusal != nullptr) {
+      *refusal = PatternRefusal{};
+      refusal->error = error;
+    }
+    return false;
+  };
   FileHandle file = PlatformOpenRead(path, nullptr, 0);
-  if (file == nullptr) return false;
+  if (file == nullptr) return refuse(PatternUnreadable);
   uint32_t size = 0;
   if (!PlatformFileSize(file, &size) || size > PatternFileLimit) {
     PlatformClose(file);
-    return false;
+    return refuse(size > PatternFileLimit ? PatternTooLarge : PatternUnreadable);
   }
   // Room for one byte more than the size: a file that fills it is larger
   // than reported (or grew), and is refused, whatever size it claims.
@@ -129,7 +172,36 @@ bool ReadPatternFile(const char* path, PatternCells* out) {
     length += got;
   }
   PlatformClose(file);
-  return ok && length < text.size() && ReadPattern(text.data(), length, out);
+  if (!ok) return refuse(PatternUnreadable);
+  if (length >= text.size()) return refuse(PatternTooLarge);
+  return ReadPattern(text.data(), length, out, refusal);
+}
+
+namespace {
+
+// The family a rule is named by in a refusal.
+const char* RuleFamily(const CellRule& rule) {
+  if (rule.kind == RuleLarger) return "Larger than Life";
+  if (rule.states > 2) return "Generations";
+  if (rule.kind == RuleMapped) {
+    if (rule.neighbours == NeighboursHexagonal) return "hexagonal";
+    if (rule.neighbours == NeighboursVonNeumann) return "von Neumann";
+    return "non-totalistic";
+  }
+  return "Life-like";
+}
+
+}  // namespace
+
+bool EngineRunsPattern(const PatternCells& pattern, PatternRefusal* refusal) {
+  if (!pattern.hasRule || EngineRunsRule(pattern.rule)) return true;
+  if (refusal != nullptr) {
+    *refusal = PatternRefusal{};
+    refusal->error = PatternRuleNotRun;
+    refusal->family = RuleFamily(pattern.rule);
+    FormatRule(pattern.rule, refusal->rule, sizeof refusal->rule);
+  }
+  return false;
 }
 
 bool DrawPattern(int32_t columns, int32_t rows, PatternCells* out, PatternPlacement* placement) {
@@ -139,7 +211,8 @@ bool DrawPattern(int32_t columns, int32_t rows, PatternCells* out, PatternPlacem
     std::vector<uint32_t> candidates;
     for (uint32_t k : c.deck) {
       const PatternEntry& e = c.entries[k];
-      if (!e.unusable && (e.width == 0 || PatternFits(e.width, e.height, columns, rows))) candidates.push_back(k);
+      if (!e.unusable && !e.notRun && (e.width == 0 || PatternFits(e.width, e.height, columns, rows)))
+        candidates.push_back(k);
     }
     while (!candidates.empty()) {
       const uint32_t pick = DrawBelow(static_cast<uint32_t>(candidates.size()));
@@ -153,7 +226,8 @@ bool DrawPattern(int32_t columns, int32_t rows, PatternCells* out, PatternPlacem
       }
       e.width = out->width;
       e.height = out->height;
-      if (!PatternFits(e.width, e.height, columns, rows)) continue;
+      e.notRun = !EngineRunsPattern(*out);
+      if (e.notRun || !PatternFits(e.width, e.height, columns, rows)) continue;
       for (size_t d = 0; d < c.deck.size(); ++d)
         if (c.deck[d] == k) {
           c.deck[d] = c.deck.back();
@@ -167,7 +241,7 @@ bool DrawPattern(int32_t columns, int32_t rows, PatternCells* out, PatternPlacem
     // Every pattern left in the round is shown or cannot be: a new round.
     c.deck.clear();
     for (uint32_t k = 0; k < c.entries.size(); ++k)
-      if (!c.entries[k].unusable) c.deck.push_back(k);
+      if (!c.entries[k].unusable && !c.entries[k].notRun) c.deck.push_back(k);
   }
   return false;
 }

@@ -1,6 +1,8 @@
-// Patterns read from the files Life programs exchange: RLE, plain text
-// (.cells), Life 1.05, Life 1.06 and Golly's macrocell format. A reader takes
-// the whole file in memory and gives the live cells, the name and the rule.
+// Patterns read from the files Life programs exchange: RLE (with the states
+// of rules of many states), plain text (.cells), Life 1.05, Life 1.06,
+// Golly's macrocell format (of two states and of many), MCell's files, and
+// any of them gzipped. A reader takes the whole file in memory and gives the
+// cells with their states, the name and the rule, or why it refuses the file.
 #pragma once
 
 #include <cstddef>
@@ -11,63 +13,113 @@
 #include "platform/names.h"
 
 // Whatever size a file claims, nothing larger than these is read: a file
-// over PatternFileLimit bytes is refused unread, a pattern wider or taller
-// than PatternSideLimit or with more than PatternCellLimit live cells is
-// refused before anything is allocated for it.
+// over PatternFileLimit bytes is refused unread (a gzipped one as soon as it
+// inflates past it), a pattern wider or taller than PatternSideLimit or with
+// more than PatternCellLimit cells that are not dead is refused before
+// anything is allocated for it.
 const size_t PatternFileLimit = 4u << 20;
 const int32_t PatternSideLimit = 65536;
 const size_t PatternCellLimit = 4u << 20;
 
-// A live cell, from the pattern's top-left corner; sides of at most
-// PatternSideLimit cells fit 16 bits.
+// A cell that is not dead, from the pattern's top-left corner; sides of at
+// most PatternSideLimit cells fit 16 bits.
 struct PatternCell {
   uint16_t x;
   uint16_t y;
+  uint8_t state;  // 1 alive, 2 .. the rule's states - 1 dying; never 0
 };
 
-// The live cells are kept as a list, not a bitmap: a pattern may be as wide
-// and tall as PatternSideLimit (half a gigabyte as bits) while the list costs
-// four bytes a live cell (16 MB at the cell limit), and placing the pattern
-// in any of its eight orientations is a map over the list.
+// The cells are kept as a list, not a bitmap: a pattern may be as wide and
+// tall as PatternSideLimit (half a gigabyte as bits) while the list costs six
+// bytes a cell (24 MB at the cell limit), and placing the pattern in any of
+// its eight orientations is a map over the list.
 struct PatternCells {
   int32_t width;                   // 1..PatternSideLimit; every cell has x < width
   int32_t height;                  // 1..PatternSideLimit; every cell has y < height
   std::vector<PatternCell> cells;  // at least one, each once, by row then column
   bool hasRule;                    // the file names a rule; rule is it
-  LifeRule rule;                   // never B0
-  char name[NameTextSize];         // the file's name for the pattern, terminated; "" when it has none
+  CellRule rule;                   // never B0; every cell's state is below rule.states (2 without one)
+  char name[NameTextSize];                   // the file's name for the pattern, terminated; "" when it has none
 };
+
+// Why a file was not taken; FormatPatternRefusal gives a line for people.
+enum PatternError {
+  PatternOk,
+  PatternUnreadable,        // the file cannot be opened or read
+  PatternTooLarge,          // over PatternFileLimit bytes, or inflates to more
+  PatternBeyondLimits,      // wider, taller or more populous than the limits above
+  PatternUnknownFormat,     // none of the formats above
+  PatternMalformed,         // a file of one of them, broken
+  PatternEmpty,             // no cell that is not dead
+  PatternRuleRefused,       // the rule it names is not one ParseRule takes (ruleError says why)
+  PatternGameRefused,       // an MCell game of no family tumbra knows (rule holds the game)
+  PatternStateBeyondRule,   // a cell's state is one the rule does not have
+  PatternRuleNotRun,        // a rule read, but one the engine does not run (see EngineRunsPattern)
+};
+
+struct PatternRefusal {
+  PatternError error;
+  const char* format;  // the format the file was read as ("RLE", "macrocell", ...); null when unknown
+  const char* family;  // PatternRuleNotRun: the rule's family ("Generations", ...)
+  RuleError ruleError; // PatternRuleRefused: why
+  int32_t state;       // PatternStateBeyondRule: the state, and the rule's count of states
+  int32_t states;
+  char rule[RuleTextLimit + 1];  // the rule (or MCell game) as the file names it, cut to fit; "" for none
+};
+
+// One line without a full stop, as FormatRule writes and counts.
+size_t FormatPatternRefusal(const PatternRefusal& refusal, char* text, size_t size);
 
 // Each reader takes text[0..length), which need not be terminated, and reads
 // nothing past length. On success *out holds the pattern. A file that is
-// broken in any way, too large, in another format, with a rule that is not
-// Life-like (B0, Generations, other families, more than two states) or with
-// no live cell gives false and *out empty, its storage released.
+// broken in any way, too large, in another format, with a rule that is no
+// rule ParseRule takes (B0 among them), a cell of a state its rule does not
+// have, or with no cell that is not dead gives false and *out empty, its
+// storage released, and, when refusal is not null, *refusal says why.
+// Without a rule a file has two states, dead and alive.
 //
-// RLE: "#N name", other '#' lines ignored, then "x = W, y = H" with an
-// optional ", rule = R"; runs of b/. (dead) and o/A (live), '$' ending rows,
-// '!' ending the pattern (required; anything after it is ignored). A cell
-// outside W x H is refused, not clipped. The size is the header's.
-bool ReadRle(const char* text, size_t length, PatternCells* out);
+// RLE: "#N name", other '#' lines ignored ("#CXRLE" among them), then
+// "x = W, y = H" with an optional ", rule = R"; runs of b or . (dead), o or A
+// (alive), B..X (states 2..24), pA..pX (25..48), qA..qX and so on to yO
+// (255), '$' ending rows, '!' ending the pattern (required; anything after
+// it is ignored). A cell outside W x H is refused, not clipped. The size is
+// the header's.
+bool ReadRle(const char* text, size_t length, PatternCells* out, PatternRefusal* refusal = nullptr);
 // Plain text: '!' lines are comments ("!Name: name"), other lines rows of
 // '.' (dead) and 'O' or '*' (live). The size is the rows as drawn, blank
 // rows at the end left out.
-bool ReadPlainText(const char* text, size_t length, PatternCells* out);
+bool ReadPlainText(const char* text, size_t length, PatternCells* out, PatternRefusal* refusal = nullptr);
 // Life 1.05: "#Life 1.05", "#D" lines, "#N" (Conway's rule) or "#R S/B",
 // and "#P x y" blocks of '.'/'*' rows from that position.
-bool ReadLife105(const char* text, size_t length, PatternCells* out);
+bool ReadLife105(const char* text, size_t length, PatternCells* out, PatternRefusal* refusal = nullptr);
 // Life 1.06: "#Life 1.06", then an "x y" pair a line.
-bool ReadLife106(const char* text, size_t length, PatternCells* out);
-// Macrocell: "[M2]", "#R rule" and other '#' lines, 8x8 leaves ('.', '*',
-// '$' ending rows) and nodes "level nw ne sw se" of earlier nodes (0 is
-// empty); the last node is the pattern. Only patterns within the limits
-// above are read, whatever the node levels describe.
-bool ReadMacrocell(const char* text, size_t length, PatternCells* out);
-// The last three formats have no size of their own: the pattern is the
-// bounding box of its live cells.
+bool ReadLife106(const char* text, size_t length, PatternCells* out, PatternRefusal* refusal = nullptr);
+// Macrocell: "[M2]", "#R rule" and other '#' lines, then nodes, each of
+// earlier ones; the last node is the pattern. Two-state files have 8x8
+// leaves ('.', '*', '$' ending rows) and nodes "level nw ne sw se" of level
+// 4 and up (0 is empty); files of many states, which name their rule, have
+// 2x2 leaves "1 nw ne sw se" of states and nodes of level 2 and up. Only
+// patterns within the limits above are read, whatever the levels describe.
+bool ReadMacrocell(const char* text, size_t length, PatternCells* out, PatternRefusal* refusal = nullptr);
+// MCell: "#MCell" first, "#GAME" (Life, Generations, Larger than Life, or a
+// game Golly runs under the rule of a "#GOLLY" line), "#RULE" (perhaps over
+// several lines), "#BOARD WxH" with "#WRAP 1" a torus of that size and a
+// bounded plane otherwise (the rule's grid, as Golly takes it), "#D" lines
+// (the first with words is the name), and "#L" lines, one run of cells
+// continued over them: '.' dead, A..X states 1..24, aA..jX 25..264, '$'
+// ending rows. As Golly reads them, a state the rule does not have is alive.
+// Other lines ("#SPEED", "#CCOLORS", "#PALETTE", ...) are ignored.
+bool ReadMcell(const char* text, size_t length, PatternCells* out, PatternRefusal* refusal = nullptr);
+// The last four formats have no size of their own: the pattern is the
+// bounding box of its cells.
 
-// Recognises the format from the content and reads it with its reader.
-bool ReadPattern(const char* text, size_t length, PatternCells* out);
+// Inflates a gzip stream (RFC 1952; members one after another read as one)
+// into *out, at most PatternFileLimit bytes of it: false with *out empty on
+// a broken stream or one that inflates to more.
+bool InflateGzip(const char* data, size_t length, std::vector<char>* out, PatternError* error = nullptr);
+// Recognises the format from the content (a gzip stream by its magic bytes,
+// then the format of what it inflates to) and reads it with its reader.
+bool ReadPattern(const char* text, size_t length, PatternCells* out, PatternRefusal* refusal = nullptr);
 
 // ---- The collection -----------------------------------------------------------
 // The pattern files a new field may start from. Indexing lists the files
@@ -84,6 +136,7 @@ struct PatternEntry {
   int32_t width;   // the pattern's size once read; 0 before
   int32_t height;
   bool unusable;   // read once and refused: never drawn again
+  bool notRun;     // read once: a rule the engine does not run, passed over like a pattern too large
 };
 
 struct PatternCollectionState {
@@ -95,7 +148,8 @@ extern PatternCollectionState PatternCollection;
 
 void ClearPatternCollection();
 // Adds the pattern files of the folder and its subfolders (by their
-// extensions: .rle, .cells, .lif, .life, .mc, .txt) to the index.
+// extensions: .rle, .cells, .lif, .life, .mc, .mcl, .txt, and any of them
+// or another name with .gz after it) to the index.
 void AddPatternFolder(const char* folder);
 // Adds one file, whatever its name.
 void AddPatternFile(const char* path);
@@ -113,14 +167,21 @@ bool PatternFits(int32_t width, int32_t height, int32_t columns, int32_t rows);
 // The placement of a pattern that fits, in the given orientation when it
 // fits that way, else in the one with x and y swapped.
 PatternPlacement CentrePattern(int32_t width, int32_t height, int32_t orientation, int32_t columns, int32_t rows);
-// Clears the field and sets the pattern's cells where the placement puts them.
+// Clears the field and sets the pattern's cells, in their states, where the
+// placement puts them.
 void SetPatternCells(const PatternCells& pattern, PatternPlacement placement, int32_t columns, int32_t rows);
 
-// Reads a whole file of at most PatternFileLimit bytes and the pattern in it.
-bool ReadPatternFile(const char* path, PatternCells* out);
+// Reads a whole file of at most PatternFileLimit bytes and the pattern in it;
+// on false, *refusal (when not null) says why.
+bool ReadPatternFile(const char* path, PatternCells* out, PatternRefusal* refusal = nullptr);
+// True when the engine runs the pattern's rule (a pattern without one runs
+// under the rule of a new field); otherwise false with *refusal (when not
+// null) saying so.
+bool EngineRunsPattern(const PatternCells& pattern, PatternRefusal* refusal = nullptr);
 // The next pattern of the round that fits a columns x rows field, read into
 // *out, with a placement in an orientation drawn for it; a round ends when
 // every pattern has shown and the next begins with all of them. The
-// engine's generator draws, so a seed gives the same fields. False when
-// no file of the collection fits or can be read.
+// engine's generator draws, so a seed gives the same fields. Files the
+// engine cannot run are passed over. False when no file of the collection
+// fits, can be read and run.
 bool DrawPattern(int32_t columns, int32_t rows, PatternCells* out, PatternPlacement* placement);

@@ -10,6 +10,11 @@
 #include <string>
 #include <vector>
 
+#include <zlib.h>
+
+#include <cstring>
+
+#include "host/options.h"
 #include "test_support.h"
 
 namespace {
@@ -205,6 +210,118 @@ TEST_F(PatternCollectionTest, NewFieldsFromTheCollection) {
   ResetField(2, 2);  // neither fits: a random field
   EXPECT_EQ(Field.PatternName[0], 0);
   EXPECT_TRUE(SameLifeRule(Field.Rule.counts, (LifeRule{0x108, 0xC})));
+}
+
+std::string Gzip(const std::string& text) {
+  z_stream z{};
+  EXPECT_EQ(deflateInit2(&z, 9, Z_DEFLATED, 16 + MAX_WBITS, 8, Z_DEFAULT_STRATEGY), Z_OK);
+  std::string out(deflateBound(&z, text.size()) + 64, '\0');
+  z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(text.data()));
+  z.avail_in = static_cast<uInt>(text.size());
+  z.next_out = reinterpret_cast<Bytef*>(&out[0]);
+  z.avail_out = static_cast<uInt>(out.size());
+  EXPECT_EQ(deflate(&z, Z_FINISH), Z_STREAM_END);
+  out.resize(z.total_out);
+  deflateEnd(&z);
+  return out;
+}
+
+bool TakesRule(const char* text) {
+  CellRule rule;
+  return ParseRule(text, std::strlen(text), &rule) == RuleOk;
+}
+
+// MCell and gzipped files are indexed and drawn like the rest, and a
+// gzipped file's name is its file's without both extensions; files under a
+// rule the engine does not run stay in the index and are never drawn.
+TEST_F(PatternCollectionTest, MCellGzippedAndUnrunFiles) {
+  Write("glider.rle.gz", Gzip("x = 3, y = 3, rule = B3/S23\nbo$2bo$3o!\n"));
+  Write("sub/blinker.mc.gz", Gzip("[M2]\n#R B3/S23\n***$\n4 1 0 0 0\n"));
+  Write("soup.gz", Gzip("!Name: Soup\nO.O\n.OO\n"));
+  Write("block.mcl", "#MCell 4.20\n#GAME Life\n#RULE 23/3\n#D Block\n#L AA$AA\n");
+  Write("star-wars.rle", "#N Star Wars\nx = 3, y = 1, rule = 345/2/4\nABC!\n");
+  Write("notes.zip", "PK");
+  Write("script.lua", "-- x = 1");
+  AddPatternFolder(folder.c_str());
+  std::set<std::string> names;
+  for (const PatternEntry& e : PatternCollection.entries) names.insert(PatternCollection.paths.data() + e.path + folder.size() + 1);
+  EXPECT_EQ(names, (std::set<std::string>{"glider.rle.gz", "sub/blinker.mc.gz", "soup.gz", "block.mcl", "star-wars.rle"}));
+  PatternCells pattern;
+  PatternPlacement placement;
+  std::multiset<std::string> shown;
+  for (int k = 0; k < 8; ++k) {
+    ASSERT_TRUE(DrawPattern(64, 64, &pattern, &placement));
+    shown.insert(pattern.name);
+  }
+  EXPECT_EQ(shown, (std::multiset<std::string>{"glider", "glider", "blinker", "blinker", "Soup", "Soup", "Block",
+                                               "Block"}));
+  // Under the engine's rules today: the Generations file is refused for its
+  // rule (by the readers while the rule notation does not take it, by the
+  // engine once it does), and kept in the index all the same.
+  ASSERT_EQ(PatternCollection.entries.size(), 5u);
+  for (const PatternEntry& e : PatternCollection.entries) {
+    const bool starWars = std::strstr(PatternCollection.paths.data() + e.path, "star-wars") != nullptr;
+    EXPECT_EQ(e.unusable || e.notRun, starWars);
+    if (starWars && TakesRule("345/2/4")) {
+      EXPECT_TRUE(e.notRun && !e.unusable);
+      EXPECT_EQ(e.width, 3);
+    }
+  }
+}
+
+// Live cells are set as such; dying ones keep their states, and only the
+// live ones are counted as neighbours.
+TEST(PatternPlacement, StatesArePlaced) {
+  ResetEngineState(6 * 5);
+  PatternCells p{};
+  p.width = 3;
+  p.height = 2;
+  p.cells = {{0, 0, 1}, {1, 0, 2}, {2, 0, 3}, {1, 1, 255}};
+  SetPatternCells(p, CentrePattern(3, 2, 0, 6, 5), 6, 5);  // at (1, 1)
+  EXPECT_EQ(CellState(1, 1, 6, 5), 1);
+  EXPECT_EQ(CellState(2, 1, 6, 5), 2);
+  EXPECT_EQ(CellState(3, 1, 6, 5), 3);
+  EXPECT_EQ(CellState(2, 2, 6, 5), 255);
+  EXPECT_EQ(LiveCount(6, 5), 1);
+  EXPECT_EQ(CellAt(2, 2, 6) & ~CellDying, 2 * 1);  // one live neighbour: the live cell at (1, 1)
+  EXPECT_EQ(CellAt(2, 1, 6) & 1, 0);
+  // Mirrored and turned, the states go with their cells.
+  SetPatternCells(p, CentrePattern(3, 2, 5, 6, 5), 6, 5);  // swapped, then x mirrored: 2 x 3 at (2, 1)
+  EXPECT_EQ(CellState(3, 1, 6, 5), 1);
+  EXPECT_EQ(CellState(3, 2, 6, 5), 2);
+  EXPECT_EQ(CellState(3, 3, 6, 5), 3);
+  EXPECT_EQ(CellState(2, 2, 6, 5), 255);
+  EXPECT_EQ(CellState(1, 1, 6, 5), 0);  // the field was cleared first
+}
+
+// A --pattern file that tumbra cannot run is named with why.
+TEST_F(PatternCollectionTest, PatternFileRefusalSaysWhy) {
+  Write("glider.rle", "x = 3, y = 3\nbo$2bo$3o!\n");
+  Write("b0.rle", "x = 1, y = 1, rule = B0/S8\no!\n");
+  Write("broken.mcl", "#MCell 4.20\n#L A!\n");
+  Write("star-wars.rle", "x = 3, y = 1, rule = 345/2/4\nABC!\n");
+  const auto refusal = [&](const std::vector<std::string>& names) {
+    FrontEndOptions options;
+    for (const std::string& name : names) options.patternFiles.push_back(folder + "/" + name);
+    return PatternFileRefusal(options);
+  };
+  EXPECT_EQ(refusal({"glider.rle"}), "");
+  char b0[300];
+  FormatRuleRefusal("B0/S8", 5, RuleBirthOnZero, b0, sizeof b0);
+  EXPECT_EQ(refusal({"glider.rle", "b0.rle"}), "--pattern " + folder + "/b0.rle: " + b0);
+  EXPECT_EQ(refusal({"broken.mcl", "b0.rle"}),
+            "--pattern " + folder + "/broken.mcl: not a pattern tumbra can read: a broken MCell file");
+  EXPECT_EQ(refusal({"none.rle"}), "--pattern " + folder + "/none.rle: the file cannot be read");
+  if (TakesRule("345/2/4")) {
+    CellRule rule;
+    ParseRule("345/2/4", 7, &rule);
+    char text[RuleTextSize];
+    FormatRule(rule, text, sizeof text);
+    EXPECT_EQ(refusal({"star-wars.rle"}), "--pattern " + folder + "/star-wars.rle: " + text +
+                                              " is a Generations rule, which tumbra does not run");
+  } else {
+    EXPECT_NE(refusal({"star-wars.rle"}), "");
+  }
 }
 
 }  // namespace

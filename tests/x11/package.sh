@@ -49,9 +49,10 @@ for want in "Package: tumbra" "Version: $PACKAGE_VERSION" "Architecture: amd64" 
 done
 
 # The libraries it depends on count as installed there, so that dpkg
-# configures it and runs its triggers as on a real system.
+# configures it and runs its triggers as on a real system; the stand-ins'
+# epoch outranks any asked for (zlib1g's versions have one).
 for library in $(dpkg-deb -f "$DEB" Depends | tr ',' '\n' | sed 's/(.*)//; s/|.*//' | tr -d ' '); do
-  printf 'Package: %s\nStatus: install ok installed\nVersion: 999\nArchitecture: amd64\nMaintainer: test <test@tumbra.invalid>\nDescription: stand-in\n\n' \
+  printf 'Package: %s\nStatus: install ok installed\nVersion: 999:999\nArchitecture: amd64\nMaintainer: test <test@tumbra.invalid>\nDescription: stand-in\n\n' \
     "$library" >>"$ROOT/var/lib/dpkg/status"
 done
 

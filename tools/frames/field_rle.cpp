@@ -1,10 +1,38 @@
 #include "field_rle.h"
 
-std::string FieldRle(const uint8_t* cells, int32_t columns, int32_t rows, const char* rule) {
+#include "engine/engine.h"
+
+namespace {
+
+// The cell's state from the grid's bytes; with three states the grid keeps
+// no decay plane, a dying cell being in state 2.
+int32_t StateAt(const uint8_t* cells, const uint8_t* decay, int32_t states, size_t i) {
+  if ((cells[i] & 1) != 0) return 1;
+  if (decay == nullptr || (cells[i] & CellDying) == 0) return 0;
+  return states == 3 ? 2 : decay[i];
+}
+
+// The tag of a state: b and o for two states, else . and A..X, with a
+// prefix from p for each 24 above 24 (pA is 25, yO 255).
+std::string StateTag(int32_t state, bool twoStates) {
+  if (twoStates) return state != 0 ? "o" : "b";
+  if (state == 0) return ".";
+  std::string tag;
+  if (state > 24) tag += static_cast<char>('p' + (state - 25) / 24);
+  tag += static_cast<char>('A' + (state - 1) % 24);
+  return tag;
+}
+
+}  // namespace
+
+std::string FieldRle(const uint8_t* cells, int32_t columns, int32_t rows, const char* rule, const uint8_t* decay,
+                     int32_t states) {
+  const bool twoStates = states <= 2;
+  if (twoStates) decay = nullptr;
   std::string out = "x = " + std::to_string(columns) + ", y = " + std::to_string(rows) + ", rule = " + rule + "\n";
   std::string line;
-  // An item ("12o") is never split between lines.
-  auto put = [&](int64_t count, char tag) {
+  // An item ("12o", "3pA") is never split between lines.
+  auto put = [&](int64_t count, const std::string& tag) {
     std::string item = count > 1 ? std::to_string(count) : std::string();
     item += tag;
     if (line.size() + item.size() > RleLineLimit) {
@@ -16,22 +44,30 @@ std::string FieldRle(const uint8_t* cells, int32_t columns, int32_t rows, const 
   };
   int64_t rowEnds = 0;  // owed before the next live cell: empty rows run together
   for (int32_t y = 0; y < rows; ++y) {
-    const uint8_t* row = cells + static_cast<size_t>(y) * static_cast<size_t>(columns);
+    const size_t row = static_cast<size_t>(y) * static_cast<size_t>(columns);
     int32_t x = 0;
     while (x < columns) {
-      const bool alive = (row[x] & 1) != 0;
+      const int32_t state = StateAt(cells, decay, states, row + x);
       int32_t end = x + 1;
-      while (end < columns && ((row[end] & 1) != 0) == alive) ++end;
-      if (!alive && end == columns) break;  // dead to the row's end
-      if (rowEnds > 0) put(rowEnds, '$');
+      while (end < columns && StateAt(cells, decay, states, row + end) == state) ++end;
+      if (state == 0 && end == columns) break;  // dead to the row's end
+      if (rowEnds > 0) put(rowEnds, "$");
       rowEnds = 0;
-      put(end - x, alive ? 'o' : 'b');
+      put(end - x, StateTag(state, twoStates));
       x = end;
     }
     rowEnds += 1;
   }
-  put(1, '!');
+  put(1, "!");
   out += line;
   out += '\n';
   return out;
+}
+
+std::string FieldRleRule(const CellRule& rule, int32_t columns, int32_t rows) {
+  CellRule unbounded = rule;  // the torus of the field, not a grid of the rule's own
+  unbounded.grid = RuleGrid{};
+  char text[RuleTextSize];
+  FormatRuleForBgolly(unbounded, text, sizeof text);
+  return std::string(text) + ":T" + std::to_string(columns) + "," + std::to_string(rows);
 }

@@ -233,10 +233,9 @@ static bool Convert(const std::string& bmp, const std::string& out) {
 // the rule's canonical text and the torus of the field's size.
 static void WriteDump(const std::string& path) {
   const FrameLayout layout = CurrentLayout();
-  char rule[RuleTextSize + 32];
-  const size_t length = FormatRuleForBgolly(Field.Rule, rule, sizeof rule);
-  std::snprintf(rule + length, sizeof rule - length, ":T%d,%d", layout.columns, layout.rows);
-  const std::string text = FieldRle(Grid.LiveCells, layout.columns, layout.rows, rule);
+  const CellRule& rule = Field.Rule;
+  const std::string text = FieldRle(Grid.LiveCells, layout.columns, layout.rows,
+                                    FieldRleRule(rule, layout.columns, layout.rows).c_str(), Grid.decay, rule.states);
   if (!WriteWholeFile(path, text.data(), text.size())) Fail("cannot write " + path);
 }
 
