@@ -1,0 +1,621 @@
+// Larger than Life on the torus: a generation made row by row from running
+// sums, so that what a cell costs does not grow with the range.
+//
+// The square (M) is summed in two steps: each column's sum over the 2r + 1
+// rows around the row being made is kept from row to row (the row entering
+// added, the row leaving taken off), and a row's counts are windows of the
+// prefix sums of those column sums.
+//
+// The diamond (N) is kept from row to row as well. Moving down one row, it
+// gains the cells of its lower edge (two diagonal arms meeting at its
+// bottom) and loses those of its upper edge (two arms meeting at its top).
+// Each arm is a run of r + 1 cells along a diagonal, and such runs are
+// themselves kept from row to row along their diagonal, shifted one column:
+// left runs (ending at (x, y), reaching up-left) and right runs (up-right),
+// once at the row entering and once at the row leaving. Its first row is
+// summed from the windows of its 2r + 1 rows.
+//
+// The disc (C) is the sum of 2r + 1 row windows, one per row of the disc
+// (a cell counts when dx^2 + dy^2 <= r^2 + r, inside the circle of radius
+// r + 0.5), each from the prefix sums of its row, kept for as long as the row
+// is in reach. That costs O(r) a cell.
+//
+// On a torus narrower than the window a cell is counted as often as the
+// window covers it: a window of length L over c columns is L / c whole turns
+// of the row and a rest, and the running sums wrap the same way.
+//
+// Counts are kept in 16-bit lanes when the neighbourhood has at most 65535
+// cells, in 32-bit lanes otherwise; sums wrap, and only the true counts,
+// which fit, are ever compared. The fates of a row are decided as soon as
+// its counts are known, its new states written in place (its old life saved
+// in the snapshot, for the rows after), and the Moore counts of each row
+// made once the rows on both sides of it are new.
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "engine/engine.h"
+#include "engine/larger_kernels.h"
+
+// ---- The plain loops ------------------------------------------------------------
+
+namespace {
+
+template <class T>
+void PlainSlide(T* out, const T* in, const uint8_t* enter, const uint8_t* leave, int32_t n) {
+  for (int32_t x = 0; x < n; ++x) out[x] = static_cast<T>(in[x] + (enter[x] & 1) - (leave[x] & 1));
+}
+
+template <class T>
+void PlainAddCells(T* sum, const uint8_t* row, int32_t n) {
+  for (int32_t x = 0; x < n; ++x) sum[x] = static_cast<T>(sum[x] + (row[x] & 1));
+}
+
+template <class T>
+void PlainPrefix(T* prefix, const T* values, int32_t n) {
+  T total = 0;
+  prefix[0] = 0;
+  for (int32_t x = 0; x < n; ++x) prefix[x + 1] = total = static_cast<T>(total + values[x]);
+}
+
+template <class T>
+void PlainPrefixCells(T* prefix, const uint8_t* row, int32_t n) {
+  T total = 0;
+  prefix[0] = 0;
+  for (int32_t x = 0; x < n; ++x) prefix[x + 1] = total = static_cast<T>(total + (row[x] & 1));
+}
+
+template <class T>
+void PlainOffset(T* out, const T* in, T delta, int32_t n) {
+  for (int32_t x = 0; x < n; ++x) out[x] = static_cast<T>(in[x] + delta);
+}
+
+template <class T>
+void PlainAddWindow(T* sum, const T* high, const T* low, T extra, int32_t n) {
+  for (int32_t x = 0; x < n; ++x) sum[x] = static_cast<T>(sum[x] + high[x] - low[x] + extra);
+}
+
+template <class T>
+void PlainWindowFates(uint8_t* fates, const T* high, const T* low, T extra, const LargerBounds<T>& bounds,
+                      int32_t n) {
+  for (int32_t x = 0; x < n; ++x) fates[x] = LargerFate(static_cast<T>(high[x] - low[x] + extra), bounds);
+}
+
+template <class T>
+void PlainDiscFates(uint8_t* fates, const T* const* highs, const T* const* lows, int32_t windows, T extra,
+                    const LargerBounds<T>& bounds, int32_t n) {
+  for (int32_t x = 0; x < n; ++x) {
+    T count = extra;
+    for (int32_t k = 0; k < windows; ++k) count = static_cast<T>(count + highs[k][x] - lows[k][x]);
+    fates[x] = LargerFate(count, bounds);
+  }
+}
+
+template <class T>
+void PlainDiamondFates(uint8_t* fates, T* sums, const T* plus1, const T* plus2, const T* minus1, const T* minus2,
+                       const uint8_t* add, const uint8_t* take, const LargerBounds<T>& bounds, int32_t n) {
+  for (int32_t x = 0; x < n; ++x) {
+    const T sum =
+        static_cast<T>(sums[x] + plus1[x] + plus2[x] - minus1[x] - minus2[x] + (add[x] & 1) - (take[x] & 1));
+    sums[x] = sum;
+    fates[x] = LargerFate(sum, bounds);
+  }
+}
+
+template <class T>
+void PlainCountFates(uint8_t* fates, const T* counts, const LargerBounds<T>& bounds, int32_t n) {
+  for (int32_t x = 0; x < n; ++x) fates[x] = LargerFate(counts[x], bounds);
+}
+
+void PlainStates(uint8_t* cells, uint8_t* decay, uint8_t* saved, const uint8_t* fates, int32_t states, int32_t n) {
+  for (int32_t x = 0; x < n; ++x) {
+    const uint8_t v = cells[x];
+    saved[x] = v & 1;
+    const bool alive = (v & 1) != 0, dying = !alive && (v & CellDying) != 0;
+    int32_t next;
+    if (alive)
+      next = (fates[x] & FateLives) ? 1 : states > 2 ? 2 : 0;
+    else if (dying)
+      next = states > 2 && decay[x] >= 2 && decay[x] + 1 < states ? decay[x] + 1 : 0;
+    else
+      next = (fates[x] & FateBorn) ? 1 : 0;
+    cells[x] = static_cast<uint8_t>(next == 1 ? 1 : next >= 2 ? CellDying : 0);
+    if (states > 2)
+      decay[x] = static_cast<uint8_t>(next >= 2 ? next : 0);
+    else if (v & CellDying)
+      decay[x] = 0;
+  }
+}
+
+void PlainColumnSums(uint8_t* sums, const uint8_t* up, const uint8_t* mid, const uint8_t* down, int32_t n) {
+  for (int32_t x = 0; x < n; ++x) sums[x] = static_cast<uint8_t>((up[x] & 1) + (mid[x] & 1) + (down[x] & 1));
+}
+
+void PlainMooreCounts(uint8_t* row, const uint8_t* sums, int32_t n) {
+  for (int32_t x = 0; x < n; ++x) {
+    const int32_t count = sums[x - 1] + sums[x] + sums[x + 1] - (row[x] & 1);
+    row[x] = static_cast<uint8_t>((row[x] & (CellDying | 1)) | (count << 1));
+  }
+}
+
+template <class T>
+constexpr LargerLanes<T> PlainLanes() {
+  return LargerLanes<T>{PlainSlide<T>,       PlainAddCells<T>,   PlainPrefix<T>,       PlainPrefixCells<T>,
+                        PlainOffset<T>,      PlainAddWindow<T>,  PlainWindowFates<T>,  PlainDiscFates<T>,
+                        PlainDiamondFates<T>, PlainCountFates<T>};
+}
+
+}  // namespace
+
+const LargerKernels PlainLarger = {"plain", PlainLanes<uint16_t>(), PlainLanes<uint32_t>(),
+                                   LargerCells{PlainStates, PlainColumnSums, PlainMooreCounts}};
+
+// ---- Choice of loops --------------------------------------------------------------
+
+const LargerKernels* LargerKernelSet(int32_t index) {
+#if defined(__i386__) || defined(__x86_64__)
+  const LargerKernels* const sets[] = {&PlainLarger, &Sse2Larger, CpuRunsAvx2() ? &Avx2Larger : nullptr};
+#else
+  const LargerKernels* const sets[] = {&PlainLarger, nullptr};
+#endif
+  const int32_t count = static_cast<int32_t>(sizeof sets / sizeof sets[0]);
+  return index >= 0 && index < count ? sets[index] : nullptr;
+}
+
+static const LargerKernels* ChosenLarger = nullptr;
+
+const LargerKernels* ActiveLargerKernels() {
+  if (ChosenLarger == nullptr)
+    for (int32_t k = 0; LargerKernelSet(k) != nullptr; ++k) ChosenLarger = LargerKernelSet(k);
+  return ChosenLarger;
+}
+
+void UseLargerKernels(const LargerKernels* kernels) { ChosenLarger = kernels; }
+
+// ---- The step -----------------------------------------------------------------------
+
+namespace {
+
+// The sums' memory, kept from step to step and grown when a step needs more.
+struct LargerScratch {
+  uint8_t* block;
+  size_t bytes;
+};
+LargerScratch Scratch = {nullptr, 0};
+
+uint8_t* ScratchOf(size_t bytes) {
+  if (bytes > Scratch.bytes) {
+    uint8_t* block = static_cast<uint8_t*>(PlatformAllocateZeroed(bytes));
+    if (block == nullptr) return nullptr;
+    PlatformFreeZeroed(Scratch.block);
+    Scratch = LargerScratch{block, bytes};
+  }
+  return Scratch.block;
+}
+
+inline int32_t Wrap(int64_t i, int32_t n) {
+  const int64_t m = i % n;
+  return static_cast<int32_t>(m < 0 ? m + n : m);
+}
+
+// Where the old generation's life is read while row `current` is made: the
+// rows above it are written (their old life is in the snapshot), the others
+// are still as they were.
+struct OldField {
+  const uint8_t* cells;
+  const uint8_t* saved;
+  int32_t columns;
+  int32_t rows;
+  int32_t current;
+};
+
+inline const uint8_t* OldRow(const OldField& old, int64_t row) {
+  const int32_t y = Wrap(row, old.rows);
+  return (y < old.current ? old.saved : old.cells) + static_cast<size_t>(y) * old.columns;
+}
+
+// A window of 2 half + 1 cells centred on each cell of a row of `columns`:
+// `turns` whole turns of the row and the cells [x + low, x + low + length)
+// of the row continued on both sides (so low >= -pad and low + length <=
+// pad + 1 for the padded prefix sums below).
+struct RowWindow {
+  int32_t low;
+  int32_t length;
+  int32_t turns;
+};
+
+inline RowWindow WindowOf(int32_t half, int32_t columns) {
+  const int32_t cells = 2 * half + 1;
+  return RowWindow{-(half % columns), cells % columns, cells / columns};
+}
+
+// Half the width of the disc's row dy: the largest w with w^2 + dy^2 <= r^2 + r.
+inline int32_t DiscHalf(int32_t range, int32_t dy) {
+  const int64_t reach = static_cast<int64_t>(range) * range + range - static_cast<int64_t>(dy) * dy;
+  int64_t w = static_cast<int64_t>(std::sqrt(static_cast<double>(reach)));
+  while (w * w > reach) --w;
+  while ((w + 1) * (w + 1) <= reach) ++w;
+  return static_cast<int32_t>(w);
+}
+
+// Cells in the neighbourhood, the cell itself included.
+int64_t NeighbourhoodSize(const LargerThanLife& rule, int32_t range) {
+  const int64_t r = range;
+  if (rule.shape == 'N') return 2 * r * (r + 1) + 1;
+  if (rule.shape == 'C') {
+    int64_t cells = 0;
+    for (int32_t dy = -range; dy <= range; ++dy) cells += 2 * DiscHalf(range, dy) + 1;
+    return cells;
+  }
+  return (2 * r + 1) * (2 * r + 1);
+}
+
+template <class T>
+LargerBounds<T> BoundsOf(const LargerThanLife& rule, int64_t size) {
+  const auto clamp = [size](int64_t low, int64_t high, T* lo, T* hi) {
+    low = std::max<int64_t>(low, 0);
+    high = std::min<int64_t>(high, size);
+    *lo = static_cast<T>(low <= high ? low : 1);
+    *hi = static_cast<T>(low <= high ? high : 0);
+  };
+  const int64_t self = rule.middle ? 0 : 1;  // a live cell counts itself in the lanes
+  LargerBounds<T> b;
+  clamp(rule.birthLow, rule.birthHigh, &b.birthLow, &b.birthHigh);
+  clamp(static_cast<int64_t>(rule.surviveLow) + self, static_cast<int64_t>(rule.surviveHigh) + self, &b.surviveLow,
+        &b.surviveHigh);
+  return b;
+}
+
+// Rows of lanes with room on both sides: index -pad .. columns + pad.
+inline size_t LaneStride(int32_t columns, int32_t pad) {
+  const size_t lanes = static_cast<size_t>(columns) + 2 * static_cast<size_t>(pad) + 1;
+  return (lanes + 31) & ~static_cast<size_t>(31);
+}
+
+template <class T>
+struct Step {
+  const LargerLanes<T>* lanes;
+  const LargerCells* cellOps;
+  uint8_t* cells;
+  uint8_t* decay;
+  OldField old;
+  int32_t columns;
+  int32_t rows;
+  int32_t range;
+  int32_t states;
+  int32_t pad;     // lanes on each side of a lane row (at most columns)
+  size_t stride;   // lanes from one lane row to the next
+  T* laneRows;     // the first lane row's index 0
+  uint8_t* fates;  // a row of fates
+  uint8_t* sums;   // a row of Moore column sums, index -1 .. columns
+  LargerBounds<T> bounds;
+};
+
+template <class T>
+inline T* LaneRow(const Step<T>& s, size_t k) {
+  return s.laneRows + k * s.stride;
+}
+
+// Runs op(x, count, at) over [0, columns) in pieces where each operand
+// i, read at (x + shifts[i]) mod columns, does not wrap; at[i] is where a
+// piece starts in operand i.
+template <int N, class Op>
+void ForRotatedRuns(int32_t columns, const int32_t (&shifts)[N], Op op) {
+  int32_t s[N], cuts[N + 2];
+  int32_t count = 0;
+  cuts[count++] = 0;
+  cuts[count++] = columns;
+  for (int i = 0; i < N; ++i) {
+    s[i] = Wrap(shifts[i], columns);
+    if (s[i] > 0) cuts[count++] = columns - s[i];
+  }
+  std::sort(cuts, cuts + count);
+  for (int k = 0; k + 1 < count; ++k) {
+    const int32_t x = cuts[k], n = cuts[k + 1] - x;
+    if (n <= 0) continue;
+    int32_t at[N];
+    for (int i = 0; i < N; ++i) at[i] = x + s[i] >= columns ? x + s[i] - columns : x + s[i];
+    op(x, n, at);
+  }
+}
+
+// The prefix sums of a row with the row continued on both sides by pad
+// lanes: prefix[-j] = prefix[c - j] - total, prefix[c + j] = prefix[j] + total.
+template <class T>
+T PadPrefix(const Step<T>& s, T* prefix) {
+  const int32_t c = s.columns, p = s.pad;
+  const T total = prefix[c];
+  s.lanes->offset(prefix - p, prefix + c - p, static_cast<T>(0 - total), p);
+  s.lanes->offset(prefix + c + 1, prefix + 1, total, p);
+  return total;
+}
+
+// sum[x] += the window of the row continued, from its padded prefix sums.
+template <class T>
+void AddWindowOf(const Step<T>& s, T* sum, const T* prefix, T total, int32_t half) {
+  const RowWindow w = WindowOf(half, s.columns);
+  s.lanes->addWindow(sum, prefix + w.low + w.length, prefix + w.low, static_cast<T>(w.turns * total), s.columns);
+}
+
+// sum[x] += old row[(x + shift) mod columns].
+template <class T>
+void AddRotatedCells(const Step<T>& s, T* sum, const uint8_t* row, int32_t shift) {
+  const int32_t shifts[1] = {shift};
+  ForRotatedRuns(s.columns, shifts, [&](int32_t x, int32_t n, const int32_t* at) {
+    s.lanes->addCells(sum + x, row + at[0], n);
+  });
+}
+
+// out[x] = in[x] + enter[x] - leave[(x + shift) mod columns].
+template <class T>
+void SlideRotated(const Step<T>& s, T* out, const T* in, const uint8_t* enter, const uint8_t* leave, int32_t shift) {
+  const int32_t shifts[1] = {shift};
+  ForRotatedRuns(s.columns, shifts, [&](int32_t x, int32_t n, const int32_t* at) {
+    s.lanes->slide(out + x, in + x, enter + x, leave + at[0], n);
+  });
+}
+
+// ---- Square
+
+template <class T>
+void SquareFates(Step<T>& s, int32_t y) {
+  const int32_t c = s.columns, r = s.range;
+  T* columnSums = LaneRow(s, 0);
+  T* prefix = LaneRow(s, 1);
+  if (y == 0) {
+    std::memset(columnSums, 0, sizeof(T) * c);
+    for (int32_t dy = -r; dy <= r; ++dy) s.lanes->addCells(columnSums, OldRow(s.old, dy), c);
+  } else {
+    s.lanes->slide(columnSums, columnSums, OldRow(s.old, static_cast<int64_t>(y) + r),
+                   OldRow(s.old, static_cast<int64_t>(y) - r - 1), c);
+  }
+  s.lanes->prefix(prefix, columnSums, c);
+  const T total = PadPrefix(s, prefix);
+  const RowWindow w = WindowOf(r, c);
+  s.lanes->windowFates(s.fates, prefix + w.low + w.length, prefix + w.low, static_cast<T>(w.turns * total), s.bounds,
+                       c);
+}
+
+// ---- Diamond
+
+// Lane rows: 0 the diamond's sums, 1 a prefix row, then the left and right
+// runs at the row entering and at the row leaving, two rows each (this
+// step's and the last).
+template <class T>
+struct DiamondRows {
+  T* sums;
+  T* prefix;
+  T* enterLeft[2];
+  T* enterRight[2];
+  T* leaveLeft[2];
+  T* leaveRight[2];
+};
+
+template <class T>
+DiamondRows<T> DiamondRowsOf(const Step<T>& s) {
+  DiamondRows<T> d;
+  d.sums = LaneRow(s, 0);
+  d.prefix = LaneRow(s, 1);
+  for (int k = 0; k < 2; ++k) {
+    d.enterLeft[k] = LaneRow(s, 2 + k);
+    d.enterRight[k] = LaneRow(s, 4 + k);
+    d.leaveLeft[k] = LaneRow(s, 6 + k);
+    d.leaveRight[k] = LaneRow(s, 8 + k);
+  }
+  return d;
+}
+
+// A left run of the row continued needs lane -1, a right run lane columns.
+template <class T>
+void PadRuns(const Step<T>& s, T* left, T* right) {
+  left[-1] = left[s.columns - 1];
+  right[s.columns] = right[0];
+}
+
+// The runs of r + 1 cells ending at row `row`: left ones reach up-left,
+// right ones up-right.
+template <class T>
+void FirstRuns(const Step<T>& s, T* left, T* right, int64_t row) {
+  std::memset(left, 0, sizeof(T) * s.columns);
+  std::memset(right, 0, sizeof(T) * s.columns);
+  for (int32_t k = 0; k <= s.range; ++k) {
+    const uint8_t* cells = OldRow(s.old, row - k);
+    AddRotatedCells(s, left, cells, -k);
+    AddRotatedCells(s, right, cells, k);
+  }
+  PadRuns(s, left, right);
+}
+
+// The runs moved down one row, to end at row `row`.
+template <class T>
+void NextRuns(const Step<T>& s, T* left, T* right, const T* lastLeft, const T* lastRight, int64_t row) {
+  const uint8_t* enter = OldRow(s.old, row);
+  const uint8_t* leave = OldRow(s.old, row - s.range - 1);
+  SlideRotated(s, left, lastLeft - 1, enter, leave, -(s.range + 1));
+  SlideRotated(s, right, lastRight + 1, enter, leave, s.range + 1);
+  PadRuns(s, left, right);
+}
+
+template <class T>
+void DiamondFates(Step<T>& s, int32_t y) {
+  const int32_t c = s.columns, r = s.range;
+  const DiamondRows<T> d = DiamondRowsOf(s);
+  if (y == 0) {
+    std::memset(d.sums, 0, sizeof(T) * c);
+    for (int32_t dy = -r; dy <= r; ++dy) {
+      s.lanes->prefixCells(d.prefix, OldRow(s.old, dy), c);
+      const T total = PadPrefix(s, d.prefix);
+      AddWindowOf(s, d.sums, d.prefix, total, r - (dy < 0 ? -dy : dy));
+    }
+    s.lanes->countFates(s.fates, d.sums, s.bounds, c);
+    return;
+  }
+  // The edge entering has its bottom at row y + r, the one leaving its top
+  // at row y - 1 - r; their runs end at rows y + r and y - 1.
+  const int now = y & 1, last = now ^ 1;
+  T* enterLeft = d.enterLeft[now];
+  T* enterRight = d.enterRight[now];
+  T* leaveLeft = d.leaveLeft[now];
+  T* leaveRight = d.leaveRight[now];
+  if (y == 1) {
+    FirstRuns(s, enterLeft, enterRight, static_cast<int64_t>(y) + r);
+    FirstRuns(s, leaveLeft, leaveRight, y - 1);
+  } else {
+    NextRuns(s, enterLeft, enterRight, d.enterLeft[last], d.enterRight[last], static_cast<int64_t>(y) + r);
+    NextRuns(s, leaveLeft, leaveRight, d.leaveLeft[last], d.leaveRight[last], y - 1);
+  }
+  // Lower edge: the left and right runs ending at its bottom (x, y + r),
+  // which both count. Upper edge: the right run from (x - r, y - 1) and the
+  // left run from (x + r, y - 1), meeting at its top (x, y - 1 - r).
+  const uint8_t* bottom = OldRow(s.old, static_cast<int64_t>(y) + r);
+  const uint8_t* top = OldRow(s.old, static_cast<int64_t>(y) - 1 - r);
+  const int32_t shifts[2] = {-r, r};
+  ForRotatedRuns(c, shifts, [&](int32_t x, int32_t n, const int32_t* at) {
+    s.lanes->diamondFates(s.fates + x, d.sums + x, enterLeft + x, enterRight + x, leaveRight + at[0],
+                          leaveLeft + at[1], top + x, bottom + x, s.bounds, n);
+  });
+}
+
+// ---- Disc
+
+// Lane rows: the prefix sums of every row within reach, in a ring of
+// min(rows, 2r + 1) slots; then the totals and the windows' pointers.
+template <class T>
+struct DiscRing {
+  int32_t slots;
+  T* totals;
+  const T** highs;
+  const T** lows;
+  int32_t* halves;
+};
+
+template <class T>
+int32_t DiscSlot(const Step<T>& s, const DiscRing<T>& ring, int64_t row) {
+  return ring.slots == s.rows ? Wrap(row, s.rows) : Wrap(row + s.range, ring.slots);
+}
+
+template <class T>
+void DiscPrefix(const Step<T>& s, const DiscRing<T>& ring, int64_t row) {
+  const int32_t slot = DiscSlot(s, ring, row);
+  T* prefix = LaneRow(s, slot);
+  s.lanes->prefixCells(prefix, OldRow(s.old, row), s.columns);
+  ring.totals[slot] = PadPrefix(s, prefix);
+}
+
+template <class T>
+void DiscFates(Step<T>& s, const DiscRing<T>& ring, int32_t y) {
+  const int32_t r = s.range;
+  if (y == 0) {
+    if (ring.slots == s.rows)
+      for (int32_t row = 0; row < s.rows; ++row) DiscPrefix(s, ring, row);
+    else
+      for (int32_t dy = -r; dy <= r; ++dy) DiscPrefix(s, ring, dy);
+  } else if (ring.slots != s.rows) {
+    DiscPrefix(s, ring, static_cast<int64_t>(y) + r);
+  }
+  T extra = 0;
+  for (int32_t dy = -r; dy <= r; ++dy) {
+    const int32_t slot = DiscSlot(s, ring, static_cast<int64_t>(y) + dy);
+    const RowWindow w = WindowOf(ring.halves[dy + r], s.columns);
+    const T* prefix = LaneRow(s, slot);
+    ring.highs[dy + r] = prefix + w.low + w.length;
+    ring.lows[dy + r] = prefix + w.low;
+    extra = static_cast<T>(extra + w.turns * ring.totals[slot]);
+  }
+  s.lanes->discFates(s.fates, ring.highs, ring.lows, 2 * r + 1, extra, s.bounds, s.columns);
+}
+
+// ---- A generation
+
+// Bits 1..4 of row y from the new life of the rows around it.
+template <class T>
+void CountMoore(const Step<T>& s, int32_t y) {
+  const size_t c = static_cast<size_t>(s.columns);
+  uint8_t* mid = s.cells + y * c;
+  const uint8_t* up = s.cells + Wrap(static_cast<int64_t>(y) - 1, s.rows) * c;
+  const uint8_t* down = s.cells + Wrap(static_cast<int64_t>(y) + 1, s.rows) * c;
+  s.cellOps->columnSums(s.sums, up, mid, down, s.columns);
+  s.sums[-1] = s.sums[c - 1];
+  s.sums[c] = s.sums[0];
+  s.cellOps->mooreCounts(mid, s.sums, s.columns);
+}
+
+template <class T>
+bool StepWith(const LargerLanes<T>& lanes, const LargerCells& cellOps, uint8_t* cells, uint8_t* decay,
+              uint8_t* snapshot, int32_t columns, int32_t rows, const LargerThanLife& rule, int32_t range,
+              int32_t states, int64_t size) {
+  const char shape = rule.shape == 'N' || rule.shape == 'C' ? rule.shape : 'M';
+  const int32_t pad = std::min(range + 1, columns);
+  const size_t stride = LaneStride(columns, pad);
+  const int32_t discSlots = std::min(rows, 2 * range + 1);
+  const size_t laneRows = shape == 'M' ? 2 : shape == 'N' ? 10 : static_cast<size_t>(discSlots);
+  const size_t windows = 2 * static_cast<size_t>(range) + 1;
+  // Lane rows, then the disc's totals, pointers and halves, the fates and
+  // the column sums, each on a line of its own.
+  const auto line = [](size_t bytes) { return (bytes + 63) & ~static_cast<size_t>(63); };
+  const size_t laneBytes = line((laneRows + 1) * stride * sizeof(T));  // and room for the first pad
+  const size_t tableBytes = line(windows * (sizeof(T) + 2 * sizeof(T*) + sizeof(int32_t)));
+  const size_t rowBytes = line(static_cast<size_t>(columns) + 128);
+  uint8_t* block = ScratchOf(laneBytes + tableBytes + 2 * rowBytes);
+  if (block == nullptr) return false;
+
+  Step<T> s;
+  s.lanes = &lanes;
+  s.cellOps = &cellOps;
+  s.cells = cells;
+  s.decay = decay;
+  s.old = OldField{cells, snapshot, columns, rows, 0};
+  s.columns = columns;
+  s.rows = rows;
+  s.range = range;
+  s.states = states;
+  s.pad = pad;
+  s.stride = stride;
+  // Index 0 of the first lane row on a line of its own: its pad rounded up.
+  s.laneRows = reinterpret_cast<T*>(block) + ((pad + 31) & ~31);
+  s.fates = block + laneBytes + tableBytes;
+  s.sums = s.fates + rowBytes + 64;
+  s.bounds = BoundsOf<T>(rule, size);
+
+  DiscRing<T> ring = {};
+  if (shape == 'C') {
+    uint8_t* table = block + laneBytes;
+    ring.slots = discSlots;
+    ring.highs = reinterpret_cast<const T**>(table);
+    ring.lows = ring.highs + windows;
+    ring.halves = reinterpret_cast<int32_t*>(ring.lows + windows);
+    ring.totals = reinterpret_cast<T*>(ring.halves + windows);
+    for (int32_t dy = -range; dy <= range; ++dy) ring.halves[dy + range] = DiscHalf(range, dy);
+  }
+
+  const size_t c = static_cast<size_t>(columns);
+  for (int32_t y = 0; y < rows; ++y) {
+    s.old.current = y;
+    if (shape == 'M')
+      SquareFates(s, y);
+    else if (shape == 'N')
+      DiamondFates(s, y);
+    else
+      DiscFates(s, ring, y);
+    cellOps.states(cells + y * c, decay + y * c, snapshot + y * c, s.fates, states, columns);
+    if (y >= 2) CountMoore(s, y - 1);
+  }
+  if (rows >= 2) CountMoore(s, rows - 1);
+  CountMoore(s, 0);
+  return true;
+}
+
+}  // namespace
+
+void StepLarger(uint8_t* cells, uint8_t* decay, uint8_t* snapshot, int32_t columns, int32_t rows,
+                const LargerThanLife& rule, int32_t states) {
+  if (cells == nullptr || decay == nullptr || snapshot == nullptr || columns <= 0 || rows <= 0) return;
+  const int32_t range = std::min(std::max(rule.range, 1), LargerRangeLimit);
+  states = std::min(std::max(states, 2), RuleMaxStates);
+  const int64_t size = NeighbourhoodSize(rule, range);
+  const LargerKernels* kernels = ActiveLargerKernels();
+  if (size <= 0xFFFF)
+    StepWith(kernels->lanes16, kernels->cells, cells, decay, snapshot, columns, rows, rule, range, states, size);
+  else
+    StepWith(kernels->lanes32, kernels->cells, cells, decay, snapshot, columns, rows, rule, range, states, size);
+}

@@ -1,0 +1,100 @@
+// The Larger than Life loops in SSE2, the baseline every x86 build runs (the
+// i686 build is compiled with -msse2). Other targets take the plain loops.
+#if defined(__i386__) || defined(__x86_64__)
+#include <emmintrin.h>
+
+#include <cstdint>
+#include <cstring>
+
+#include "engine/larger_kernels.h"
+
+namespace {
+
+struct Ops {
+  typedef __m128i V;
+  static const int Width = 16;
+
+  static V Load(const uint8_t* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); }
+  static void Store(uint8_t* p, V v) { _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v); }
+  static V Zero() { return _mm_setzero_si128(); }
+  static V Splat(uint8_t b) { return _mm_set1_epi8(static_cast<char>(b)); }
+  static V Add(V a, V b) { return _mm_add_epi8(a, b); }
+  static V Sub(V a, V b) { return _mm_sub_epi8(a, b); }
+  static V And(V a, V b) { return _mm_and_si128(a, b); }
+  static V Or(V a, V b) { return _mm_or_si128(a, b); }
+  static V AndNot(V a, V b) { return _mm_andnot_si128(a, b); }  // ~a & b
+  static V Eq(V a, V b) { return _mm_cmpeq_epi8(a, b); }
+  static V MinU(V a, V b) { return _mm_min_epu8(a, b); }
+  static V MaxU(V a, V b) { return _mm_max_epu8(a, b); }
+  static bool AllZero(V a) { return _mm_movemask_epi8(_mm_cmpeq_epi8(a, _mm_setzero_si128())) == 0xFFFF; }
+
+  // What both widths of lanes share.
+  struct LaneBits {
+    typedef __m128i L;
+    static L Or(L a, L b) { return _mm_or_si128(a, b); }
+    static L AndNot(L a, L b) { return _mm_andnot_si128(a, b); }
+  };
+
+  struct Lanes16 : LaneBits {
+    typedef uint16_t T;
+    static const int Count = 8;
+    static L Load(const T* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); }
+    static void Store(T* p, L v) { _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v); }
+    static L Splat(T v) { return _mm_set1_epi16(static_cast<short>(v)); }
+    static L Add(L a, L b) { return _mm_add_epi16(a, b); }
+    static L Sub(L a, L b) { return _mm_sub_epi16(a, b); }
+    // The life of Count cells.
+    static L Cells(const uint8_t* p) {
+      const __m128i bytes = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p));
+      return _mm_and_si128(_mm_unpacklo_epi8(bytes, _mm_setzero_si128()), _mm_set1_epi16(1));
+    }
+    // Lane i: the sum of lanes 0..i.
+    static L Prefix(L v) {
+      v = _mm_add_epi16(v, _mm_slli_si128(v, 2));
+      v = _mm_add_epi16(v, _mm_slli_si128(v, 4));
+      return _mm_add_epi16(v, _mm_slli_si128(v, 8));
+    }
+    static L Last(L v) {
+      const __m128i high = _mm_shufflehi_epi16(v, _MM_SHUFFLE(3, 3, 3, 3));
+      return _mm_unpackhi_epi64(high, high);
+    }
+    static L Biased(L v) { return _mm_xor_si128(v, _mm_set1_epi16(static_cast<short>(0x8000))); }
+    static L Greater(L a, L b) { return _mm_cmpgt_epi16(a, b); }
+    // Lanes of 0..255 as bytes, in order.
+    static V Pack(L a, L b) { return _mm_packus_epi16(a, b); }
+  };
+
+  struct Lanes32 : LaneBits {
+    typedef uint32_t T;
+    static const int Count = 4;
+    static L Load(const T* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); }
+    static void Store(T* p, L v) { _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v); }
+    static L Splat(T v) { return _mm_set1_epi32(static_cast<int>(v)); }
+    static L Add(L a, L b) { return _mm_add_epi32(a, b); }
+    static L Sub(L a, L b) { return _mm_sub_epi32(a, b); }
+    static L Cells(const uint8_t* p) {
+      int32_t word;
+      std::memcpy(&word, p, sizeof word);
+      const __m128i zero = _mm_setzero_si128();
+      const __m128i bytes = _mm_cvtsi32_si128(word);
+      return _mm_and_si128(_mm_unpacklo_epi16(_mm_unpacklo_epi8(bytes, zero), zero), _mm_set1_epi32(1));
+    }
+    static L Prefix(L v) {
+      v = _mm_add_epi32(v, _mm_slli_si128(v, 4));
+      return _mm_add_epi32(v, _mm_slli_si128(v, 8));
+    }
+    static L Last(L v) { return _mm_shuffle_epi32(v, _MM_SHUFFLE(3, 3, 3, 3)); }
+    static L Biased(L v) { return _mm_xor_si128(v, _mm_set1_epi32(static_cast<int>(0x80000000u))); }
+    static L Greater(L a, L b) { return _mm_cmpgt_epi32(a, b); }
+    static V Pack(L a, L b, L c, L d) { return _mm_packus_epi16(_mm_packs_epi32(a, b), _mm_packs_epi32(c, d)); }
+  };
+};
+
+}  // namespace
+
+#include "engine/larger_body.h"
+
+const LargerKernels Sse2Larger = {"sse2", LanesOf<Ops::Lanes16>(), LanesOf<Ops::Lanes32>(),
+                                  LargerCells{StateCells, ColumnSumCells, MooreCountCells}};
+
+#endif
