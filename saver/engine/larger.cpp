@@ -24,9 +24,10 @@
 // window covers it: a window of length L over c columns is L / c whole turns
 // of the row and a rest, and the running sums wrap the same way.
 //
-// Counts are kept in 16-bit lanes when the neighbourhood has at most 65535
-// cells, in 32-bit lanes otherwise; sums wrap, and only the true counts,
-// which fit, are ever compared. The fates of a row are decided as soon as
+// Counts are kept in 8-bit lanes when the neighbourhood has at most 255
+// cells (ranges up to 7 of the square), in 16-bit lanes up to 65535 (up to
+// 127), in 32-bit lanes beyond; sums wrap, and only the true counts, which
+// fit, are ever compared. The fates of a row are decided as soon as
 // its counts are known, its new states written in place (its old life saved
 // in the snapshot, for the rows after), and the Moore counts of each row
 // made once the rows on both sides of it are new.
@@ -71,6 +72,16 @@ void PlainOffset(T* out, const T* in, T delta, int32_t n) {
 }
 
 template <class T>
+void PlainAddBytes(T* sum, const uint8_t* bytes, int32_t n) {
+  for (int32_t x = 0; x < n; ++x) sum[x] = static_cast<T>(sum[x] + bytes[x]);
+}
+
+template <class T>
+void PlainWindow(T* out, const T* high, const T* low, T extra, int32_t n) {
+  for (int32_t x = 0; x < n; ++x) out[x] = static_cast<T>(high[x] - low[x] + extra);
+}
+
+template <class T>
 void PlainAddWindow(T* sum, const T* high, const T* low, T extra, int32_t n) {
   for (int32_t x = 0; x < n; ++x) sum[x] = static_cast<T>(sum[x] + high[x] - low[x] + extra);
 }
@@ -97,6 +108,16 @@ void PlainDiamondFates(uint8_t* fates, T* sums, const T* plus1, const T* plus2, 
   for (int32_t x = 0; x < n; ++x) {
     const T sum =
         static_cast<T>(sums[x] + plus1[x] + plus2[x] - minus1[x] - minus2[x] + (add[x] & 1) - (take[x] & 1));
+    sums[x] = sum;
+    fates[x] = LargerFate(sum, bounds);
+  }
+}
+
+template <class T>
+void PlainSlideFates(uint8_t* fates, T* sums, const uint8_t* enter, const uint8_t* leave, const LargerBounds<T>& bounds,
+                     int32_t n) {
+  for (int32_t x = 0; x < n; ++x) {
+    const T sum = static_cast<T>(sums[x] + enter[x] - leave[x]);
     sums[x] = sum;
     fates[x] = LargerFate(sum, bounds);
   }
@@ -140,14 +161,15 @@ void PlainMooreCounts(uint8_t* row, const uint8_t* sums, int32_t n) {
 
 template <class T>
 constexpr LargerLanes<T> PlainLanes() {
-  return LargerLanes<T>{PlainSlide<T>,       PlainAddCells<T>,   PlainPrefix<T>,       PlainPrefixCells<T>,
-                        PlainOffset<T>,      PlainAddWindow<T>,  PlainWindowFates<T>,  PlainDiscFates<T>,
-                        PlainDiamondFates<T>, PlainCountFates<T>};
+  return LargerLanes<T>{PlainSlide<T>,       PlainAddCells<T>,   PlainAddBytes<T>,    PlainPrefix<T>,
+                        PlainPrefixCells<T>, PlainOffset<T>,     PlainWindow<T>,      PlainAddWindow<T>,
+                        PlainWindowFates<T>, PlainDiscFates<T>,  PlainDiamondFates<T>, PlainSlideFates<T>,
+                        PlainCountFates<T>};
 }
 
 }  // namespace
 
-const LargerKernels PlainLarger = {"plain", PlainLanes<uint16_t>(), PlainLanes<uint32_t>(),
+const LargerKernels PlainLarger = {"plain", PlainLanes<uint8_t>(), PlainLanes<uint16_t>(), PlainLanes<uint32_t>(),
                                    LargerCells{PlainStates, PlainColumnSums, PlainMooreCounts}};
 
 // ---- Choice of loops --------------------------------------------------------------
@@ -275,6 +297,7 @@ inline size_t LaneStride(int32_t columns, int32_t pad) {
 template <class T>
 struct Step {
   const LargerLanes<T>* lanes;
+  const LargerLanes<uint8_t>* byteLanes;  // rows of byte sums, whatever T is
   const LargerCells* cellOps;
   uint8_t* cells;
   uint8_t* decay;
@@ -283,11 +306,12 @@ struct Step {
   int32_t rows;
   int32_t range;
   int32_t states;
-  int32_t pad;     // lanes on each side of a lane row (at most columns)
-  size_t stride;   // lanes from one lane row to the next
-  T* laneRows;     // the first lane row's index 0
-  uint8_t* fates;  // a row of fates
-  uint8_t* sums;   // a row of Moore column sums, index -1 .. columns
+  int32_t pad;       // lanes (and bytes) on each side of a padded row, at most columns
+  size_t stride;     // lanes from one lane row to the next, bytes from one byte row to the next
+  T* laneRows;       // the first lane row's index 0
+  uint8_t* bytes;    // the first byte row's index 0
+  uint8_t* fates;    // a row of fates
+  uint8_t* sums;     // a row of Moore column sums, index -1 .. columns
   LargerBounds<T> bounds;
 };
 
@@ -296,70 +320,67 @@ inline T* LaneRow(const Step<T>& s, size_t k) {
   return s.laneRows + k * s.stride;
 }
 
-// Runs op(x, count, at) over [0, columns) in pieces where each operand
-// i, read at (x + shifts[i]) mod columns, does not wrap; at[i] is where a
-// piece starts in operand i.
-template <int N, class Op>
-void ForRotatedRuns(int32_t columns, const int32_t (&shifts)[N], Op op) {
-  int32_t s[N], cuts[N + 2];
-  int32_t count = 0;
-  cuts[count++] = 0;
-  cuts[count++] = columns;
-  for (int i = 0; i < N; ++i) {
-    s[i] = Wrap(shifts[i], columns);
-    if (s[i] > 0) cuts[count++] = columns - s[i];
-  }
-  std::sort(cuts, cuts + count);
-  for (int k = 0; k + 1 < count; ++k) {
-    const int32_t x = cuts[k], n = cuts[k + 1] - x;
-    if (n <= 0) continue;
-    int32_t at[N];
-    for (int i = 0; i < N; ++i) at[i] = x + s[i] >= columns ? x + s[i] - columns : x + s[i];
-    op(x, n, at);
-  }
+template <class T>
+inline uint8_t* ByteRow(const Step<T>& s, size_t k) {
+  return s.bytes + k * s.stride;
 }
 
-// The prefix sums of a row with the row continued on both sides by pad
-// lanes: prefix[-j] = prefix[c - j] - total, prefix[c + j] = prefix[j] + total.
-template <class T>
-T PadPrefix(const Step<T>& s, T* prefix) {
-  const int32_t c = s.columns, p = s.pad;
-  const T total = prefix[c];
-  s.lanes->offset(prefix - p, prefix + c - p, static_cast<T>(0 - total), p);
-  s.lanes->offset(prefix + c + 1, prefix + 1, total, p);
+// The prefix sums of a row continued on both sides by pad lanes:
+// prefix[-j] = prefix[c - j] - total, prefix[c + j] = prefix[j] + total.
+template <class U>
+U PadPrefix(const LargerLanes<U>& lanes, U* prefix, int32_t columns, int32_t pad) {
+  const U total = prefix[columns];
+  lanes.offset(prefix - pad, prefix + columns - pad, static_cast<U>(0 - total), pad);
+  lanes.offset(prefix + columns + 1, prefix + 1, total, pad);
   return total;
 }
 
-// sum[x] += the window of the row continued, from its padded prefix sums.
+// A row of cells continued on both sides by pad cells, into `out`.
 template <class T>
-void AddWindowOf(const Step<T>& s, T* sum, const T* prefix, T total, int32_t half) {
-  const RowWindow w = WindowOf(half, s.columns);
-  s.lanes->addWindow(sum, prefix + w.low + w.length, prefix + w.low, static_cast<T>(w.turns * total), s.columns);
-}
-
-// sum[x] += old row[(x + shift) mod columns].
-template <class T>
-void AddRotatedCells(const Step<T>& s, T* sum, const uint8_t* row, int32_t shift) {
-  const int32_t shifts[1] = {shift};
-  ForRotatedRuns(s.columns, shifts, [&](int32_t x, int32_t n, const int32_t* at) {
-    s.lanes->addCells(sum + x, row + at[0], n);
-  });
-}
-
-// out[x] = in[x] + enter[x] - leave[(x + shift) mod columns].
-template <class T>
-void SlideRotated(const Step<T>& s, T* out, const T* in, const uint8_t* enter, const uint8_t* leave, int32_t shift) {
-  const int32_t shifts[1] = {shift};
-  ForRotatedRuns(s.columns, shifts, [&](int32_t x, int32_t n, const int32_t* at) {
-    s.lanes->slide(out + x, in + x, enter + x, leave + at[0], n);
-  });
+const uint8_t* PaddedRow(const Step<T>& s, uint8_t* out, const uint8_t* row) {
+  const int32_t c = s.columns, p = s.pad;
+  std::memcpy(out - p, row + c - p, p);
+  std::memcpy(out, row, c);
+  std::memcpy(out + c, row, p);
+  return out;
 }
 
 // ---- Square
 
+// Counts up to 255: the column sums over the 2r + 1 rows around row y are
+// kept from row to row, and a row's counts are windows of their prefix sums,
+// all in one width. Counts up to 65535 come from the other side: each row's
+// windows are taken once, in bytes (2r + 1 <= 255 cells), and kept in a
+// ring of 2r + 2 rows while they are in reach; a row's counts are kept from
+// row to row by adding the row entering and taking off the row leaving. That
+// does the prefix sums in bytes, which is cheaper. Beyond, lanes of 32 bits
+// take the first way.
 template <class T>
 void SquareFates(Step<T>& s, int32_t y) {
   const int32_t c = s.columns, r = s.range;
+  if constexpr (sizeof(T) == 2) {
+    T* counts = LaneRow(s, 0);
+    uint8_t* prefix = ByteRow(s, 2);
+    const int32_t ring = 2 * r + 2;
+    const RowWindow w = WindowOf(r, c);
+    const auto windows = [&](int64_t row) {
+      s.byteLanes->prefixCells(prefix, OldRow(s.old, row), c);
+      const uint8_t total = PadPrefix(*s.byteLanes, prefix, c, s.pad);
+      uint8_t* out = ByteRow(s, 3 + Wrap(row, ring));
+      s.byteLanes->window(out, prefix + w.low + w.length, prefix + w.low, static_cast<uint8_t>(w.turns * total), c);
+      return out;
+    };
+    if (y == 0) {
+      std::memset(counts, 0, sizeof(T) * c);
+      for (int32_t dy = -r; dy <= r; ++dy) s.lanes->addBytes(counts, windows(dy), c);
+      s.lanes->countFates(s.fates, counts, s.bounds, c);
+    } else {
+      const uint8_t* enter = windows(static_cast<int64_t>(y) + r);
+      const uint8_t* leave = ByteRow(s, 3 + Wrap(static_cast<int64_t>(y) - r - 1, ring));
+      s.lanes->slideFates(s.fates, counts, enter, leave, s.bounds, c);
+    }
+    return;
+  }
   T* columnSums = LaneRow(s, 0);
   T* prefix = LaneRow(s, 1);
   if (y == 0) {
@@ -370,7 +391,7 @@ void SquareFates(Step<T>& s, int32_t y) {
                    OldRow(s.old, static_cast<int64_t>(y) - r - 1), c);
   }
   s.lanes->prefix(prefix, columnSums, c);
-  const T total = PadPrefix(s, prefix);
+  const T total = PadPrefix(*s.lanes, prefix, c, s.pad);
   const RowWindow w = WindowOf(r, c);
   s.lanes->windowFates(s.fates, prefix + w.low + w.length, prefix + w.low, static_cast<T>(w.turns * total), s.bounds,
                        c);
@@ -380,7 +401,7 @@ void SquareFates(Step<T>& s, int32_t y) {
 
 // Lane rows: 0 the diamond's sums, 1 a prefix row, then the left and right
 // runs at the row entering and at the row leaving, two rows each (this
-// step's and the last).
+// step's and the last). Byte rows 0 and 1: rows of cells continued.
 template <class T>
 struct DiamondRows {
   T* sums;
@@ -405,35 +426,46 @@ DiamondRows<T> DiamondRowsOf(const Step<T>& s) {
   return d;
 }
 
-// A left run of the row continued needs lane -1, a right run lane columns.
+// The runs continued for the next row's runs (a left one is read at x - 1,
+// a right one at x + 1) and, with `reach`, for the upper edge (left ones
+// read at x + r, right ones at x - r, both modulo the columns).
 template <class T>
-void PadRuns(const Step<T>& s, T* left, T* right) {
-  left[-1] = left[s.columns - 1];
-  right[s.columns] = right[0];
+void PadRuns(const Step<T>& s, T* left, T* right, bool reach) {
+  const int32_t c = s.columns;
+  left[-1] = left[c - 1];
+  right[c] = right[0];
+  if (reach) {
+    const int32_t r = s.range % c;
+    std::memcpy(left + c, left, sizeof(T) * r);
+    std::memcpy(right - r, right + c - r, sizeof(T) * r);
+  }
 }
 
 // The runs of r + 1 cells ending at row `row`: left ones reach up-left,
 // right ones up-right.
 template <class T>
-void FirstRuns(const Step<T>& s, T* left, T* right, int64_t row) {
+void FirstRuns(const Step<T>& s, T* left, T* right, int64_t row, bool reach) {
   std::memset(left, 0, sizeof(T) * s.columns);
   std::memset(right, 0, sizeof(T) * s.columns);
   for (int32_t k = 0; k <= s.range; ++k) {
-    const uint8_t* cells = OldRow(s.old, row - k);
-    AddRotatedCells(s, left, cells, -k);
-    AddRotatedCells(s, right, cells, k);
+    const uint8_t* cells = PaddedRow(s, ByteRow(s, 0), OldRow(s.old, row - k));
+    const int32_t shift = k % s.columns;
+    s.lanes->addCells(left, cells - shift, s.columns);
+    s.lanes->addCells(right, cells + shift, s.columns);
   }
-  PadRuns(s, left, right);
+  PadRuns(s, left, right, reach);
 }
 
 // The runs moved down one row, to end at row `row`.
 template <class T>
-void NextRuns(const Step<T>& s, T* left, T* right, const T* lastLeft, const T* lastRight, int64_t row) {
+void NextRuns(const Step<T>& s, T* left, T* right, const T* lastLeft, const T* lastRight, int64_t row, bool reach,
+              uint8_t* padded) {
   const uint8_t* enter = OldRow(s.old, row);
-  const uint8_t* leave = OldRow(s.old, row - s.range - 1);
-  SlideRotated(s, left, lastLeft - 1, enter, leave, -(s.range + 1));
-  SlideRotated(s, right, lastRight + 1, enter, leave, s.range + 1);
-  PadRuns(s, left, right);
+  const uint8_t* leave = PaddedRow(s, padded, OldRow(s.old, row - s.range - 1));
+  const int32_t shift = (s.range + 1) % s.columns;
+  s.lanes->slide(left, lastLeft - 1, enter, leave - shift, s.columns);
+  s.lanes->slide(right, lastRight + 1, enter, leave + shift, s.columns);
+  PadRuns(s, left, right, reach);
 }
 
 template <class T>
@@ -444,8 +476,9 @@ void DiamondFates(Step<T>& s, int32_t y) {
     std::memset(d.sums, 0, sizeof(T) * c);
     for (int32_t dy = -r; dy <= r; ++dy) {
       s.lanes->prefixCells(d.prefix, OldRow(s.old, dy), c);
-      const T total = PadPrefix(s, d.prefix);
-      AddWindowOf(s, d.sums, d.prefix, total, r - (dy < 0 ? -dy : dy));
+      const T total = PadPrefix(*s.lanes, d.prefix, c, s.pad);
+      const RowWindow w = WindowOf(r - (dy < 0 ? -dy : dy), c);
+      s.lanes->addWindow(d.sums, d.prefix + w.low + w.length, d.prefix + w.low, static_cast<T>(w.turns * total), c);
     }
     s.lanes->countFates(s.fates, d.sums, s.bounds, c);
     return;
@@ -458,22 +491,20 @@ void DiamondFates(Step<T>& s, int32_t y) {
   T* leaveLeft = d.leaveLeft[now];
   T* leaveRight = d.leaveRight[now];
   if (y == 1) {
-    FirstRuns(s, enterLeft, enterRight, static_cast<int64_t>(y) + r);
-    FirstRuns(s, leaveLeft, leaveRight, y - 1);
+    FirstRuns(s, enterLeft, enterRight, static_cast<int64_t>(y) + r, false);
+    FirstRuns(s, leaveLeft, leaveRight, y - 1, true);
   } else {
-    NextRuns(s, enterLeft, enterRight, d.enterLeft[last], d.enterRight[last], static_cast<int64_t>(y) + r);
-    NextRuns(s, leaveLeft, leaveRight, d.leaveLeft[last], d.leaveRight[last], y - 1);
+    NextRuns(s, enterLeft, enterRight, d.enterLeft[last], d.enterRight[last], static_cast<int64_t>(y) + r, false,
+             ByteRow(s, 0));
+    NextRuns(s, leaveLeft, leaveRight, d.leaveLeft[last], d.leaveRight[last], y - 1, true, ByteRow(s, 1));
   }
   // Lower edge: the left and right runs ending at its bottom (x, y + r),
   // which both count. Upper edge: the right run from (x - r, y - 1) and the
   // left run from (x + r, y - 1), meeting at its top (x, y - 1 - r).
-  const uint8_t* bottom = OldRow(s.old, static_cast<int64_t>(y) + r);
-  const uint8_t* top = OldRow(s.old, static_cast<int64_t>(y) - 1 - r);
-  const int32_t shifts[2] = {-r, r};
-  ForRotatedRuns(c, shifts, [&](int32_t x, int32_t n, const int32_t* at) {
-    s.lanes->diamondFates(s.fates + x, d.sums + x, enterLeft + x, enterRight + x, leaveRight + at[0],
-                          leaveLeft + at[1], top + x, bottom + x, s.bounds, n);
-  });
+  const int32_t reach = r % c;
+  s.lanes->diamondFates(s.fates, d.sums, enterLeft, enterRight, leaveRight - reach, leaveLeft + reach,
+                        OldRow(s.old, static_cast<int64_t>(y) - 1 - r), OldRow(s.old, static_cast<int64_t>(y) + r),
+                        s.bounds, c);
 }
 
 // ---- Disc
@@ -499,7 +530,7 @@ void DiscPrefix(const Step<T>& s, const DiscRing<T>& ring, int64_t row) {
   const int32_t slot = DiscSlot(s, ring, row);
   T* prefix = LaneRow(s, slot);
   s.lanes->prefixCells(prefix, OldRow(s.old, row), s.columns);
-  ring.totals[slot] = PadPrefix(s, prefix);
+  ring.totals[slot] = PadPrefix(*s.lanes, prefix, s.columns, s.pad);
 }
 
 template <class T>
@@ -541,7 +572,7 @@ void CountMoore(const Step<T>& s, int32_t y) {
 }
 
 template <class T>
-bool StepWith(const LargerLanes<T>& lanes, const LargerCells& cellOps, uint8_t* cells, uint8_t* decay,
+bool StepWith(const LargerKernels& kernels, const LargerLanes<T>& lanes, uint8_t* cells, uint8_t* decay,
               uint8_t* snapshot, int32_t columns, int32_t rows, const LargerThanLife& rule, int32_t range,
               int32_t states, int64_t size) {
   const char shape = rule.shape == 'N' || rule.shape == 'C' ? rule.shape : 'M';
@@ -549,19 +580,26 @@ bool StepWith(const LargerLanes<T>& lanes, const LargerCells& cellOps, uint8_t* 
   const size_t stride = LaneStride(columns, pad);
   const int32_t discSlots = std::min(rows, 2 * range + 1);
   const size_t laneRows = shape == 'M' ? 2 : shape == 'N' ? 10 : static_cast<size_t>(discSlots);
+  // Byte rows: two rows of cells continued, a prefix row and the square's
+  // ring of windows.
+  const size_t byteRows = shape == 'M' && sizeof(T) == 2 ? 3 + 2 * static_cast<size_t>(range) + 2 : 2;
   const size_t windows = 2 * static_cast<size_t>(range) + 1;
-  // Lane rows, then the disc's totals, pointers and halves, the fates and
-  // the column sums, each on a line of its own.
+  // Lane rows, byte rows, the disc's totals, pointers and halves, the fates
+  // and the column sums, each run on a line of its own, the rows' after the
+  // first one's pad.
   const auto line = [](size_t bytes) { return (bytes + 63) & ~static_cast<size_t>(63); };
-  const size_t laneBytes = line((laneRows + 1) * stride * sizeof(T));  // and room for the first pad
+  const size_t front = (static_cast<size_t>(pad) + 63) & ~static_cast<size_t>(63);
+  const size_t laneBytes = line((front + laneRows * stride) * sizeof(T));
+  const size_t byteBytes = line(front + byteRows * stride);
   const size_t tableBytes = line(windows * (sizeof(T) + 2 * sizeof(T*) + sizeof(int32_t)));
   const size_t rowBytes = line(static_cast<size_t>(columns) + 128);
-  uint8_t* block = ScratchOf(laneBytes + tableBytes + 2 * rowBytes);
+  uint8_t* block = ScratchOf(laneBytes + byteBytes + tableBytes + 2 * rowBytes);
   if (block == nullptr) return false;
 
   Step<T> s;
   s.lanes = &lanes;
-  s.cellOps = &cellOps;
+  s.byteLanes = &kernels.lanes8;
+  s.cellOps = &kernels.cells;
   s.cells = cells;
   s.decay = decay;
   s.old = OldField{cells, snapshot, columns, rows, 0};
@@ -571,15 +609,17 @@ bool StepWith(const LargerLanes<T>& lanes, const LargerCells& cellOps, uint8_t* 
   s.states = states;
   s.pad = pad;
   s.stride = stride;
-  // Index 0 of the first lane row on a line of its own: its pad rounded up.
-  s.laneRows = reinterpret_cast<T*>(block) + ((pad + 31) & ~31);
-  s.fates = block + laneBytes + tableBytes;
+  // Index 0 of the first row of each run on a line of its own: its pad
+  // rounded up.
+  s.laneRows = reinterpret_cast<T*>(block) + front;
+  s.bytes = block + laneBytes + front;
+  s.fates = block + laneBytes + byteBytes + tableBytes;
   s.sums = s.fates + rowBytes + 64;
   s.bounds = BoundsOf<T>(rule, size);
 
   DiscRing<T> ring = {};
   if (shape == 'C') {
-    uint8_t* table = block + laneBytes;
+    uint8_t* table = block + laneBytes + byteBytes;
     ring.slots = discSlots;
     ring.highs = reinterpret_cast<const T**>(table);
     ring.lows = ring.highs + windows;
@@ -597,7 +637,7 @@ bool StepWith(const LargerLanes<T>& lanes, const LargerCells& cellOps, uint8_t* 
       DiamondFates(s, y);
     else
       DiscFates(s, ring, y);
-    cellOps.states(cells + y * c, decay + y * c, snapshot + y * c, s.fates, states, columns);
+    kernels.cells.states(cells + y * c, decay + y * c, snapshot + y * c, s.fates, states, columns);
     if (y >= 2) CountMoore(s, y - 1);
   }
   if (rows >= 2) CountMoore(s, rows - 1);
@@ -614,8 +654,10 @@ void StepLarger(uint8_t* cells, uint8_t* decay, uint8_t* snapshot, int32_t colum
   states = std::min(std::max(states, 2), RuleMaxStates);
   const int64_t size = NeighbourhoodSize(rule, range);
   const LargerKernels* kernels = ActiveLargerKernels();
-  if (size <= 0xFFFF)
-    StepWith(kernels->lanes16, kernels->cells, cells, decay, snapshot, columns, rows, rule, range, states, size);
+  if (size <= 0xFF)
+    StepWith(*kernels, kernels->lanes8, cells, decay, snapshot, columns, rows, rule, range, states, size);
+  else if (size <= 0xFFFF)
+    StepWith(*kernels, kernels->lanes16, cells, decay, snapshot, columns, rows, rule, range, states, size);
   else
-    StepWith(kernels->lanes32, kernels->cells, cells, decay, snapshot, columns, rows, rule, range, states, size);
+    StepWith(*kernels, kernels->lanes32, cells, decay, snapshot, columns, rows, rule, range, states, size);
 }

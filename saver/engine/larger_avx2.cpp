@@ -45,6 +45,31 @@ struct Ops {
     static L AndNot(L a, L b) { return _mm256_andnot_si256(a, b); }
   };
 
+  struct Lanes8 : LaneBits {
+    typedef uint8_t T;
+    static const int Count = 32;
+    static L Load(const T* p) { return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)); }
+    static void Store(T* p, L v) { _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), v); }
+    static L Splat(T v) { return _mm256_set1_epi8(static_cast<char>(v)); }
+    static L Add(L a, L b) { return _mm256_add_epi8(a, b); }
+    static L Sub(L a, L b) { return _mm256_sub_epi8(a, b); }
+    static L Widen(const uint8_t* p) { return Load(p); }
+    static L Cells(const uint8_t* p) { return _mm256_and_si256(Load(p), _mm256_set1_epi8(1)); }
+    static L Prefix(L v) {
+      v = _mm256_add_epi8(v, _mm256_slli_si256(v, 1));
+      v = _mm256_add_epi8(v, _mm256_slli_si256(v, 2));
+      v = _mm256_add_epi8(v, _mm256_slli_si256(v, 4));
+      v = _mm256_add_epi8(v, _mm256_slli_si256(v, 8));
+      const __m256i low = _mm256_permute2x128_si256(v, v, 0x08);
+      return _mm256_add_epi8(v, _mm256_shuffle_epi8(low, _mm256_set1_epi8(15)));
+    }
+    static L Last(L v) {
+      return _mm256_shuffle_epi8(_mm256_permute4x64_epi64(v, _MM_SHUFFLE(3, 3, 3, 3)), _mm256_set1_epi8(7));
+    }
+    static L Biased(L v) { return _mm256_xor_si256(v, _mm256_set1_epi8(static_cast<char>(0x80))); }
+    static L Greater(L a, L b) { return _mm256_cmpgt_epi8(a, b); }
+  };
+
   struct Lanes16 : LaneBits {
     typedef uint16_t T;
     static const int Count = 16;
@@ -53,6 +78,9 @@ struct Ops {
     static L Splat(T v) { return _mm256_set1_epi16(static_cast<short>(v)); }
     static L Add(L a, L b) { return _mm256_add_epi16(a, b); }
     static L Sub(L a, L b) { return _mm256_sub_epi16(a, b); }
+    static L Widen(const uint8_t* p) {
+      return _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)));
+    }
     static L Cells(const uint8_t* p) {
       const __m128i bytes = _mm_and_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)), _mm_set1_epi8(1));
       return _mm256_cvtepu8_epi16(bytes);
@@ -84,6 +112,9 @@ struct Ops {
     static L Splat(T v) { return _mm256_set1_epi32(static_cast<int>(v)); }
     static L Add(L a, L b) { return _mm256_add_epi32(a, b); }
     static L Sub(L a, L b) { return _mm256_sub_epi32(a, b); }
+    static L Widen(const uint8_t* p) {
+      return _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p)));
+    }
     static L Cells(const uint8_t* p) {
       const __m128i bytes = _mm_and_si128(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p)), _mm_set1_epi8(1));
       return _mm256_cvtepu8_epi32(bytes);
@@ -110,7 +141,7 @@ struct Ops {
 
 #include "engine/larger_body.h"
 
-const LargerKernels Avx2Larger = {"avx2", LanesOf<Ops::Lanes16>(), LanesOf<Ops::Lanes32>(),
+const LargerKernels Avx2Larger = {"avx2", LanesOf<Ops::Lanes8>(), LanesOf<Ops::Lanes16>(), LanesOf<Ops::Lanes32>(),
                                   LargerCells{StateCells, ColumnSumCells, MooreCountCells}};
 
 #if defined(__clang__)

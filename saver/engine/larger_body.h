@@ -21,6 +21,10 @@ const int W = Ops::Width;
 template <class T>
 inline const LargerLanes<T>& PlainLanesOf();
 template <>
+inline const LargerLanes<uint8_t>& PlainLanesOf<uint8_t>() {
+  return PlainLarger.lanes8;
+}
+template <>
 inline const LargerLanes<uint16_t>& PlainLanesOf<uint16_t>() {
   return PlainLarger.lanes16;
 }
@@ -44,6 +48,14 @@ void AddCellLanes(typename Ln::T* sum, const uint8_t* row, int32_t n) {
   int32_t x = 0;
   for (; x + Ln::Count <= n; x += Ln::Count) Ln::Store(sum + x, Ln::Add(Ln::Load(sum + x), Ln::Cells(row + x)));
   for (; x < n; ++x) sum[x] = static_cast<T>(sum[x] + (row[x] & 1));
+}
+
+template <class Ln>
+void AddByteLanes(typename Ln::T* sum, const uint8_t* bytes, int32_t n) {
+  typedef typename Ln::T T;
+  int32_t x = 0;
+  for (; x + Ln::Count <= n; x += Ln::Count) Ln::Store(sum + x, Ln::Add(Ln::Load(sum + x), Ln::Widen(bytes + x)));
+  for (; x < n; ++x) sum[x] = static_cast<T>(sum[x] + bytes[x]);
 }
 
 // Where a prefix sum takes its values from: lanes, or the life of cells.
@@ -98,6 +110,17 @@ void OffsetLanes(typename Ln::T* out, const typename Ln::T* in, typename Ln::T d
 }
 
 template <class Ln>
+void WindowLanes(typename Ln::T* out, const typename Ln::T* high, const typename Ln::T* low, typename Ln::T extra,
+                 int32_t n) {
+  typedef typename Ln::T T;
+  const typename Ln::L e = Ln::Splat(extra);
+  int32_t x = 0;
+  for (; x + Ln::Count <= n; x += Ln::Count)
+    Ln::Store(out + x, Ln::Add(Ln::Sub(Ln::Load(high + x), Ln::Load(low + x)), e));
+  for (; x < n; ++x) out[x] = static_cast<T>(high[x] - low[x] + extra);
+}
+
+template <class Ln>
 void AddWindowLanes(typename Ln::T* sum, const typename Ln::T* high, const typename Ln::T* low, typename Ln::T extra,
                     int32_t n) {
   typedef typename Ln::T T;
@@ -131,10 +154,13 @@ inline typename Ln::L FateLanes(typename Ln::L count, const BoundRegs<Ln>& b) {
 }
 
 // The fates of the W cells from `fates`, register k of their counts given
-// by countAt(k) (2 registers of 16-bit lanes, 4 of 32-bit ones).
+// by countAt(k) (1 register of 8-bit lanes, 2 of 16-bit ones, 4 of 32-bit
+// ones).
 template <class Ln, class CountAt>
 inline void StoreFates(uint8_t* fates, const BoundRegs<Ln>& b, CountAt countAt) {
-  if constexpr (sizeof(typename Ln::T) == 2) {
+  if constexpr (sizeof(typename Ln::T) == 1) {
+    Ops::Store(fates, FateLanes<Ln>(countAt(0), b));
+  } else if constexpr (sizeof(typename Ln::T) == 2) {
     const typename Ln::L f0 = FateLanes<Ln>(countAt(0), b);
     const typename Ln::L f1 = FateLanes<Ln>(countAt(1), b);
     Ops::Store(fates, Ln::Pack(f0, f1));
@@ -208,6 +234,23 @@ void DiamondFateLanes(uint8_t* fates, typename Ln::T* sums, const typename Ln::T
 }
 
 template <class Ln>
+void SlideFateLanes(uint8_t* fates, typename Ln::T* sums, const uint8_t* enter, const uint8_t* leave,
+                    const LargerBounds<typename Ln::T>& bounds, int32_t n) {
+  const BoundRegs<Ln> b = LoadBounds<Ln>(bounds);
+  int32_t x = 0;
+  for (; x + W <= n; x += W)
+    StoreFates<Ln>(fates + x, b, [&](int k) {
+      const int32_t at = x + k * Ln::Count;
+      const typename Ln::L sum =
+          Ln::Add(Ln::Load(sums + at), Ln::Sub(Ln::Widen(enter + at), Ln::Widen(leave + at)));
+      Ln::Store(sums + at, sum);
+      return sum;
+    });
+  if (x < n)
+    PlainLanesOf<typename Ln::T>().slideFates(fates + x, sums + x, enter + x, leave + x, bounds, n - x);
+}
+
+template <class Ln>
 void CountFateLanes(uint8_t* fates, const typename Ln::T* counts, const LargerBounds<typename Ln::T>& bounds,
                     int32_t n) {
   const BoundRegs<Ln> b = LoadBounds<Ln>(bounds);
@@ -218,9 +261,10 @@ void CountFateLanes(uint8_t* fates, const typename Ln::T* counts, const LargerBo
 
 template <class Ln>
 constexpr LargerLanes<typename Ln::T> LanesOf() {
-  return LargerLanes<typename Ln::T>{SlideLanes<Ln>,      AddCellLanes<Ln>,     PrefixOfLanes<Ln>,
-                                     PrefixOfCells<Ln>,   OffsetLanes<Ln>,      AddWindowLanes<Ln>,
-                                     WindowFateLanes<Ln>, DiscFateLanes<Ln>,    DiamondFateLanes<Ln>,
+  return LargerLanes<typename Ln::T>{SlideLanes<Ln>,      AddCellLanes<Ln>,    AddByteLanes<Ln>,
+                                     PrefixOfLanes<Ln>,   PrefixOfCells<Ln>,   OffsetLanes<Ln>,
+                                     WindowLanes<Ln>,     AddWindowLanes<Ln>,  WindowFateLanes<Ln>,
+                                     DiscFateLanes<Ln>,   DiamondFateLanes<Ln>, SlideFateLanes<Ln>,
                                      CountFateLanes<Ln>};
 }
 

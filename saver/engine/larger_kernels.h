@@ -32,7 +32,7 @@ static inline uint8_t LargerFate(T count, const LargerBounds<T>& b) {
   return static_cast<uint8_t>((born ? FateBorn : 0) | (lives ? FateLives : 0));
 }
 
-// Loops over n lanes of counts of one width (T: uint16_t or uint32_t), all
+// Loops over n lanes of counts of one width (T: uint8_t, uint16_t or uint32_t), all
 // modulo 2^bits: a running sum may pass through any value on its way, and a
 // count comes out right as long as the true count fits. Byte rows are cells:
 // only bit 0 (alive) is read. Out-of-place unless said otherwise.
@@ -42,12 +42,16 @@ struct LargerLanes {
   void (*slide)(T* out, const T* in, const uint8_t* enter, const uint8_t* leave, int32_t n);
   // sum[x] += row[x]
   void (*addCells)(T* sum, const uint8_t* row, int32_t n);
+  // sum[x] += bytes[x], whole bytes (not cells).
+  void (*addBytes)(T* sum, const uint8_t* bytes, int32_t n);
   // prefix[0] = 0 and prefix[x + 1] = prefix[x] + values[x] (n + 1 lanes).
   void (*prefix)(T* prefix, const T* values, int32_t n);
   // The same over a row of cells.
   void (*prefixCells)(T* prefix, const uint8_t* row, int32_t n);
   // out[x] = in[x] + delta
   void (*offset)(T* out, const T* in, T delta, int32_t n);
+  // out[x] = high[x] - low[x] + extra
+  void (*window)(T* out, const T* high, const T* low, T extra, int32_t n);
   // sum[x] += high[x] - low[x] + extra
   void (*addWindow)(T* sum, const T* high, const T* low, T extra, int32_t n);
   // fates[x] by the count high[x] - low[x] + extra.
@@ -60,6 +64,10 @@ struct LargerLanes {
   // in place, and fates[x] by the new sum.
   void (*diamondFates)(uint8_t* fates, T* sums, const T* plus1, const T* plus2, const T* minus1, const T* minus2,
                        const uint8_t* add, const uint8_t* take, const LargerBounds<T>& bounds, int32_t n);
+  // sums[x] += enter[x] - leave[x] (whole bytes), in place, and fates[x] by
+  // the new sum.
+  void (*slideFates)(uint8_t* fates, T* sums, const uint8_t* enter, const uint8_t* leave,
+                     const LargerBounds<T>& bounds, int32_t n);
   // fates[x] by counts[x].
   void (*countFates)(uint8_t* fates, const T* counts, const LargerBounds<T>& bounds, int32_t n);
 };
@@ -81,6 +89,7 @@ struct LargerCells {
 
 struct LargerKernels {
   const char* name;
+  LargerLanes<uint8_t> lanes8;
   LargerLanes<uint16_t> lanes16;
   LargerLanes<uint32_t> lanes32;
   LargerCells cells;

@@ -35,6 +35,31 @@ struct Ops {
     static L AndNot(L a, L b) { return _mm_andnot_si128(a, b); }
   };
 
+  struct Lanes8 : LaneBits {
+    typedef uint8_t T;
+    static const int Count = 16;
+    static L Load(const T* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); }
+    static void Store(T* p, L v) { _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v); }
+    static L Splat(T v) { return _mm_set1_epi8(static_cast<char>(v)); }
+    static L Add(L a, L b) { return _mm_add_epi8(a, b); }
+    static L Sub(L a, L b) { return _mm_sub_epi8(a, b); }
+    static L Widen(const uint8_t* p) { return Load(p); }
+    static L Cells(const uint8_t* p) { return _mm_and_si128(Load(p), _mm_set1_epi8(1)); }
+    static L Prefix(L v) {
+      v = _mm_add_epi8(v, _mm_slli_si128(v, 1));
+      v = _mm_add_epi8(v, _mm_slli_si128(v, 2));
+      v = _mm_add_epi8(v, _mm_slli_si128(v, 4));
+      return _mm_add_epi8(v, _mm_slli_si128(v, 8));
+    }
+    static L Last(L v) {
+      const __m128i high = _mm_unpackhi_epi8(v, v);  // byte 15 in word 7
+      const __m128i word = _mm_shufflehi_epi16(high, _MM_SHUFFLE(3, 3, 3, 3));
+      return _mm_unpackhi_epi64(word, word);
+    }
+    static L Biased(L v) { return _mm_xor_si128(v, _mm_set1_epi8(static_cast<char>(0x80))); }
+    static L Greater(L a, L b) { return _mm_cmpgt_epi8(a, b); }
+  };
+
   struct Lanes16 : LaneBits {
     typedef uint16_t T;
     static const int Count = 8;
@@ -43,11 +68,11 @@ struct Ops {
     static L Splat(T v) { return _mm_set1_epi16(static_cast<short>(v)); }
     static L Add(L a, L b) { return _mm_add_epi16(a, b); }
     static L Sub(L a, L b) { return _mm_sub_epi16(a, b); }
-    // The life of Count cells.
-    static L Cells(const uint8_t* p) {
-      const __m128i bytes = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p));
-      return _mm_and_si128(_mm_unpacklo_epi8(bytes, _mm_setzero_si128()), _mm_set1_epi16(1));
+    // Count bytes, and the life of Count cells.
+    static L Widen(const uint8_t* p) {
+      return _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p)), _mm_setzero_si128());
     }
+    static L Cells(const uint8_t* p) { return _mm_and_si128(Widen(p), _mm_set1_epi16(1)); }
     // Lane i: the sum of lanes 0..i.
     static L Prefix(L v) {
       v = _mm_add_epi16(v, _mm_slli_si128(v, 2));
@@ -72,13 +97,13 @@ struct Ops {
     static L Splat(T v) { return _mm_set1_epi32(static_cast<int>(v)); }
     static L Add(L a, L b) { return _mm_add_epi32(a, b); }
     static L Sub(L a, L b) { return _mm_sub_epi32(a, b); }
-    static L Cells(const uint8_t* p) {
+    static L Widen(const uint8_t* p) {
       int32_t word;
       std::memcpy(&word, p, sizeof word);
       const __m128i zero = _mm_setzero_si128();
-      const __m128i bytes = _mm_cvtsi32_si128(word);
-      return _mm_and_si128(_mm_unpacklo_epi16(_mm_unpacklo_epi8(bytes, zero), zero), _mm_set1_epi32(1));
+      return _mm_unpacklo_epi16(_mm_unpacklo_epi8(_mm_cvtsi32_si128(word), zero), zero);
     }
+    static L Cells(const uint8_t* p) { return _mm_and_si128(Widen(p), _mm_set1_epi32(1)); }
     static L Prefix(L v) {
       v = _mm_add_epi32(v, _mm_slli_si128(v, 4));
       return _mm_add_epi32(v, _mm_slli_si128(v, 8));
@@ -94,7 +119,7 @@ struct Ops {
 
 #include "engine/larger_body.h"
 
-const LargerKernels Sse2Larger = {"sse2", LanesOf<Ops::Lanes16>(), LanesOf<Ops::Lanes32>(),
+const LargerKernels Sse2Larger = {"sse2", LanesOf<Ops::Lanes8>(), LanesOf<Ops::Lanes16>(), LanesOf<Ops::Lanes32>(),
                                   LargerCells{StateCells, ColumnSumCells, MooreCountCells}};
 
 #endif
