@@ -24,10 +24,11 @@
 // window covers it: a window of length L over c columns is L / c whole turns
 // of the row and a rest, and the running sums wrap the same way.
 //
-// Counts are kept in 8-bit lanes when the neighbourhood has at most 255
-// cells (ranges up to 7 of the square), in 16-bit lanes up to 65535 (up to
+// Counts are kept in 8-bit lanes when the neighbourhood has fewer than 255
+// cells (ranges up to 7 of the square), in 16-bit lanes below 65535 (up to
 // 127), in 32-bit lanes beyond; sums wrap, and only the true counts, which
-// fit, are ever compared. The fates of a row are decided as soon as
+// fit, are ever compared. The largest value of a lane is never a count, so
+// it can stand for an empty range. The fates of a row are decided as soon as
 // its counts are known, its new states written in place (its old life saved
 // in the snapshot, for the rows after), and the Moore counts of each row
 // made once the rows on both sides of it are new.
@@ -654,9 +655,9 @@ void StepLarger(uint8_t* cells, uint8_t* decay, uint8_t* snapshot, int32_t colum
   states = std::min(std::max(states, 2), RuleMaxStates);
   const int64_t size = NeighbourhoodSize(rule, range);
   const LargerKernels* kernels = ActiveLargerKernels();
-  if (size <= 0xFF)
+  if (size < 0xFF)
     StepWith(*kernels, kernels->lanes8, cells, decay, snapshot, columns, rows, rule, range, states, size);
-  else if (size <= 0xFFFF)
+  else if (size < 0xFFFF)
     StepWith(*kernels, kernels->lanes16, cells, decay, snapshot, columns, rows, rule, range, states, size);
   else
     StepWith(*kernels, kernels->lanes32, cells, decay, snapshot, columns, rows, rule, range, states, size);

@@ -66,8 +66,17 @@ struct Ops {
     static L Last(L v) {
       return _mm256_shuffle_epi8(_mm256_permute4x64_epi64(v, _MM_SHUFFLE(3, 3, 3, 3)), _mm256_set1_epi8(7));
     }
-    static L Biased(L v) { return _mm256_xor_si256(v, _mm256_set1_epi8(static_cast<char>(0x80))); }
-    static L Greater(L a, L b) { return _mm256_cmpgt_epi8(a, b); }
+    // A range low..high as low and its span (see Within); an empty one
+    // as the largest value, which no count reaches.
+    static void Range(T low, T high, L* first, L* second) {
+      *first = Splat(low <= high ? low : 0xFF);
+      *second = Splat(static_cast<T>(low <= high ? high - low : 0));
+    }
+    // All ones where low <= v <= low + span, as unsigned values.
+    static L Within(L v, L low, L span) {
+      const __m256i d = _mm256_sub_epi8(v, low);
+      return _mm256_cmpeq_epi8(_mm256_min_epu8(d, span), d);
+    }
   };
 
   struct Lanes16 : LaneBits {
@@ -98,10 +107,17 @@ struct Ops {
       const __m256i top = _mm256_permute4x64_epi64(v, _MM_SHUFFLE(3, 3, 3, 3));
       return _mm256_shuffle_epi8(top, _mm256_set1_epi16(0x0706));
     }
-    static L Biased(L v) { return _mm256_xor_si256(v, _mm256_set1_epi16(static_cast<short>(0x8000))); }
-    static L Greater(L a, L b) { return _mm256_cmpgt_epi16(a, b); }
-    // The packs work within halves; the quarters are then put in order.
-    static V Pack(L a, L b) { return _mm256_permute4x64_epi64(_mm256_packus_epi16(a, b), _MM_SHUFFLE(3, 1, 2, 0)); }
+    static void Range(T low, T high, L* first, L* second) {
+      *first = Splat(low <= high ? low : 0xFFFF);
+      *second = Splat(static_cast<T>(low <= high ? high - low : 0));
+    }
+    static L Within(L v, L low, L span) {
+      const __m256i d = _mm256_sub_epi16(v, low);
+      return _mm256_cmpeq_epi16(_mm256_min_epu16(d, span), d);
+    }
+    // Masks (or small lanes) as bytes: the packs work within halves; the
+    // quarters are then put in order.
+    static V Pack(L a, L b) { return _mm256_permute4x64_epi64(_mm256_packs_epi16(a, b), _MM_SHUFFLE(3, 1, 2, 0)); }
   };
 
   struct Lanes32 : LaneBits {
@@ -126,12 +142,20 @@ struct Ops {
       return _mm256_add_epi32(v, _mm256_shuffle_epi32(low, _MM_SHUFFLE(3, 3, 3, 3)));
     }
     static L Last(L v) { return _mm256_permutevar8x32_epi32(v, _mm256_set1_epi32(7)); }
-    static L Biased(L v) { return _mm256_xor_si256(v, _mm256_set1_epi32(static_cast<int>(0x80000000u))); }
-    static L Greater(L a, L b) { return _mm256_cmpgt_epi32(a, b); }
+    // Counts and bounds stay below 2^31: signed compares of the bounds as
+    // they are (an empty range, low > high, holds nothing).
+    static void Range(T low, T high, L* first, L* second) {
+      *first = Splat(low);
+      *second = Splat(high);
+    }
+    static L Within(L v, L low, L high) {
+      return _mm256_andnot_si256(_mm256_or_si256(_mm256_cmpgt_epi32(low, v), _mm256_cmpgt_epi32(v, high)),
+                                 _mm256_set1_epi32(-1));
+    }
     // Each half packs a quarter of every register; its dwords are then put
     // in order.
     static V Pack(L a, L b, L c, L d) {
-      const __m256i bytes = _mm256_packus_epi16(_mm256_packs_epi32(a, b), _mm256_packs_epi32(c, d));
+      const __m256i bytes = _mm256_packs_epi16(_mm256_packs_epi32(a, b), _mm256_packs_epi32(c, d));
       return _mm256_permutevar8x32_epi32(bytes, _mm256_setr_epi32(0, 4, 1, 5, 2, 6, 3, 7));
     }
   };

@@ -131,46 +131,43 @@ void AddWindowLanes(typename Ln::T* sum, const typename Ln::T* high, const typen
   for (; x < n; ++x) sum[x] = static_cast<T>(sum[x] + high[x] - low[x] + extra);
 }
 
-// The bounds in registers, moved so that signed compares order them as
-// unsigned counts.
+// The bounds in registers, each range as its lane set prepares it.
 template <class Ln>
 struct BoundRegs {
-  typename Ln::L birthLow, birthHigh, surviveLow, surviveHigh;
+  typename Ln::L birthFirst, birthSecond, surviveFirst, surviveSecond;
 };
 
 template <class Ln>
 inline BoundRegs<Ln> LoadBounds(const LargerBounds<typename Ln::T>& b) {
-  return BoundRegs<Ln>{Ln::Biased(Ln::Splat(b.birthLow)), Ln::Biased(Ln::Splat(b.birthHigh)),
-                       Ln::Biased(Ln::Splat(b.surviveLow)), Ln::Biased(Ln::Splat(b.surviveHigh))};
-}
-
-// Each lane's fate (0..3) by its count.
-template <class Ln>
-inline typename Ln::L FateLanes(typename Ln::L count, const BoundRegs<Ln>& b) {
-  const typename Ln::L v = Ln::Biased(count);
-  const typename Ln::L outBirth = Ln::Or(Ln::Greater(b.birthLow, v), Ln::Greater(v, b.birthHigh));
-  const typename Ln::L outSurvival = Ln::Or(Ln::Greater(b.surviveLow, v), Ln::Greater(v, b.surviveHigh));
-  return Ln::Or(Ln::AndNot(outBirth, Ln::Splat(FateBorn)), Ln::AndNot(outSurvival, Ln::Splat(FateLives)));
+  BoundRegs<Ln> regs;
+  Ln::Range(b.birthLow, b.birthHigh, &regs.birthFirst, &regs.birthSecond);
+  Ln::Range(b.surviveLow, b.surviveHigh, &regs.surviveFirst, &regs.surviveSecond);
+  return regs;
 }
 
 // The fates of the W cells from `fates`, register k of their counts given
 // by countAt(k) (1 register of 8-bit lanes, 2 of 16-bit ones, 4 of 32-bit
-// ones).
+// ones): each range's lanes are packed to bytes as masks, then made bits.
 template <class Ln, class CountAt>
 inline void StoreFates(uint8_t* fates, const BoundRegs<Ln>& b, CountAt countAt) {
+  typedef typename Ln::L L;
+  V born, lives;
   if constexpr (sizeof(typename Ln::T) == 1) {
-    Ops::Store(fates, FateLanes<Ln>(countAt(0), b));
+    const L c0 = countAt(0);
+    born = Ln::Within(c0, b.birthFirst, b.birthSecond);
+    lives = Ln::Within(c0, b.surviveFirst, b.surviveSecond);
   } else if constexpr (sizeof(typename Ln::T) == 2) {
-    const typename Ln::L f0 = FateLanes<Ln>(countAt(0), b);
-    const typename Ln::L f1 = FateLanes<Ln>(countAt(1), b);
-    Ops::Store(fates, Ln::Pack(f0, f1));
+    const L c0 = countAt(0), c1 = countAt(1);
+    born = Ln::Pack(Ln::Within(c0, b.birthFirst, b.birthSecond), Ln::Within(c1, b.birthFirst, b.birthSecond));
+    lives = Ln::Pack(Ln::Within(c0, b.surviveFirst, b.surviveSecond), Ln::Within(c1, b.surviveFirst, b.surviveSecond));
   } else {
-    const typename Ln::L f0 = FateLanes<Ln>(countAt(0), b);
-    const typename Ln::L f1 = FateLanes<Ln>(countAt(1), b);
-    const typename Ln::L f2 = FateLanes<Ln>(countAt(2), b);
-    const typename Ln::L f3 = FateLanes<Ln>(countAt(3), b);
-    Ops::Store(fates, Ln::Pack(f0, f1, f2, f3));
+    const L c0 = countAt(0), c1 = countAt(1), c2 = countAt(2), c3 = countAt(3);
+    born = Ln::Pack(Ln::Within(c0, b.birthFirst, b.birthSecond), Ln::Within(c1, b.birthFirst, b.birthSecond),
+                    Ln::Within(c2, b.birthFirst, b.birthSecond), Ln::Within(c3, b.birthFirst, b.birthSecond));
+    lives = Ln::Pack(Ln::Within(c0, b.surviveFirst, b.surviveSecond), Ln::Within(c1, b.surviveFirst, b.surviveSecond),
+                     Ln::Within(c2, b.surviveFirst, b.surviveSecond), Ln::Within(c3, b.surviveFirst, b.surviveSecond));
   }
+  Ops::Store(fates, Ops::Or(Ops::And(born, Ops::Splat(FateBorn)), Ops::And(lives, Ops::Splat(FateLives))));
 }
 
 template <class Ln>

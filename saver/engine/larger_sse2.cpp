@@ -56,8 +56,17 @@ struct Ops {
       const __m128i word = _mm_shufflehi_epi16(high, _MM_SHUFFLE(3, 3, 3, 3));
       return _mm_unpackhi_epi64(word, word);
     }
-    static L Biased(L v) { return _mm_xor_si128(v, _mm_set1_epi8(static_cast<char>(0x80))); }
-    static L Greater(L a, L b) { return _mm_cmpgt_epi8(a, b); }
+    // A range low..high as low and its span (see Within); an empty one
+    // as the largest value, which no count reaches.
+    static void Range(T low, T high, L* first, L* second) {
+      *first = Splat(low <= high ? low : 0xFF);
+      *second = Splat(static_cast<T>(low <= high ? high - low : 0));
+    }
+    // All ones where low <= v <= low + span, as unsigned values.
+    static L Within(L v, L low, L span) {
+      const __m128i d = _mm_sub_epi8(v, low);
+      return _mm_cmpeq_epi8(_mm_min_epu8(d, span), d);
+    }
   };
 
   struct Lanes16 : LaneBits {
@@ -83,10 +92,16 @@ struct Ops {
       const __m128i high = _mm_shufflehi_epi16(v, _MM_SHUFFLE(3, 3, 3, 3));
       return _mm_unpackhi_epi64(high, high);
     }
-    static L Biased(L v) { return _mm_xor_si128(v, _mm_set1_epi16(static_cast<short>(0x8000))); }
-    static L Greater(L a, L b) { return _mm_cmpgt_epi16(a, b); }
-    // Lanes of 0..255 as bytes, in order.
-    static V Pack(L a, L b) { return _mm_packus_epi16(a, b); }
+    static void Range(T low, T high, L* first, L* second) {
+      *first = Splat(low <= high ? low : 0xFFFF);
+      *second = Splat(static_cast<T>(low <= high ? high - low : 0));
+    }
+    // No unsigned 16-bit minimum in SSE2: the span saturates the rest away.
+    static L Within(L v, L low, L span) {
+      return _mm_cmpeq_epi16(_mm_subs_epu16(_mm_sub_epi16(v, low), span), _mm_setzero_si128());
+    }
+    // Masks (or small lanes) as bytes, in order.
+    static V Pack(L a, L b) { return _mm_packs_epi16(a, b); }
   };
 
   struct Lanes32 : LaneBits {
@@ -109,9 +124,16 @@ struct Ops {
       return _mm_add_epi32(v, _mm_slli_si128(v, 8));
     }
     static L Last(L v) { return _mm_shuffle_epi32(v, _MM_SHUFFLE(3, 3, 3, 3)); }
-    static L Biased(L v) { return _mm_xor_si128(v, _mm_set1_epi32(static_cast<int>(0x80000000u))); }
-    static L Greater(L a, L b) { return _mm_cmpgt_epi32(a, b); }
-    static V Pack(L a, L b, L c, L d) { return _mm_packus_epi16(_mm_packs_epi32(a, b), _mm_packs_epi32(c, d)); }
+    // Counts and bounds stay below 2^31: signed compares of the bounds as
+    // they are (an empty range, low > high, holds nothing).
+    static void Range(T low, T high, L* first, L* second) {
+      *first = Splat(low);
+      *second = Splat(high);
+    }
+    static L Within(L v, L low, L high) {
+      return _mm_andnot_si128(_mm_or_si128(_mm_cmpgt_epi32(low, v), _mm_cmpgt_epi32(v, high)), _mm_set1_epi32(-1));
+    }
+    static V Pack(L a, L b, L c, L d) { return _mm_packs_epi16(_mm_packs_epi32(a, b), _mm_packs_epi32(c, d)); }
   };
 };
 

@@ -323,6 +323,21 @@ TEST_F(LargerStep, EverySetGivesThePlainBytesWhateverTheBytes) {
       }
 }
 
+TEST_F(LargerStep, EmptyRangesHoldNoCount) {
+  // Births from a range with low > high, and survival past the largest
+  // count: nothing is born and nothing lives on, in lanes of every width.
+  uint32_t seed = 40;
+  for (const auto& [range, shape] : {std::pair{2, 'M'}, {20, 'M'}, {130, 'M'}, {3, 'C'}, {190, 'N'}}) {
+    LargerThanLife rule = RuleOf(range, shape, false, 0.2, 0.4, 0.2, 0.5);
+    rule.birthLow = rule.birthHigh + 1;
+    ExpectSameGenerations(RandomField(40, 6, 3, 0.5, seed++), rule, 3, 2);
+    rule = RuleOf(range, shape, true, 0.2, 0.4, 0.2, 0.5);
+    rule.surviveLow = static_cast<int32_t>(NeighbourCount(rule)) + 1;
+    rule.surviveHigh = rule.surviveLow + 10;
+    ExpectSameGenerations(RandomField(40, 6, 2, 0.5, seed++), rule, 2, 2);
+  }
+}
+
 TEST_F(LargerStep, RecordsOutOfRangeStepAsTheNearestOnes) {
   // A range past 500 steps as 500, below 1 as 1; a shape that is none as the
   // square; states below 2 as 2 and past 256 as 256; bounds past the
