@@ -355,14 +355,17 @@ const uint8_t* PaddedRow(const Step<T>& s, uint8_t* out, const uint8_t* row) {
 // ring of 2r + 2 rows while they are in reach; a row's counts are kept from
 // row to row by adding the row entering and taking off the row leaving. That
 // does the prefix sums in bytes, which is cheaper. Beyond, lanes of 32 bits
-// take the first way.
+// take the first way. The memory either way is a few rows, or the ring's
+// 2r + 2 (at most the torus' rows).
 template <class T>
 void SquareFates(Step<T>& s, int32_t y) {
   const int32_t c = s.columns, r = s.range;
   if constexpr (sizeof(T) == 2) {
     T* counts = LaneRow(s, 0);
     uint8_t* prefix = ByteRow(s, 2);
-    const int32_t ring = 2 * r + 2;
+    // A torus of fewer rows keeps every row's windows, taken once.
+    const int32_t ring = std::min(2 * r + 2, s.rows);
+    const bool whole = ring == s.rows;
     const RowWindow w = WindowOf(r, c);
     const auto windows = [&](int64_t row) {
       s.byteLanes->prefixCells(prefix, OldRow(s.old, row), c);
@@ -373,10 +376,13 @@ void SquareFates(Step<T>& s, int32_t y) {
     };
     if (y == 0) {
       std::memset(counts, 0, sizeof(T) * c);
-      for (int32_t dy = -r; dy <= r; ++dy) s.lanes->addBytes(counts, windows(dy), c);
+      for (int32_t row = 0; whole && row < s.rows; ++row) windows(row);
+      for (int32_t dy = -r; dy <= r; ++dy)
+        s.lanes->addBytes(counts, whole ? ByteRow(s, 3 + Wrap(dy, ring)) : windows(dy), c);
       s.lanes->countFates(s.fates, counts, s.bounds, c);
     } else {
-      const uint8_t* enter = windows(static_cast<int64_t>(y) + r);
+      const int64_t entering = static_cast<int64_t>(y) + r;
+      const uint8_t* enter = whole ? ByteRow(s, 3 + Wrap(entering, ring)) : windows(entering);
       const uint8_t* leave = ByteRow(s, 3 + Wrap(static_cast<int64_t>(y) - r - 1, ring));
       s.lanes->slideFates(s.fates, counts, enter, leave, s.bounds, c);
     }
@@ -583,7 +589,8 @@ bool StepWith(const LargerKernels& kernels, const LargerLanes<T>& lanes, uint8_t
   const size_t laneRows = shape == 'M' ? 2 : shape == 'N' ? 10 : static_cast<size_t>(discSlots);
   // Byte rows: two rows of cells continued, a prefix row and the square's
   // ring of windows.
-  const size_t byteRows = shape == 'M' && sizeof(T) == 2 ? 3 + 2 * static_cast<size_t>(range) + 2 : 2;
+  const size_t byteRows =
+      shape == 'M' && sizeof(T) == 2 ? 3 + static_cast<size_t>(std::min(2 * range + 2, rows)) : 2;
   const size_t windows = 2 * static_cast<size_t>(range) + 1;
   // Lane rows, byte rows, the disc's totals, pointers and halves, the fates
   // and the column sums, each run on a line of its own, the rows' after the
