@@ -4,7 +4,8 @@
 // The square (M) is summed in two steps: each column's sum over the 2r + 1
 // rows around the row being made is kept from row to row (the row entering
 // added, the row leaving taken off), and a row's counts are windows of the
-// prefix sums of those column sums.
+// prefix sums of those column sums. For ranges 8 to 127 the steps are taken
+// the other way round, the cheaper one there (see SquareFates).
 //
 // The diamond (N) is kept from row to row as well. Moving down one row, it
 // gains the cells of its lower edge (two diagonal arms meeting at its
@@ -31,7 +32,8 @@
 // it can stand for an empty range. The fates of a row are decided as soon as
 // its counts are known, its new states written in place (its old life saved
 // in the snapshot, for the rows after), and the Moore counts of each row
-// made once the rows on both sides of it are new.
+// made once the rows on both sides of it are new. The sums' memory is kept
+// from step to step and grown when a step needs more.
 #include <algorithm>
 #include <cmath>
 #include <cstring>
