@@ -11,7 +11,8 @@ and Golly's own Larger than Life patterns (PATTERN_DIR, by default Golly's
 pattern folder; the .mcl files are MCell's format, not read here). bgolly
 runs the field from an RLE file placed on the torus by its #CXRLE position,
 larger_torus from the same states, and every generation of the case's list
-is compared. bgolly writes a field's bounding box without its place; on the
+is compared, for each set of loops this CPU runs (larger_torus --sets).
+bgolly writes a field's bounding box without its place; on the
 torus that box lies in Golly's fixed frame (-w/2 .. w - w/2 - 1 across), so
 each field is compared with ours in its bounding box, and the boxes' sizes
 as well. Exits 77 (skipped) without bgolly.
@@ -171,7 +172,7 @@ def boxed(cells):
     return {(x - x0, y - y0): s for (x, y), s in cells.items()}, (x1 - x0 + 1, y1 - y0 + 1)
 
 
-def run_case(tool, work, name, rule_text, start, generations, failures):
+def run_case(tool, sets, work, name, rule_text, start, generations, failures):
     """start: {(x, y): state} on the rule's torus, x and y from its top-left."""
     rule = parse_rule(rule_text)
     width, height = rule["torus"]
@@ -187,14 +188,16 @@ def run_case(tool, work, name, rule_text, start, generations, failures):
     cells_in = os.path.join(work, name + ".cells")
     with open(cells_in, "wb") as f:
         f.write(field)
-    prefix = os.path.join(work, name + "-ours")
-    ours = subprocess.run([tool, str(width), str(height), str(rule["range"]), str(states), str(rule["middle"]),
-                           rule["shape"], str(rule["survive"][0]), str(rule["survive"][1]), str(rule["birth"][0]),
-                           str(rule["birth"][1]), cells_in, prefix] + [str(g) for g in generations],
-                          capture_output=True, text=True)
-    if ours.returncode != 0:
-        failures.append("%s: larger_torus failed: %s" % (name, ours.stderr.strip()))
-        return
+    prefixes = {}
+    for kernels in sets:
+        prefix = prefixes[kernels] = os.path.join(work, "%s-%s" % (name, kernels))
+        ours = subprocess.run([tool, "--set", kernels, str(width), str(height), str(rule["range"]), str(states),
+                               str(rule["middle"]), rule["shape"], str(rule["survive"][0]), str(rule["survive"][1]),
+                               str(rule["birth"][0]), str(rule["birth"][1]), cells_in, prefix] +
+                              [str(g) for g in generations], capture_output=True, text=True)
+        if ours.returncode != 0:
+            failures.append("%s: larger_torus --set %s failed: %s" % (name, kernels, ours.stderr.strip()))
+            return
     counts = []
     for g in generations:
         out = os.path.join(work, "%s-golly-%d.rle" % (name, g))
@@ -209,17 +212,19 @@ def run_case(tool, work, name, rule_text, start, generations, failures):
         if golly_rule != rule_text:
             failures.append("%s: bgolly ran %s, not %s" % (name, golly_rule, rule_text))
             return
-        with open("%s-%d" % (prefix, g), "rb") as f:
-            mine = f.read()
-        our_cells = {(i % width, i // width): s for i, s in enumerate(mine) if s}
-        our_box, our_size = boxed(our_cells)
         golly_box, _ = boxed(golly_cells)
         golly_size = (gw, gh) if golly_cells else (0, 0)
-        if our_size != golly_size or our_box != golly_box:
-            differing = sorted(set(our_box.items()) ^ set(golly_box.items()))[:5]
-            failures.append("%s generation %d: %d cells and box %s here, %d and %s in bgolly; first differences %s" %
-                            (name, g, len(our_cells), our_size, len(golly_cells), golly_size, differing))
-            return
+        for kernels, prefix in prefixes.items():
+            with open("%s-%d" % (prefix, g), "rb") as f:
+                mine = f.read()
+            our_cells = {(i % width, i // width): s for i, s in enumerate(mine) if s}
+            our_box, our_size = boxed(our_cells)
+            if our_size != golly_size or our_box != golly_box:
+                differing = sorted(set(our_box.items()) ^ set(golly_box.items()))[:5]
+                failures.append("%s generation %d (%s): %d cells and box %s here, %d and %s in bgolly; "
+                                "first differences %s" % (name, g, kernels, len(our_cells), our_size,
+                                                          len(golly_cells), golly_size, differing))
+                return
         if g == generations[0] and not our_cells:
             failures.append("%s: nothing left at generation %d to tell" % (name, g))
             return
@@ -268,18 +273,24 @@ def main():
         print("bgolly is not installed: skipped")
         return 77
     os.makedirs(work, exist_ok=True)
+    listed = subprocess.run([tool, "--sets"], capture_output=True, text=True)
+    sets = listed.stdout.split()
+    if listed.returncode != 0 or not sets:
+        print("larger_torus --sets failed: " + listed.stderr)
+        return 1
+    print("sets of loops: " + ", ".join(sets))
     failures = []
     for name, rule_text, live, dying, seed, generations in SOUPS:
         rule = parse_rule(rule_text)
         width, height = rule["torus"]
-        run_case(tool, work, name, rule_text, soup(width, height, rule["states"], live, dying, seed), generations,
-                 failures)
+        run_case(tool, sets, work, name, rule_text, soup(width, height, rule["states"], live, dying, seed),
+                 generations, failures)
     files = sorted(f for f in os.listdir(patterns) if f.endswith(".rle")) if os.path.isdir(patterns) else []
     if not files:
         failures.append("no Larger than Life patterns in " + patterns)
     for f in files:
         rule_text, cells, generations = pattern_case(os.path.join(patterns, f))
-        run_case(tool, work, os.path.splitext(f)[0], rule_text, cells, generations, failures)
+        run_case(tool, sets, work, os.path.splitext(f)[0], rule_text, cells, generations, failures)
     for failure in failures:
         print("FAIL " + failure)
     cases = len(SOUPS) + len(files)

@@ -1,17 +1,21 @@
 // larger_torus: a field stepped by StepLarger on the grid, for comparison
 // with bgolly (larger_against_golly.py).
 //
-//   larger_torus COLUMNS ROWS RANGE STATES MIDDLE SHAPE SL SH BL BH IN OUT G...
+//   larger_torus [--set NAME] COLUMNS ROWS RANGE STATES MIDDLE SHAPE SL SH BL BH IN OUT G...
+//   larger_torus --sets
 //
 // IN holds the field's states, one byte a cell, row-major; the rule is
 // Rrange,Cstates,Mmiddle,Ssl..sh,Bbl..bh,Nshape. Each generation G (in
-// increasing order) is written to OUT-G in the same form.
+// increasing order) is written to OUT-G in the same form. --set steps with
+// the named set of loops instead of the CPU's choice; --sets prints the
+// names of the sets this CPU runs.
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
 
 #include "engine/engine.h"
+#include "engine/larger_kernels.h"
 
 namespace {
 
@@ -24,13 +28,27 @@ bool ReadNumber(const char* text, long low, long high, int32_t* value) {
 }
 
 int Usage() {
-  std::fprintf(stderr, "usage: larger_torus COLUMNS ROWS RANGE STATES MIDDLE SHAPE SL SH BL BH IN OUT G...\n");
+  std::fprintf(stderr, "usage: larger_torus [--set NAME] COLUMNS ROWS RANGE STATES MIDDLE SHAPE SL SH BL BH IN OUT G...\n"
+                       "       larger_torus --sets\n");
   return 2;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc == 2 && std::string(argv[1]) == "--sets") {
+    for (int32_t k = 0; LargerKernelSet(k) != nullptr; ++k) std::printf("%s\n", LargerKernelSet(k)->name);
+    return 0;
+  }
+  if (argc > 2 && std::string(argv[1]) == "--set") {
+    const LargerKernels* chosen = nullptr;
+    for (int32_t k = 0; LargerKernelSet(k) != nullptr; ++k)
+      if (std::string(LargerKernelSet(k)->name) == argv[2]) chosen = LargerKernelSet(k);
+    if (chosen == nullptr) return Usage();
+    UseLargerKernels(chosen);
+    argc -= 2;
+    argv += 2;
+  }
   if (argc < 14) return Usage();
   int32_t columns, rows, middle, states;
   LargerThanLife rule = {};
