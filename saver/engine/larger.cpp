@@ -37,6 +37,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <type_traits>
 
 #include "engine/engine.h"
 #include "engine/larger_kernels.h"
@@ -105,8 +106,8 @@ void PlainDiscFates(uint8_t* fates, const T* const* highs, const T* const* lows,
   }
 }
 
-template <class T>
-void PlainDiamondFates(uint8_t* fates, T* sums, const T* plus1, const T* plus2, const T* minus1, const T* minus2,
+template <class T, class R>
+void PlainDiamondFates(uint8_t* fates, T* sums, const R* plus1, const R* plus2, const R* minus1, const R* minus2,
                        const uint8_t* add, const uint8_t* take, const LargerBounds<T>& bounds, int32_t n) {
   for (int32_t x = 0; x < n; ++x) {
     const T sum =
@@ -166,8 +167,8 @@ template <class T>
 constexpr LargerLanes<T> PlainLanes() {
   return LargerLanes<T>{PlainSlide<T>,       PlainAddCells<T>,   PlainAddBytes<T>,    PlainPrefix<T>,
                         PlainPrefixCells<T>, PlainOffset<T>,     PlainWindow<T>,      PlainAddWindow<T>,
-                        PlainWindowFates<T>, PlainDiscFates<T>,  PlainDiamondFates<T>, PlainSlideFates<T>,
-                        PlainCountFates<T>};
+                        PlainWindowFates<T>, PlainDiscFates<T>,  PlainDiamondFates<T, T>,
+                        PlainDiamondFates<T, uint8_t>,             PlainSlideFates<T>,  PlainCountFates<T>};
 }
 
 }  // namespace
@@ -408,17 +409,32 @@ void SquareFates(Step<T>& s, int32_t y) {
 
 // ---- Diamond
 
-// Lane rows: 0 the diamond's sums, 1 a prefix row, then the left and right
-// runs at the row entering and at the row leaving, two rows each (this
-// step's and the last). Byte rows 0 and 1: rows of cells continued.
+// A run holds at most r + 1 cells: in bytes up to range 254, so wherever
+// the counts take 16 bits or fewer (up to range 180); in the counts' lanes
+// beyond.
+template <class T>
+using RunOf = std::conditional_t<sizeof(T) == 4, T, uint8_t>;
+
+template <class T>
+inline const LargerLanes<RunOf<T>>& RunLanes(const Step<T>& s) {
+  if constexpr (sizeof(T) == 4)
+    return *s.lanes;
+  else
+    return *s.byteLanes;
+}
+
+// Lane rows 0 the diamond's sums and 1 a prefix row; byte rows 0 and 1 rows
+// of cells continued. Then the left and right runs at the row entering and
+// at the row leaving, two rows each (this step's and the last): byte rows
+// 2 to 9, or lane rows 2 to 9 when runs take lanes.
 template <class T>
 struct DiamondRows {
   T* sums;
   T* prefix;
-  T* enterLeft[2];
-  T* enterRight[2];
-  T* leaveLeft[2];
-  T* leaveRight[2];
+  RunOf<T>* enterLeft[2];
+  RunOf<T>* enterRight[2];
+  RunOf<T>* leaveLeft[2];
+  RunOf<T>* leaveRight[2];
 };
 
 template <class T>
@@ -427,10 +443,16 @@ DiamondRows<T> DiamondRowsOf(const Step<T>& s) {
   d.sums = LaneRow(s, 0);
   d.prefix = LaneRow(s, 1);
   for (int k = 0; k < 2; ++k) {
-    d.enterLeft[k] = LaneRow(s, 2 + k);
-    d.enterRight[k] = LaneRow(s, 4 + k);
-    d.leaveLeft[k] = LaneRow(s, 6 + k);
-    d.leaveRight[k] = LaneRow(s, 8 + k);
+    const auto row = [&](size_t i) -> RunOf<T>* {
+      if constexpr (sizeof(T) == 4)
+        return LaneRow(s, i);
+      else
+        return ByteRow(s, i);
+    };
+    d.enterLeft[k] = row(2 + k);
+    d.enterRight[k] = row(4 + k);
+    d.leaveLeft[k] = row(6 + k);
+    d.leaveRight[k] = row(8 + k);
   }
   return d;
 }
@@ -438,42 +460,42 @@ DiamondRows<T> DiamondRowsOf(const Step<T>& s) {
 // The runs continued for the next row's runs (a left one is read at x - 1,
 // a right one at x + 1) and, with `reach`, for the upper edge (left ones
 // read at x + r, right ones at x - r, both modulo the columns).
-template <class T>
-void PadRuns(const Step<T>& s, T* left, T* right, bool reach) {
+template <class T, class R>
+void PadRuns(const Step<T>& s, R* left, R* right, bool reach) {
   const int32_t c = s.columns;
   left[-1] = left[c - 1];
   right[c] = right[0];
   if (reach) {
     const int32_t r = s.range % c;
-    std::memcpy(left + c, left, sizeof(T) * r);
-    std::memcpy(right - r, right + c - r, sizeof(T) * r);
+    std::memcpy(left + c, left, sizeof(R) * r);
+    std::memcpy(right - r, right + c - r, sizeof(R) * r);
   }
 }
 
 // The runs of r + 1 cells ending at row `row`: left ones reach up-left,
 // right ones up-right.
-template <class T>
-void FirstRuns(const Step<T>& s, T* left, T* right, int64_t row, bool reach) {
-  std::memset(left, 0, sizeof(T) * s.columns);
-  std::memset(right, 0, sizeof(T) * s.columns);
+template <class T, class R>
+void FirstRuns(const Step<T>& s, R* left, R* right, int64_t row, bool reach) {
+  std::memset(left, 0, sizeof(R) * s.columns);
+  std::memset(right, 0, sizeof(R) * s.columns);
   for (int32_t k = 0; k <= s.range; ++k) {
     const uint8_t* cells = PaddedRow(s, ByteRow(s, 0), OldRow(s.old, row - k));
     const int32_t shift = k % s.columns;
-    s.lanes->addCells(left, cells - shift, s.columns);
-    s.lanes->addCells(right, cells + shift, s.columns);
+    RunLanes(s).addCells(left, cells - shift, s.columns);
+    RunLanes(s).addCells(right, cells + shift, s.columns);
   }
   PadRuns(s, left, right, reach);
 }
 
 // The runs moved down one row, to end at row `row`.
-template <class T>
-void NextRuns(const Step<T>& s, T* left, T* right, const T* lastLeft, const T* lastRight, int64_t row, bool reach,
+template <class T, class R>
+void NextRuns(const Step<T>& s, R* left, R* right, const R* lastLeft, const R* lastRight, int64_t row, bool reach,
               uint8_t* padded) {
   const uint8_t* enter = OldRow(s.old, row);
   const uint8_t* leave = PaddedRow(s, padded, OldRow(s.old, row - s.range - 1));
   const int32_t shift = (s.range + 1) % s.columns;
-  s.lanes->slide(left, lastLeft - 1, enter, leave - shift, s.columns);
-  s.lanes->slide(right, lastRight + 1, enter, leave + shift, s.columns);
+  RunLanes(s).slide(left, lastLeft - 1, enter, leave - shift, s.columns);
+  RunLanes(s).slide(right, lastRight + 1, enter, leave + shift, s.columns);
   PadRuns(s, left, right, reach);
 }
 
@@ -495,10 +517,10 @@ void DiamondFates(Step<T>& s, int32_t y) {
   // The edge entering has its bottom at row y + r, the one leaving its top
   // at row y - 1 - r; their runs end at rows y + r and y - 1.
   const int now = y & 1, last = now ^ 1;
-  T* enterLeft = d.enterLeft[now];
-  T* enterRight = d.enterRight[now];
-  T* leaveLeft = d.leaveLeft[now];
-  T* leaveRight = d.leaveRight[now];
+  RunOf<T>* enterLeft = d.enterLeft[now];
+  RunOf<T>* enterRight = d.enterRight[now];
+  RunOf<T>* leaveLeft = d.leaveLeft[now];
+  RunOf<T>* leaveRight = d.leaveRight[now];
   if (y == 1) {
     FirstRuns(s, enterLeft, enterRight, static_cast<int64_t>(y) + r, false);
     FirstRuns(s, leaveLeft, leaveRight, y - 1, true);
@@ -511,9 +533,14 @@ void DiamondFates(Step<T>& s, int32_t y) {
   // which both count. Upper edge: the right run from (x - r, y - 1) and the
   // left run from (x + r, y - 1), meeting at its top (x, y - 1 - r).
   const int32_t reach = r % c;
-  s.lanes->diamondFates(s.fates, d.sums, enterLeft, enterRight, leaveRight - reach, leaveLeft + reach,
-                        OldRow(s.old, static_cast<int64_t>(y) - 1 - r), OldRow(s.old, static_cast<int64_t>(y) + r),
-                        s.bounds, c);
+  const uint8_t* top = OldRow(s.old, static_cast<int64_t>(y) - 1 - r);
+  const uint8_t* bottom = OldRow(s.old, static_cast<int64_t>(y) + r);
+  if constexpr (sizeof(T) == 4)
+    s.lanes->diamondFates(s.fates, d.sums, enterLeft, enterRight, leaveRight - reach, leaveLeft + reach, top, bottom,
+                          s.bounds, c);
+  else
+    s.lanes->byteDiamondFates(s.fates, d.sums, enterLeft, enterRight, leaveRight - reach, leaveLeft + reach, top,
+                              bottom, s.bounds, c);
 }
 
 // ---- Disc
@@ -588,11 +615,12 @@ bool StepWith(const LargerKernels& kernels, const LargerLanes<T>& lanes, uint8_t
   const int32_t pad = std::min(range + 1, columns);
   const size_t stride = LaneStride(columns, pad);
   const int32_t discSlots = std::min(rows, 2 * range + 1);
-  const size_t laneRows = shape == 'M' ? 2 : shape == 'N' ? 10 : static_cast<size_t>(discSlots);
-  // Byte rows: two rows of cells continued, a prefix row and the square's
-  // ring of windows.
-  const size_t byteRows =
-      shape == 'M' && sizeof(T) == 2 ? 3 + static_cast<size_t>(std::min(2 * range + 2, rows)) : 2;
+  const size_t laneRows = shape == 'C' ? static_cast<size_t>(discSlots) : shape == 'N' && sizeof(T) == 4 ? 10 : 2;
+  // Byte rows: two rows of cells continued, then the square's prefix row and
+  // ring of windows, or the diamond's runs.
+  const size_t byteRows = shape == 'M' && sizeof(T) == 2 ? 3 + static_cast<size_t>(std::min(2 * range + 2, rows))
+                          : shape == 'N'                 ? 10
+                                                         : 2;
   const size_t windows = 2 * static_cast<size_t>(range) + 1;
   // Lane rows, byte rows, the disc's totals, pointers and halves, the fates
   // and the column sums, each run on a line of its own, the rows' after the

@@ -1,6 +1,8 @@
 // The Larger than Life row loops written once over register types. An
 // instruction-set file defines its operations record `Ops` (bytes, and the
-// count lanes Ops::Lanes16 and Ops::Lanes32) and then includes this file;
+// count lanes Ops::Lanes8, Ops::Lanes16 and Ops::Lanes32: their loads and
+// stores, adds, cells widened to lanes, prefix sums within a register,
+// range compares and packs to bytes) and then includes this file;
 // everything here has internal linkage, each file compiling its own copy.
 // Whole registers are taken from the left and the rest of a row one lane at
 // a time (the plain loops' way), so any row length works and nothing is
@@ -9,6 +11,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <type_traits>
 
 #include "engine/engine.h"
 #include "engine/larger_kernels.h"
@@ -209,25 +212,41 @@ void DiscFateLanes(uint8_t* fates, const typename Ln::T* const* highs, const typ
   }
 }
 
+// Lanes of runs kept in the counts' width, or in bytes.
 template <class Ln>
-void DiamondFateLanes(uint8_t* fates, typename Ln::T* sums, const typename Ln::T* plus1, const typename Ln::T* plus2,
-                      const typename Ln::T* minus1, const typename Ln::T* minus2, const uint8_t* add,
-                      const uint8_t* take, const LargerBounds<typename Ln::T>& bounds, int32_t n) {
+inline typename Ln::L RunLanes(const typename Ln::T* p) {
+  return Ln::Load(p);
+}
+template <class Ln, class R>
+inline typename Ln::L RunLanes(const R* p) {
+  return Ln::Widen(p);
+}
+
+template <class Ln, class R>
+void DiamondFateLanes(uint8_t* fates, typename Ln::T* sums, const R* plus1, const R* plus2, const R* minus1,
+                      const R* minus2, const uint8_t* add, const uint8_t* take,
+                      const LargerBounds<typename Ln::T>& bounds, int32_t n) {
   typedef typename Ln::L L;
   const BoundRegs<Ln> b = LoadBounds<Ln>(bounds);
   int32_t x = 0;
   for (; x + W <= n; x += W)
     StoreFates<Ln>(fates + x, b, [&](int k) {
       const int32_t at = x + k * Ln::Count;
-      const L gained = Ln::Add(Ln::Add(Ln::Load(plus1 + at), Ln::Load(plus2 + at)), Ln::Cells(add + at));
-      const L lost = Ln::Add(Ln::Add(Ln::Load(minus1 + at), Ln::Load(minus2 + at)), Ln::Cells(take + at));
+      const L gained = Ln::Add(Ln::Add(RunLanes<Ln>(plus1 + at), RunLanes<Ln>(plus2 + at)), Ln::Cells(add + at));
+      const L lost = Ln::Add(Ln::Add(RunLanes<Ln>(minus1 + at), RunLanes<Ln>(minus2 + at)), Ln::Cells(take + at));
       const L sum = Ln::Add(Ln::Load(sums + at), Ln::Sub(gained, lost));
       Ln::Store(sums + at, sum);
       return sum;
     });
-  if (x < n)
-    PlainLanesOf<typename Ln::T>().diamondFates(fates + x, sums + x, plus1 + x, plus2 + x, minus1 + x, minus2 + x,
-                                                 add + x, take + x, bounds, n - x);
+  if (x < n) {
+    const LargerLanes<typename Ln::T>& plain = PlainLanesOf<typename Ln::T>();
+    if constexpr (std::is_same<R, typename Ln::T>::value)
+      plain.diamondFates(fates + x, sums + x, plus1 + x, plus2 + x, minus1 + x, minus2 + x, add + x, take + x, bounds,
+                         n - x);
+    else
+      plain.byteDiamondFates(fates + x, sums + x, plus1 + x, plus2 + x, minus1 + x, minus2 + x, add + x, take + x,
+                             bounds, n - x);
+  }
 }
 
 template <class Ln>
@@ -261,7 +280,8 @@ constexpr LargerLanes<typename Ln::T> LanesOf() {
   return LargerLanes<typename Ln::T>{SlideLanes<Ln>,      AddCellLanes<Ln>,    AddByteLanes<Ln>,
                                      PrefixOfLanes<Ln>,   PrefixOfCells<Ln>,   OffsetLanes<Ln>,
                                      WindowLanes<Ln>,     AddWindowLanes<Ln>,  WindowFateLanes<Ln>,
-                                     DiscFateLanes<Ln>,   DiamondFateLanes<Ln>, SlideFateLanes<Ln>,
+                                     DiscFateLanes<Ln>,   DiamondFateLanes<Ln, typename Ln::T>,
+                                     DiamondFateLanes<Ln, uint8_t>,            SlideFateLanes<Ln>,
                                      CountFateLanes<Ln>};
 }
 

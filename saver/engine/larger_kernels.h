@@ -64,6 +64,10 @@ struct LargerLanes {
   // in place, and fates[x] by the new sum.
   void (*diamondFates)(uint8_t* fates, T* sums, const T* plus1, const T* plus2, const T* minus1, const T* minus2,
                        const uint8_t* add, const uint8_t* take, const LargerBounds<T>& bounds, int32_t n);
+  // The same with plus1, plus2, minus1 and minus2 in bytes (whole bytes).
+  void (*byteDiamondFates)(uint8_t* fates, T* sums, const uint8_t* plus1, const uint8_t* plus2,
+                           const uint8_t* minus1, const uint8_t* minus2, const uint8_t* add, const uint8_t* take,
+                           const LargerBounds<T>& bounds, int32_t n);
   // sums[x] += enter[x] - leave[x] (whole bytes), in place, and fates[x] by
   // the new sum.
   void (*slideFates)(uint8_t* fates, T* sums, const uint8_t* enter, const uint8_t* leave,
