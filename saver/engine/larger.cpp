@@ -304,12 +304,10 @@ struct Step {
   const LargerLanes<uint8_t>* byteLanes;  // rows of byte sums, whatever T is
   const LargerCells* cellOps;
   uint8_t* cells;
-  uint8_t* decay;
   OldField old;
   int32_t columns;
   int32_t rows;
   int32_t range;
-  int32_t states;
   int32_t pad;       // lanes (and bytes) on each side of a padded row, at most columns
   size_t stride;     // lanes from one lane row to the next, bytes from one byte row to the next
   T* laneRows;       // the first lane row's index 0
@@ -639,12 +637,10 @@ bool StepWith(const LargerKernels& kernels, const LargerLanes<T>& lanes, uint8_t
   s.byteLanes = &kernels.lanes8;
   s.cellOps = &kernels.cells;
   s.cells = cells;
-  s.decay = decay;
   s.old = OldField{cells, snapshot, columns, rows, 0};
   s.columns = columns;
   s.rows = rows;
   s.range = range;
-  s.states = states;
   s.pad = pad;
   s.stride = stride;
   // Index 0 of the first row of each run on a line of its own: its pad
