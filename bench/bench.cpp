@@ -26,15 +26,6 @@ namespace {
 // back to its start.
 const int FieldSpan = 100;
 
-void UseSurface(const BenchSize& size) {
-  if (View.Surface == nullptr || View.Surface->width != size.width || View.Surface->height != size.height) {
-    ReleaseFrameSurface(View.Surface);
-    View.Surface = CreateFrameSurface(nullptr, size.width, size.height, 32);
-  }
-  View.ClientWidth = size.width;
-  View.ClientHeight = size.height;
-}
-
 // Frames always step: the reset deadline lies far ahead.
 void KeepDeveloping() {
   Settings = DefaultSettings;
@@ -289,6 +280,7 @@ void RegisterAll() {
                       SettledGeneration, 15, false)
         ->Unit(benchmark::kMillisecond);
     RegisterAnimatedBenchmarks(size);
+    if (size.width == 1920) RegisterLargerBenchmarks(size);
     RegisterBenchmark(("MemoryBound/" + s + "/1px").c_str(), BenchMemoryBound, size)->Unit(benchmark::kMillisecond);
   }
 }

@@ -10,8 +10,18 @@
 #include "engine/engine.h"
 #include "field_rle.h"
 #include "loop/loop.h"
+#include "render/render.h"
 
 const BenchSize BenchSizes[2] = {{"1080p", 1920, 1080}, {"2160p", 3840, 2160}};
+
+void UseSurface(const BenchSize& size) {
+  if (View.Surface == nullptr || View.Surface->width != size.width || View.Surface->height != size.height) {
+    ReleaseFrameSurface(View.Surface);
+    View.Surface = CreateFrameSurface(nullptr, size.width, size.height, 32);
+  }
+  View.ClientWidth = size.width;
+  View.ClientHeight = size.height;
+}
 
 void UseGridFor(const BenchSize& size) {
   const size_t cells = static_cast<size_t>(size.width) * size.height;

@@ -62,3 +62,22 @@ for size in ("1080p", "2160p"):
         if name in ms:
             row(name, "", None, "")
     row(f"MemoryBound/{size}/1px", "the floor", None, "")
+
+# Larger than Life beside the B3/S23 frame: Bosco's Rule stepped and painted
+# within 4x of it, range 100 within 1.5x of range 5.
+if "LargerStep/engine/1080p/soup/bosco" in ms:
+    print()
+    print("| benchmark | median ms | against | target | met |")
+    print("|---|---:|---:|---:|:---:|")
+    frame = ms["ClassicFrame/engine/1080p/1px"]
+    bosco = ms["LargerStep/engine/1080p/soup/bosco"]
+    for name in ("bosco", "r100", "r5-diamond"):
+        step, painted = f"LargerStep/engine/1080p/soup/{name}", f"LargerFrame/engine/1080p/1px/{name}"
+        if name == "r100":
+            ratio = ms[step] / bosco
+            print(f"| {step} | {ms[step]:.3f} | {ratio:.2f}x range 5 | <= 1.5x | {'yes' if ratio <= 1.5 else '**no**'} |")
+        else:
+            print(f"| {step} | {ms[step]:.3f} | | | |")
+        ratio = ms[painted] / frame
+        goal, met = ("<= 4x", "yes" if ratio <= 4 else "**no**") if name == "bosco" else ("", "")
+        print(f"| {painted} | {ms[painted]:.3f} | {ratio:.2f}x the B3/S23 frame | {goal} | {met} |")

@@ -88,7 +88,9 @@ uint8_t* MarksSince(uint32_t painted, int32_t columns, int32_t rows);
 // columns x rows torus `cells`, in the grid's form above (with its decay
 // plane); `snapshot` has room for columns x rows bytes and is left undefined.
 // Every byte and decay byte then holds the next generation in the same form.
-// The cost of a generation does not grow with the rule's range.
+// The cost of a generation does not grow with the rule's range, but for the
+// circular neighbourhood's (O(range) a cell). Without memory for its sums
+// the step leaves the field as it is.
 void StepLarger(uint8_t* cells, uint8_t* decay, uint8_t* snapshot, int32_t columns, int32_t rows,
                 const LargerThanLife& rule, int32_t states);
 
