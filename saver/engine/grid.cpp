@@ -216,7 +216,10 @@ void SetCellState(int32_t x, int32_t y, int32_t state, int32_t columns, int32_t 
   Grid.decay[i] = static_cast<uint8_t>(dying ? state : 0);
 }
 
-bool EngineRunsRule(const CellRule& rule) { return rule.kind != RuleLarger; }
+// Every rule but a Larger than Life range beyond what the step counts.
+bool EngineRunsRule(const CellRule& rule) {
+  return rule.kind != RuleLarger || (rule.larger.range >= 1 && rule.larger.range <= LargerRangeLimit);
+}
 
 // The live bits of a cell's 3 x 3 block in `cells`, wrapping, as BlockIndex.
 static uint32_t BlockAt(const uint8_t* cells, int32_t x, int32_t y, int32_t columns, int32_t rows) {
@@ -236,8 +239,49 @@ static int8_t ActionIn(const uint8_t* cells, int32_t x, int32_t y, int32_t colum
   return rule.blockAction[BlockAt(cells, x, y, columns, rows)];
 }
 
+// Larger than Life reaches past the 3 x 3 block: what a cell does at the
+// coming step is read off that step made on a copy, once for each state of
+// the field. Grown when needed.
+struct StepAheadCopy {
+  uint8_t* block;  // cells, their decay bytes and the step's snapshot
+  size_t capacity;  // cells
+  uint32_t change;  // Grid.changes the copy was stepped from
+  int32_t columns;
+  int32_t rows;
+  bool made;
+};
+static StepAheadCopy LargerAhead = {nullptr, 0, 0, 0, 0, false};
+
+static const uint8_t* LargerCellsAhead(int32_t columns, int32_t rows) {
+  const size_t cells = static_cast<size_t>(columns) * rows;
+  if (LargerAhead.made && LargerAhead.change == Grid.changes && LargerAhead.columns == columns &&
+      LargerAhead.rows == rows)
+    return LargerAhead.block;
+  if (LargerAhead.capacity < cells) {
+    uint8_t* grown = cells <= SIZE_MAX / 3 ? static_cast<uint8_t*>(PlatformAllocateZeroed(3 * cells)) : nullptr;
+    if (grown == nullptr) return nullptr;
+    PlatformFreeZeroed(LargerAhead.block);
+    LargerAhead = StepAheadCopy{grown, cells, 0, 0, 0, false};
+  }
+  uint8_t* copy = LargerAhead.block;
+  std::memcpy(copy, Grid.LiveCells, cells);
+  std::memcpy(copy + LargerAhead.capacity, Grid.decay, cells);
+  StepLarger(copy, copy + LargerAhead.capacity, copy + 2 * LargerAhead.capacity, columns, rows, Field.Rule.larger,
+             Field.Rule.states);
+  LargerAhead.change = Grid.changes;
+  LargerAhead.columns = columns;
+  LargerAhead.rows = rows;
+  LargerAhead.made = true;
+  return copy;
+}
+
 int8_t CellActionAt(int32_t x, int32_t y, int32_t columns, int32_t rows) {
   if (!GridFits(columns, rows) || x < 0 || y < 0 || x >= columns || y >= rows) return 0;
+  if (Field.Rule.kind == RuleLarger) {
+    const uint8_t* ahead = LargerCellsAhead(columns, rows);
+    const size_t i = static_cast<size_t>(y) * columns + x;
+    return ahead == nullptr ? 0 : static_cast<int8_t>((ahead[i] & 1) - (Grid.LiveCells[i] & 1));
+  }
   return ActionIn(Grid.LiveCells, x, y, columns, rows, Field.RuleActions);
 }
 
@@ -307,12 +351,47 @@ void ClearField(int32_t columns, int32_t rows) {
   std::memset(Grid.decay, 0, static_cast<size_t>(columns) * rows);
 }
 
+// The field's bytes before a Larger than Life step, for its trails: the step
+// takes the snapshot half for itself. Grown when needed, never per frame.
+struct OldCells {
+  uint8_t* bytes;
+  size_t capacity;
+};
+static OldCells LargerOld = {nullptr, 0};
+
+// A Larger than Life generation, with its trails stepped from the cells'
+// lives before and after.
+static void StepLargerField(int32_t columns, int32_t rows) {
+  const size_t cells = static_cast<size_t>(columns) * rows;
+  const TrailPlanes* trails = GridTrails(columns, rows);
+  if (trails != nullptr && LargerOld.capacity < cells) {
+    uint8_t* grown = static_cast<uint8_t*>(PlatformAllocateZeroed(cells));
+    if (grown != nullptr) {
+      PlatformFreeZeroed(LargerOld.bytes);
+      LargerOld = OldCells{grown, cells};
+    }
+  }
+  const bool keepOld = trails != nullptr && LargerOld.capacity >= cells;
+  if (keepOld) std::memcpy(LargerOld.bytes, Grid.LiveCells, cells);
+  StepLarger(Grid.LiveCells, Grid.decay, Grid.SnapshotCells, columns, rows, Field.Rule.larger, Field.Rule.states);
+  if (!keepOld) return;
+  for (size_t k = 0; k < cells; ++k) {
+    const uint8_t old = LargerOld.bytes[k];
+    const int8_t action = static_cast<int8_t>((Grid.LiveCells[k] & 1) - (old & 1));
+    TrailStep(old, action, trails->age + k, trails->fade + k, *trails);
+  }
+}
+
 void StepGeneration(int32_t columns, int32_t rows) {
   if (!GridFits(columns, rows)) return;
   const bool madeAhead = StepAhead.cells == Grid.LiveCells && StepAhead.columns == columns && StepAhead.rows == rows;
   DropStepAhead();
   if (madeAhead) return;  // counted and marked when it was made
   FieldChanged();
+  if (Field.Rule.kind == RuleLarger) {
+    StepLargerField(columns, rows);
+    return;
+  }
   const GridKernels* kernels = RowKernels(columns);
   if (kernels != nullptr) {
     uint8_t* marks = MarksFor(columns, rows);
@@ -341,7 +420,8 @@ void StepGeneration(int32_t columns, int32_t rows) {
 }
 
 bool PaintFrameAndStepAhead(int32_t columns, int32_t rows, const FramePaint& paint, int32_t* population) {
-  if (!GridFits(columns, rows)) return false;
+  // Larger than Life steps on its own: the frame is painted apart.
+  if (!GridFits(columns, rows) || Field.Rule.kind == RuleLarger) return false;
   const GridKernels* kernels = RowKernels(columns);
   if (kernels == nullptr) return false;
   // A marked paint reads the last step's marks from the same buffer.

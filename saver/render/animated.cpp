@@ -115,7 +115,7 @@ int32_t DrawLifefaceFrame(int32_t columns, int32_t rows, int32_t scale, int32_t 
   const auto dyingTile = [&](int32_t k) {
     return face->x2 + static_cast<int32_t>(((k - 1) * deathSpan + deathOffset) / (states - 1));
   };
-  const bool blocks = Field.RuleActions.mapped;
+  const bool blocks = Field.RuleActions.mapped || Field.Rule.kind == RuleLarger;
   int32_t alive = 0;
   for (int32_t i = 0; i < rows; ++i) {
     const uint32_t rowBase =
