@@ -175,6 +175,53 @@ void ForgetResults() {
     Node(Plane.empty[level]).result = Plane.empty[level - 1];
 }
 
+uint32_t FindHashed(uint32_t h, uint32_t nw, uint32_t ne, uint32_t sw, uint32_t se) {
+  for (uint32_t i = Plane.buckets[h & Plane.bucketMask]; i != 0;) {
+    const PlaneNode& n = Node(i);
+    if (n.nw == nw && n.ne == ne && n.sw == sw && n.se == se) return i;
+    i = n.next;
+  }
+  const uint32_t i = NewNode();
+  if (i == 0) return 0;
+  PlaneNode& n = Node(i);
+  n.nw = nw;
+  n.ne = ne;
+  n.sw = sw;
+  n.se = se;
+  n.result = 0;
+  n.population = PlanePopulationUnknown;
+  uint32_t& head = Plane.buckets[h & Plane.bucketMask];  // the mask may have changed in a collection
+  n.next = head;
+  head = i;
+  if (Plane.liveNodes > Plane.bucketMask + 1) GrowBuckets();
+  return i;
+}
+
+// Node lookups miss the cache twice (the bucket, then the node): a batch of
+// them asks for all the buckets, then all the first nodes, before walking
+// any chain. Each node found is held at once.
+struct Quad {
+  uint32_t q[4];
+};
+
+bool FindAndHold(const Quad* quads, uint32_t* out, int32_t count) {
+  uint32_t h[5];
+  for (int32_t k = 0; k < count; ++k) {
+    h[k] = HashOf(quads[k].q[0], quads[k].q[1], quads[k].q[2], quads[k].q[3]);
+    __builtin_prefetch(&Plane.buckets[h[k] & Plane.bucketMask]);
+  }
+  for (int32_t k = 0; k < count; ++k) {
+    const uint32_t first = Plane.buckets[h[k] & Plane.bucketMask];
+    if (first != 0) __builtin_prefetch(&Node(first));
+  }
+  for (int32_t k = 0; k < count; ++k) {
+    out[k] = FindHashed(h[k], quads[k].q[0], quads[k].q[1], quads[k].q[2], quads[k].q[3]);
+    if (out[k] == 0) return false;
+    Plane.held.push_back(out[k]);
+  }
+  return true;
+}
+
 // ---- The rule's kernel --------------------------------------------------------------
 // A 16 x 16 square is four words of four rows, row r of a word in bits
 // 16r .. 16r + 15, column c at bit c. A generation leaves the outer ring
@@ -370,36 +417,55 @@ uint32_t Advance(uint32_t n, int32_t level) {
     m[6] = node.sw;
     m[8] = node.se;
     result = 0;
-    if (Hold(m[1] = FindPlaneNode(a.ne, b.nw, a.se, b.sw)) && Hold(m[3] = FindPlaneNode(a.sw, a.se, c.nw, c.ne)) &&
-        Hold(m[4] = FindPlaneNode(a.se, b.sw, c.ne, d.nw)) && Hold(m[5] = FindPlaneNode(b.sw, b.se, d.nw, d.ne)) &&
-        Hold(m[7] = FindPlaneNode(c.ne, d.nw, c.se, d.sw))) {
+    const Quad edges[5] = {{{a.ne, b.nw, a.se, b.sw}},
+                           {{a.sw, a.se, c.nw, c.ne}},
+                           {{a.se, b.sw, c.ne, d.nw}},
+                           {{b.sw, b.se, d.nw, d.ne}},
+                           {{c.ne, d.nw, c.se, d.sw}}};
+    uint32_t found[5];
+    if (FindAndHold(edges, found, 5)) {
+      m[1] = found[0];
+      m[3] = found[1];
+      m[4] = found[2];
+      m[5] = found[3];
+      m[7] = found[4];
+      for (int32_t k = 0; k < 9; ++k) __builtin_prefetch(&Node(m[k]));
       uint32_t r[9];
       int32_t k = 0;
       while (k < 9 && Hold(r[k] = Advance(m[k], level - 1))) ++k;
       if (k == 9) {
         uint32_t s[4];
-        const uint32_t corner[4] = {0, 1, 3, 4};
-        k = 0;
+        const Quad quarters[4] = {{{r[0], r[1], r[3], r[4]}},
+                                  {{r[1], r[2], r[4], r[5]}},
+                                  {{r[3], r[4], r[6], r[7]}},
+                                  {{r[4], r[5], r[7], r[8]}}};
+        bool made = false;
         if (Plane.resultLog >= level - 2) {
-          for (; k < 4; ++k) {
-            const uint32_t* q = r + corner[k];
-            const uint32_t combined = FindPlaneNode(q[0], q[1], q[3], q[4]);
-            if (!Hold(combined) || !Hold(s[k] = Advance(combined, level - 1))) break;
+          uint32_t combined[4];
+          if (FindAndHold(quarters, combined, 4)) {
+            for (k = 0; k < 4; ++k) __builtin_prefetch(&Node(combined[k]));
+            for (k = 0; k < 4 && Hold(s[k] = Advance(combined[k], level - 1)); ++k) {
+            }
+            made = k == 4;
           }
         } else if (level == 5) {
-          for (; k < 4; ++k) {
-            const uint32_t* q = r + corner[k];
+          Quad centres[4];
+          for (k = 0; k < 4; ++k) {
+            const uint32_t* q = quarters[k].q;
             const uint64_t cells = CentreOfLeaves(PlaneLeafCells(Node(q[0])), PlaneLeafCells(Node(q[1])),
-                                                  PlaneLeafCells(Node(q[3])), PlaneLeafCells(Node(q[4])));
-            if (!Hold(s[k] = FindPlaneLeaf(cells))) break;
+                                                  PlaneLeafCells(Node(q[2])), PlaneLeafCells(Node(q[3])));
+            centres[k] = Quad{{static_cast<uint32_t>(cells), static_cast<uint32_t>(cells >> 32), PlaneLeafMark, PlaneLeafMark}};
           }
+          made = FindAndHold(centres, s, 4);
         } else {
-          for (; k < 4; ++k) {
-            const uint32_t* q = r + corner[k];
-            if (!Hold(s[k] = FindPlaneNode(Node(q[0]).se, Node(q[1]).sw, Node(q[3]).ne, Node(q[4]).nw))) break;
+          Quad centres[4];
+          for (k = 0; k < 4; ++k) {
+            const uint32_t* q = quarters[k].q;
+            centres[k] = Quad{{Node(q[0]).se, Node(q[1]).sw, Node(q[2]).ne, Node(q[3]).nw}};
           }
+          made = FindAndHold(centres, s, 4);
         }
-        if (k == 4) result = FindPlaneNode(s[0], s[1], s[2], s[3]);
+        if (made) result = FindPlaneNode(s[0], s[1], s[2], s[3]);
       }
     }
     Plane.held.resize(held);
@@ -489,26 +555,7 @@ bool EnsureStore() {
 }  // namespace
 
 uint32_t FindPlaneNode(uint32_t nw, uint32_t ne, uint32_t sw, uint32_t se) {
-  const uint32_t h = HashOf(nw, ne, sw, se);
-  for (uint32_t i = Plane.buckets[h & Plane.bucketMask]; i != 0;) {
-    const PlaneNode& n = Node(i);
-    if (n.nw == nw && n.ne == ne && n.sw == sw && n.se == se) return i;
-    i = n.next;
-  }
-  const uint32_t i = NewNode();
-  if (i == 0) return 0;
-  PlaneNode& n = Node(i);
-  n.nw = nw;
-  n.ne = ne;
-  n.sw = sw;
-  n.se = se;
-  n.result = 0;
-  n.population = PlanePopulationUnknown;
-  uint32_t& head = Plane.buckets[h & Plane.bucketMask];  // the mask may have changed in a collection
-  n.next = head;
-  head = i;
-  if (Plane.liveNodes > Plane.bucketMask + 1) GrowBuckets();
-  return i;
+  return FindHashed(HashOf(nw, ne, sw, se), nw, ne, sw, se);
 }
 
 uint32_t FindPlaneLeaf(uint64_t cells) {
