@@ -43,9 +43,22 @@ void PaintNode(PlanePainter& p, uint32_t n, int32_t level, int64_t x, int64_t y)
   const int64_t side = int64_t{1} << (level - p.zoom);
   if (x >= p.left + p.width || y >= p.top + p.height || x + side <= p.left || y + side <= p.top) return;
   const PlaneNode& node = PlaneNodeAt(n);
+  if (level == PlaneLeafLevel) {
+    // Pixels of 2 x 2 or 4 x 4 cells: counted from the leaf's bits.
+    const uint64_t cells = PlaneLeafCells(node);
+    const int32_t across = 1 << p.zoom;
+    const uint64_t block = p.zoom == 1 ? 0x0303ull : 0x0F0F0F0Full;
+    for (int32_t py = 0; py < side; ++py)
+      for (int32_t px = 0; px < side; ++px) {
+        const uint64_t count =
+            static_cast<uint64_t>(__builtin_popcountll(cells >> (8 * py * across + px * across) & block));
+        if (count != 0) PutPixel(p, x + px, y + py, count);
+      }
+    return;
+  }
   const uint32_t quadrants[4] = {node.nw, node.ne, node.sw, node.se};
   const int64_t half = side / 2;
-  if (level - 1 == p.zoom) {
+  if (level - 1 == p.zoom && p.zoom >= PlaneLeafLevel) {
     for (int32_t q = 0; q < 4; ++q)
       if (quadrants[q] != Plane.empty[level - 1])
         PutPixel(p, x + (q & 1) * half, y + (q >> 1) * half, NodePopulation(quadrants[q], level - 1));
