@@ -102,14 +102,17 @@ uint32_t TakeNode() {
 
 void Collect(bool keepResults);
 
-// A node to fill; during a step a full store is collected first. After a
-// collection that leaves less than a sixteenth free, the step gives up
-// rather than collect again and again.
+// A node to fill; during a step a full store is collected first. A step
+// gives up rather than collect again and again: after a collection that
+// leaves less than a quarter free, or after StepCollections of them (each
+// drops memoised results the step then works out anew).
+const uint32_t StepCollections = 8;
+
 uint32_t NewNode() {
   uint32_t i = TakeNode();
   if (i == 0 && Plane.collecting) {
     CollectPlane();
-    if (NodeCapacity() - Plane.liveNodes < NodeCapacity() / 16) {
+    if (NodeCapacity() - Plane.liveNodes < NodeCapacity() / 4 || ++Plane.stepCollections >= StepCollections) {
       Plane.collecting = false;
       Plane.failure = PlaneNoMemory;
       return 0;
@@ -687,6 +690,7 @@ PlaneOutcome StepPlane(int32_t stepLog, bool timed, uint32_t deadline) {
   }
   Plane.failure = PlaneDone;
   Plane.collecting = true;
+  Plane.stepCollections = 0;
   Plane.timed = timed;
   Plane.deadline = deadline;
   Plane.clockCountdown = ClockInterval;

@@ -95,6 +95,7 @@ struct PlaneState {
   // keeps; the deadline and how often the clock is read.
   std::vector<uint32_t> held;
   bool collecting;  // a step is running: a full store may be collected
+  uint32_t stepCollections;  // collections in this step
   bool timed;
   uint32_t deadline;
   uint32_t clockCountdown;

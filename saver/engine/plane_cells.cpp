@@ -142,9 +142,9 @@ void ExtractRectangle(int64_t x, int64_t y, int32_t width, int32_t height, Put& 
 
 }  // namespace
 
-PlaneOutcome SetPlaneCells(const PlaneCell* cells, size_t count) {
-  if (Plane.blocks == nullptr) return PlaneRefused;
-  if (count == 0) return PlaneDone;
+namespace {
+
+PlaneOutcome SetCellsOnce(const PlaneCell* cells, size_t count) {
   int64_t low = 0, high = -1;
   for (size_t i = 0; i < count; ++i) {
     const PlaneCell c = cells[i];
@@ -180,6 +180,17 @@ PlaneOutcome SetPlaneCells(const PlaneCell* cells, size_t count) {
   Plane.root = made;
   Plane.failure = PlaneDone;
   return PlaneDone;
+}
+
+}  // namespace
+
+PlaneOutcome SetPlaneCells(const PlaneCell* cells, size_t count) {
+  if (Plane.blocks == nullptr) return PlaneRefused;
+  if (count == 0) return PlaneDone;
+  const PlaneOutcome outcome = SetCellsOnce(cells, count);
+  if (outcome != PlaneNoMemory) return outcome;
+  CollectPlane();
+  return SetCellsOnce(cells, count);
 }
 
 bool PlaneBounds(PlaneBox* box) {

@@ -32,7 +32,7 @@ bool ReadNumber(const char* line, size_t size, size_t* at, uint64_t most, uint64
   uint64_t v = 0;
   while (*at < size && line[*at] >= '0' && line[*at] <= '9') {
     const uint64_t digit = static_cast<uint64_t>(line[*at] - '0');
-    if (v > (most - digit) / 10) return false;
+    if (digit > most || v > (most - digit) / 10) return false;
     v = v * 10 + digit;
     ++*at;
   }
@@ -198,8 +198,9 @@ void GatherLeaves(uint32_t n, int32_t level, int64_t x, int64_t y, std::vector<L
 
 }  // namespace
 
-PlaneOutcome LoadPlaneMacrocell(const char* text, size_t length) {
-  if (text == nullptr || length > PlaneFileLimit || Plane.blocks == nullptr) return PlaneRefused;
+namespace {
+
+PlaneOutcome LoadOnce(const char* text, size_t length) {
   size_t at = 0;
   const char* line;
   size_t size;
@@ -273,6 +274,17 @@ PlaneOutcome LoadPlaneMacrocell(const char* text, size_t length) {
   Plane.level = level;
   Plane.generation = generation;
   return PlaneDone;
+}
+
+}  // namespace
+
+PlaneOutcome LoadPlaneMacrocell(const char* text, size_t length) {
+  if (text == nullptr || length > PlaneFileLimit || Plane.blocks == nullptr) return PlaneRefused;
+  const PlaneOutcome outcome = LoadOnce(text, length);
+  if (outcome != PlaneNoMemory) return outcome;
+  // What an earlier pattern left may be what fills the store.
+  CollectPlane();
+  return LoadOnce(text, length);
 }
 
 bool WritePlaneMacrocell(std::string* text, size_t limit) {
