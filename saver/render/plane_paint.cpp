@@ -1,6 +1,12 @@
 // The plane zoomed out: each pixel shows the live cells of one node of the
-// quadtree, whose count the node keeps.
+// quadtree, whose count the node keeps. The frame is painted in bands of
+// rows that stay in the cache, each filled with the dead colour, painted
+// and copied out with stores that bypass the cache: the surface is written
+// once, and never read.
+#include <emmintrin.h>
+
 #include <cmath>
+#include <cstring>
 
 #include "engine/plane.h"
 #include "render/render.h"
@@ -10,10 +16,19 @@ namespace {
 // Colours by the count's log: 16 steps between powers of two.
 const int32_t FractionBits = 4;
 
+// Rows of a band: nodes of up to 16 pixels a side lie in one band.
+const int32_t BandRows = 16;
+
+// The band buffer, kept from frame to frame.
+struct PlanePaintMemory {
+  void* block;
+  size_t capacity;
+};
+PlanePaintMemory BandMemory;
+
 struct PlanePainter {
-  uint8_t* bits;      // the area's top-left pixel
-  int32_t stride;
-  int64_t left;       // the area's first pixel column and row, in pixels from cell 0
+  uint32_t* band;  // the band's rows, `width` pixels each
+  int64_t left;    // the band's first pixel column and row, in pixels from cell 0
   int64_t top;
   int64_t width;
   int64_t height;
@@ -32,8 +47,23 @@ inline void PutPixel(PlanePainter& p, int64_t x, int64_t y, uint64_t count) {
   x -= p.left;
   y -= p.top;
   if (x < 0 || y < 0 || x >= p.width || y >= p.height) return;
-  reinterpret_cast<uint32_t*>(p.bits + static_cast<intptr_t>(y) * p.stride)[x] = ShadeOf(p, count);
+  p.band[y * p.width + x] = ShadeOf(p, count);
   ++p.lit;
+}
+
+// A node's count: kept in the node once known.
+inline uint64_t CountOf(uint32_t n, int32_t level) {
+  const uint64_t known = PlaneNodeAt(n).population & ~PlanePopulationMark;
+  return known != PlanePopulationUnknown ? known : NodePopulation(n, level);
+}
+
+// `count` pixels from `from` to `to`, around the cache where it can.
+void CopyRow(uint32_t* to, const uint32_t* from, int64_t count) {
+  int64_t k = 0;
+  for (; k < count && (reinterpret_cast<uintptr_t>(to + k) & 15) != 0; ++k) to[k] = from[k];
+  for (; k + 4 <= count; k += 4)
+    _mm_stream_si128(reinterpret_cast<__m128i*>(to + k), _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + k)));
+  for (; k < count; ++k) to[k] = from[k];
 }
 
 // Node n of the level, at pixel (x, y) of the plane's pixel grid (its corner
@@ -84,8 +114,14 @@ int64_t PaintPlaneZoomedOut(FrameSurface* surface, const PixelRect& area, int64_
   const int32_t x0 = std::max(area.x, 0), y0 = std::max(area.y, 0);
   const int32_t x1 = std::min(area.x + area.width, surface->width), y1 = std::min(area.y + area.height, surface->height);
   if (x0 >= x1 || y0 >= y1) return 0;
-  FillBlock(SurfacePixel(surface, x0, y0), surface->stride, x1 - x0, y1 - y0, dead);
-  if (Plane.blocks == nullptr || Plane.root == Plane.empty[Plane.level]) return 0;
+  const bool empty = Plane.blocks == nullptr || Plane.root == Plane.empty[Plane.level];
+  const size_t bandBytes = static_cast<size_t>(x1 - x0) * BandRows * sizeof(uint32_t);
+  uint32_t* band = static_cast<uint32_t*>(GrowPaintMemory(BandMemory.block, &BandMemory.capacity, bandBytes));
+  BandMemory.block = band;
+  if (empty || band == nullptr) {
+    FillBlock(SurfacePixel(surface, x0, y0), surface->stride, x1 - x0, y1 - y0, dead);
+    return 0;
+  }
 
   // One cell of 4^zoom is a quarter of the way to the live colour; all of
   // them, the live colour.
@@ -96,26 +132,35 @@ int64_t PaintPlaneZoomedOut(FrameSurface* surface, const PixelRect& area, int64_
     shades[k] = Blend(dead, live, 0.25 + 0.75 * std::min(1.0, log / (2.0 * zoom)));
   }
   PlanePainter p;
-  p.bits = reinterpret_cast<uint8_t*>(SurfacePixel(surface, x0, y0));
-  p.stride = surface->stride;
+  p.band = band;
   p.left = (cellX >> zoom) + (x0 - area.x);
-  p.top = (cellY >> zoom) + (y0 - area.y);
   p.width = x1 - x0;
-  p.height = y1 - y0;
   p.zoom = zoom;
   p.shades = shades;
   p.lit = 0;
+  const int64_t first = (cellY >> zoom) + (y0 - area.y), last = first + (y1 - y0);
   const int64_t corner = PlaneRootCorner();
-  if (Plane.level > zoom) {
-    PaintNode(p, Plane.root, Plane.level, corner >> zoom, corner >> zoom);
-  } else {
-    // The root's quadrants lie in a pixel each.
-    const PlaneNode& root = PlaneNodeAt(Plane.root);
-    const uint32_t quadrants[4] = {root.nw, root.ne, root.sw, root.se};
-    for (int32_t q = 0; q < 4; ++q) {
-      if (quadrants[q] == Plane.empty[Plane.level - 1]) continue;
-      PutPixel(p, (q & 1) != 0 ? 0 : -1, (q >> 1) != 0 ? 0 : -1, NodePopulation(quadrants[q], Plane.level - 1));
+  for (int64_t top = first; top < last;) {
+    // Bands start on multiples of BandRows of the plane's pixel rows.
+    const int64_t bottom = std::min(last, (top & ~int64_t{BandRows - 1}) + BandRows);
+    p.top = top;
+    p.height = bottom - top;
+    const size_t pixels = static_cast<size_t>(p.width * p.height);
+    for (size_t k = 0; k < pixels; ++k) band[k] = dead;
+    if (Plane.level > zoom) {
+      PaintNode(p, Plane.root, Plane.level, corner >> zoom, corner >> zoom);
+    } else {
+      // The root's quadrants lie in a pixel each.
+      const PlaneNode& root = PlaneNodeAt(Plane.root);
+      const uint32_t quadrants[4] = {root.nw, root.ne, root.sw, root.se};
+      for (int32_t q = 0; q < 4; ++q)
+        if (quadrants[q] != Plane.empty[Plane.level - 1])
+          PutPixel(p, (q & 1) != 0 ? 0 : -1, (q >> 1) != 0 ? 0 : -1, CountOf(quadrants[q], Plane.level - 1));
     }
+    for (int64_t row = 0; row < p.height; ++row)
+      CopyRow(SurfacePixel(surface, x0, static_cast<int32_t>(y0 + (top - first) + row)), band + row * p.width, p.width);
+    top = bottom;
   }
+  _mm_sfence();
   return p.lit;
 }
