@@ -35,12 +35,12 @@ inline uint32_t HashOf(uint32_t a, uint32_t b, uint32_t c, uint32_t d) {
   return h;
 }
 
-// The largest bucket count the limit allows, a power of two: about one
-// bucket a node.
+// The largest bucket count the limit allows, a power of two taking at most
+// a fifth of it: chains stay under half a node long on average.
 uint32_t BucketLimit() {
-  const size_t nodes = Plane.memoryLimit / (sizeof(PlaneNode) + sizeof(uint32_t));
+  const size_t most = Plane.memoryLimit / 5 / sizeof(uint32_t);
   uint32_t buckets = FirstBuckets;
-  while (buckets < (1u << 31) && size_t{buckets} * 2 <= nodes) buckets *= 2;
+  while (buckets < (1u << 31) && size_t{buckets} * 2 <= most) buckets *= 2;
   return buckets;
 }
 
@@ -196,7 +196,7 @@ uint32_t FindHashed(uint32_t h, uint32_t nw, uint32_t ne, uint32_t sw, uint32_t 
   uint32_t& head = Plane.buckets[h & Plane.bucketMask];  // the mask may have changed in a collection
   n.next = head;
   head = i;
-  if (Plane.liveNodes > Plane.bucketMask + 1) GrowBuckets();
+  if (Plane.liveNodes > (Plane.bucketMask + 1) / 2) GrowBuckets();
   return i;
 }
 
