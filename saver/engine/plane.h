@@ -47,10 +47,12 @@ const int32_t PlaneMaxStepLog = 48;
 const int32_t PlaneBlockShift = 14;
 const uint32_t PlaneBlockNodes = 1u << PlaneBlockShift;
 
-// Memory: the node store and its hash table never pass the limit. The
-// default suits both builds: the metapixel galaxy and the largest breeders
-// run without a collection, and an i686 process keeps room for its frames.
-const uint32_t PlaneMemoryDefaultMb = 512;
+// Memory: the node store and its hash table never pass the limit (what a
+// call needs for itself, a list of cells or a file's node numbers, comes on
+// top). The default suits both builds: Golly's HashLife patterns and the
+// largest breeders run a million generations without a collection, and an
+// i686 process keeps most of its 2 GB for everything else.
+const uint32_t PlaneMemoryDefaultMb = 256;
 const uint32_t PlaneMemoryMinimumMb = 16;
 const uint32_t PlaneMemoryMaximumMb = sizeof(void*) == 4 ? 1024 : 65536;
 

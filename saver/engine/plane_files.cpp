@@ -279,7 +279,8 @@ PlaneOutcome LoadOnce(const char* text, size_t length) {
 }  // namespace
 
 PlaneOutcome LoadPlaneMacrocell(const char* text, size_t length) {
-  if (text == nullptr || length > PlaneFileLimit || Plane.blocks == nullptr) return PlaneRefused;
+  if (text == nullptr || length > PlaneFileLimit) return PlaneRefused;
+  if (Plane.blocks == nullptr && !ClearPlane(CellRuleOf(ConwayRule))) return PlaneNoMemory;
   const PlaneOutcome outcome = LoadOnce(text, length);
   if (outcome != PlaneNoMemory) return outcome;
   // What an earlier pattern left may be what fills the store.
