@@ -144,6 +144,7 @@ void MarkNode(uint32_t i, bool results) {
 // the free list; the chains are made again.
 void Collect(bool keepResults) {
   ++Plane.collections;
+  ++Plane.storeEpoch;
   for (int32_t level = PlaneLeafLevel; level <= PlaneMaxLevel; ++level) MarkNode(Plane.empty[level], keepResults);
   MarkNode(Plane.root, keepResults);
   for (uint32_t held : Plane.held) MarkNode(held, keepResults);
@@ -604,6 +605,7 @@ bool ClearPlane(const CellRule& rule) {
   Plane.nodeCount = 1;
   Plane.freeList = 0;
   Plane.liveNodes = 0;
+  ++Plane.storeEpoch;
   Plane.held.clear();
   Plane.collecting = false;
   Plane.failure = PlaneDone;
@@ -630,9 +632,11 @@ void ReleasePlane() {
   std::free(Plane.buckets);
   std::free(Plane.table);
   const size_t limit = Plane.memoryLimit;
+  const uint64_t epoch = Plane.storeEpoch;
   Plane.~PlaneState();
   new (&Plane) PlaneState();
   Plane.memoryLimit = limit;
+  Plane.storeEpoch = epoch;
   Plane.rule = CellRuleOf(ConwayRule);
   Plane.resultLog = -1;
 }

@@ -103,6 +103,10 @@ struct PlaneState {
   uint32_t clockCountdown;
   PlaneOutcome failure;  // PlaneDone while the step goes on
 
+  // Counts the clears and collections: a node index may stand for another
+  // node after either, so what is kept by index elsewhere is then dropped.
+  uint64_t storeEpoch;
+
   // What the work cost, for tests and benchmarks.
   uint64_t collections;
   uint64_t computed;  // results worked out, not found

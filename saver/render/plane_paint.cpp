@@ -2,10 +2,13 @@
 // quadtree, whose count the node keeps. The frame is painted in bands of
 // rows that stay in the cache, each filled with the dead colour, painted
 // and copied out with stores that bypass the cache: the surface is written
-// once, and never read.
+// once, and never read. Nodes of 8 x 8 pixels are kept painted by node, so
+// a square that repeats (the same phase of a metapixel, a gun's stream) is
+// painted once.
 #include <emmintrin.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 
 #include "engine/plane.h"
@@ -26,12 +29,30 @@ struct PlanePaintMemory {
 };
 PlanePaintMemory BandMemory;
 
+// Squares of 8 x 8 pixels painted, by node: a slot a node, picked by its
+// index. They hold for one zoom, pair of colours and store epoch.
+const int32_t TileShift = 3;
+const int32_t TileSide = 1 << TileShift;
+const int32_t TileSlotBits = 12;
+struct PlaneTileCache {
+  uint32_t nodes[1 << TileSlotBits];  // 0: an empty slot
+  uint32_t pixels[1 << TileSlotBits][TileSide * TileSide];
+  int32_t zoom;
+  uint32_t dead;
+  uint32_t live;
+  uint64_t epoch;
+};
+PlaneTileCache Tiles;
+
 struct PlanePainter {
-  uint32_t* band;  // the band's rows, `width` pixels each
-  int64_t left;    // the band's first pixel column and row, in pixels from cell 0
+  uint32_t* target;  // the band's rows, or a square's
+  int64_t stride;    // pixels from a row of the target to the next
+  int64_t left;      // the target's first pixel column and row, in pixels from cell 0
   int64_t top;
   int64_t width;
   int64_t height;
+  uint32_t dead;
+  bool intoTile;  // painting a square for the tiles
   int32_t zoom;
   const uint32_t* shades;  // by (floor log2 of the count) << FractionBits | the next bits
   int64_t lit;
@@ -47,7 +68,7 @@ inline void PutPixel(PlanePainter& p, int64_t x, int64_t y, uint64_t count) {
   x -= p.left;
   y -= p.top;
   if (x < 0 || y < 0 || x >= p.width || y >= p.height) return;
-  p.band[y * p.width + x] = ShadeOf(p, count);
+  p.target[y * p.stride + x] = ShadeOf(p, count);
   ++p.lit;
 }
 
@@ -68,10 +89,45 @@ void CopyRow(uint32_t* to, const uint32_t* from, int64_t count) {
 
 // Node n of the level, at pixel (x, y) of the plane's pixel grid (its corner
 // cell shifted down by the zoom); the level is above the zoom.
+void PaintNode(PlanePainter& p, uint32_t n, int32_t level, int64_t x, int64_t y);
+
+// A node of 8 x 8 pixels from the tiles, painted there first when it is new.
+void PaintTile(PlanePainter& p, uint32_t n, int32_t level, int64_t x, int64_t y) {
+  const uint32_t slot = (n * 0x9E3779B1u) >> (32 - TileSlotBits);
+  uint32_t* pixels = Tiles.pixels[slot];
+  if (Tiles.nodes[slot] != n) {
+    PlanePainter square = p;
+    square.target = pixels;
+    square.stride = TileSide;
+    square.left = x;
+    square.top = y;
+    square.width = TileSide;
+    square.height = TileSide;
+    square.intoTile = true;
+    for (int32_t k = 0; k < TileSide * TileSide; ++k) pixels[k] = p.dead;
+    PaintNode(square, n, level, x, y);
+    Tiles.nodes[slot] = n;
+  }
+  const int64_t x0 = std::max(x, p.left), x1 = std::min(x + TileSide, p.left + p.width);
+  const int64_t y0 = std::max(y, p.top), y1 = std::min(y + TileSide, p.top + p.height);
+  for (int64_t row = y0; row < y1; ++row) {
+    const uint32_t* from = pixels + (row - y) * TileSide + (x0 - x);
+    uint32_t* to = p.target + (row - p.top) * p.stride + (x0 - p.left);
+    for (int64_t k = 0; k < x1 - x0; ++k) {
+      to[k] = from[k];
+      p.lit += from[k] != p.dead;
+    }
+  }
+}
+
 void PaintNode(PlanePainter& p, uint32_t n, int32_t level, int64_t x, int64_t y) {
   if (n == Plane.empty[level]) return;
   const int64_t side = int64_t{1} << (level - p.zoom);
   if (x >= p.left + p.width || y >= p.top + p.height || x + side <= p.left || y + side <= p.top) return;
+  if (side == TileSide && !p.intoTile) {
+    PaintTile(p, n, level, x, y);
+    return;
+  }
   const PlaneNode& node = PlaneNodeAt(n);
   if (level == PlaneLeafLevel) {
     // Pixels of 2 x 2 or 4 x 4 cells: counted from the leaf's bits.
@@ -131,10 +187,20 @@ int64_t PaintPlaneZoomedOut(FrameSurface* surface, const PixelRect& area, int64_
     const double log = (k >> FractionBits) + std::log2(1.0 + (k & ((1 << FractionBits) - 1)) / 16.0);
     shades[k] = Blend(dead, live, 0.25 + 0.75 * std::min(1.0, log / (2.0 * zoom)));
   }
+  if (Tiles.zoom != zoom || Tiles.dead != dead || Tiles.live != live || Tiles.epoch != Plane.storeEpoch) {
+    std::memset(Tiles.nodes, 0, sizeof Tiles.nodes);
+    Tiles.zoom = zoom;
+    Tiles.dead = dead;
+    Tiles.live = live;
+    Tiles.epoch = Plane.storeEpoch;
+  }
   PlanePainter p;
-  p.band = band;
+  p.target = band;
   p.left = (cellX >> zoom) + (x0 - area.x);
   p.width = x1 - x0;
+  p.stride = p.width;
+  p.dead = dead;
+  p.intoTile = false;
   p.zoom = zoom;
   p.shades = shades;
   p.lit = 0;
@@ -163,4 +229,11 @@ int64_t PaintPlaneZoomedOut(FrameSurface* surface, const PixelRect& area, int64_
   }
   _mm_sfence();
   return p.lit;
+}
+
+void ReleasePlanePaint() {
+  std::free(BandMemory.block);
+  BandMemory.block = nullptr;
+  BandMemory.capacity = 0;
+  std::memset(Tiles.nodes, 0, sizeof Tiles.nodes);
 }

@@ -259,3 +259,6 @@ void ClearOutsideCells(const FrameLayout& layout, const PixelRect& area);
 // pattern. The plane is not stepped. Returns the pixels that show live cells.
 int64_t PaintPlaneZoomedOut(FrameSurface* surface, const PixelRect& area, int64_t cellX, int64_t cellY, int32_t zoom,
                             uint32_t dead, uint32_t live);
+// Frees what the painter keeps between frames (a band of rows, and squares
+// of pixels painted by node); the next frame paints everything anew.
+void ReleasePlanePaint();

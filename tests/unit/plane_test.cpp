@@ -413,4 +413,52 @@ TEST_F(PlaneTest, TheZoomedOutPainterShadesPixelsByTheirCount) {
   ReleaseFrameSurface(surface);
 }
 
+// The colour of a pixel over `count` live cells at the zoom, from a plane
+// holding just those cells.
+std::vector<uint32_t> ShadesByCount(int32_t zoom, uint32_t dead, uint32_t live) {
+  FrameSurface* one = CreateFrameSurface(nullptr, 1, 1, 32);
+  const int32_t side = 1 << zoom;
+  std::vector<uint32_t> shades(1, dead);
+  for (int32_t count = 1; count <= side * side; ++count) {
+    EXPECT_TRUE(ClearPlane(CellRuleOf(ConwayRule)));
+    CellSet cells;
+    for (int32_t k = 0; k < count; ++k) cells.insert({k / side, k % side});
+    SetCells(cells);
+    PaintPlaneZoomedOut(one, PixelRect{0, 0, 1, 1}, 0, 0, zoom, dead, live);
+    shades.push_back(*SurfacePixel(one, 0, 0));
+  }
+  ReleaseFrameSurface(one);
+  return shades;
+}
+
+TEST_F(PlaneTest, EveryPixelShowsTheCountUnderItHoweverThePainterKeepsSquares) {
+  const uint32_t dead = 0x000010, live = 0x40FF80;
+  FrameSurface* surface = CreateFrameSurface(nullptr, 150, 70, 32);
+  for (int32_t zoom = 1; zoom <= 3; ++zoom) {
+    const std::vector<uint32_t> shades = ShadesByCount(zoom, dead, live);
+    for (uint32_t seed : {3u, 4u}) {
+      // Another pattern in a cleared store: the same node numbers stand for other squares.
+      ASSERT_TRUE(ClearPlane(CellRuleOf(ConwayRule)));
+      CellSet cells = Soup(300, seed, -150, -100);
+      for (int32_t k = 0; k < 64; ++k) cells.insert({-90 + k % 8, 40 + k / 8});  // a full 8 x 8 square
+      SetCells(cells);
+      const int64_t cellX = -517, cellY = -211;
+      const int32_t side = 1 << zoom;
+      const int64_t lit = PaintPlaneZoomedOut(surface, PixelRect{0, 0, 150, 70}, cellX, cellY, zoom, dead, live);
+      int64_t counted = 0;
+      for (int32_t y = 0; y < 70; ++y)
+        for (int32_t x = 0; x < 150; ++x) {
+          const int64_t left = (cellX >> zoom) * side + x * side, top = (cellY >> zoom) * side + y * side;
+          int32_t count = 0;
+          for (int32_t dy = 0; dy < side; ++dy)
+            for (int32_t dx = 0; dx < side; ++dx) count += cells.count({top + dy, left + dx}) ? 1 : 0;
+          counted += count > 0;
+          ASSERT_EQ(*SurfacePixel(surface, x, y), shades[count]) << "zoom " << zoom << " pixel " << x << "," << y;
+        }
+      EXPECT_EQ(lit, counted);
+    }
+  }
+  ReleaseFrameSurface(surface);
+}
+
 }  // namespace
