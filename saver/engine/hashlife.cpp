@@ -100,8 +100,6 @@ uint32_t TakeNode() {
   return Plane.nodeCount++;
 }
 
-void Collect(bool keepResults);
-
 // A node to fill; during a step a full store is collected first. A step
 // gives up rather than collect again and again: after a collection that
 // leaves less than a quarter free, or after StepCollections of them (each

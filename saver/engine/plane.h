@@ -118,8 +118,9 @@ extern PlaneState Plane;
 // neighbourhood (which would fill the unbounded plane at once).
 bool PlaneRunsRule(const CellRule& rule);
 // The memory limit from now on, clamped to PlaneMemoryMinimumMb ..
-// PlaneMemoryMaximumMb; a store already larger is collected when it next
-// fills. Before the first call the limit is PlaneMemoryDefaultMb.
+// PlaneMemoryMaximumMb; a store already larger keeps what it has (and grows
+// no more) until the plane is next cleared. Before the first call the limit
+// is PlaneMemoryDefaultMb.
 void SetPlaneMemoryLimit(uint32_t megabytes);
 // An empty plane at generation 0 under the rule; false (and the plane as it
 // was) for a rule it does not run. Keeps the store's blocks for reuse.

@@ -5,7 +5,9 @@ are stepped 2^8 generations at a time, a few times, by plane_check and by
 bgolly -h; the populations must agree at every generation both print, and
 where the last generation is small enough, so must its cells (from the two
 RLE files, each taken from its own top-left corner: bgolly writes no
-position).
+position). Then runs in small memory limits: a breeder 120 steps of 2^12,
+and totalperiodic 16 steps of 2^16 in a store it must collect to fit; both
+must agree with bgolly at every step and stay within their limits.
 
     check_plane.py PLANE_CHECK [--self-test]
 
@@ -33,6 +35,13 @@ LIFE = [
     "Life/Guns/infinite-Corderships-gun.rle.gz",
     "Life/Guns/Cordership-gun-p784.rle",
     "Life/Signal-Circuitry/high-bandwidth-telegraph.rle.gz",
+]
+
+
+# (pattern, step log, steps, megabytes, collections expected)
+MEMORY_RUNS = [
+    ("Life/Breeders/breeder.lif", 12, 120, 16, False),
+    ("HashLife/totalperiodic.mc", 16, 16, 48, True),
 ]
 
 
@@ -110,17 +119,24 @@ def start_generation(path):
     return 0
 
 
-def check(plane_check, path, work, mangle=None):
+def check(plane_check, path, work, mangle=None, step_log=STEP_LOG, steps=STEPS, memory=None, collects=False):
     """None when both agree, else what differs."""
     name = os.path.basename(path)
     ours_rle = os.path.join(work, name + ".ours.rle")
     golly_rle = os.path.join(work, name + ".golly.rle")
-    ours = subprocess.run([plane_check, "--rle", ours_rle, path, str(STEP_LOG), str(STEPS)],
+    limit = ["--memory", str(memory)] if memory else []
+    ours = subprocess.run([plane_check, "--rle", ours_rle] + limit + [path, str(step_log), str(steps)],
                           capture_output=True, text=True)
     if ours.returncode != 0:
         return f"plane_check failed: {ours.stderr.strip()}"
-    end = start_generation(path) + STEPS * (1 << STEP_LOG)
-    golly = subprocess.run(["bgolly", "-h", "-i", str(1 << STEP_LOG), "-m", str(end), "-o", golly_rle, path],
+    if memory:
+        used = re.search(r"collections (\d+), memory (\d+) MB", ours.stderr)
+        if not used or int(used[2]) > memory:
+            return f"memory past {memory} MB: {ours.stderr.strip()}"
+        if collects and int(used[1]) == 0:
+            return f"no collection in {memory} MB: {ours.stderr.strip()}"
+    end = start_generation(path) + steps * (1 << step_log)
+    golly = subprocess.run(["bgolly", "-h", "-i", str(1 << step_log), "-m", str(end), "-o", golly_rle, path],
                            capture_output=True, text=True)
     if golly.returncode != 0:
         return f"bgolly failed: {golly.stdout.strip()[-200:]}"
@@ -128,7 +144,7 @@ def check(plane_check, path, work, mangle=None):
     if mangle == "population":
         ours_pop[max(ours_pop)] += 1
     common = sorted(set(ours_pop) & set(golly_pop))
-    if len(common) < STEPS:
+    if len(common) < steps:
         return f"only generations {common} in common (ours {sorted(ours_pop)}, bgolly {sorted(golly_pop)})"
     for g in common:
         if ours_pop[g] != golly_pop[g]:
@@ -178,6 +194,16 @@ def main():
                 failed += 1
             else:
                 print(f"ok   {rel}")
+        for rel, step_log, steps, memory, collects in MEMORY_RUNS:
+            path = inflated(os.path.join(GOLLY, rel), work)
+            problem = check(plane_check, path, work, None, step_log, steps, memory, collects)
+            checked += 1
+            label = f"{rel} in {memory} MB, {steps} steps of 2^{step_log}"
+            if problem:
+                print(f"FAIL {label}: {problem}")
+                failed += 1
+            else:
+                print(f"ok   {label}")
         print(f"{checked - failed} passed, {failed} failed")
         return 1 if failed else 0
 
