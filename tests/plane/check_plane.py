@@ -125,7 +125,8 @@ def check(plane_check, path, work, mangle=None, step_log=STEP_LOG, steps=STEPS, 
     ours_rle = os.path.join(work, name + ".ours.rle")
     golly_rle = os.path.join(work, name + ".golly.rle")
     limit = ["--memory", str(memory)] if memory else []
-    ours = subprocess.run([plane_check, "--rle", ours_rle] + limit + [path, str(step_log), str(steps)],
+    ours = subprocess.run([plane_check, "--rle", ours_rle, "--rle-cells", str(CELL_LIMIT)] + limit +
+                          [path, str(step_log), str(steps)],
                           capture_output=True, text=True)
     if ours.returncode != 0:
         return f"plane_check failed: {ours.stderr.strip()}"
@@ -136,7 +137,8 @@ def check(plane_check, path, work, mangle=None, step_log=STEP_LOG, steps=STEPS, 
         if collects and int(used[1]) == 0:
             return f"no collection in {memory} MB: {ours.stderr.strip()}"
     end = start_generation(path) + steps * (1 << step_log)
-    golly = subprocess.run(["bgolly", "-h", "-i", str(1 << step_log), "-m", str(end), "-o", golly_rle, path],
+    output = ["-o", golly_rle] if os.path.exists(ours_rle) else []  # large patterns: populations only
+    golly = subprocess.run(["bgolly", "-h", "-i", str(1 << step_log), "-m", str(end)] + output + [path],
                            capture_output=True, text=True)
     if golly.returncode != 0:
         return f"bgolly failed: {golly.stdout.strip()[-200:]}"
@@ -150,7 +152,7 @@ def check(plane_check, path, work, mangle=None, step_log=STEP_LOG, steps=STEPS, 
         if ours_pop[g] != golly_pop[g]:
             return f"generation {g}: population {ours_pop[g]}, bgolly {golly_pop[g]}"
     last = max(ours_pop)
-    if last not in golly_pop or ours_pop[last] > CELL_LIMIT:
+    if last not in golly_pop or not output:
         return None
     mine, theirs = rle_cells(ours_rle), rle_cells(golly_rle)
     if mangle == "cell":

@@ -2,8 +2,10 @@
 // (macrocell straight into the tree, anything else through the pattern
 // readers), steps it COUNT times by 2^STEPLOG and prints "generation:
 // population" before the first step and after each, as bgolly does; with
-// --rle FILE it writes the last generation there.
-//   plane_check [--rle FILE] [--memory MB] PATTERN STEPLOG COUNT
+// --rle FILE it writes the last generation there (only when it has at most
+// --rle-cells N live cells, if given). Last, on the error stream: nodes,
+// collections and the memory used.
+//   plane_check [--rle FILE] [--rle-cells N] [--memory MB] PATTERN STEPLOG COUNT
 #include <cinttypes>
 #include <cstdio>
 #include <cstdlib>
@@ -46,15 +48,17 @@ bool Load(const char* path) {
 
 int main(int argc, char** argv) {
   const char* rle = nullptr;
+  uint64_t rleCells = ~uint64_t{0};
   uint32_t memory = PlaneMemoryDefaultMb;
   int arg = 1;
   for (; arg + 1 < argc && argv[arg][0] == '-'; arg += 2) {
     if (std::strcmp(argv[arg], "--rle") == 0) rle = argv[arg + 1];
+    else if (std::strcmp(argv[arg], "--rle-cells") == 0) rleCells = std::strtoull(argv[arg + 1], nullptr, 10);
     else if (std::strcmp(argv[arg], "--memory") == 0) memory = static_cast<uint32_t>(std::atoi(argv[arg + 1]));
     else break;
   }
   if (argc - arg != 3) {
-    std::fprintf(stderr, "usage: plane_check [--rle FILE] [--memory MB] PATTERN STEPLOG COUNT\n");
+    std::fprintf(stderr, "usage: plane_check [--rle FILE] [--rle-cells N] [--memory MB] PATTERN STEPLOG COUNT\n");
     return 2;
   }
   SetPlaneMemoryLimit(memory);
@@ -73,7 +77,8 @@ int main(int argc, char** argv) {
     }
     std::printf("%" PRIu64 ": %" PRIu64 "\n", Plane.generation, PlanePopulation());
   }
-  if (rle != nullptr) {
+  if (rle != nullptr) std::remove(rle);
+  if (rle != nullptr && PlanePopulation() <= rleCells) {
     std::string text;
     if (!WritePlaneRle(&text, size_t{1} << 30)) {
       std::fprintf(stderr, "plane_check: the pattern is too large to write\n");
