@@ -5,7 +5,9 @@ are stepped 2^8 generations at a time, a few times, by plane_check and by
 bgolly -h; the populations must agree at every generation both print, and
 where the last generation is small enough, so must its cells (from the two
 RLE files, each taken from its own top-left corner: bgolly writes no
-position). Then runs in small memory limits: a breeder 120 steps of 2^12,
+position). bgolly reads the last generation back from the macrocell and
+RLE files plane_check writes, with the same generation and population.
+Then runs in small memory limits: a breeder 120 steps of 2^12,
 and totalperiodic 16 steps of 2^16 in a store it must collect to fit; both
 must agree with bgolly at every step and stay within their limits.
 
@@ -125,7 +127,8 @@ def check(plane_check, path, work, mangle=None, step_log=STEP_LOG, steps=STEPS, 
     ours_rle = os.path.join(work, name + ".ours.rle")
     golly_rle = os.path.join(work, name + ".golly.rle")
     limit = ["--memory", str(memory)] if memory else []
-    ours = subprocess.run([plane_check, "--rle", ours_rle, "--rle-cells", str(CELL_LIMIT)] + limit +
+    ours_mc = os.path.join(work, name + ".ours.mc")
+    ours = subprocess.run([plane_check, "--rle", ours_rle, "--rle-cells", str(CELL_LIMIT), "--mc", ours_mc] + limit +
                           [path, str(step_log), str(steps)],
                           capture_output=True, text=True)
     if ours.returncode != 0:
@@ -152,6 +155,11 @@ def check(plane_check, path, work, mangle=None, step_log=STEP_LOG, steps=STEPS, 
         if ours_pop[g] != golly_pop[g]:
             return f"generation {g}: population {ours_pop[g]}, bgolly {golly_pop[g]}"
     last = max(ours_pop)
+    for written in [ours_mc] + ([ours_rle] if output else []):
+        algorithm = ["-h"] if written.endswith(".mc") else []
+        read = subprocess.run(["bgolly"] + algorithm + ["-m", "0", written], capture_output=True, text=True)
+        if populations(read.stdout) != {last: ours_pop[last]}:
+            return f"bgolly reads {os.path.basename(written)} as {populations(read.stdout)}, not {last}: {ours_pop[last]}"
     if last not in golly_pop or not output:
         return None
     mine, theirs = rle_cells(ours_rle), rle_cells(golly_rle)

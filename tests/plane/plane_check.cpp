@@ -3,9 +3,9 @@
 // readers), steps it COUNT times by 2^STEPLOG and prints "generation:
 // population" before the first step and after each, as bgolly does; with
 // --rle FILE it writes the last generation there (only when it has at most
-// --rle-cells N live cells, if given). Last, on the error stream: nodes,
-// collections and the memory used.
-//   plane_check [--rle FILE] [--rle-cells N] [--memory MB] PATTERN STEPLOG COUNT
+// --rle-cells N live cells, if given), with --mc FILE as macrocell. Last, on
+// the error stream: nodes, collections and the memory used.
+//   plane_check [--rle FILE] [--rle-cells N] [--mc FILE] [--memory MB] PATTERN STEPLOG COUNT
 #include <cinttypes>
 #include <cstdio>
 #include <cstdlib>
@@ -29,6 +29,13 @@ bool ReadWhole(const char* path, std::string* text) {
   return ok;
 }
 
+bool WriteWhole(const char* path, const std::string& text) {
+  FILE* file = std::fopen(path, "wb");
+  if (file == nullptr) return false;
+  const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
+  return std::fclose(file) == 0 && written;
+}
+
 bool Load(const char* path) {
   const size_t length = std::strlen(path);
   if (length > 3 && std::strcmp(path + length - 3, ".mc") == 0) {
@@ -48,17 +55,19 @@ bool Load(const char* path) {
 
 int main(int argc, char** argv) {
   const char* rle = nullptr;
+  const char* mc = nullptr;
   uint64_t rleCells = ~uint64_t{0};
   uint32_t memory = PlaneMemoryDefaultMb;
   int arg = 1;
   for (; arg + 1 < argc && argv[arg][0] == '-'; arg += 2) {
     if (std::strcmp(argv[arg], "--rle") == 0) rle = argv[arg + 1];
+    else if (std::strcmp(argv[arg], "--mc") == 0) mc = argv[arg + 1];
     else if (std::strcmp(argv[arg], "--rle-cells") == 0) rleCells = std::strtoull(argv[arg + 1], nullptr, 10);
     else if (std::strcmp(argv[arg], "--memory") == 0) memory = static_cast<uint32_t>(std::atoi(argv[arg + 1]));
     else break;
   }
   if (argc - arg != 3) {
-    std::fprintf(stderr, "usage: plane_check [--rle FILE] [--rle-cells N] [--memory MB] PATTERN STEPLOG COUNT\n");
+    std::fprintf(stderr, "usage: plane_check [--rle FILE] [--rle-cells N] [--mc FILE] [--memory MB] PATTERN STEPLOG COUNT\n");
     return 2;
   }
   SetPlaneMemoryLimit(memory);
@@ -80,13 +89,15 @@ int main(int argc, char** argv) {
   if (rle != nullptr) std::remove(rle);
   if (rle != nullptr && PlanePopulation() <= rleCells) {
     std::string text;
-    if (!WritePlaneRle(&text, size_t{1} << 30)) {
-      std::fprintf(stderr, "plane_check: the pattern is too large to write\n");
+    if (!WritePlaneRle(&text, size_t{1} << 30) || !WriteWhole(rle, text)) {
+      std::fprintf(stderr, "plane_check: cannot write %s\n", rle);
       return 1;
     }
-    FILE* file = std::fopen(rle, "wb");
-    if (file == nullptr || std::fwrite(text.data(), 1, text.size(), file) != text.size() || std::fclose(file) != 0) {
-      std::fprintf(stderr, "plane_check: cannot write %s\n", rle);
+  }
+  if (mc != nullptr) {
+    std::string text;
+    if (!WritePlaneMacrocell(&text, size_t{1} << 30) || !WriteWhole(mc, text)) {
+      std::fprintf(stderr, "plane_check: cannot write %s\n", mc);
       return 1;
     }
   }
