@@ -1,6 +1,5 @@
 // The plane's files: two-state macrocell text read straight into the tree,
 // and the pattern written as macrocell or as RLE.
-#include <algorithm>
 #include <cinttypes>
 #include <cstdio>
 #include <cstring>
@@ -172,28 +171,53 @@ void LiveRun(RleWriter& w, int64_t y, int64_t x0, int64_t x1) {
   w.x = x1;
 }
 
-struct LeafAt {
+// A node of a band of rows, and its first column.
+struct Placed {
+  uint32_t node;
   int64_t x;
-  int64_t y;
-  uint64_t cells;
 };
 
-void GatherLeaves(uint32_t n, int32_t level, int64_t x, int64_t y, std::vector<LeafAt>& leaves, size_t most, bool* over) {
-  if (n == Plane.empty[level] || *over) return;
-  const PlaneNode& node = Node(n);
+// Writes the rows of a band of nodes of one level (every node of the band
+// with a live cell, west to east), the band split into its top and bottom
+// halves down to the leaves: only what the pattern holds is visited, and a
+// band is never wider than its live nodes.
+void WriteBand(RleWriter& w, const std::vector<Placed>& band, int32_t level, int64_t y, const PlaneBox& box) {
+  if (w.out->over) return;
   if (level == PlaneLeafLevel) {
-    if (leaves.size() >= most) {
-      *over = true;
-      return;
+    for (int32_t row = 0; row < 8; ++row) {
+      int64_t runStart = -1, runEnd = -1;
+      for (const Placed& leaf : band) {
+        uint32_t bits = static_cast<uint32_t>(PlaneLeafCells(Node(leaf.node)) >> (8 * row) & 0xFF);
+        const int64_t x = leaf.x - box.left;
+        while (bits != 0) {
+          const int32_t start = __builtin_ctz(bits);
+          const int32_t length = __builtin_ctz(~(bits >> start));
+          bits &= ~(((1u << length) - 1) << start);
+          if (x + start == runEnd) {
+            runEnd += length;
+          } else {
+            if (runStart >= 0) LiveRun(w, y + row - box.top, runStart, runEnd);
+            runStart = x + start;
+            runEnd = runStart + length;
+          }
+        }
+      }
+      if (runStart >= 0) LiveRun(w, y + row - box.top, runStart, runEnd);
     }
-    leaves.push_back(LeafAt{x, y, PlaneLeafCells(node)});
     return;
   }
   const int64_t half = int64_t{1} << (level - 1);
-  GatherLeaves(node.nw, level - 1, x, y, leaves, most, over);
-  GatherLeaves(node.ne, level - 1, x + half, y, leaves, most, over);
-  GatherLeaves(node.sw, level - 1, x, y + half, leaves, most, over);
-  GatherLeaves(node.se, level - 1, x + half, y + half, leaves, most, over);
+  const uint32_t e = Plane.empty[level - 1];
+  std::vector<Placed> top, bottom;
+  for (const Placed& p : band) {
+    const PlaneNode& n = Node(p.node);
+    if (n.nw != e) top.push_back(Placed{n.nw, p.x});
+    if (n.ne != e) top.push_back(Placed{n.ne, p.x + half});
+    if (n.sw != e) bottom.push_back(Placed{n.sw, p.x});
+    if (n.se != e) bottom.push_back(Placed{n.se, p.x + half});
+  }
+  if (!top.empty()) WriteBand(w, top, level - 1, y, box);
+  if (!bottom.empty()) WriteBand(w, bottom, level - 1, y + half, box);
 }
 
 }  // namespace
@@ -319,42 +343,9 @@ bool WritePlaneRle(std::string* text, size_t limit) {
   AppendHeaderRule(out);
   Append(out, "\n");
   if (any) {
-    // Every leaf with a live cell gives at least one character; the leaves
-    // are gathered only while the text could still fit.
-    std::vector<LeafAt> leaves;
-    bool over = false;
-    const int64_t corner = PlaneRootCorner();
-    GatherLeaves(Plane.root, Plane.level, corner, corner, leaves, limit, &over);
-    if (over) out.over = true;
-    std::sort(leaves.begin(), leaves.end(),
-              [](const LeafAt& a, const LeafAt& b) { return a.y != b.y ? a.y < b.y : a.x < b.x; });
     RleWriter w = {&out, 0, 0, 0};
-    for (size_t first = 0; first < leaves.size() && !out.over;) {
-      size_t last = first;
-      while (last < leaves.size() && leaves[last].y == leaves[first].y) ++last;
-      for (int32_t row = 0; row < 8; ++row) {
-        const int64_t y = leaves[first].y + row - box.top;
-        int64_t runStart = -1, runEnd = -1;
-        for (size_t k = first; k < last; ++k) {
-          uint32_t bits = static_cast<uint32_t>(leaves[k].cells >> (8 * row) & 0xFF);
-          const int64_t x = leaves[k].x - box.left;
-          while (bits != 0) {
-            const int32_t start = __builtin_ctz(bits);
-            const int32_t length = __builtin_ctz(~(bits >> start));
-            bits &= ~(((1u << length) - 1) << start);
-            if (x + start == runEnd) {
-              runEnd += length;
-            } else {
-              if (runStart >= 0) LiveRun(w, y, runStart, runEnd);
-              runStart = x + start;
-              runEnd = runStart + length;
-            }
-          }
-        }
-        if (runStart >= 0) LiveRun(w, y, runStart, runEnd);
-      }
-      first = last;
-    }
+    const int64_t corner = PlaneRootCorner();
+    WriteBand(w, std::vector<Placed>(1, Placed{Plane.root, corner}), Plane.level, corner, box);
   }
   Append(out, "!\n");
   return Finish(out);
