@@ -164,6 +164,25 @@ TEST_F(PlaneTest, EveryKindOfRuleStepsAsThePlainStepper) {
   }
 }
 
+TEST_F(PlaneTest, ANewRuleKeepsTheCellsAndNoneOfTheOldResults) {
+  CellSet expected = Soup(30, 17, -15, -15);
+  SetCells(expected);
+  const CellRule life = CellRuleOf(ConwayRule), hexagonal = HexagonalRule();
+  ASSERT_EQ(StepPlane(2, false, 0), PlaneDone);
+  for (int32_t g = 0; g < 4; ++g) expected = PlainStep(expected, life);
+  // The same step size under another rule: what Life worked out must not be reused.
+  ASSERT_TRUE(UsePlaneRule(hexagonal));
+  ASSERT_EQ(PlaneCells(), expected);
+  ASSERT_EQ(StepPlane(2, false, 0), PlaneDone);
+  for (int32_t g = 0; g < 4; ++g) expected = PlainStep(expected, hexagonal);
+  EXPECT_EQ(PlaneCells(), expected);
+  ASSERT_TRUE(UsePlaneRule(life));
+  ASSERT_EQ(StepPlane(2, false, 0), PlaneDone);
+  for (int32_t g = 0; g < 4; ++g) expected = PlainStep(expected, life);
+  EXPECT_EQ(PlaneCells(), expected);
+  EXPECT_EQ(Plane.generation, 12u);
+}
+
 TEST_F(PlaneTest, RulesThePlaneCannotRunAreRefused) {
   LifeRule b0 = {0x9, 0xC};
   EXPECT_FALSE(PlaneRunsRule(CellRuleOf(b0)));
