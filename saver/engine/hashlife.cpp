@@ -396,7 +396,7 @@ inline bool Hold(uint32_t node) {
   return true;
 }
 
-// The centre half of node n of the given level (5 or more), stepped
+// The centre half of node n of the given level (4 or more), stepped
 // 2^min(resultLog, level - 2) generations; 0 when the step gave up.
 uint32_t Advance(uint32_t n, int32_t level) {
   if (n == Plane.empty[level]) return Plane.empty[level - 1];
