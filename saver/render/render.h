@@ -249,3 +249,19 @@ void CellsUnderStale(int32_t columns, int32_t rows, int32_t s, Visit visit) {
 // do not cover: all of the surface once after the layout changes, so nothing
 // of an earlier picture stays at the edges, and the last overlay every frame.
 void ClearOutsideCells(const FrameLayout& layout, const PixelRect& area);
+
+// ---- The plane, zoomed out -------------------------------------------------------------
+
+// Paints `area` of the surface (clipped to it) from the plane, each pixel
+// showing 2^zoom x 2^zoom cells (1 <= zoom <= PlaneMaxLevel): the pixel at
+// the area's corner those from cell (cellX, cellY), both floored to
+// multiples of 2^zoom, and so on. A pixel over no live cell is `dead`; over
+// live cells it rises on a log scale from a quarter of the way to `live`
+// for one cell to `live` itself when all are alive. The counts come from the
+// quadtree, kept per node, so the cost follows the pixels and not the
+// pattern. The plane is not stepped. Returns the pixels that show live cells.
+int64_t PaintPlaneZoomedOut(FrameSurface* surface, const PixelRect& area, int64_t cellX, int64_t cellY, int32_t zoom,
+                            uint32_t dead, uint32_t live);
+// Frees what the painter keeps between frames (a band of rows, and squares
+// of pixels painted by node); the next frame paints everything anew.
+void ReleasePlanePaint();
