@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "engine/engine.h"
+#include "engine/kernels.h"
 #include "loop/loop.h"
 #include "fakes/fakes.h"
 #include "lifeface/lifeface.h"
@@ -31,6 +32,21 @@ inline void ResetEngineState(size_t cells, int32_t surfaceWidth = 0, int32_t sur
   ClearPatternCollection();
   View.ClientWidth = surfaceWidth;
   View.ClientHeight = surfaceHeight;
+}
+
+// The wide kernel sets this CPU runs, for checks of what only they do (marks,
+// draws); none where it runs none.
+inline std::vector<const GridKernels*> EveryWideKernelSet() {
+  const WideKernelSets wide = KernelSetsTheCpuRuns();
+  return std::vector<const GridKernels*>(wide.sets, wide.sets + wide.count);
+}
+
+// The sets a check of the engine's fields and frames runs with: each wide
+// set, or the plain one where the CPU runs none, so that the check still runs.
+inline std::vector<const GridKernels*> EveryKernelSetOrPlain() {
+  std::vector<const GridKernels*> sets = EveryWideKernelSet();
+  if (sets.empty()) sets.push_back(&PlainKernels);
+  return sets;
 }
 
 inline uint8_t CellAt(int32_t x, int32_t y, int32_t columns) { return Grid.LiveCells[y * columns + x]; }
