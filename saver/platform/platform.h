@@ -46,9 +46,14 @@ bool PlatformPathIsAbsolute(const char* path);
 
 // Calls visit with the full path of each file in the folder and, down to
 // depth levels, in its subfolders; entries whose names begin with a full stop
-// are passed over. The order is the system's. False when the folder cannot
-// be read.
+// are passed over. The order is the system's. A folder that is already on
+// the way down (a link back up) is not entered again, and one call looks at
+// no more than FolderListEntryLimit entries in no more than
+// FolderListFolderLimit folders (Golly's collection has some 3000 files in
+// 200 folders). False when the folder cannot be read.
 typedef void (*FolderVisit)(const char* path, void* context);
+const int32_t FolderListEntryLimit = 200000;
+const int32_t FolderListFolderLimit = 20000;
 bool PlatformListFolder(const char* folder, int32_t depth, FolderVisit visit, void* context);
 
 // ---- Settings store ----------------------------------------------------------
