@@ -45,6 +45,7 @@ struct LoopState {
   FrontEndTarget target;
   Window window;
   bool ownWindow;
+  Atom protocols;  // the window manager's WM_PROTOCOLS messages to a window of our own
   Atom deleteWindow;
   bool quit;
   bool exposed;
@@ -179,6 +180,7 @@ Window CreateOwnWindow(Display* display, bool fullScreen) {
   const Window window = XCreateWindow(display, root, 0, 0, static_cast<unsigned>(width), static_cast<unsigned>(height),
                                       0, CopyFromParent, InputOutput, CopyFromParent, mask, &attributes);
   if (!fullScreen) NameWindow(display, window);
+  Loop.protocols = XInternAtom(display, "WM_PROTOCOLS", False);
   Loop.deleteWindow = XInternAtom(display, "WM_DELETE_WINDOW", False);
   XSetWMProtocols(display, window, &Loop.deleteWindow, 1);
   if (fullScreen) {
@@ -299,7 +301,12 @@ void HandleEvent(const XEvent& event) {
       if (event.xdestroywindow.window == Loop.window) Loop.quit = true;
       break;
     case ClientMessage:
-      if (static_cast<Atom>(event.xclient.data.l[0]) == Loop.deleteWindow) Loop.quit = true;
+      // Only the window manager's request to close a window of our own ends
+      // the run: other programs send messages of their own to the root
+      // window or to xscreensaver's, whatever their first word.
+      if (Loop.ownWindow && event.xclient.window == Loop.window && event.xclient.message_type == Loop.protocols &&
+          event.xclient.format == 32 && static_cast<Atom>(event.xclient.data.l[0]) == Loop.deleteWindow)
+        Loop.quit = true;
       break;
     default:
       HandleInput(event);

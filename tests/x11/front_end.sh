@@ -151,6 +151,35 @@ case_signals() {
   done
 }
 
+# Client messages that other programs send to a window tumbra only draws in
+# (given by number, the root window) never end it, whatever their type and
+# first word; a window of its own ends on the window manager's
+# WM_DELETE_WINDOW alone.
+case_client_messages() {
+  start_display 640x480
+  private_settings client_messages
+  make_window 320 240
+  local target window where
+  for target in "$TEST_WINDOW" root; do
+    where=(--window-id "$target")
+    [ "$target" != root ] || where=(--root)
+    start_tumbra "${where[@]}" --catalogue "$CATALOGUE" --mode classic --delay 200 --show-generation
+    poll_screenshot 10 "$X11_OUT/client-messages.png" not_black || fail "no first frame in $target: $POLL_OUTPUT"
+    "$SEND_MESSAGE" "$target" WM_PROTOCOLS 0 && "$SEND_MESSAGE" "$target" _NET_WM_PING 0 &&
+      "$SEND_MESSAGE" "$target" WM_PROTOCOLS WM_DELETE_WINDOW || fail "no message could be sent to $target"
+    [ "$(wait_exit 1)" = running ] || fail "a client message to $target ended the program"
+    kill -TERM "$TUMBRA_PID"
+    [ "$(wait_exit 5)" = 0 ] || fail "SIGTERM did not end the program drawing in $target"
+  done
+  start_tumbra --catalogue "$CATALOGUE" --mode classic
+  window=$(wait_window tumbra 30) || fail "no window of its own"
+  "$SEND_MESSAGE" "$window" WM_PROTOCOLS 0 && "$SEND_MESSAGE" "$window" _NET_WM_PING WM_DELETE_WINDOW ||
+    fail "no message could be sent to its window"
+  [ "$(wait_exit 1)" = running ] || fail "a message other than WM_DELETE_WINDOW ended its own window"
+  "$SEND_MESSAGE" "$window" WM_PROTOCOLS WM_DELETE_WINDOW || fail "WM_DELETE_WINDOW could not be sent"
+  [ "$(wait_exit 5)" = 0 ] || fail "WM_DELETE_WINDOW did not end its own window with 0"
+}
+
 # Bad arguments and missing things: a message and the exit codes 2 (the
 # command line) or 1 (the surroundings).
 case_bad_arguments() {
