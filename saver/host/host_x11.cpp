@@ -57,6 +57,10 @@ struct LoopState {
 LoopState Loop = {};
 
 volatile sig_atomic_t SignalSeen = 0;
+// Until the first shared memory is made nothing needs undoing, and start-up
+// may take long (indexing Golly's thousands of pattern files on a slow
+// disk): a signal ends the process at once, as it would end the loop.
+volatile sig_atomic_t EndAtOnce = 1;
 
 [[noreturn]] void Fail(int code, const std::string& message) {
   std::fprintf(stderr, "%s: %s\n", ProgramName, message.c_str());
@@ -65,6 +69,7 @@ volatile sig_atomic_t SignalSeen = 0;
 
 // The interrupted code may be about to read errno: the write must not change it.
 void OnSignal(int) {
+  if (EndAtOnce) _exit(0);
   const int savedErrno = errno;
   SignalSeen = 1;
   const char byte = 1;
@@ -450,6 +455,7 @@ int main(int argc, char** argv) {
   }
 
   X11.dpi = DisplayDpi(display);
+  EndAtOnce = 0;  // from here on the loop ends the run, and the frames' memory goes
   X11UseWindow(display, Loop.window);
   Loop.width = X11.windowWidth;
   Loop.height = X11.windowHeight;

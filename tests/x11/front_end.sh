@@ -180,6 +180,32 @@ case_client_messages() {
   [ "$(wait_exit 5)" = 0 ] || fail "WM_DELETE_WINDOW did not end its own window with 0"
 }
 
+# SIGTERM while the pattern folders are being indexed ends the program
+# within a second. The disk is made slow by strace: each folder read takes
+# 50 ms, so that the walk over 200 folders would take some 20 s.
+case_signals_while_indexing() {
+  command -v strace >/dev/null || fail "strace is not installed (tools/install-deps installs it)"
+  start_display 640x480
+  private_settings signals_while_indexing
+  local folder="$X11_OUT/slow-patterns" tumbra=$TUMBRA traced
+  rm -rf "$folder"
+  for k in $(seq 200); do
+    mkdir -p "$folder/$k"
+    cp "$PATTERNS_DIR/glider.rle" "$folder/$k/"
+  done
+  TUMBRA=$(command -v strace)
+  start_tumbra -f -qq -o /dev/null -e trace=getdents64 -e inject=getdents64:delay_exit=50000 \
+    "$tumbra" --root --catalogue "$CATALOGUE" --patterns "$folder" --start patterns --show-generation
+  TUMBRA=$tumbra
+  traced=$(poll 5 pgrep -P "$TUMBRA_PID" && echo "$POLL_OUTPUT") || fail "the traced program did not start"
+  sleep 2
+  [ "$(wait_exit 0)" = running ] || fail "the program ended while indexing"
+  import -window root "$X11_OUT/indexing.png" || fail "no screenshot"
+  all_of_colour "$X11_OUT/indexing.png" 640x480+0+0 000000 >/dev/null || fail "a frame came before the indexing ended"
+  kill -TERM "$traced"
+  [ "$(wait_exit 1)" = 0 ] || fail "SIGTERM while indexing did not end the program with 0 within a second"
+}
+
 # Bad arguments and missing things: a message and the exit codes 2 (the
 # command line) or 1 (the surroundings).
 case_bad_arguments() {
