@@ -28,7 +28,7 @@ add_executable(tumbra_x11 host/host_x11.cpp)
 set_target_properties(tumbra_x11 PROPERTIES OUTPUT_NAME tumbra RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/saver)
 target_compile_definitions(tumbra_x11 PRIVATE TUMBRA_DATA_FROM_PROGRAM="${tumbra_data_from_program}")
 target_link_libraries(tumbra_x11 PRIVATE platform_x11 platform_posix_clock platform_posix_files platform_posix_store
-                      platform_posix_bitmap platform_posix_memory tumbra_core)
+                      platform_posix_bitmap platform_posix_memory platform_posix_faults tumbra_core)
 
 # Debian's hardening: the relocations read-only before the program starts,
 # and the checked forms of the C library's copying functions where the

@@ -131,6 +131,11 @@ struct LoadedBitmap {
 
 // Loads a bitmap file of any depth the system reads. False when it cannot.
 bool PlatformLoadBitmap(const char* path, LoadedBitmap* bitmap);
+// A lifeface picture that cannot be read, by its path. The Windows saver ends
+// there with exit code 1; the native programs name the file on standard
+// error and return, and the saver passes the lifeface over: another one is
+// shown, or Classic Mode.
+void PlatformLifefaceUnreadable(const char* path);
 // Copies the whole picture to the surface's top-left corner as 0x00RRGGBB.
 void PlatformDrawBitmap(const LoadedBitmap* bitmap, FrameSurface* surface);
 void PlatformFreeBitmap(LoadedBitmap* bitmap);

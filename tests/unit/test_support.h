@@ -21,6 +21,7 @@ inline void ResetEngineState(size_t cells, int32_t surfaceWidth = 0, int32_t sur
   FakeClockReset(100000);
   FakeStoreReset();
   FakeTextReset();
+  FakeFaultsReset();
   ResetFieldState();
   ResetSchedule();
   ReleaseView();

@@ -206,6 +206,30 @@ case_signals_while_indexing() {
   [ "$(wait_exit 1)" = 0 ] || fail "SIGTERM while indexing did not end the program with 0 within a second"
 }
 
+# A lifeface whose picture cannot be read when a reset brings it (replaced
+# behind the program's back): the program names the file and shows the next
+# lifeface, and goes on.
+case_unreadable_lifeface() {
+  start_display 640x480
+  private_settings unreadable_lifeface
+  local catalogue broken
+  catalogue=$(mktemp -d "$X11_OUT/unreadable.XXXXXX")  # its own: the log is every test's
+  cp -r "$CATALOGUE/tumbra.ini" "$CATALOGUE/tumbra" "$catalogue/"
+  broken=$(awk -F'"' '/^bmp/ { if (++n == 2) { gsub(/\\/, "/", $2); print $2 } }' "$catalogue/tumbra.ini")
+  [ -f "$catalogue/$broken" ] || fail "no second lifeface picture $broken"
+  # Under B8/S every field dies out at once and is replaced by the next
+  # lifeface's: the first reset brings the second one.
+  start_tumbra --root --catalogue "$catalogue" --mode animated --random-face --rule B8/S --reset 0 --delay 10
+  expect_screen 10 "$X11_OUT/unreadable-first.png" not_black
+  # As long as before (the catalogue's size check passes), but no bitmap.
+  head -c "$(stat -c %s "$catalogue/$broken")" /dev/zero | tr '\0' Z >"$catalogue/$broken.new"
+  mv "$catalogue/$broken.new" "$catalogue/$broken"
+  poll 20 grep -qF "cannot read the lifeface picture $catalogue/$broken" "$X11_OUT/tumbra.log" ||
+    fail "no message naming $broken: $(wait_exit 0)"
+  [ "$(wait_exit 2)" = running ] || fail "the program ended after the unreadable lifeface"
+  expect_screen 10 "$X11_OUT/unreadable-after.png" not_black
+}
+
 # Bad arguments and missing things: a message and the exit codes 2 (the
 # command line) or 1 (the surroundings).
 case_bad_arguments() {
