@@ -128,6 +128,9 @@ WideKernelSets KernelSetsTheCpuRuns() {
   wide.sets[wide.count++] = &Sse2Kernels;
   if (CpuRunsAvx2()) wide.sets[wide.count++] = &Avx2Kernels;
 #endif
+#ifdef TUMBRA_NEON_KERNELS
+  wide.sets[wide.count++] = &NeonKernels;
+#endif
   return wide;
 }
 

@@ -1,13 +1,15 @@
 // Wide-register kernels behind the grid and the one-pixel classic painting.
-// There is one set per instruction set: SSE2 always, AVX2 where the CPU runs
-// it. The widest usable set is chosen once, at first use; every set gives the
-// same bytes and pixels as the plain one-cell-at-a-time rules.
+// There is one set per instruction set: on x86 SSE2 always and AVX2 where
+// the CPU runs it, on arm64 NEON. The widest usable set is chosen once, at
+// first use; every set gives the same bytes and pixels as the plain
+// one-cell-at-a-time rules.
 //
 // The x86 sets are built only for x86 targets (i686 and x86_64, natively and
 // with MinGW): there the build defines TUMBRA_X86_KERNELS (the CMake variable
 // of the same name says so to the build files), and so guards any code or
-// source file that uses x86 intrinsics. Elsewhere the plain rules step every
-// grid and the plain set below paints the rows.
+// source file that uses x86 intrinsics. TUMBRA_NEON_KERNELS does the same
+// for arm64 and NEON. Elsewhere the plain rules step every grid and the
+// plain set below paints the rows.
 #pragma once
 
 #include <cstddef>
@@ -182,6 +184,9 @@ const int32_t KernelDrawLimit = 32760;
 #ifdef TUMBRA_X86_KERNELS
 extern const GridKernels Sse2Kernels;
 extern const GridKernels Avx2Kernels;
+#endif
+#ifdef TUMBRA_NEON_KERNELS
+extern const GridKernels NeonKernels;
 #endif
 // The row painters one cell at a time, for CPUs without a wide set. It has
 // no step, fill or pass of its own: with it in use the plain rules step
