@@ -13,7 +13,7 @@ mkdir -p "$out"
 cases=(
   "classic-1:--mode classic --cscale 0 --rule B36/S23 --seed 11 --size 320x200 --frames 60"
   "classic-3:--mode classic --cscale 3 --digital --rule B3678/S34678 --seed 12 --size 300x200 --frames 50"
-  "animated:--mode animated --face 0 --no-random-face --rule B36/S125 --seed 13 --size 400x240 --frames 400"
+  "animated:--mode animated --face 0 --no-random-face --rule B368/S245 --seed 13 --size 480x320 --frames 400"
 )
 failed=0
 for entry in "${cases[@]}"; do
