@@ -57,10 +57,11 @@ struct LoopState {
 LoopState Loop = {};
 
 volatile sig_atomic_t SignalSeen = 0;
-// Until the first shared memory is made nothing needs undoing, and start-up
-// may take long (indexing Golly's thousands of pattern files on a slow
-// disk): a signal ends the process at once, as it would end the loop.
-volatile sig_atomic_t EndAtOnce = 1;
+// Once the settings are stored whole and until the first shared memory is
+// made nothing needs undoing, and start-up may take long there (indexing
+// Golly's thousands of pattern files on a slow disk): a signal then ends the
+// process at once, as it would end the loop.
+volatile sig_atomic_t EndAtOnce = 0;
 
 [[noreturn]] void Fail(int code, const std::string& message) {
   std::fprintf(stderr, "%s: %s\n", ProgramName, message.c_str());
@@ -419,6 +420,8 @@ int main(int argc, char** argv) {
   const std::string catalogue = FindCatalogue(options);
   LoadCatalogue(catalogue.c_str());
   LoadSettings();
+  EndAtOnce = 1;
+  if (SignalSeen) return 0;  // it came while the settings were written
   ApplyOverrides(options.overrides, &Settings);
   if (options.overrides.faceGiven && options.overrides.face >= LifefaceCatalogue.count)
     Fail(2, "--face " + std::to_string(options.overrides.face) + ": the catalogue " + catalogue + " holds " +

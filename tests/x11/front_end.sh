@@ -230,6 +230,33 @@ case_unreadable_lifeface() {
   expect_screen 10 "$X11_OUT/unreadable-after.png" not_black
 }
 
+# SIGTERM while a first start stores the settings (each value written takes
+# 50 ms here) ends the program only once they are all stored: the next
+# start must find them whole.
+case_signals_while_storing() {
+  command -v strace >/dev/null || fail "strace is not installed (tools/install-deps installs it)"
+  start_display 640x480
+  private_settings signals_while_storing
+  local settings="$XDG_CONFIG_HOME/tumbra/settings" tumbra=$TUMBRA whole traced
+  start_tumbra --root --catalogue "$CATALOGUE" --mode classic --delay 100000 --show-generation
+  expect_screen 10 "$X11_OUT/storing.png" not_black
+  kill -TERM "$TUMBRA_PID"
+  [ "$(wait_exit 5)" = 0 ] || fail "the first run did not end"
+  whole=$(wc -l <"$settings")
+  [ "$whole" -gt 10 ] || fail "too few settings stored: $whole"
+  rm -rf "$XDG_CONFIG_HOME"
+  TUMBRA=$(command -v strace)
+  start_tumbra -f -qq -o /dev/null -e trace=rename,renameat,renameat2 \
+    -e inject=rename,renameat,renameat2:delay_exit=50000 \
+    "$tumbra" --root --catalogue "$CATALOGUE" --mode classic --delay 100000 --show-generation
+  TUMBRA=$tumbra
+  traced=$(poll 5 pgrep -P "$TUMBRA_PID" && echo "$POLL_OUTPUT") || fail "the traced program did not start"
+  poll 10 test -s "$settings" || fail "no settings stored"
+  kill -TERM "$traced"
+  [ "$(wait_exit 10)" = 0 ] || fail "SIGTERM while storing the settings did not end the program with 0"
+  [ "$(wc -l <"$settings")" = "$whole" ] || fail "$(wc -l <"$settings") of $whole settings stored"
+}
+
 # Bad arguments and missing things: a message and the exit codes 2 (the
 # command line) or 1 (the surroundings).
 case_bad_arguments() {
