@@ -84,6 +84,9 @@ void CatchSignals() {
   for (int end : Loop.signalPipe) fcntl(end, F_SETFL, fcntl(end, F_GETFL) | O_NONBLOCK);
   struct sigaction action = {};
   action.sa_handler = OnSignal;
+  // Xlib's reads and writes go on after the handler (a signal in the midst
+  // of one would be a fatal I/O error); the loop's poll returns at once.
+  action.sa_flags = SA_RESTART;
   sigemptyset(&action.sa_mask);
   sigaction(SIGTERM, &action, nullptr);
   sigaction(SIGINT, &action, nullptr);
