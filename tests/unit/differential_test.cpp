@@ -35,7 +35,7 @@ std::string Where(const GridKernels* set, int32_t columns, int32_t rows, int gen
 // on every kernel set, comparing every byte after every generation.
 void ExpectSameGenerations(std::vector<uint8_t> plain, int32_t columns, int32_t rows, int generations,
                            size_t capacity, LifeRule rule = ConwayRule) {
-  const std::vector<const GridKernels*> sets = EveryKernelSetOrPlain();
+  const std::vector<const GridKernels*> sets = EveryKernelSetAndPlain();
   std::vector<CellGrid> grids;
   for (size_t i = 0; i < sets.size(); ++i) {
     ResetEngineState(capacity);
@@ -146,7 +146,7 @@ void ExpectSameFill(const GridKernels* set, int32_t columns, int32_t rows, uint3
 
 TEST_F(Differential, FillMatchesThePlainFillAndUsesAsManyValues) {
   uint32_t seed = 99;
-  for (const GridKernels* set : EveryKernelSetOrPlain()) {
+  for (const GridKernels* set : EveryKernelSetAndPlain()) {
     for (auto [columns, rows] : SmallShapes) ExpectSameFill(set, columns, rows, seed++, 64 * 1024);
     // Draw counts that leave a remainder after the last full register.
     for (auto [columns, rows] : {std::pair{33, 3}, {35, 7}, {1001, 3}, {299, 13}})
@@ -284,7 +284,7 @@ const FrameCase FrameCases[] = {
 };
 
 TEST_F(Differential, ClassicFramesMatchThePlainColouringPixelForPixel) {
-  for (const GridKernels* set : EveryKernelSetOrPlain())
+  for (const GridKernels* set : EveryKernelSetAndPlain())
     for (const FrameCase& c : FrameCases) {
       ExpectSameFrames(set, c);
       if (HasFailure()) return;
@@ -293,7 +293,7 @@ TEST_F(Differential, ClassicFramesMatchThePlainColouringPixelForPixel) {
 
 TEST_F(Differential, OnePixelFramesPaintedInTheStepsPassUnderAnyRule) {
   for (const LifeRule& rule : SomeRules(6, 11))
-    for (const GridKernels* set : EveryKernelSetOrPlain())
+    for (const GridKernels* set : EveryKernelSetAndPlain())
       for (const FrameCase& c : FrameCases) {
         if (c.cellSize != 1 || c.surfaceWidth > 1000) continue;
         ExpectSameFrames(set, c, rule);
@@ -304,7 +304,7 @@ TEST_F(Differential, OnePixelFramesPaintedInTheStepsPassUnderAnyRule) {
 TEST_F(Differential, AFrameThatResetsGivesThePlainFillNotTheStep) {
   // The one-pixel frame makes the next generation while it paints; when the
   // stagnation rule resets instead, the new field is the plain fill alone.
-  for (const GridKernels* set : EveryKernelSetOrPlain()) {
+  for (const GridKernels* set : EveryKernelSetAndPlain()) {
     ResetEngineState(1920 * 1080, 640, 360);
     UseKernels(set);
     BuildPalette();

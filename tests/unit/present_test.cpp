@@ -137,7 +137,7 @@ class Present : public testing::Test {
   // 250 x 240 view of one-pixel classic cells.
   template <class Check>
   void WithEveryKernelSet(Check check) {
-    for (const GridKernels* kernels : EveryKernelSetOrPlain()) {
+    for (const GridKernels* kernels : EveryKernelSetAndPlain()) {
       SCOPED_TRACE(kernels->name);
       UseKernels(kernels);
       Start(250, 240);

@@ -43,10 +43,10 @@ inline std::vector<const GridKernels*> EveryWideKernelSet() {
 }
 
 // The sets a check of the engine's fields and frames runs with: each wide
-// set, or the plain one where the CPU runs none, so that the check still runs.
-inline std::vector<const GridKernels*> EveryKernelSetOrPlain() {
+// set, and the plain one that CPUs without them use.
+inline std::vector<const GridKernels*> EveryKernelSetAndPlain() {
   std::vector<const GridKernels*> sets = EveryWideKernelSet();
-  if (sets.empty()) sets.push_back(&PlainKernels);
+  sets.push_back(&PlainKernels);
   return sets;
 }
 

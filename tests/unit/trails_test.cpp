@@ -155,7 +155,7 @@ void ExpectStoryPictures(int32_t columns, int32_t rows, int32_t s, int32_t fade,
 }
 
 TEST_F(Trails, EveryPainterAndStepTellsTheSameStory) {
-  for (const GridKernels* kernels : EveryKernelSetOrPlain()) {
+  for (const GridKernels* kernels : EveryKernelSetAndPlain()) {
     for (auto [fade, byAge] : {std::pair{3, false}, {0, true}, {5, true}}) {
       SCOPED_TRACE(std::string(kernels->name) + " fade " + std::to_string(fade) + (byAge ? " by age" : ""));
       UseKernels(kernels);
