@@ -28,7 +28,7 @@ add_executable(tumbra_x11 host/host_x11.cpp)
 set_target_properties(tumbra_x11 PROPERTIES OUTPUT_NAME tumbra RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/saver)
 target_compile_definitions(tumbra_x11 PRIVATE TUMBRA_DATA_FROM_PROGRAM="${tumbra_data_from_program}")
 target_link_libraries(tumbra_x11 PRIVATE platform_x11 platform_posix_clock platform_posix_files platform_posix_store
-                      platform_posix_bitmap platform_posix_memory tumbra_core)
+                      platform_posix_bitmap platform_posix_memory platform_posix_faults tumbra_core)
 
 # Debian's hardening: the relocations read-only before the program starts,
 # and the checked forms of the C library's copying functions where the
@@ -163,6 +163,19 @@ set(CPACK_PACKAGE_CONTACT "tumbra maintainers <maintainers@tumbra.invalid>")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_PACKAGE_DIRECTORY ${CMAKE_BINARY_DIR}/package)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+# The architecture as dpkg names the target's (amd64, arm64, ...), where
+# CPack would name this machine's; dpkg-shlibdeps looks for the libraries
+# of that architecture too.
+execute_process(COMMAND dpkg-architecture -t${CMAKE_LIBRARY_ARCHITECTURE} -qDEB_HOST_ARCH
+                OUTPUT_VARIABLE TUMBRA_DEB_ARCH OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET)
+if(NOT TUMBRA_DEB_ARCH)
+  execute_process(COMMAND dpkg --print-architecture OUTPUT_VARIABLE TUMBRA_DEB_ARCH OUTPUT_STRIP_TRAILING_WHITESPACE)
+endif()
+set(TUMBRA_DEB_ARCH ${TUMBRA_DEB_ARCH} CACHE INTERNAL "the Debian architecture of the package")
+set(CPACK_DEBIAN_PACKAGE_ARCHITECTURE ${TUMBRA_DEB_ARCH})
+set(tumbra_cpack_config ${CMAKE_BINARY_DIR}/data/xscreensaver/cpack-config.cmake)
+file(WRITE ${tumbra_cpack_config} "set(ENV{DEB_HOST_ARCH} ${TUMBRA_DEB_ARCH})\n")
+set(CPACK_PROJECT_CONFIG_FILE ${tumbra_cpack_config})
 set(CPACK_DEBIAN_PACKAGE_SECTION x11)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)

@@ -114,7 +114,7 @@ bool GridFits(int32_t columns, int32_t rows) {
 // ---- Kernel choice -------------------------------------------------------------
 
 bool CpuRunsAvx2() {
-#if defined(__GNUC__) && (defined(__i386__) || defined(__x86_64__))
+#if defined(TUMBRA_X86_KERNELS) && defined(__GNUC__)
   __builtin_cpu_init();
   return __builtin_cpu_supports("avx2") != 0;
 #else
@@ -122,10 +122,49 @@ bool CpuRunsAvx2() {
 #endif
 }
 
+WideKernelSets KernelSetsTheCpuRuns() {
+  WideKernelSets wide = {};
+#ifdef TUMBRA_X86_KERNELS
+  wide.sets[wide.count++] = &Sse2Kernels;
+  if (CpuRunsAvx2()) wide.sets[wide.count++] = &Avx2Kernels;
+#endif
+#ifdef TUMBRA_NEON_KERNELS
+  wide.sets[wide.count++] = &NeonKernels;
+#endif
+  return wide;
+}
+
+static int32_t PlainPaintRow(const uint8_t* cells, uint32_t* pixels, int32_t count, const uint32_t* live,
+                             uint32_t dead, bool) {
+  int32_t alive = 0;
+  for (int32_t i = 0; i < count; ++i) {
+    const uint8_t v = cells[i];
+    alive += v & 1;
+    pixels[i] = (v & 1) ? live[(v >> 1) & 7] : dead;
+  }
+  return alive;
+}
+
+static int32_t PlainCountAlive(const uint8_t* cells, int32_t count) {
+  int32_t alive = 0;
+  for (int32_t i = 0; i < count; ++i) alive += cells[i] & 1;
+  return alive;
+}
+
+static void PlainCopyPixels(uint32_t* to, const uint32_t* from, int32_t count, bool) {
+  std::memcpy(to, from, static_cast<size_t>(count) * sizeof *to);
+}
+
+const GridKernels PlainKernels = {"plain", INT32_MAX, nullptr,       nullptr,        nullptr,
+                                  nullptr, PlainPaintRow, PlainCountAlive, PlainCopyPixels};
+
 static const GridKernels* ChosenKernels = nullptr;
 
 const GridKernels* ActiveKernels() {
-  if (ChosenKernels == nullptr) ChosenKernels = CpuRunsAvx2() ? &Avx2Kernels : &Sse2Kernels;
+  if (ChosenKernels == nullptr) {
+    const WideKernelSets wide = KernelSetsTheCpuRuns();
+    ChosenKernels = wide.count > 0 ? wide.sets[wide.count - 1] : &PlainKernels;
+  }
   return ChosenKernels;
 }
 
@@ -133,8 +172,13 @@ void UseKernels(const GridKernels* kernels) { ChosenKernels = kernels; }
 
 const GridKernels* KernelsForColumns(int32_t columns) {
   const GridKernels* kernels = ActiveKernels();
+  if (kernels->step == nullptr) return nullptr;  // the plain set steps no grid
   if (columns >= kernels->width) return kernels;
+#ifdef TUMBRA_X86_KERNELS
   return columns >= Sse2Kernels.width ? &Sse2Kernels : nullptr;
+#else
+  return nullptr;
+#endif
 }
 
 // The row kernels keep their sums in the snapshot half, which the step no

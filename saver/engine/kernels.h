@@ -1,7 +1,15 @@
 // Wide-register kernels behind the grid and the one-pixel classic painting.
-// There is one set per instruction set: SSE2 always, AVX2 where the CPU runs
-// it. The widest usable set is chosen once, at first use; every set gives the
-// same bytes and pixels as the plain one-cell-at-a-time rules.
+// There is one set per instruction set: on x86 SSE2 always and AVX2 where
+// the CPU runs it, on arm64 NEON. The widest usable set is chosen once, at
+// first use; every set gives the same bytes and pixels as the plain
+// one-cell-at-a-time rules.
+//
+// The x86 sets are built only for x86 targets (i686 and x86_64, natively and
+// with MinGW): there the build defines TUMBRA_X86_KERNELS (the CMake variable
+// of the same name says so to the build files), and so guards any code or
+// source file that uses x86 intrinsics. TUMBRA_NEON_KERNELS does the same
+// for arm64 and NEON. Elsewhere the plain rules step every grid and the
+// plain set below paints the rows.
 #pragma once
 
 #include <cstddef>
@@ -217,14 +225,31 @@ inline size_t KernelScratchBytes(int32_t columns) { return 14 * (static_cast<siz
 // still below 2^15).
 const int32_t KernelDrawLimit = 32760;
 
+#ifdef TUMBRA_X86_KERNELS
 extern const GridKernels Sse2Kernels;
 extern const GridKernels Avx2Kernels;
+#endif
+#ifdef TUMBRA_NEON_KERNELS
+extern const GridKernels NeonKernels;
+#endif
+// The row painters one cell at a time, for CPUs without a wide set. It has
+// no step, fill or pass of its own: with it in use the plain rules step
+// every grid.
+extern const GridKernels PlainKernels;
 
 bool CpuRunsAvx2();
-// The set in use: chosen from the CPU on the first call.
+// The wide sets this CPU runs, narrowest first: none without them.
+struct WideKernelSets {
+  const GridKernels* sets[2];
+  int32_t count;
+};
+WideKernelSets KernelSetsTheCpuRuns();
+// The set in use: chosen from the CPU on the first call (the plain set
+// where it runs no wide one).
 const GridKernels* ActiveKernels();
-// The set for rows of `columns` cells: the active one, or SSE2 for rows
-// narrower than its registers, or null when even those are too wide.
+// The set for rows of `columns` cells: the active one, or the narrowest wide
+// set for rows narrower than its registers, or null when even those are too
+// wide (or there is none).
 const GridKernels* KernelsForColumns(int32_t columns);
 // Replaces the chosen set (tests compare every set the CPU runs).
 void UseKernels(const GridKernels* kernels);

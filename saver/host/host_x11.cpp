@@ -45,6 +45,7 @@ struct LoopState {
   FrontEndTarget target;
   Window window;
   bool ownWindow;
+  Atom protocols;  // the window manager's WM_PROTOCOLS messages to a window of our own
   Atom deleteWindow;
   bool quit;
   bool exposed;
@@ -56,6 +57,11 @@ struct LoopState {
 LoopState Loop = {};
 
 volatile sig_atomic_t SignalSeen = 0;
+// Once the settings are stored whole and until the first shared memory is
+// made nothing needs undoing, and start-up may take long there (indexing
+// Golly's thousands of pattern files on a slow disk): a signal then ends the
+// process at once, as it would end the loop.
+volatile sig_atomic_t EndAtOnce = 0;
 
 [[noreturn]] void Fail(int code, const std::string& message) {
   std::fprintf(stderr, "%s: %s\n", ProgramName, message.c_str());
@@ -64,6 +70,7 @@ volatile sig_atomic_t SignalSeen = 0;
 
 // The interrupted code may be about to read errno: the write must not change it.
 void OnSignal(int) {
+  if (EndAtOnce) _exit(0);
   const int savedErrno = errno;
   SignalSeen = 1;
   const char byte = 1;
@@ -77,6 +84,9 @@ void CatchSignals() {
   for (int end : Loop.signalPipe) fcntl(end, F_SETFL, fcntl(end, F_GETFL) | O_NONBLOCK);
   struct sigaction action = {};
   action.sa_handler = OnSignal;
+  // Xlib's reads and writes go on after the handler (a signal in the midst
+  // of one would be a fatal I/O error); the loop's poll returns at once.
+  action.sa_flags = SA_RESTART;
   sigemptyset(&action.sa_mask);
   sigaction(SIGTERM, &action, nullptr);
   sigaction(SIGINT, &action, nullptr);
@@ -171,6 +181,7 @@ Window CreateOwnWindow(Display* display, bool fullScreen) {
   const Window window = XCreateWindow(display, root, 0, 0, static_cast<unsigned>(width), static_cast<unsigned>(height),
                                       0, CopyFromParent, InputOutput, CopyFromParent, mask, &attributes);
   if (!fullScreen) NameWindow(display, window);
+  Loop.protocols = XInternAtom(display, "WM_PROTOCOLS", False);
   Loop.deleteWindow = XInternAtom(display, "WM_DELETE_WINDOW", False);
   XSetWMProtocols(display, window, &Loop.deleteWindow, 1);
   if (fullScreen) {
@@ -291,7 +302,12 @@ void HandleEvent(const XEvent& event) {
       if (event.xdestroywindow.window == Loop.window) Loop.quit = true;
       break;
     case ClientMessage:
-      if (static_cast<Atom>(event.xclient.data.l[0]) == Loop.deleteWindow) Loop.quit = true;
+      // Only the window manager's request to close a window of our own ends
+      // the run: other programs send messages of their own to the root
+      // window or to xscreensaver's, whatever their first word.
+      if (Loop.ownWindow && event.xclient.window == Loop.window && event.xclient.message_type == Loop.protocols &&
+          event.xclient.format == 32 && static_cast<Atom>(event.xclient.data.l[0]) == Loop.deleteWindow)
+        Loop.quit = true;
       break;
     default:
       HandleInput(event);
@@ -399,6 +415,8 @@ int main(int argc, char** argv) {
   const std::string catalogue = FindCatalogue(options);
   LoadCatalogue(catalogue.c_str());
   LoadSettings();
+  EndAtOnce = 1;
+  if (SignalSeen) return 0;  // it came while the settings were written
   ApplyOverrides(options.overrides, &Settings);
   if (options.overrides.faceGiven && options.overrides.face >= LifefaceCatalogue.count)
     Fail(2, "--face " + std::to_string(options.overrides.face) + ": the catalogue " + catalogue + " holds " +
@@ -435,6 +453,7 @@ int main(int argc, char** argv) {
   }
 
   X11.dpi = DisplayDpi(display);
+  EndAtOnce = 0;  // from here on the loop ends the run, and the frames' memory goes
   X11UseWindow(display, Loop.window);
   Loop.width = X11.windowWidth;
   Loop.height = X11.windowHeight;

@@ -256,13 +256,27 @@ std::vector<OptionSummary> FrontEndOptionList() {
   return list;
 }
 
+// Decimal or 0x hexadecimal, as X prints window numbers: a leading zero is
+// no octal prefix, so 010 is ten.
 bool ParseWindowId(const char* text, uint64_t* id) {
-  if (text == nullptr || *text < '0' || *text > '9') return false;
-  char* end = nullptr;
-  errno = 0;
-  const unsigned long long read = std::strtoull(text, &end, 0);
-  // X resource ids have 29 bits.
-  if (errno != 0 || *end != 0 || read == 0 || read > 0x1FFFFFFFull) return false;
+  if (text == nullptr) return false;
+  const bool hex = text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
+  const uint64_t base = hex ? 16 : 10;
+  const char* digit = hex ? text + 2 : text;
+  if (*digit == 0) return false;
+  uint64_t read = 0;
+  for (; *digit != 0; ++digit) {
+    const char c = *digit;
+    uint64_t value = base;
+    if (c >= '0' && c <= '9') value = static_cast<uint64_t>(c - '0');
+    if (c >= 'a' && c <= 'f') value = static_cast<uint64_t>(c - 'a' + 10);
+    if (c >= 'A' && c <= 'F') value = static_cast<uint64_t>(c - 'A' + 10);
+    if (value >= base) return false;
+    read = read * base + value;
+    // X resource ids have 29 bits.
+    if (read > 0x1FFFFFFFu) return false;
+  }
+  if (read == 0) return false;
   *id = read;
   return true;
 }

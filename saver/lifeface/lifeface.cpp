@@ -45,7 +45,12 @@ bool LoadLifeface(LifefaceRecord* face) {
   ReleaseLifefaceSurface();
   char path[sizeof LifefaceCatalogue.folder + LifefaceTextSize];
   LoadedBitmap picture = {};
-  if (!LifefacePath(face, path, sizeof path) || !PlatformLoadBitmap(path, &picture)) PlatformExit(1);
+  const bool named = LifefacePath(face, path, sizeof path);
+  if (!named || !PlatformLoadBitmap(path, &picture)) {
+    face->unreadable = true;
+    PlatformLifefaceUnreadable(named ? path : face->bmp);
+    return false;
+  }
   LifefaceSurface = CreateFrameSurface(nullptr, picture.width, picture.height, 32);
   PlatformDrawBitmap(&picture, LifefaceSurface);
   PlatformFreeBitmap(&picture);
@@ -71,4 +76,20 @@ bool LoadLifeface(LifefaceRecord* face) {
   face->y1 = TileRemainder(face->y1, down);
   CompareExchange(face->y0, face->y1);
   return true;
+}
+
+bool LoadReadableLifeface(int32_t* face) {
+  const int32_t count = LifefaceCatalogue.count;
+  const int32_t first = *face >= 0 && *face < count ? *face : 0;
+  for (int32_t tried = 0; tried < count; ++tried) {
+    const int32_t k = static_cast<int32_t>((static_cast<int64_t>(first) + tried) % count);
+    LifefaceRecord* record = &LifefaceCatalogue.records[k];
+    if (record->unreadable) continue;
+    const bool loaded = LoadLifeface(record);
+    if (loaded || !record->unreadable) {
+      *face = k;
+      return loaded;
+    }
+  }
+  return false;
 }

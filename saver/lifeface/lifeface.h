@@ -28,6 +28,7 @@ struct LifefaceRecord {
   int32_t y1;
   int32_t rowtime;
   int32_t flags;
+  bool unreadable;  // its picture could not be read: passed over from then on
 };
 
 struct LifefaceCatalogueState {
@@ -66,6 +67,13 @@ LifefaceRecord* CurrentLifeface();
 extern FrameSurface* LifefaceSurface;
 // Loads the record's picture in place of the one before, checks the tile
 // size and normalises the record's tile indexes. False, and no picture, when
-// the tile size is unusable; a picture that cannot be read ends the process
-// with exit code 1.
+// the tile size is unusable; a picture that cannot be read marks the record
+// unreadable and goes to the platform (PlatformLifefaceUnreadable: the
+// Windows saver ends with exit code 1), and then gives false as well.
 bool LoadLifeface(LifefaceRecord* face);
+// Loads the lifeface numbered *face or, when its picture cannot be read, the
+// next one in the catalogue's order whose picture can (those found
+// unreadable before are not tried again); *face is then the one loaded.
+// False, with no picture, when none can be read or the one read has an
+// unusable tile size.
+bool LoadReadableLifeface(int32_t* face);

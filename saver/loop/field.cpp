@@ -18,7 +18,7 @@ void UseLifeface() {
   if (LifefaceCatalogue.count == 0) return;
   if (Settings.face < 0 || Settings.face >= LifefaceCatalogue.count) Settings.face = 0;
   ForgetSurfacePaint();  // the tiles the surface shows are another picture's
-  if (!LoadLifeface(&LifefaceCatalogue.records[Settings.face])) {
+  if (!LoadReadableLifeface(&Settings.face)) {
     Settings.face = 0;
     return;
   }

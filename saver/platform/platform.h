@@ -50,9 +50,14 @@ bool PlatformProgramFolder(char* folder, size_t size);
 
 // Calls visit with the full path of each file in the folder and, down to
 // depth levels, in its subfolders; entries whose names begin with a full stop
-// are passed over. The order is the system's. False when the folder cannot
-// be read.
+// are passed over. The order is the system's. A folder that is already on
+// the way down (a link back up) is not entered again, and one call looks at
+// no more than FolderListEntryLimit entries in no more than
+// FolderListFolderLimit folders (Golly's collection has some 3000 files in
+// 200 folders). False when the folder cannot be read.
 typedef void (*FolderVisit)(const char* path, void* context);
+const int32_t FolderListEntryLimit = 200000;
+const int32_t FolderListFolderLimit = 20000;
 bool PlatformListFolder(const char* folder, int32_t depth, FolderVisit visit, void* context);
 
 // ---- Settings store ----------------------------------------------------------
@@ -137,6 +142,11 @@ struct LoadedBitmap {
 
 // Loads a bitmap file of any depth the system reads. False when it cannot.
 bool PlatformLoadBitmap(const char* path, LoadedBitmap* bitmap);
+// A lifeface picture that cannot be read, by its path. The Windows saver ends
+// there with exit code 1; the native programs name the file on standard
+// error and return, and the saver passes the lifeface over: another one is
+// shown, or Classic Mode.
+void PlatformLifefaceUnreadable(const char* path);
 // Copies the whole picture to the surface's top-left corner as 0x00RRGGBB.
 void PlatformDrawBitmap(const LoadedBitmap* bitmap, FrameSurface* surface);
 void PlatformFreeBitmap(LoadedBitmap* bitmap);

@@ -1,5 +1,6 @@
 // Test doubles of the platform: a clock the test moves, an in-memory settings
-// store that can be made to fail, and text calls that are recorded.
+// store that can be made to fail, text calls that are recorded, and faults
+// that end the process as in the Windows saver or let it go on.
 #pragma once
 
 #include <map>
@@ -57,3 +58,8 @@ extern std::vector<FakeTextCall> FakeTextOuts;
 extern TextMetrics FakeMetrics;
 extern bool FakeTextDraws;  // text also goes into the surface's pixels
 void FakeTextReset();
+
+// ---- faults (tumbra_fake_faults)
+extern std::vector<std::string> FakeUnreadableLifefaces;  // every path reported
+extern bool FakeFaultsGoOn;  // false (the default): exit code 1, as the Windows saver
+void FakeFaultsReset();

@@ -128,7 +128,7 @@ void ExpectGridHolds(const std::vector<uint8_t>& states, int32_t columns, int32_
 // and the plain path where the buffer leaves the kernels no room).
 void ExpectSameStates(const FamilyCase& c, int32_t columns, int32_t rows, int generations, size_t capacity,
                       uint32_t seed) {
-  std::vector<const GridKernels*> sets = EveryKernelSet();
+  std::vector<const GridKernels*> sets = EveryKernelSetAndPlain();
   for (const GridKernels* set : sets) {
     ResetEngineState(capacity);
     UseKernels(set);
@@ -259,7 +259,7 @@ TEST_F(Families, FramesOfDyingStatesMatchThePlainColouring) {
       {100, 70, 25, 18, 4, FlagDigitalEffect}, {100, 70, 13, 9, 8, 0}, {64, 48, 32, 24, 2, FlagCycleAtReset},
   };
   for (const FamilyCase& c : Cases())
-    for (const GridKernels* set : EveryKernelSet())
+    for (const GridKernels* set : EveryKernelSetAndPlain())
       for (const StateFrame& f : frames) {
         ExpectSameStateFrames(set, f, c);
         if (HasFailure()) return;

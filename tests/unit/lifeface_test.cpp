@@ -147,4 +147,48 @@ TEST_F(Lifeface, UnreadableBitmapEndsTheProcessWithCodeOne) {
   EXPECT_EXIT(UseLifeface(), testing::ExitedWithCode(1), "");
 }
 
+// Where the platform goes on (the native programs), a lifeface whose picture
+// cannot be read gives its turn to the next readable one, and each such
+// picture is reported once; with none readable the frames turn classic.
+TEST_F(Lifeface, UnreadablePictureGivesWayToTheNextReadableOne) {
+  FakeFaultsGoOn = true;
+  const std::string garbage = Folder + "/garbage.bmp", gone = Folder + "/gone.bmp";
+  ASSERT_TRUE(WriteBytes(gone, WritePlacesBmp(16, 16)));
+  Parse(Section("Tiles", 16) + Section("Garbage", 16, "", garbage) + Section("Large tiles", 32) +
+        Section("Gone", 16, "", gone));
+  ASSERT_EQ(LifefaceCatalogue.count, 4);
+  std::remove(gone.c_str());
+  Settings.face = 1;
+  UseLifeface();
+  EXPECT_EQ(Settings.face, 2);
+  ASSERT_NE(LifefaceSurface, nullptr);
+  EXPECT_EQ(FakeUnreadableLifefaces, std::vector<std::string>{garbage});
+  // From the last record the catalogue's first comes next.
+  Settings.face = 3;
+  UseLifeface();
+  EXPECT_EQ(Settings.face, 0);
+  EXPECT_NE(LifefaceSurface, nullptr);
+  EXPECT_EQ(FakeUnreadableLifefaces, (std::vector<std::string>{garbage, gone}));
+  // Passed over from then on, without asking the disk again.
+  Settings.face = 1;
+  UseLifeface();
+  EXPECT_EQ(Settings.face, 2);
+  EXPECT_EQ(FakeUnreadableLifefaces.size(), 2u);
+}
+
+TEST_F(Lifeface, NoReadablePictureLeavesClassicFrames) {
+  FakeFaultsGoOn = true;
+  Parse(Section("Garbage", 16, "", Folder + "/garbage.bmp") + Section("Again", 16, "", Folder + "/garbage.bmp"));
+  ASSERT_EQ(LifefaceCatalogue.count, 2);
+  Settings.face = 1;
+  Settings.mode = ModeAnimated;
+  UseLifeface();
+  EXPECT_EQ(LifefaceSurface, nullptr);
+  EXPECT_EQ(Settings.face, 0);
+  EXPECT_EQ(FakeUnreadableLifefaces.size(), 2u);
+  UseLifeface();  // nothing left to try
+  EXPECT_EQ(FakeUnreadableLifefaces.size(), 2u);
+  EXPECT_EQ(LifefaceSurface, nullptr);
+}
+
 }  // namespace

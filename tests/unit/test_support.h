@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "engine/engine.h"
+#include "engine/kernels.h"
 #include "loop/loop.h"
 #include "fakes/fakes.h"
 #include "lifeface/lifeface.h"
@@ -20,6 +21,7 @@ inline void ResetEngineState(size_t cells, int32_t surfaceWidth = 0, int32_t sur
   FakeClockReset(100000);
   FakeStoreReset();
   FakeTextReset();
+  FakeFaultsReset();
   ResetFieldState();
   ResetSchedule();
   ReleaseView();
@@ -33,14 +35,22 @@ inline void ResetEngineState(size_t cells, int32_t surfaceWidth = 0, int32_t sur
   View.ClientHeight = surfaceHeight;
 }
 
-inline uint8_t CellAt(int32_t x, int32_t y, int32_t columns) { return Grid.LiveCells[y * columns + x]; }
+// The wide kernel sets this CPU runs, for checks of what only they do (marks,
+// draws); none where it runs none.
+inline std::vector<const GridKernels*> EveryWideKernelSet() {
+  const WideKernelSets wide = KernelSetsTheCpuRuns();
+  return std::vector<const GridKernels*>(wide.sets, wide.sets + wide.count);
+}
 
-// The kernel sets this CPU runs.
-inline std::vector<const GridKernels*> EveryKernelSet() {
-  std::vector<const GridKernels*> sets = {&Sse2Kernels};
-  if (CpuRunsAvx2()) sets.push_back(&Avx2Kernels);
+// The sets a check of the engine's fields and frames runs with: each wide
+// set, and the plain one that CPUs without them use.
+inline std::vector<const GridKernels*> EveryKernelSetAndPlain() {
+  std::vector<const GridKernels*> sets = EveryWideKernelSet();
+  sets.push_back(&PlainKernels);
   return sets;
 }
+
+inline uint8_t CellAt(int32_t x, int32_t y, int32_t columns) { return Grid.LiveCells[y * columns + x]; }
 
 // Places live cells given as rows of text ('#' alive) with their top-left at (x, y).
 inline void PlacePattern(const std::vector<std::string>& pattern, int32_t x, int32_t y, int32_t columns,

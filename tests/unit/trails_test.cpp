@@ -155,9 +155,7 @@ void ExpectStoryPictures(int32_t columns, int32_t rows, int32_t s, int32_t fade,
 }
 
 TEST_F(Trails, EveryPainterAndStepTellsTheSameStory) {
-  std::vector<const GridKernels*> sets = {&Sse2Kernels};
-  if (CpuRunsAvx2()) sets.push_back(&Avx2Kernels);
-  for (const GridKernels* kernels : sets) {
+  for (const GridKernels* kernels : EveryKernelSetAndPlain()) {
     for (auto [fade, byAge] : {std::pair{3, false}, {0, true}, {5, true}}) {
       SCOPED_TRACE(std::string(kernels->name) + " fade " + std::to_string(fade) + (byAge ? " by age" : ""));
       UseKernels(kernels);
@@ -172,8 +170,7 @@ TEST_F(Trails, EveryPainterAndStepTellsTheSameStory) {
 // The planes step alike on every kernel set and the plain path, for rows of
 // any width, and the marks name every segment whose shade moved.
 TEST_F(Trails, KernelPlanesMatchThePlainStepAndMarkEveryShadeThatMoves) {
-  std::vector<const GridKernels*> sets = {&Sse2Kernels};
-  if (CpuRunsAvx2()) sets.push_back(&Avx2Kernels);
+  const std::vector<const GridKernels*> sets = EveryWideKernelSet();
   for (auto [columns, rows] : {std::pair{16, 9}, {33, 20}, {100, 31}, {129, 40}}) {
     const size_t cells = static_cast<size_t>(columns) * rows;
     for (const GridKernels* kernels : sets) {

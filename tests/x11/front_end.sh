@@ -151,6 +151,115 @@ case_signals() {
   done
 }
 
+# Client messages that other programs send to a window tumbra only draws in
+# (given by number, the root window) never end it, whatever their type and
+# first word; a window of its own ends on the window manager's
+# WM_DELETE_WINDOW alone.
+case_client_messages() {
+  start_display 640x480
+  private_settings client_messages
+  make_window 320 240
+  local target window where
+  for target in "$TEST_WINDOW" root; do
+    where=(--window-id "$target")
+    [ "$target" != root ] || where=(--root)
+    start_tumbra "${where[@]}" --catalogue "$CATALOGUE" --mode classic --delay 200 --show-generation
+    poll_screenshot 10 "$X11_OUT/client-messages.png" not_black || fail "no first frame in $target: $POLL_OUTPUT"
+    "$SEND_MESSAGE" "$target" WM_PROTOCOLS 0 && "$SEND_MESSAGE" "$target" _NET_WM_PING 0 &&
+      "$SEND_MESSAGE" "$target" WM_PROTOCOLS WM_DELETE_WINDOW || fail "no message could be sent to $target"
+    [ "$(wait_exit 1)" = running ] || fail "a client message to $target ended the program"
+    kill -TERM "$TUMBRA_PID"
+    [ "$(wait_exit 5)" = 0 ] || fail "SIGTERM did not end the program drawing in $target"
+  done
+  start_tumbra --catalogue "$CATALOGUE" --mode classic
+  window=$(wait_window tumbra 30) || fail "no window of its own"
+  "$SEND_MESSAGE" "$window" WM_PROTOCOLS 0 && "$SEND_MESSAGE" "$window" _NET_WM_PING WM_DELETE_WINDOW ||
+    fail "no message could be sent to its window"
+  [ "$(wait_exit 1)" = running ] || fail "a message other than WM_DELETE_WINDOW ended its own window"
+  "$SEND_MESSAGE" "$window" WM_PROTOCOLS WM_DELETE_WINDOW || fail "WM_DELETE_WINDOW could not be sent"
+  [ "$(wait_exit 5)" = 0 ] || fail "WM_DELETE_WINDOW did not end its own window with 0"
+}
+
+# SIGTERM while the pattern folders are being indexed ends the program
+# within a second. The disk is made slow by strace: each folder read takes
+# 50 ms, so that the walk over 200 folders would take some 20 s.
+case_signals_while_indexing() {
+  command -v strace >/dev/null || fail "strace is not installed (tools/install-deps installs it)"
+  start_display 640x480
+  private_settings signals_while_indexing
+  local folder="$X11_OUT/slow-patterns" tumbra=$TUMBRA traced
+  rm -rf "$folder"
+  for k in $(seq 200); do
+    mkdir -p "$folder/$k"
+    cp "$PATTERNS_DIR/glider.rle" "$folder/$k/"
+  done
+  export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0"  # no leak check under strace
+  TUMBRA=$(command -v strace)
+  start_tumbra -f -qq -o /dev/null -e trace=getdents64 -e inject=getdents64:delay_exit=50000 \
+    "$tumbra" --root --catalogue "$CATALOGUE" --patterns "$folder" --start patterns --show-generation
+  TUMBRA=$tumbra
+  traced=$(poll 5 pgrep -P "$TUMBRA_PID" && echo "$POLL_OUTPUT") || fail "the traced program did not start"
+  sleep 2
+  [ "$(wait_exit 0)" = running ] || fail "the program ended while indexing"
+  import -window root "$X11_OUT/indexing.png" || fail "no screenshot"
+  all_of_colour "$X11_OUT/indexing.png" 640x480+0+0 000000 >/dev/null || fail "a frame came before the indexing ended"
+  kill -TERM "$traced"
+  [ "$(wait_exit 1)" = 0 ] || fail "SIGTERM while indexing did not end the program with 0 within a second"
+}
+
+# A lifeface whose picture cannot be read when a reset brings it (replaced
+# behind the program's back): the program names the file and shows the next
+# lifeface, and goes on.
+case_unreadable_lifeface() {
+  start_display 640x480
+  private_settings unreadable_lifeface
+  local catalogue broken
+  catalogue=$(mktemp -d "$X11_OUT/unreadable.XXXXXX")  # its own: the log is every test's
+  cp -r "$CATALOGUE/tumbra.ini" "$CATALOGUE/tumbra" "$catalogue/"
+  broken=$(awk -F'"' '/^bmp/ { if (++n == 2) { gsub(/\\/, "/", $2); print $2 } }' "$catalogue/tumbra.ini")
+  [ -f "$catalogue/$broken" ] || fail "no second lifeface picture $broken"
+  # Under B8/S every field dies out at once and is replaced by the next
+  # lifeface's: the first reset brings the second one.
+  start_tumbra --root --catalogue "$catalogue" --mode animated --random-face --rule B8/S --reset 0 --delay 10
+  expect_screen 10 "$X11_OUT/unreadable-first.png" not_black
+  # As long as before (the catalogue's size check passes), but no bitmap.
+  head -c "$(stat -c %s "$catalogue/$broken")" /dev/zero | tr '\0' Z >"$catalogue/$broken.new"
+  mv "$catalogue/$broken.new" "$catalogue/$broken"
+  poll 20 grep -qF "cannot read the lifeface picture $catalogue/$broken" "$X11_OUT/tumbra.log" ||
+    fail "no message naming $broken: $(wait_exit 0)"
+  [ "$(wait_exit 2)" = running ] || fail "the program ended after the unreadable lifeface"
+  expect_screen 10 "$X11_OUT/unreadable-after.png" not_black
+}
+
+# SIGTERM while a first start stores the settings (each value written takes
+# 50 ms here) ends the program only once they are all stored: the next
+# start must find them whole.
+case_signals_while_storing() {
+  command -v strace >/dev/null || fail "strace is not installed (tools/install-deps installs it)"
+  start_display 640x480
+  private_settings signals_while_storing
+  local settings="$XDG_CONFIG_HOME/tumbra/settings" tumbra=$TUMBRA whole traced
+  start_tumbra --root --catalogue "$CATALOGUE" --mode classic --delay 100000 --show-generation
+  expect_screen 10 "$X11_OUT/storing.png" not_black
+  kill -TERM "$TUMBRA_PID"
+  [ "$(wait_exit 5)" = 0 ] || fail "the first run did not end"
+  whole=$(wc -l <"$settings")
+  [ "$whole" -gt 10 ] || fail "too few settings stored: $whole"
+  rm -rf "$XDG_CONFIG_HOME"
+  # A sanitizer build's leak check cannot run under strace.
+  export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0"
+  TUMBRA=$(command -v strace)
+  start_tumbra -f -qq -o /dev/null -e trace=rename,renameat,renameat2 \
+    -e inject=rename,renameat,renameat2:delay_exit=50000 \
+    "$tumbra" --root --catalogue "$CATALOGUE" --mode classic --delay 100000 --show-generation
+  TUMBRA=$tumbra
+  traced=$(poll 5 pgrep -P "$TUMBRA_PID" && echo "$POLL_OUTPUT") || fail "the traced program did not start"
+  poll 10 test -s "$settings" || fail "no settings stored"
+  kill -TERM "$traced"
+  [ "$(wait_exit 10)" = 0 ] || fail "SIGTERM while storing the settings did not end the program with 0"
+  [ "$(wc -l <"$settings")" = "$whole" ] || fail "$(wc -l <"$settings") of $whole settings stored"
+}
+
 # Bad arguments and missing things: a message and the exit codes 2 (the
 # command line) or 1 (the surroundings).
 case_bad_arguments() {

@@ -4,9 +4,12 @@
 # hack, its settings description, the lifefaces and the launcher below /usr
 # and the hack into xscreensaver's list of hacks; removed, it must take the
 # hack out of that list again. Leaves the package installed in
-# $X11_OUT/root for the xscreensaver test.
+# $X11_OUT/root for the xscreensaver test. PACKAGE_ARCH is the package's
+# architecture; RUN_PROGRAM, when set, runs the hack (a cross build's
+# emulator).
 source "$(dirname "$0")/lib.sh"
-: "${BUILD_DIR:?}" "${PACKAGE_VERSION:?}"
+: "${BUILD_DIR:?}" "${PACKAGE_VERSION:?}" "${PACKAGE_ARCH:?}"
+read -r -a run_program <<<"${RUN_PROGRAM:-}"
 
 ROOT="$X11_OUT/root"
 PACKAGE_OUT="$X11_OUT/package"
@@ -35,15 +38,16 @@ listed_times() { grep -c '^[[:space:]]*tumbra --root[[:space:]]*\\n\\$' "$1"; }
 rm -rf "$ROOT" "$PACKAGE_OUT"
 mkdir -p "$ROOT/var/lib/dpkg/info" "$ROOT/var/lib/dpkg/updates" "$ROOT/var/lib/dpkg/triggers" "$PACKAGE_OUT"
 : >"$ROOT/var/lib/dpkg/status"
+[ "$PACKAGE_ARCH" = "$(dpkg --print-architecture)" ] || private_dpkg --add-architecture "$PACKAGE_ARCH"
 write_app_defaults "$APP_DEFAULTS"
 ln -s XScreenSaver-nogl "$ROOT/etc/X11/app-defaults/XScreenSaver"
 
 note "building the package"
 cpack --config "$BUILD_DIR/CPackConfig.cmake" -B "$PACKAGE_OUT" >"$X11_OUT/cpack.log" 2>&1 || fail "cpack failed"
-DEB="$PACKAGE_OUT/tumbra_${PACKAGE_VERSION}_amd64.deb"
+DEB="$PACKAGE_OUT/tumbra_${PACKAGE_VERSION}_${PACKAGE_ARCH}.deb"
 [ -f "$DEB" ] || fail "no $DEB"
 info=$(dpkg-deb -f "$DEB" Package Version Architecture Depends Recommends Suggests)
-for want in "Package: tumbra" "Version: $PACKAGE_VERSION" "Architecture: amd64" "libx11-6" "libxext6" \
+for want in "Package: tumbra" "Version: $PACKAGE_VERSION" "Architecture: $PACKAGE_ARCH" "libx11-6" "libxext6" \
   "libfontconfig1" "libfreetype6" "Recommends: xscreensaver" "Suggests: golly"; do
   [[ "$info" == *"$want"* ]] || fail "the control file lacks '$want': $info"
 done
@@ -52,8 +56,8 @@ done
 # configures it and runs its triggers as on a real system; the stand-ins'
 # epoch outranks any asked for (zlib1g's versions have one).
 for library in $(dpkg-deb -f "$DEB" Depends | tr ',' '\n' | sed 's/(.*)//; s/|.*//' | tr -d ' '); do
-  printf 'Package: %s\nStatus: install ok installed\nVersion: 999:999\nArchitecture: amd64\nMaintainer: test <test@tumbra.invalid>\nDescription: stand-in\n\n' \
-    "$library" >>"$ROOT/var/lib/dpkg/status"
+  printf 'Package: %s\nStatus: install ok installed\nVersion: 999:999\nArchitecture: %s\nMaintainer: test <test@tumbra.invalid>\nDescription: stand-in\n\n' \
+    "$library" "$PACKAGE_ARCH" >>"$ROOT/var/lib/dpkg/status"
 done
 
 note "installing it into $ROOT"
@@ -108,7 +112,7 @@ EOF
 [ "$(wc -l <"$X11_OUT/xml-args.txt")" -ge 20 ] || fail "too few controls in tumbra.xml"
 while read -r args; do
   # shellcheck disable=SC2086
-  "$ROOT/usr/libexec/xscreensaver/tumbra" $args --help >/dev/null 2>>"$X11_OUT/xml-args.err" ||
+  "${run_program[@]}" "$ROOT/usr/libexec/xscreensaver/tumbra" $args --help >/dev/null 2>>"$X11_OUT/xml-args.err" ||
     fail "the program refuses the control's arguments '$args'"
 done <"$X11_OUT/xml-args.txt"
 

@@ -3,9 +3,9 @@
 # pedantic tags included, finds no error and no warning in it, and the
 # changelog's latest entry is of the package's version.
 source "$(dirname "$0")/lib.sh"
-: "${PACKAGE_VERSION:?}"
+: "${PACKAGE_VERSION:?}" "${PACKAGE_ARCH:?}"
 
-DEB="$X11_OUT/package/tumbra_${PACKAGE_VERSION}_amd64.deb"
+DEB="$X11_OUT/package/tumbra_${PACKAGE_VERSION}_${PACKAGE_ARCH}.deb"
 [ -f "$DEB" ] || fail "no $DEB (x11_package)"
 command -v lintian >/dev/null || fail "lintian is not installed (tools/install-deps installs it)"
 

@@ -1,8 +1,8 @@
-# cmake -DFRAMES=tumbra_frames -DOUT=dir -DCOMMON="a;b" -DFIRST=x -DSECOND=y -P options_differ.cmake
+# cmake -DFRAMES=tumbra_frames -DOUT=dir -DCOMMON="a;b" -DFIRST=x -DSECOND=y [-DEMULATOR=runner] -P options_differ.cmake
 # Two runs that differ in one option only must draw different pictures: the
 # option reached the engine.
 foreach(run FIRST SECOND)
-  execute_process(COMMAND ${FRAMES} ${COMMON} ${${run}} --out ${OUT}/differ-${run}.bmp RESULT_VARIABLE code)
+  execute_process(COMMAND ${EMULATOR} ${FRAMES} ${COMMON} ${${run}} --out ${OUT}/differ-${run}.bmp RESULT_VARIABLE code)
   if(NOT code EQUAL 0)
     message(FATAL_ERROR "tumbra_frames ${${run}} failed: ${code}")
   endif()

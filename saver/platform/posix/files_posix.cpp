@@ -1,5 +1,5 @@
-// Files natively: reads, sizes, and a bare name searched beside the program
-// and in the current folder.
+// Files natively: reads, sizes, a bare name searched beside the program and
+// in the current folder, and bounded folder walks.
 #include <dirent.h>
 #include <limits.h>
 #include <stdlib.h>
@@ -9,8 +9,10 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "platform/platform.h"
+#include "platform/posix/files_posix.h"
 
 // Catalogue paths are written with backslashes; here they become slashes.
 static std::string NativePath(const char* name) {
@@ -92,21 +94,66 @@ bool PlatformPathIsAbsolute(const char* path) {
 }
 
 
-bool PlatformListFolder(const char* folder, int32_t depth, FolderVisit visit, void* context) {
-  const std::string base = NativePath(folder);
+namespace {
+
+// The folders from the first one down to the one being read, by device and
+// inode: a link to any of them leads back up.
+struct FolderId {
+  dev_t device;
+  ino_t inode;
+};
+
+struct FolderWalk {
+  FolderListLimits limits;
+  int64_t entries;  // looked at so far
+  int32_t folders;  // read so far
+  std::vector<FolderId> way;
+  FolderVisit visit;
+  void* context;
+};
+
+bool OnTheWay(const FolderWalk& walk, const struct stat& info) {
+  for (const FolderId& id : walk.way)
+    if (id.device == info.st_dev && id.inode == info.st_ino) return true;
+  return false;
+}
+
+bool WalkFolder(const std::string& base, int32_t depth, const struct stat& folder, FolderWalk* walk) {
+  if (walk->folders >= walk->limits.folders) return false;
   DIR* dir = opendir(base.c_str());
   if (dir == nullptr) return false;
+  walk->folders += 1;
+  walk->way.push_back(FolderId{folder.st_dev, folder.st_ino});
   const std::string prefix = !base.empty() && base.back() == '/' ? base : base + "/";
-  while (const dirent* entry = readdir(dir)) {
+  while (walk->entries < walk->limits.entries) {
+    const dirent* entry = readdir(dir);
+    if (entry == nullptr) break;
     if (entry->d_name[0] == '.') continue;
+    walk->entries += 1;
     const std::string path = prefix + entry->d_name;
     struct stat info;
     if (stat(path.c_str(), &info) != 0) continue;
     if (S_ISREG(info.st_mode))
-      visit(path.c_str(), context);
-    else if (S_ISDIR(info.st_mode) && depth > 0)
-      PlatformListFolder(path.c_str(), depth - 1, visit, context);
+      walk->visit(path.c_str(), walk->context);
+    else if (S_ISDIR(info.st_mode) && depth > 0 && !OnTheWay(*walk, info))
+      WalkFolder(path, depth - 1, info, walk);
   }
+  walk->way.pop_back();
   closedir(dir);
   return true;
+}
+
+}  // namespace
+
+bool ListFolderWithin(const char* folder, int32_t depth, FolderListLimits limits, FolderVisit visit, void* context) {
+  const std::string base = NativePath(folder);
+  struct stat info;
+  if (stat(base.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) return false;
+  FolderWalk walk = {limits, 0, 0, {}, visit, context};
+  return WalkFolder(base, depth, info, &walk);
+}
+
+bool PlatformListFolder(const char* folder, int32_t depth, FolderVisit visit, void* context) {
+  return ListFolderWithin(folder, depth, FolderListLimits{FolderListEntryLimit, FolderListFolderLimit}, visit,
+                          context);
 }

@@ -23,6 +23,8 @@ void PlatformIdle(uint32_t milliseconds) {
 
 void PlatformExit(int code) { ExitProcess(static_cast<UINT>(code)); }
 
+void PlatformLifefaceUnreadable(const char*) { PlatformExit(1); }
+
 // ---- Memory ------------------------------------------------------------------------
 
 void* PlatformAllocateZeroed(size_t bytes) {

@@ -2,6 +2,9 @@
 // fontconfig ("Courier New" where it or a metric twin is installed), at
 // 10 points for the display's resolution, rasterised by FreeType straight
 // into the frame surface, so the text is part of the frame that is shown.
+// The text is UTF-8 (pattern names are whatever their files hold): what is
+// no UTF-8, or has no glyph in the face, is drawn as the replacement
+// character (or '?' where the face has none).
 #include <fontconfig/fontconfig.h>
 #include <ft2build.h>
 #include FT_FREETYPE_H
@@ -9,8 +12,10 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <map>
 #include <vector>
 
+#include "platform/utf8.h"
 #include "platform/x11/x11.h"
 
 namespace {
@@ -33,8 +38,13 @@ struct OverlayFace {
   int32_t descent;
   int32_t maxAdvance;
   int32_t averageAdvance;
-  Glyph glyphs[256];
+  Glyph glyphs[256];  // Latin-1, by code point
+  // The rest as they come, up to OtherGlyphLimit (names are short; a new
+  // glyph beyond that starts the store afresh).
+  std::map<uint32_t, Glyph> others;
+  Glyph replacement;  // U+FFFD, or the question mark where the face has none
 };
+const size_t OtherGlyphLimit = 512;
 
 struct TextState {
   OverlayFace* font;
@@ -76,26 +86,45 @@ bool FindFontFile(int32_t pixels, std::vector<char>* file, int* index, bool* emb
   return found;
 }
 
-const Glyph* GlyphOf(OverlayFace* font, unsigned char c) {
-  Glyph& glyph = font->glyphs[c];
-  if (glyph.ready) return &glyph;
-  glyph.ready = true;
-  if (FT_Load_Char(font->face, c, FT_LOAD_DEFAULT) != 0) return &glyph;
+// Renders the face's glyph of character c.
+void RenderGlyph(OverlayFace* font, uint32_t c, Glyph* glyph) {
+  glyph->ready = true;
+  if (FT_Load_Char(font->face, c, FT_LOAD_DEFAULT) != 0) return;
   FT_GlyphSlot slot = font->face->glyph;
   if (font->embolden) FT_GlyphSlot_Embolden(slot);
-  if (FT_Render_Glyph(slot, FT_RENDER_MODE_NORMAL) != 0) return &glyph;
+  if (FT_Render_Glyph(slot, FT_RENDER_MODE_NORMAL) != 0) return;
   const FT_Bitmap& bitmap = slot->bitmap;
-  glyph.left = slot->bitmap_left;
-  glyph.top = slot->bitmap_top;
-  glyph.advance = static_cast<int32_t>((slot->advance.x + 32) >> 6);
-  if (bitmap.pixel_mode != FT_PIXEL_MODE_GRAY) return &glyph;
-  glyph.width = static_cast<int32_t>(bitmap.width);
-  glyph.rows = static_cast<int32_t>(bitmap.rows);
-  glyph.coverage.resize(static_cast<size_t>(glyph.width) * static_cast<size_t>(glyph.rows));
-  for (int32_t y = 0; y < glyph.rows; ++y)
-    std::memcpy(&glyph.coverage[static_cast<size_t>(y) * glyph.width], bitmap.buffer + y * bitmap.pitch,
-                static_cast<size_t>(glyph.width));
-  return &glyph;
+  glyph->left = slot->bitmap_left;
+  glyph->top = slot->bitmap_top;
+  glyph->advance = static_cast<int32_t>((slot->advance.x + 32) >> 6);
+  if (bitmap.pixel_mode != FT_PIXEL_MODE_GRAY) return;
+  glyph->width = static_cast<int32_t>(bitmap.width);
+  glyph->rows = static_cast<int32_t>(bitmap.rows);
+  glyph->coverage.resize(static_cast<size_t>(glyph->width) * static_cast<size_t>(glyph->rows));
+  for (int32_t y = 0; y < glyph->rows; ++y)
+    std::memcpy(&glyph->coverage[static_cast<size_t>(y) * glyph->width], bitmap.buffer + y * bitmap.pitch,
+                static_cast<size_t>(glyph->width));
+}
+
+// A character's glyph, rendered at first use; one the face has none of
+// looks like the replacement character.
+const Glyph* GlyphOf(OverlayFace* font, uint32_t c) {
+  if (c == Utf8Replacement) return &font->replacement;
+  Glyph* glyph = nullptr;
+  if (c < 256) {
+    glyph = &font->glyphs[c];
+  } else {
+    auto found = font->others.find(c);
+    if (found != font->others.end()) return &found->second;
+    if (font->others.size() >= OtherGlyphLimit) font->others.clear();
+    glyph = &font->others[c];
+  }
+  if (glyph->ready) return glyph;
+  if (FT_Get_Char_Index(font->face, c) != 0)
+    RenderGlyph(font, c, glyph);
+  else
+    *glyph = font->replacement;
+  return glyph;
 }
 
 uint32_t Blend(uint32_t base, uint32_t colour, uint32_t alpha) {
@@ -146,6 +175,10 @@ FontHandle PlatformCreateOverlayFont(WindowHandle) {
   face.ascent = Ceil26(metrics.ascender);
   face.descent = Ceil26(-metrics.descender);
   face.maxAdvance = Ceil26(metrics.max_advance);
+  if (FT_Get_Char_Index(face.face, Utf8Replacement) != 0)
+    RenderGlyph(&face, Utf8Replacement, &face.replacement);
+  else
+    face.replacement = *GlyphOf(&face, '?');
   face.averageAdvance = GlyphOf(&face, 'x')->advance;
   if (face.maxAdvance < face.averageAdvance) face.maxAdvance = face.averageAdvance;
   return &face;
@@ -172,14 +205,14 @@ void PlatformTextOut(ContextHandle dc, int32_t x, int32_t y, const char* text, i
   FrameSurface* surface = static_cast<FrameSurface*>(dc);
   OverlayFace* font = Text.font;
   if (surface == nullptr || surface->bits == nullptr || font == nullptr || text == nullptr || length <= 0) return;
-  const unsigned char* characters = reinterpret_cast<const unsigned char*>(text);
+  const unsigned char* bytes = reinterpret_cast<const unsigned char*>(text);
   int32_t width = 0;
-  for (int32_t i = 0; i < length; ++i) width += GlyphOf(font, characters[i])->advance;
+  for (int32_t i = 0, used = 1; i < length; i += used) width += GlyphOf(font, DecodeUtf8(bytes + i, length - i, &used))->advance;
   if (Text.opaque) FillRect(surface, x, y, x + width, y + font->ascent + font->descent, Text.background);
   const int32_t baseline = y + font->ascent;
   int32_t pen = x;
-  for (int32_t i = 0; i < length; ++i) {
-    const Glyph* glyph = GlyphOf(font, characters[i]);
+  for (int32_t i = 0, used = 1; i < length; i += used) {
+    const Glyph* glyph = GlyphOf(font, DecodeUtf8(bytes + i, length - i, &used));
     for (int32_t gy = 0; gy < glyph->rows; ++gy) {
       const int32_t sy = baseline - glyph->top + gy;
       if (sy < 0 || sy >= surface->height) continue;
