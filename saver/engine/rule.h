@@ -34,6 +34,19 @@ enum RuleError {
   RuleCountOverEight,
   RuleBadGrid,
   RuleMalformed,
+  // Only ParseRule gives these.
+  RuleTable,                // no family's notation and no known name: a rule table ("WireWorld")
+  RuleMargolus,             // a Margolus rule ("MS,D0;8;4;3;2;5;9;7;1;6;10;11;12;13;14;15")
+  RuleOneDimensional,       // Wolfram's elementary rules ("W110")
+  RuleStates,               // Generations states outside 2..256, Larger than Life's C outside 0..256
+  RuleCountOverNeighbours,  // a count above 6 (hexagonal) or 4 (von Neumann)
+  RuleBadLetter,            // a neighbourhood letter its count cannot have ("B1a", "B0c")
+  RuleLettersNotMoore,      // neighbourhood letters in a hexagonal or von Neumann rule
+  RuleBadMap,               // a MAP rule of the wrong length or with a character that is not base64
+  RuleLargerSyntax,         // not Rr,Cc,Mm,Sa..b,Bc..d,Nn nor r,bmin,bmax,smin,smax
+  RuleLargerRange,          // a range outside 1..LargerRangeLimit
+  RuleLargerLimits,         // limits beyond the neighbourhood's size, or the lower above the upper
+  RuleGridShape,            // a grid Golly does not make: a sphere with two sides, a Klein bottle without one, ...
 };
 // One line without a full stop, never null (an unknown value gets a line too).
 const char* RuleErrorText(RuleError error);
@@ -135,12 +148,28 @@ struct LargerThanLife {
 };
 
 // Golly's bounded grid after ':' ("B3/S23:T200,100"): its topology letter, or
-// 0 when the rule names none, and its sides (0: unbounded along that axis).
+// 0 when the rule names none, and its sides (0: unbounded along that axis;
+// never both, and only for a plane or a torus). Sides are at most
+// RuleGridSideLimit. A torus may join one pair of edges shifted
+// ("T30+5,20": the horizontal edges, by 5 cells; "T30,20-2": the vertical
+// ones); a Klein bottle has one pair of edges twisted ("K30*,20": the
+// horizontal ones; "K30,20*", the vertical ones, when the text names
+// neither) and may shift those by one cell when they are an even number of
+// cells long ("K30*+1,20"). A sphere's sides are equal ("S30").
 struct RuleGrid {
   char topology;  // 0, 'T' torus, 'P' plane, 'K' Klein bottle, 'C' cross-surface, 'S' sphere
   int32_t width;
   int32_t height;
+  char twist;               // Klein bottle: 'H' horizontal edges twisted, 'V' vertical ones; else 0
+  int32_t horizontalShift;  // in -width + 1 .. width - 1; 0 without a shift
+  int32_t verticalShift;    // in -height + 1 .. height - 1; at most one of the two is not 0
 };
+const int32_t RuleGridSideLimit = 2000000000;
+// Larger than Life grids are a torus or a plane of at most this many cells,
+// each side at least twice the range; a suffix without sides (":T") is
+// LargerDefaultSide square, as Golly makes it.
+const int64_t LargerGridCellLimit = 100000000;
+const int32_t LargerDefaultSide = 400;
 
 // Cell states: 0 dead, 1 alive, 2 .. states - 1 dying. A cell that stops
 // living moves through the dying states one a generation, then is dead;
@@ -160,6 +189,11 @@ struct CellRule {
   RuleGrid grid;
   char text[RuleTextSize];    // the canonical text, without the grid suffix (see FormatRule)
 };
+
+// The number of cells a Larger than Life rule counts around a live cell: the
+// square, diamond or disc of its range, without the cell itself unless
+// `middle`. Its limits go from 0 to this.
+int32_t LargerCount(const LargerThanLife& larger);
 
 // A Life-like rule as a rule of any family (no grid).
 CellRule CellRuleOf(LifeRule rule);
@@ -197,6 +231,10 @@ struct NamedRule {
 };
 extern const NamedRule NamedRules[];
 extern const int NamedRuleCount;
+// Other names of NamedRules' rules beyond LifeRuleAliases, which only
+// parsing knows; `name` is a name of NamedRules.
+extern const LifeRuleAlias NamedRuleAliases[];
+extern const int NamedRuleAliasCount;
 // The table's name of a rule, or null when it has none.
 const char* RuleName(const CellRule& rule);
 // The rule's name when it has one, else its canonical text.
