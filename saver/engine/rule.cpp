@@ -1,7 +1,6 @@
 // Life-like rule notation: parsing, formatting and the named rules.
 #include "engine/rule.h"
 
-#include <cmath>
 #include <cstring>
 
 // Chosen as lively: rules where a random field keeps moving for a long time,
@@ -414,8 +413,8 @@ void SetOutcome(uint8_t map[64], uint32_t k) { map[k >> 3] = static_cast<uint8_t
 
 // The letters in Golly's order: a count of n (or 8 - n) live neighbours takes
 // the first LettersOfCount[n] of them; 0 and 8 take none.
-const char HenselOrder[] = "cekainyqjrtwz";
-const int8_t LettersOfCount[9] = {0, 2, 6, 10, 13, 10, 6, 2, 0};
+constexpr char HenselOrder[] = "cekainyqjrtwz";
+constexpr int8_t LettersOfCount[9] = {0, 2, 6, 10, 13, 10, 6, 2, 0};
 int HenselIndex(char c) {
   const char* found = c != 0 ? std::strchr(HenselOrder, Lower(c)) : nullptr;
   return found != nullptr ? static_cast<int>(found - HenselOrder) : -1;
@@ -1141,13 +1140,12 @@ int32_t LargerCount(const LargerThanLife& l) {
   if (l.shape == 'N') {
     cells = 2 * r * (r + 1) + 1;
   } else if (l.shape == 'C') {
-    // The cells nearer the middle than r + 1/2: x^2 + y^2 <= r^2 + r.
-    for (int64_t y = -r; y <= r; ++y) {
-      const int64_t room = r * r + r - y * y;
-      int64_t x = static_cast<int64_t>(std::sqrt(static_cast<double>(room)));
-      while (x * x > room) --x;
-      while ((x + 1) * (x + 1) <= room) ++x;
-      cells += 2 * x + 1;
+    // The cells nearer the middle than r + 1/2: x^2 + y^2 <= r^2 + r, a row
+    // of 2x + 1 cells at each y, x shrinking as |y| grows.
+    int64_t x = r;
+    for (int64_t y = 0; y <= r; ++y) {
+      while (x * x + y * y > r * r + r) --x;
+      cells += (y == 0 ? 1 : 2) * (2 * x + 1);
     }
   } else {
     cells = (2 * r + 1) * (2 * r + 1);
@@ -1263,7 +1261,7 @@ size_t FormatRuleRefusal(const char* text, size_t length, RuleError error, char*
   for (const Refusal& r : Refusals)
     if (r.error == error) join = r.join;
   // A rule table's name is what comes before its grid.
-  const char* colon = static_cast<const char*>(std::memchr(text, ':', length));
+  const char* colon = length > 0 ? static_cast<const char*>(std::memchr(text, ':', length)) : nullptr;
   PutRuleName(t, text, colon != nullptr && std::strcmp(join, " is ") == 0 ? static_cast<size_t>(colon - text) : length);
   if (t.n > 0 && error != RuleEmpty) PutText(t, join);
   else t.n = 0;
