@@ -1273,31 +1273,40 @@ size_t FormatRuleRefusal(const char* text, size_t length, RuleError error, char*
 const NamedRule NamedRules[] = {
     LIFE_LIKE_NAMED_RULES(NAMED_RULE)
     // Generations: those of Golly's help, then more of Mirek Wojtowicz's MCell.
+    // Lively, as bgolly shows them from a soup of 63% on a torus after 500 and
+    // 2500 generations: waves, spirals, ships and fading trees still moving
+    // over a field that is neither empty nor boiling. Not lively: those that
+    // settle or freeze (Banners, Burst, Caterpillars, Frogs, Lines, Nova,
+    // SediMental, Transers) and those that boil into dense noise (Cooties,
+    // Ebb & Flow, Lava, Meteor Guns, Sticks).
     {"Brian's Brain", "B2/S/C3", true},
     {"Star Wars", "B2/S345/C4", true},
     {"Banners", "B3457/S2367/C5", false},
-    {"Bloomerang", "B34678/S234/C24", false},
+    {"Bloomerang", "B34678/S234/C24", true},
     {"Caterpillars", "B378/S124567/C4", false},
     {"Cooties", "B2/S23/C8", false},
-    {"Fireworks", "B13/S2/C21", false},
+    {"Fireworks", "B13/S2/C21", true},
     {"Frogs", "B34/S12/C3", false},
     {"Lava", "B45678/S12345/C8", false},
     {"Lines", "B458/S012345/C3", false},
     {"Sticks", "B2/S3456/C6", false},
     {"Transers", "B26/S345/C5", false},
-    {"Xtasy", "B2356/S1456/C16", false},
+    {"Xtasy", "B2356/S1456/C16", true},
     {"Burst", "B3468/S0235678/C9", false},
     {"Ebb & Flow", "B36/S012478/C18", false},
     {"Meteor Guns", "B3/S01245678/C8", false},
     {"Nova", "B2478/S45678/C25", false},
     {"SediMental", "B25678/S45678/C4", false},
-    {"Spirals", "B234/S2/C5", false},
+    {"Spirals", "B234/S2/C5", true},
     {"Living on the Edge", "B3/S345/C6", false},
-    {"Belzhab", "B23/S23/C8", false},
-    {"Bombers", "B24/S345/C25", false},
-    {"Faders", "B2/S2/C25", false},
+    {"Belzhab", "B23/S23/C8", true},
+    {"Bombers", "B24/S345/C25", true},
+    {"Faders", "B2/S2/C25", true},
     {"Wanderers", "B34678/S345/C5", false},
-    // Larger than Life, as Golly's help names them; its Gnarl is not the Life-like one.
+    // Larger than Life, as Golly's help names them; its Gnarl is not the
+    // Life-like one. None is lively: from a uniform soup they die out within
+    // a few generations or freeze, and Globe turns most of the field on and
+    // off every generation.
     {"Bosco's Rule", "R5,C0,M1,S34..58,B34..45,NM", false},
     {"Bugsmovie", "R10,C0,M1,S123..212,B123..170,NM", false},
     {"Globe", "R8,C0,M0,S163..223,B74..252,NM", false},
@@ -1306,11 +1315,14 @@ const NamedRule NamedRules[] = {
     {"Majorly", "R7,C0,M1,S113..225,B113..225,NM", false},
     {"ModernArt", "R10,C255,M1,S2..3,B3..3,NM", false},
     {"Waffle", "R7,C0,M1,S100..200,B75..170,NM", false},
-    // Isotropic non-totalistic, named in Golly's help and pattern files.
+    // Isotropic non-totalistic, named in Golly's help and pattern files; from
+    // a soup they settle into sparse oscillators and still lifes.
     {"Just Friends", "B2-a/S12", false},
     {"tDryLife", "B37/S2-i34q", false},
     {"Organized Explosion", "B2-a5/S1e2-a35678", false},
-    // Hexagonal and von Neumann.
+    // Hexagonal and von Neumann (Golly's folders name none): Callahan's
+    // hexagonal rule with a glider, which settles into blinkers, and the
+    // parity of the five cells, which boils.
     {"HexLife", "B2/S34H", false},
     {"Von Neumann Parity", "B13/S024V", false},
 };

@@ -413,8 +413,7 @@ TEST(RuleFamilies, NamedRulesComeOnceEachWithTheirCanonicalText) {
     families[family] += 1;
     lively[family] += NamedRules[&rule - rules.data()].lively;
   }
-  EXPECT_GT(lively[1], 0);
-  EXPECT_GT(lively[2], 0);
+  EXPECT_GT(lively[1], 3);
   EXPECT_GT(families[1], 12);
   EXPECT_GT(families[2], 6);
   // Labels.
