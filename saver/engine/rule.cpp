@@ -680,7 +680,7 @@ void ClassifyMap(CellRule* rule) {
 
 // B/S notation of any neighbourhood, with an optional third part of states:
 // "B3/S23", "23/3", "B2-a/S12", "B2cek3i_S12cei", "B2/S34H", "345/2/4",
-// "B2/S/C3", "3/2/4H". The states of Catagolue's "g3b2s" come in `states`.
+// "B2/S/C3", "3/2/4H"; givenStates, when not 0, are those of Catagolue's "g3b2s".
 RuleError ReadBirthSurvive(const Packed& whole, int32_t givenStates, CellRule* rule) {
   Packed p = whole;
   const Neighbourhood* n = &Neighbourhoods[0];
