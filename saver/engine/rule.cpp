@@ -1022,6 +1022,8 @@ RuleError ReadLargerGrid(const Packed& p, int32_t range, RuleGrid* grid) {
   if (i != p.n || (high && !wide)) return RuleBadGrid;
   if (!wide) width = height = LargerDefaultSide;
   if (!high) height = width;
+  if (width > RuleGridSideLimit) width = RuleGridSideLimit;
+  if (height > RuleGridSideLimit) height = RuleGridSideLimit;
   const int64_t least = 2 * int64_t{range};
   if (width < least) width = least;
   if (height < least) height = least;

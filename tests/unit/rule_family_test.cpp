@@ -341,6 +341,7 @@ TEST(RuleFamilies, GridSuffixesAreKeptAsGollyKeepsThem) {
   ExpectReads(bosco + ":", bosco + ":T400,400");
   ExpectReads(bosco + ":t20,", bosco + ":T20,20");
   ExpectReads("Bugs:T500,40", bosco + ":T500,40");
+  ExpectRefused("1,3,3,3,4:P200000000010030", RuleGridShape);
   for (const char* suffix : {"K20,20", "C20,20", "S20", "20", "T100000,100000", "T10001,10000"})
     ExpectRefused(bosco + ":" + suffix, RuleGridShape);
   for (const char* suffix : {"T20+1,20", "T,20", "T20*", "T20,20junk"}) ExpectRefused(bosco + ":" + suffix, RuleBadGrid);
