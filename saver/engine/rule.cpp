@@ -1,4 +1,4 @@
-// Life-like rule notation: parsing, formatting and the named rules.
+// Rule notation of every family: parsing, formatting, refusals and the named rules.
 #include "engine/rule.h"
 
 #include <cstring>
@@ -1109,16 +1109,10 @@ RuleError ReadBody(const Packed& p, CellRule* rule) {
   return Contains(p, "margolus") ? RuleMargolus : RuleTable;
 }
 
-// What a refusal line says after the rule's text, and how it joins it.
-struct Refusal {
-  RuleError error;
-  const char* join;  // between the rule's text and the reason
-};
-const Refusal Refusals[] = {
-    {RuleTable, " is "},
-    {RuleMargolus, " is "},
-    {RuleOneDimensional, " is "},
-};
+// Refusals that say what the text is: "WireWorld is a rule table, ...". They
+// name the rule without its grid; the others give the whole text and then
+// the reason after a colon.
+const RuleError KindsOfRule[] = {RuleTable, RuleMargolus, RuleOneDimensional};
 
 // The rule's text for a refusal line: trimmed, at most RefusalNameLimit
 // characters (more end in "..."), anything unprintable as '?'.
@@ -1258,15 +1252,12 @@ size_t FormatRuleForBgolly(const CellRule& rule, char* text, size_t size) {
 
 size_t FormatRuleRefusal(const char* text, size_t length, RuleError error, char* out, size_t size) {
   if (text == nullptr) length = 0;
-  TextOut t = {};
-  const char* join = ": ";
-  for (const Refusal& r : Refusals)
-    if (r.error == error) join = r.join;
-  // A rule table's name is what comes before its grid.
+  bool kind = false;
+  for (RuleError k : KindsOfRule) kind |= k == error;
   const char* colon = length > 0 ? static_cast<const char*>(std::memchr(text, ':', length)) : nullptr;
-  PutRuleName(t, text, colon != nullptr && std::strcmp(join, " is ") == 0 ? static_cast<size_t>(colon - text) : length);
-  if (t.n > 0 && error != RuleEmpty) PutText(t, join);
-  else t.n = 0;
+  TextOut t = {};
+  if (error != RuleEmpty) PutRuleName(t, text, kind && colon != nullptr ? static_cast<size_t>(colon - text) : length);
+  if (t.n > 0) PutText(t, kind ? " is " : ": ");
   PutText(t, RuleErrorText(error));
   return CopyOut(t.c, t.n, out, size);
 }

@@ -1,6 +1,7 @@
-// Life-like rules: which live-neighbour counts make a dead cell come alive and
-// which keep a live cell alive, read and written in the notation Golly uses
-// ("B3/S23"), and the table of rules known by name.
+// Rules in the notation Golly uses: Life-like rules (which live-neighbour
+// counts make a dead cell come alive and which keep a live cell alive,
+// "B3/S23"), rules of every other family Golly runs without a rule table
+// (the "Every family" section), and the tables of rules known by name.
 #pragma once
 
 #include <cstddef>
