@@ -360,9 +360,12 @@ const char* RuleListItemText(int32_t item) {
 }
 
 int32_t RuleListItemOf(const CellRule& rule) {
+  // A named rule on a grid of its own is still that rule.
+  CellRule unbounded = rule;
+  unbounded.grid = RuleGrid{};
   const RuleListState& list = RuleListMade();
   for (int32_t k = 0; k < list.count; ++k)
-    if (SameCellRule(list.items[k].rule, rule)) return k;
+    if (SameCellRule(list.items[k].rule, unbounded)) return k;
   return list.count;
 }
 
@@ -405,7 +408,7 @@ RuleError StoreRuleText(const char* text, SaverSettings* settings) {
 void FormatRuleRefusal(const char* text, RuleError error, char* message, size_t size) {
   if (size == 0) return;
   char reason[256];
-  FormatRuleRefusal(text, strnlen(text, RuleEditLimit), error, reason, sizeof reason);
+  FormatRuleRefusalReason(text, strnlen(text, RuleEditLimit), error, reason, sizeof reason);
   std::snprintf(message, size, "\"%.40s%s\" cannot be run: %s.", text, strnlen(text, 41) > 40 ? "..." : "", reason);
 }
 

@@ -294,7 +294,7 @@ static bool TakeRule(const std::string& shown, const std::string& value, FrontEn
   const RuleError refused = ParseRule(value.data(), value.size(), &rule);
   if (refused != RuleOk) {
     char line[256];
-    FormatRuleRefusal(value.data(), value.size(), refused, line, sizeof line);
+    FormatRuleRefusalReason(value.data(), value.size(), refused, line, sizeof line);
     return Fail(error, shown + " '" + value + "': " + line);
   }
   char text[RuleTextSize];

@@ -137,7 +137,7 @@ std::string RefusalLine(const std::string& text) {
   const RuleError error = ParseRule(text.data(), text.size(), &rule);
   if (error == RuleOk) return "";
   char line[256];
-  FormatRuleRefusal(text.data(), text.size(), error, line, sizeof line);
+  FormatRuleRefusalReason(text.data(), text.size(), error, line, sizeof line);
   return line;
 }
 

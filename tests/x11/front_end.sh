@@ -280,14 +280,18 @@ case_bad_arguments() {
 --face 999 --catalogue $CATALOGUE|2
 --window-id 0x1fffff0 --catalogue $CATALOGUE|2
 --rule B0/S8 --catalogue $CATALOGUE|2
---rule B3/S23/2 --catalogue $CATALOGUE|2
+--rule WireWorld --catalogue $CATALOGUE|2
 --root|1
 EOF
   # A refused rule: the option, the text and why, before any window.
   "$TUMBRA" --rule B0/S8 --catalogue "$CATALOGUE" 2>"$X11_OUT/bad.err"
   grep -q "^tumbra: --rule 'B0/S8': B0 rules turn every empty cell on and off" "$X11_OUT/bad.err" ||
     fail "--rule B0/S8: no reason given ($(cat "$X11_OUT/bad.err"))"
+  "$TUMBRA" --rule WireWorld --catalogue "$CATALOGUE" 2>"$X11_OUT/bad.err"
+  grep -q "^tumbra: --rule 'WireWorld': WireWorld is a rule table, which tumbra does not run" "$X11_OUT/bad.err" ||
+    fail "--rule WireWorld: not named as a rule table ($(cat "$X11_OUT/bad.err"))"
   "$TUMBRA" --rule "Day & Night" --help >/dev/null || fail "--rule 'Day & Night' is refused"
+  "$TUMBRA" --rule "/2/3" --help >/dev/null || fail "--rule '/2/3' is refused"
   DISPLAY=:9999 "$TUMBRA" --catalogue "$CATALOGUE" 2>"$X11_OUT/bad.err"
   [ $? = 1 ] && grep -q "cannot open display" "$X11_OUT/bad.err" || fail "no display: not exit code 1 with a message"
   "$TUMBRA" --help | grep -q -- '--window-id ID' || fail "--help does not list the options"
