@@ -94,8 +94,11 @@ uint8_t* MarksSince(uint32_t painted, int32_t columns, int32_t rows);
 void StepLarger(uint8_t* cells, uint8_t* decay, uint8_t* snapshot, int32_t columns, int32_t rows,
                 const LargerThanLife& rule, int32_t states);
 
-// True when the engine runs fields under this rule.
-bool EngineRunsRule(const CellRule& rule);
+// Why the engine runs no field under this rule, as the end of a sentence
+// about it ("its grid is a Klein bottle, which tumbra does not run"); null
+// when it runs them.
+const char* EngineRefusal(const CellRule& rule);
+inline bool EngineRunsRule(const CellRule& rule) { return EngineRefusal(rule) == nullptr; }
 // A rule as the steps apply it.
 KernelRule KernelRuleFor(const CellRule& rule);
 // What the field's rule does to a cell at the coming step: +1 born, -1 dies,

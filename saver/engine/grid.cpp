@@ -260,9 +260,19 @@ void SetCellState(int32_t x, int32_t y, int32_t state, int32_t columns, int32_t 
   Grid.decay[i] = static_cast<uint8_t>(dying ? state : 0);
 }
 
-// Every rule but a Larger than Life range beyond what the step counts.
-bool EngineRunsRule(const CellRule& rule) {
-  return rule.kind != RuleLarger || (rule.larger.range >= 1 && rule.larger.range <= LargerRangeLimit);
+// A field is a torus (the view's, or the rule's own) or the plane: grids
+// that join their edges another way are not run.
+const char* EngineRefusal(const CellRule& rule) {
+  if (rule.kind == RuleLarger && (rule.larger.range < 1 || rule.larger.range > LargerRangeLimit))
+    return "its range is beyond what tumbra counts";
+  switch (rule.grid.topology) {
+    case 'K': return "its grid is a Klein bottle, which tumbra does not run";
+    case 'C': return "its grid is a cross-surface, which tumbra does not run";
+    case 'S': return "its grid is a sphere, which tumbra does not run";
+  }
+  if (rule.grid.twist != 0 || rule.grid.horizontalShift != 0 || rule.grid.verticalShift != 0)
+    return "its grid's edges are joined with a shift, which tumbra does not run";
+  return nullptr;
 }
 
 // The live bits of a cell's 3 x 3 block in `cells`, wrapping, as BlockIndex.

@@ -177,28 +177,13 @@ bool ReadPatternFile(const char* path, PatternCells* out, PatternRefusal* refusa
   return ReadPattern(text.data(), length, out, refusal);
 }
 
-namespace {
-
-// The family a rule is named by in a refusal.
-const char* RuleFamily(const CellRule& rule) {
-  if (rule.kind == RuleLarger) return "Larger than Life";
-  if (rule.states > 2) return "Generations";
-  if (rule.kind == RuleMapped) {
-    if (rule.neighbours == NeighboursHexagonal) return "hexagonal";
-    if (rule.neighbours == NeighboursVonNeumann) return "von Neumann";
-    return "non-totalistic";
-  }
-  return "Life-like";
-}
-
-}  // namespace
-
 bool EngineRunsPattern(const PatternCells& pattern, PatternRefusal* refusal) {
-  if (!pattern.hasRule || EngineRunsRule(pattern.rule)) return true;
+  const char* why = pattern.hasRule ? EngineRefusal(pattern.rule) : nullptr;
+  if (why == nullptr) return true;
   if (refusal != nullptr) {
     *refusal = PatternRefusal{};
     refusal->error = PatternRuleNotRun;
-    refusal->family = RuleFamily(pattern.rule);
+    refusal->why = why;
     FormatRule(pattern.rule, refusal->rule, sizeof refusal->rule);
   }
   return false;

@@ -947,8 +947,7 @@ size_t FormatPatternRefusal(const PatternRefusal& r, char* text, size_t size) {
                       static_cast<int>(r.state));
       return Put(text, size, line);
     case PatternRuleNotRun:
-      std::snprintf(line, sizeof line, "%s is a %s rule, which tumbra does not run", r.rule,
-                    r.family != nullptr ? r.family : "kind of");
+      std::snprintf(line, sizeof line, "%s: %s", r.rule, r.why != nullptr ? r.why : "tumbra does not run it");
       return Put(text, size, line);
   }
   return Put(text, size, "not a pattern tumbra can read");

@@ -60,7 +60,7 @@ enum PatternError {
 struct PatternRefusal {
   PatternError error;
   const char* format;  // the format the file was read as ("RLE", "macrocell", ...); null when unknown
-  const char* family;  // PatternRuleNotRun: the rule's family ("Generations", ...)
+  const char* why;     // PatternRuleNotRun: what of the rule the engine does not run (EngineRefusal)
   RuleError ruleError; // PatternRuleRefused: why
   int32_t state;       // PatternStateBeyondRule: the state, and the rule's count of states
   int32_t states;

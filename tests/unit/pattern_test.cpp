@@ -177,9 +177,10 @@ TEST(PatternRefusals, RulesTumbraCannotRun) {
   EXPECT_EQ(PictureOf("x = 3, y = 1, rule = LifeHistory\n3o!"), "refused");
   EXPECT_EQ(PictureOf("#Life 1.05\n#R 23/0\n***\n"), "refused");
   EXPECT_EQ(PictureOf("[M2]\n#R B0/S8\n***$\n"), "refused");
-  // Rules of other families: the readers take them, the engine does not run them yet.
-  EXPECT_EQ(RunnablePictureOf("x = 3, y = 1, rule = B2/S/3\n3o!"), "refused");  // Generations
-  EXPECT_EQ(RunnablePictureOf("x = 3, y = 1, rule = B2a/S12\n3o!"), "refused");
+  // Rules of other families run; grids the engine cannot join do not.
+  EXPECT_EQ(RunnablePictureOf("x = 3, y = 1, rule = B2/S/3\n3o!"), "OOO\n");  // Generations
+  EXPECT_EQ(RunnablePictureOf("x = 3, y = 1, rule = B2a/S12\n3o!"), "OOO\n");
+  EXPECT_EQ(RunnablePictureOf("x = 3, y = 1, rule = B3/S23:K20,20\n3o!"), "refused");
   // More than two states.
   EXPECT_EQ(PictureOf("x = 3, y = 1\nA2B!"), "refused");
   EXPECT_EQ(PictureOf("x = 3, y = 1\no2pA!"), "refused");
