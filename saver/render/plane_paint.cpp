@@ -5,7 +5,9 @@
 // once, and never read. Nodes of 8 x 8 pixels are kept painted by node, so
 // a square that repeats (the same phase of a metapixel, a gun's stream) is
 // painted once.
+#if defined(TUMBRA_X86_KERNELS)
 #include <emmintrin.h>
+#endif
 
 #include <cmath>
 #include <cstdlib>
@@ -81,10 +83,19 @@ inline uint64_t CountOf(uint32_t n, int32_t level) {
 // `count` pixels from `from` to `to`, around the cache where it can.
 void CopyRow(uint32_t* to, const uint32_t* from, int64_t count) {
   int64_t k = 0;
+#if defined(TUMBRA_X86_KERNELS)
   for (; k < count && (reinterpret_cast<uintptr_t>(to + k) & 15) != 0; ++k) to[k] = from[k];
   for (; k + 4 <= count; k += 4)
     _mm_stream_si128(reinterpret_cast<__m128i*>(to + k), _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + k)));
+#endif
   for (; k < count; ++k) to[k] = from[k];
+}
+
+// The streamed rows reach memory before the frame is shown.
+void FinishRows() {
+#if defined(TUMBRA_X86_KERNELS)
+  _mm_sfence();
+#endif
 }
 
 // Node n of the level, at pixel (x, y) of the plane's pixel grid (its corner
@@ -227,7 +238,7 @@ int64_t PaintPlaneZoomedOut(FrameSurface* surface, const PixelRect& area, int64_
       CopyRow(SurfacePixel(surface, x0, static_cast<int32_t>(y0 + (top - first) + row)), band + row * p.width, p.width);
     top = bottom;
   }
-  _mm_sfence();
+  FinishRows();
   return p.lit;
 }
 

@@ -207,7 +207,7 @@ TEST(FieldRle, RulesOfMoreStatesWriteEachCellsState) {
 TEST(FieldRle, TheHeadersRuleIsTheFieldsTorus) {
   CellRule rule = CellRuleOf(LifeRule{0x48, 0xC});
   EXPECT_EQ(FieldRleRule(rule, 1024, 768), "B36/S23:T1024,768");
-  rule.grid = RuleGrid{'P', 30, 20};  // the rule's own grid gives way to the field's
+  rule.grid = RuleGrid{'P', 30, 20, 0, 0, 0};  // the rule's own grid gives way to the field's
   EXPECT_EQ(FieldRleRule(rule, 64, 48), "B36/S23:T64,48");
 }
 
