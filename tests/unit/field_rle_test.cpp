@@ -211,6 +211,28 @@ TEST(FieldRle, TheHeadersRuleIsTheFieldsTorus) {
   EXPECT_EQ(FieldRleRule(rule, 64, 48), "B36/S23:T64,48");
 }
 
+// A hexagonal MAP table of two states goes to bgolly's Generations, which
+// reads it in the order tumbra runs it; tables of more states and of the
+// other neighbourhoods are written as they are.
+TEST(FieldRle, HexagonalMapRulesAreGenerationsOfTwoStates) {
+  const std::string moore = "MAPARYXfhZofugWaH7oaIDogBZofuhogOiAaIDogIAAgAAWaH7oaIDogGiA6ICAAIAAaIDogIAAgACAAIAAAAAAAA";
+  const struct {
+    std::string text, header;
+  } cases[] = {
+      {"MAPEtgEqQS+EhATRAYQY5YMxQ", "MAPEtgEqQS+EhATRAYQY5YMxQ/2:T64,48"},
+      {"MAPEtgEqQS+EhATRAYQY5YMxQ:T10,10", "MAPEtgEqQS+EhATRAYQY5YMxQ/2:T64,48"},
+      {"MAPEtgEqQS+EhATRAYQY5YMxQ/5", "MAPEtgEqQS+EhATRAYQY5YMxQ/5:T64,48"},
+      {"MAPBBYtmA", "MAPBBYtmA:T64,48"},
+      {moore, moore + ":T64,48"},
+      {"B2/S34H", "B2/S34H:T64,48"},
+  };
+  for (const auto& c : cases) {
+    CellRule rule;
+    ASSERT_EQ(ParseRule(c.text.data(), c.text.size(), &rule), RuleOk) << c.text;
+    EXPECT_EQ(FieldRleRule(rule, 64, 48), c.header) << c.text;
+  }
+}
+
 // bgolly reads a dump of many states as it is written: the same states in
 // the same places.
 TEST(FieldRle, GollyReadsTheStatesWritten) {

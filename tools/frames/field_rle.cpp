@@ -69,5 +69,10 @@ std::string FieldRleRule(const CellRule& rule, int32_t columns, int32_t rows) {
   unbounded.grid = RuleGrid{};
   char text[RuleTextSize];
   FormatRuleForBgolly(unbounded, text, sizeof text);
-  return std::string(text) + ":T" + std::to_string(columns) + "," + std::to_string(rows);
+  std::string out = text;
+  // bgolly 3.3's QuickLife reads a hexagonal MAP table with its top and
+  // bottom rows swapped; its Generations reads it as written, so a
+  // two-state one goes there, as Generations of two states.
+  if (rule.neighbours == NeighboursHexagonal && rule.states == 2 && out.compare(0, 3, "MAP") == 0) out += "/2";
+  return out + ":T" + std::to_string(columns) + "," + std::to_string(rows);
 }

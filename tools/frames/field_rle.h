@@ -23,5 +23,7 @@ std::string FieldRle(const uint8_t* cells, int32_t columns, int32_t rows, const 
                      const uint8_t* decay = nullptr, int32_t states = 2);
 // The header's rule for a dump of a columns x rows field that Golly's bgolly
 // continues as it stands: the rule as bgolly reads it, on a torus of the
-// field's size ("B36/S23:T1024,768", "/2/3:T64,48").
+// field's size ("B36/S23:T1024,768", "/2/3:T64,48"); a hexagonal MAP rule of
+// two states as Generations of two ("MAP...AA/2:T64,48"), for bgolly -a
+// Generations, which reads its table as tumbra runs it.
 std::string FieldRleRule(const CellRule& rule, int32_t columns, int32_t rows);
