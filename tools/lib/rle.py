@@ -1,4 +1,5 @@
 """The cells of an RLE body or file, for the scripts that check patterns against bgolly."""
+import gzip
 import re
 
 
@@ -45,12 +46,20 @@ def rle_cells(body):
     return set(rle_states(body))
 
 
+def open_text(path):
+    """A file for reading as text, inflated when it is gzipped (by its magic
+    bytes, whatever its name)."""
+    with open(path, "rb") as f:
+        gzipped = f.read(2) == b"\x1f\x8b"
+    return gzip.open(path, "rt") if gzipped else open(path)
+
+
 def read_rle_states(path):
     """(width, height, rule, {(x, y): state} of the cells that are not dead,
-    from the top-left) of an RLE file; the rule is B3/S23 where the header
-    names none."""
+    from the top-left) of an RLE file, perhaps gzipped; the rule is B3/S23
+    where the header names none. ValueError when it is not RLE."""
     header, body = None, []
-    with open(path) as f:
+    with open_text(path) as f:
         for line in f:
             if line.startswith("#"):
                 continue
