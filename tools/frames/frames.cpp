@@ -44,6 +44,7 @@ struct FramesOptions {
   int64_t every = 0;
   std::string out = "frame.png";
   std::string dump;  // the field as RLE beside each frame written; empty: none
+  bool pictures = true;  // false: the dumps alone
   bool list = false;
   FrontEndOptions front;  // as parsed: the pattern collection given
 };
@@ -65,6 +66,7 @@ static const char Usage[] =
     "  --dump FILE         with each picture, write the field as an RLE pattern of\n"
     "                      the whole torus under its rule (B3/S23:T1024,768), which\n"
     "                      Golly continues as it stands; numbered as the pictures\n"
+    "  --dump-only         write the dumps without the pictures\n"
     "\n"
     "Settings of the run: the defaults, changed by the tumbra program's options\n"
     "(the clock, and so a seed of 0, is virtual; a lifeface given by --face that\n"
@@ -86,10 +88,19 @@ static int64_t NumberArgument(const char* option, const std::string& text, int64
 }
 
 // This program's own options, beside the tumbra program's table.
-enum FramesOption { OptionSize, OptionFrames, OptionUptime, OptionEvery, OptionOut, OptionDump, OptionList };
+enum FramesOption {
+  OptionSize,
+  OptionFrames,
+  OptionUptime,
+  OptionEvery,
+  OptionOut,
+  OptionDump,
+  OptionDumpOnly,
+  OptionList
+};
 static const ProgramOption FramesOptionTable[] = {
     {"size", true}, {"frames", true}, {"uptime", true}, {"every", true},
-    {"out", true},  {"dump", true},   {"list", false},
+    {"out", true},  {"dump", true},   {"dump-only", false}, {"list", false},
 };
 
 static FramesOptions ParseOptions(int argc, char** argv) {
@@ -139,11 +150,15 @@ static FramesOptions ParseOptions(int argc, char** argv) {
         if (value.empty()) Fail("--dump takes a file name");
         options.dump = value;
         break;
+      case OptionDumpOnly:
+        options.pictures = false;
+        break;
       case OptionList:
         options.list = true;
         break;
     }
   }
+  if (!options.pictures && options.dump.empty()) Fail("--dump-only takes --dump FILE");
   return options;
 }
 
@@ -239,7 +254,7 @@ static void WriteDump(const std::string& path) {
   if (!WriteWholeFile(path, text.data(), text.size())) Fail("cannot write " + path);
 }
 
-static void WriteFrame(const FramesOptions& options, const std::string& path) {
+static void WritePicture(const FramesOptions& options, const std::string& path) {
   const int32_t width = std::min(options.width, View.Surface->width);
   const int32_t height = std::min(options.height, View.Surface->height);
   if (EndsWithBmp(path)) {
@@ -251,7 +266,15 @@ static void WriteFrame(const FramesOptions& options, const std::string& path) {
     std::remove(bmp.c_str());
     if (!converted) Fail("ImageMagick's convert could not write " + path);
   }
-  std::printf("%s: generation %d, population %d, resets %d%s%s\n", path.c_str(), Field.Generation, Field.Population,
+}
+
+// The picture and the dump asked for, and a line on the field naming the
+// first of them written.
+static void WriteFrame(const FramesOptions& options, const std::string& picture, const std::string& dump) {
+  if (options.pictures) WritePicture(options, picture);
+  if (!dump.empty()) WriteDump(dump);
+  const std::string& named = options.pictures ? picture : dump;
+  std::printf("%s: generation %d, population %d, resets %d%s%s\n", named.c_str(), Field.Generation, Field.Population,
               Field.ResetCount, Field.PatternName[0] != 0 ? ", pattern " : "", Field.PatternName);
 }
 
@@ -303,14 +326,10 @@ int main(int argc, char** argv) {
   for (int64_t computed = 1; computed <= options.frames; ++computed) {
     VirtualNow += FrameDueIn(VirtualNow);
     DrawDueFrame(nullptr, VirtualNow);
-    if (options.every > 0 && computed % options.every == 0) {
-      WriteFrame(options, SeriesName(options.out, computed));
-      if (!options.dump.empty()) WriteDump(SeriesName(options.dump, computed));
-    }
+    if (options.every > 0 && computed % options.every == 0)
+      WriteFrame(options, SeriesName(options.out, computed),
+                 options.dump.empty() ? std::string() : SeriesName(options.dump, computed));
   }
-  if (options.every == 0) {
-    WriteFrame(options, options.out);
-    if (!options.dump.empty()) WriteDump(options.dump);
-  }
+  if (options.every == 0) WriteFrame(options, options.out, options.dump);
   return 0;
 }

@@ -75,7 +75,7 @@ def check(number, soup, frames, work):
         start_field = ["--pattern", prefix + "-soup.rle", "--seed", str(100 + number)]
     run = subprocess.run([frames, "--mode", "classic", "--cscale", "0", "--size", f"{WIDTH}x{HEIGHT}"] + start_field +
                          ["--reset", "86400000", "--frames", str(soup.start + STEPS), "--every", "1",
-                          "--out", prefix + ".bmp", "--dump", prefix + ".rle"], capture_output=True, text=True)
+                          "--dump", prefix + ".rle", "--dump-only"], capture_output=True, text=True)
     if run.returncode != 0:
         return f"FAIL: {soup.rule}: tumbra_frames failed: {run.stderr.strip()}"
     # One field all along: the first frame made it, none replaced it.
