@@ -9,8 +9,9 @@ shipped: every .rle file of PATTERN_DIR, on the 1024 x 768 torus.
 golly: every file of Golly's folders of every family (Generations,
 Non-Totalistic, Larger-than-Life and Life-Like, with their subfolders) and
 the gzipped files of its Life folder, each on a torus that holds it: the
-torus its rule names, else a square of the pattern's larger side with a
-margin, and room for a Larger than Life rule's reach on both sides. A file
+torus its rule names, else one a little wider than tall, its height the
+pattern's larger side with a margin and room for a Larger than Life rule's
+reach on both sides. A file
 that is no pattern, or larger than tumbra_frames' largest torus, is left
 out; one whose rule is a B0 rule or names a grid tumbra does not run must be
 refused, with the rule named and why.
