@@ -132,8 +132,10 @@ struct ShapeHistory {
 };
 // The field's generator and counters. ResetFieldState is its one reset.
 struct FieldState {
-  int32_t Generation;               // of the field shown, from 1
-  int32_t Population;               // live cells the last step left
+  // 64-bit: a field on the plane, stepped 2^N generations a frame, passes
+  // 2^31 within hours, and one on the torus within weeks.
+  int64_t Generation;               // of the field shown, from 1
+  int64_t Population;               // live cells the last step left
   int32_t ResetCount;               // fields made since start
   int32_t SeedInUse;                // the generator's seed at start
   uint32_t LcgState;                // the generator's state

@@ -16,7 +16,7 @@ SaverCounters Counters = {0, 1};
 
 void ResetFieldState() {
   Field = NewFieldState();
-  Counters.generation = Field.Generation;
+  Counters.generation = static_cast<int32_t>(Field.Generation);
 }
 
 bool PopulationDeveloping(PopulationHistory* history, int32_t population) {
@@ -41,7 +41,7 @@ void AdvanceField(PopulationHistory* history, int32_t columns, int32_t rows, int
   StepGeneration(columns, rows);
   Field.Population = population;
   Field.Generation += 1;
-  Counters.generation = Field.Generation;
+  Counters.generation = static_cast<int32_t>(Field.Generation);
 }
 
 void ForgetHistory(PopulationHistory* history) {

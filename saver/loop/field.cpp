@@ -80,7 +80,7 @@ void ResetField(int32_t columns, int32_t rows) {
   RestartTrails();  // whatever made the field, its cells start young
   Field.ShownUntil = PlatformTickCount() + LongestShow();
   Field.Generation = 1;
-  Counters.generation = Field.Generation;
+  Counters.generation = static_cast<int32_t>(Field.Generation);
   Field.Population = 0;
   RestartTransition();
 }

@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <cinttypes>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -251,7 +252,8 @@ static void WriteFrame(const FramesOptions& options, const std::string& path) {
     std::remove(bmp.c_str());
     if (!converted) Fail("ImageMagick's convert could not write " + path);
   }
-  std::printf("%s: generation %d, population %d, resets %d%s%s\n", path.c_str(), Field.Generation, Field.Population,
+  std::printf("%s: generation %" PRId64 ", population %" PRId64 ", resets %d%s%s\n", path.c_str(), Field.Generation,
+              Field.Population,
               Field.ResetCount, Field.PatternName[0] != 0 ? ", pattern " : "", Field.PatternName);
 }
 
