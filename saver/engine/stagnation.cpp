@@ -8,7 +8,7 @@
 
 static FieldState NewFieldState() {
   return FieldState{1, 0, 0, 0, 0, {0, 0, 0, 0}, {0, 0, 0, 0}, CellRuleOf(ConwayRule),
-                    KernelRuleOf(ConwayRule.birth, ConwayRule.survive), {}, {}, 0};
+                    KernelRuleOf(ConwayRule.birth, ConwayRule.survive), {}, {}, 0, false, 0};
 }
 
 FieldState Field = NewFieldState();

@@ -123,7 +123,9 @@ void DrawDueFrame(WindowHandle window, uint32_t now) {
   // What lies under the last overlay outside the cells shows no cell: it
   // gets the clearing colour again before the overlay is drawn anew.
   ClearOutsideCells(layout, Painted.stale);
-  if (!layout.animated) {
+  if (Field.OnPlane) {
+    PlaneTick(layout.columns, layout.rows);
+  } else if (!layout.animated) {
     ClassicTick(layout.columns, layout.rows, layout.cellSize);
   } else {
     UseTrails(0, false);  // lifeface tiles show no trails: their steps keep no planes

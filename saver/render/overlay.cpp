@@ -72,6 +72,11 @@ void DrawOverlay() {
   if (Settings.flags & FlagPrintGeneration) {
     length = std::snprintf(text, sizeof text, "Generation: %" PRId64, Field.Generation);
     DrawLine(tm, &y, Settings.gen, Settings.bgen, text, length, &widest);
+    // On the plane, how far a frame goes.
+    if (Field.OnPlane) {
+      length = std::snprintf(text, sizeof text, "Step: 2^%d", static_cast<int>(Field.StepLog));
+      DrawLine(tm, &y, Settings.gen, Settings.bgen, text, length, &widest);
+    }
   }
   if (Settings.flags & FlagPrintPopulation) {
     length = std::snprintf(text, sizeof text, "Population: %" PRId64, Field.Population);

@@ -48,7 +48,7 @@ def orientations(cells, width, height):
 
 
 def frames(program, path, prefix, count, every):
-    run = subprocess.run([program, "--mode", "classic", "--cscale", "0", "--size", f"{WIDTH}x{HEIGHT}",
+    run = subprocess.run([program, "--mode", "classic", "--cscale", "0", "--size", f"{WIDTH}x{HEIGHT}", "--no-plane",
                           "--pattern", path, "--seed", SEED, "--reset", "86400000", "--frames", str(count),
                           "--every", str(every), "--out", prefix + ".bmp", "--dump", prefix + ".rle"],
                          capture_output=True, text=True)
