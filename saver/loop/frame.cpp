@@ -90,6 +90,7 @@ void ResizeView(WindowHandle window, int32_t clientWidth, int32_t clientHeight) 
   AllocateCellGrid(static_cast<size_t>(View.Surface->width) * static_cast<size_t>(View.Surface->height));
   ResetFieldState();
   RestartTransition();
+  Camera.placed = false;  // a view of another size is fitted afresh
   BuildPalette();
   Schedule.NextFrameTime = PlatformTickCount();
 }

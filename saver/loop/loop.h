@@ -92,8 +92,11 @@ struct PlaneCamera {
   int32_t closerFrames;    // frames in a row the pattern has been small enough to zoom in
   int32_t stepLog;         // the step taken, 2^stepLog generations, at most the one asked for
   int32_t calmFrames;      // frames in a row the step kept within its time
+  bool overran;            // a step of this field overran: larger ones come back slowly
 };
 extern PlaneCamera Camera;
+// The camera as at start: allowed, and looking afresh at the next field.
+void ResetCamera();
 
 // The zoom that stops at the classic cell size: cells are never drawn larger.
 int32_t ClosestZoom();

@@ -13,7 +13,7 @@
 #include "render/render.h"
 #include "settings/settings.h"
 
-PlaneCamera Camera = {true, 0, 0.0, 0.0, 0.0, 0.0, 0.0, 0.0, false, 0, 0, 0};
+PlaneCamera Camera = {true, 0, 0.0, 0.0, 0.0, 0.0, 0.0, 0.0, false, 0, 0, 0, false};
 
 namespace {
 
@@ -136,6 +136,8 @@ void ReplacePlaneField(int32_t columns, int32_t rows) {
 
 }  // namespace
 
+void ResetCamera() { Camera = PlaneCamera{true, 0, 0.0, 0.0, 0.0, 0.0, 0.0, 0.0, false, 0, 0, 0, false}; }
+
 int32_t ClosestZoom() { return -std::clamp(Settings.cscale, 0, MaxClassicScale); }
 
 int32_t WantedStepLog() {
@@ -151,6 +153,7 @@ void StartPlaneField(const CellRule& rule) {
   Camera.placed = false;
   Camera.calmFrames = 0;
   Camera.closerFrames = 0;
+  Camera.overran = false;
 }
 
 void FitCamera() {
@@ -223,7 +226,10 @@ void PlaneTick(int32_t columns, int32_t rows) {
   Field.StepLog = Camera.stepLog;
   switch (StepPlane(Camera.stepLog, true, PlatformTickCount() + budget)) {
     case PlaneDone:
-      if (Camera.stepLog < wanted && ++Camera.calmFrames >= RaiseFrames) {
+      // Until a step overruns, the one asked for is taken at once.
+      if (!Camera.overran)
+        Camera.stepLog = wanted;
+      else if (Camera.stepLog < wanted && ++Camera.calmFrames >= RaiseFrames) {
         Camera.stepLog += 1;
         Camera.calmFrames = 0;
       }
@@ -231,6 +237,7 @@ void PlaneTick(int32_t columns, int32_t rows) {
     case PlaneOverran:
       Camera.stepLog = std::max(Camera.stepLog - 1, 0);
       Camera.calmFrames = 0;
+      Camera.overran = true;
       break;
     case PlaneNoMemory:
       // A smaller step needs fewer nodes; at one generation there is no room.
@@ -240,6 +247,7 @@ void PlaneTick(int32_t columns, int32_t rows) {
       }
       Camera.stepLog -= 1;
       Camera.calmFrames = 0;
+      Camera.overran = true;
       break;
     case PlaneTooFar:
     case PlaneRefused:
