@@ -120,6 +120,7 @@ void OpenAboutBox(FontHandle font, uint32_t faceColour) {
   AboutBox.rows = CellCount(std::min(AboutBox.height, surfaceHeight), AboutCellSize);
   if (AboutBox.columns > 0 && static_cast<uint64_t>(AboutBox.columns) * AboutBox.rows > Grid.capacity)
     AboutBox.rows = static_cast<int32_t>(Grid.capacity / static_cast<uint64_t>(AboutBox.columns));
+  Camera.allowed = false;  // the credits' cells are a torus of their own
   ResetField(AboutBox.columns, AboutBox.rows);
 
   for (int i = 0; i < DeadColour; ++i) View.Palette[i] = BlendColour(faceColour, View.Palette[i], AboutFadeWeight);
@@ -156,6 +157,7 @@ void RelayoutGrid() {
 }
 
 void CloseAboutBox() {
+  Camera.allowed = true;
   RelayoutGrid();
   BuildPalette();
   Schedule.SuspendFlags &= ~SuspendTick;

@@ -9,7 +9,7 @@
 
 struct SaverCounters {
   uint32_t framesDrawn;  // frames computed since start, wrapping
-  int32_t generation;    // of the field shown, from 1 (Field.Generation)
+  int32_t generation;    // of the field shown, from 1 (Field.Generation's low 32 bits)
 };
 extern SaverCounters Counters;
 

@@ -69,6 +69,11 @@ int32_t CellState(int32_t x, int32_t y, int32_t columns, int32_t rows);
 // the caller's to avoid), keeping the counts of its neighbours.
 void SetCellState(int32_t x, int32_t y, int32_t state, int32_t columns, int32_t rows);
 void RandomFill(int32_t columns, int32_t rows);
+// The field as a window of a larger one (the plane's cells): window holds
+// (columns + 2) x (rows + 2) cells of 0 or 1, rows `stride` bytes apart, the
+// field's cells and a border of one around them; the grid takes the inner
+// ones with their live neighbours counted.
+void SetGridFromWindow(const uint8_t* window, size_t stride, int32_t columns, int32_t rows);
 // An empty field, for cells to be set on.
 void ClearField(int32_t columns, int32_t rows);
 void StepGeneration(int32_t columns, int32_t rows);
@@ -132,8 +137,10 @@ struct ShapeHistory {
 };
 // The field's generator and counters. ResetFieldState is its one reset.
 struct FieldState {
-  int32_t Generation;               // of the field shown, from 1
-  int32_t Population;               // live cells the last step left
+  // 64-bit: a field on the plane, stepped 2^N generations a frame, passes
+  // 2^31 within hours, and one on the torus within weeks.
+  int64_t Generation;               // of the field shown, from 1
+  int64_t Population;               // live cells the last step left
   int32_t ResetCount;               // fields made since start
   int32_t SeedInUse;                // the generator's seed at start
   uint32_t LcgState;                // the generator's state
@@ -144,6 +151,8 @@ struct FieldState {
   char PatternName[NameTextSize];     // the pattern the field started from; "" for a random field
   ShapeHistory Shapes;                // pattern fields: the shapes they went through
   uint32_t ShownUntil;                // pattern fields: replaced once this tick count has passed
+  bool OnPlane;                       // the field is the plane's pattern, not the grid's
+  int32_t StepLog;                    // on the plane: the step last taken, 2^StepLog generations
 };
 extern FieldState Field;
 // Generation 1, nothing counted, no history, Conway's rule: the next

@@ -397,6 +397,23 @@ void RandomFill(int32_t columns, int32_t rows) {
   }
 }
 
+void SetGridFromWindow(const uint8_t* window, size_t stride, int32_t columns, int32_t rows) {
+  if (!GridFits(columns, rows)) return;
+  DropStepAhead();
+  FieldChanged();
+  std::memset(Grid.decay, 0, static_cast<size_t>(columns) * rows);
+  for (int32_t y = 0; y < rows; ++y) {
+    const uint8_t* up = window + static_cast<size_t>(y) * stride;
+    const uint8_t* mid = up + stride;
+    const uint8_t* down = mid + stride;
+    uint8_t* out = Grid.LiveCells + static_cast<size_t>(y) * columns;
+    for (int32_t x = 0; x < columns; ++x) {
+      const int n = up[x] + up[x + 1] + up[x + 2] + mid[x] + mid[x + 2] + down[x] + down[x + 1] + down[x + 2];
+      out[x] = static_cast<uint8_t>(2 * n + mid[x + 1]);
+    }
+  }
+}
+
 void ClearField(int32_t columns, int32_t rows) {
   if (!GridFits(columns, rows)) return;
   DropStepAhead();

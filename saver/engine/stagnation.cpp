@@ -8,7 +8,7 @@
 
 static FieldState NewFieldState() {
   return FieldState{1, 0, 0, 0, 0, {0, 0, 0, 0}, {0, 0, 0, 0}, CellRuleOf(ConwayRule),
-                    KernelRuleOf(ConwayRule.birth, ConwayRule.survive), {}, {}, 0};
+                    KernelRuleOf(ConwayRule.birth, ConwayRule.survive), {}, {}, 0, false, 0};
 }
 
 FieldState Field = NewFieldState();
@@ -16,7 +16,7 @@ SaverCounters Counters = {0, 1};
 
 void ResetFieldState() {
   Field = NewFieldState();
-  Counters.generation = Field.Generation;
+  Counters.generation = static_cast<int32_t>(Field.Generation);
 }
 
 bool PopulationDeveloping(PopulationHistory* history, int32_t population) {
@@ -41,7 +41,7 @@ void AdvanceField(PopulationHistory* history, int32_t columns, int32_t rows, int
   StepGeneration(columns, rows);
   Field.Population = population;
   Field.Generation += 1;
-  Counters.generation = Field.Generation;
+  Counters.generation = static_cast<int32_t>(Field.Generation);
 }
 
 void ForgetHistory(PopulationHistory* history) {

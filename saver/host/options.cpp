@@ -487,8 +487,12 @@ std::vector<std::string> CatalogueFolders(const char* dataHome, const char* home
 }
 
 // Golly's own collection, as Debian's golly package installs it.
-static const char* const GollyPatternFolders[] = {"/usr/share/golly/Patterns/Life",
-                                                  "/usr/share/golly/Patterns/Life-Like"};
+// Those of the rule families tumbra runs, and the HashLife folder's patterns,
+// which the plane takes.
+static const char* const GollyPatternFolders[] = {
+    "/usr/share/golly/Patterns/Life",        "/usr/share/golly/Patterns/Life-Like",
+    "/usr/share/golly/Patterns/Generations", "/usr/share/golly/Patterns/Non-Totalistic",
+    "/usr/share/golly/Patterns/Larger-than-Life", "/usr/share/golly/Patterns/HashLife"};
 
 std::vector<std::string> PatternFolders(const char* dataHome, const char* home, const char* dataDirs,
                                         const char* installed) {

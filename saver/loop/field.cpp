@@ -8,6 +8,7 @@
 #include "engine/counters.h"
 #include "engine/engine.h"
 #include "engine/kernels.h"
+#include "engine/plane.h"
 #include "lifeface/lifeface.h"
 #include "loop/loop.h"
 #include "pattern/pattern.h"
@@ -62,16 +63,28 @@ bool NewFieldIsPattern() {
 static bool StartPatternField(int32_t columns, int32_t rows) {
   PatternCells pattern;
   PatternPlacement placement;
-  if (!DrawPattern(columns, rows, &pattern, &placement)) return false;
+  PatternPlace place = PlaceTorus;
+  if (Settings.plane != 0 && Camera.allowed) {
+    SetPlaneMemoryLimit(static_cast<uint32_t>(std::max(Settings.memory, 0)));
+    if (!DrawPatternOnPlane(columns, rows, &pattern, &placement, &place)) return false;
+  } else if (!DrawPattern(columns, rows, &pattern, &placement)) {
+    return false;
+  }
   // A file without a rule is Conway's Life, as in every Life program.
-  UseRule(pattern.hasRule ? pattern.rule : CellRuleOf(ConwayRule));
-  SetPatternCells(pattern, placement, columns, rows);
+  const CellRule rule = pattern.hasRule ? pattern.rule : CellRuleOf(ConwayRule);
+  if (place == PlacePlane)
+    StartPlaneField(rule);
+  else {
+    UseRule(rule);
+    SetPatternCells(pattern, placement, columns, rows);
+  }
   std::snprintf(Field.PatternName, sizeof Field.PatternName, "%s", pattern.name);
   return true;
 }
 
 void ResetField(int32_t columns, int32_t rows) {
   Field.PatternName[0] = 0;
+  Field.OnPlane = false;
   ForgetShapes(&Field.Shapes);
   if (!NewFieldIsPattern() || !StartPatternField(columns, rows)) {
     UseRule(RuleOfNewField());
@@ -80,7 +93,7 @@ void ResetField(int32_t columns, int32_t rows) {
   RestartTrails();  // whatever made the field, its cells start young
   Field.ShownUntil = PlatformTickCount() + LongestShow();
   Field.Generation = 1;
-  Counters.generation = Field.Generation;
+  Counters.generation = static_cast<int32_t>(Field.Generation);
   Field.Population = 0;
   RestartTransition();
 }

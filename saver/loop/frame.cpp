@@ -90,6 +90,7 @@ void ResizeView(WindowHandle window, int32_t clientWidth, int32_t clientHeight) 
   AllocateCellGrid(static_cast<size_t>(View.Surface->width) * static_cast<size_t>(View.Surface->height));
   ResetFieldState();
   RestartTransition();
+  Camera.placed = false;  // a view of another size is fitted afresh
   BuildPalette();
   Schedule.NextFrameTime = PlatformTickCount();
 }
@@ -123,7 +124,9 @@ void DrawDueFrame(WindowHandle window, uint32_t now) {
   // What lies under the last overlay outside the cells shows no cell: it
   // gets the clearing colour again before the overlay is drawn anew.
   ClearOutsideCells(layout, Painted.stale);
-  if (!layout.animated) {
+  if (Field.OnPlane) {
+    PlaneTick(layout.columns, layout.rows);
+  } else if (!layout.animated) {
     ClassicTick(layout.columns, layout.rows, layout.cellSize);
   } else {
     UseTrails(0, false);  // lifeface tiles show no trails: their steps keep no planes

@@ -73,6 +73,49 @@ void AdvanceOrReset(WindowHandle window, int32_t columns, int32_t rows, int32_t 
 // are painted in the pass that makes the next generation.
 void ClassicTick(int32_t columns, int32_t rows, int32_t cellSize);
 
+// ---- Fields on the plane -------------------------------------------------------------
+// A pattern field whose rule the plane runs (and `plane` asks for it) runs
+// on the unbounded plane, 2^N generations a frame; a camera fits the view
+// to it and follows it.
+
+// How the view looks at the plane.
+struct PlaneCamera {
+  bool allowed;            // new pattern fields may go to the plane (the About box has none)
+  int32_t zoom;            // a pixel shows 2^zoom x 2^zoom cells; below 0, a cell is 2^-zoom pixels
+  double centreX;          // the cell in the middle of the view
+  double centreY;
+  double velocityX;        // how the followed pattern moves, cells a frame, smoothed
+  double velocityY;
+  double targetX;          // where the pattern's middle was last frame
+  double targetY;
+  bool placed;             // the camera has looked at this field
+  int32_t closerFrames;    // frames in a row the pattern has been small enough to zoom in
+  int32_t stepLog;         // the step taken, 2^stepLog generations, at most the one asked for
+  int32_t calmFrames;      // frames in a row the step kept within its time
+  bool overran;            // a step of this field overran: larger ones come back slowly
+};
+extern PlaneCamera Camera;
+// The camera as at start: allowed, and looking afresh at the next field.
+void ResetCamera();
+
+// The zoom that stops at the classic cell size: cells are never drawn larger.
+int32_t ClosestZoom();
+// The step a frame asks for: `step`, or with `hyper` the one that moves a
+// ship about a pixel a frame at the camera's zoom.
+int32_t WantedStepLog();
+// A new field on the plane, the pattern already there (see
+// DrawPatternOnPlane): its rule, counters and camera.
+void StartPlaneField(const CellRule& rule);
+// One frame of a field on the plane: painted as it is, then stepped, the
+// camera moved on, and replaced when it has settled, died or shown long
+// enough. The columns and rows are those of the grid a new field would get.
+void PlaneTick(int32_t columns, int32_t rows);
+// Fits the camera to the pattern now (a new field, or a test).
+void FitCamera();
+// Moves the camera one frame on toward the pattern: it follows it, zooms out
+// as soon as it outgrows the view and in only after it has long been small.
+void FollowPattern();
+
 // ---- Start-up and frames -------------------------------------------------------------
 
 // Start-up from the saver's own sources: the catalogue "tumbra.ini" found the

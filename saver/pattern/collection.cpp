@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "engine/engine.h"
+#include "engine/plane.h"
 #include "pattern/pattern.h"
 
 PatternCollectionState PatternCollection;
@@ -105,7 +106,7 @@ void AddPatternFile(const char* path) {
   if (c.entries.size() >= PatternIndexLimit || path == nullptr || path[0] == 0) return;
   const uint32_t at = static_cast<uint32_t>(c.paths.size());
   c.paths.insert(c.paths.end(), path, path + std::strlen(path) + 1);
-  c.entries.push_back(PatternEntry{at, 0, 0, false, false});
+  c.entries.push_back(PatternEntry{at, 0, 0, false, false, false});
   c.deck.push_back(static_cast<uint32_t>(c.entries.size() - 1));
 }
 
@@ -143,38 +144,46 @@ void SetPatternCells(const PatternCells& pattern, PatternPlacement placement, in
   }
 }
 
+// The whole of a file of at most PatternFileLimit bytes; PatternOk or why not.
+static PatternError ReadWholeFile(const char* path, std::vector<char>* text) {
+  FileHandle file = PlatformOpenRead(path, nullptr, 0);
+  if (file == nullptr) return PatternUnreadable;
+  uint32_t size = 0;
+  if (!PlatformFileSize(file, &size) || size > PatternFileLimit) {
+    PlatformClose(file);
+    return size > PatternFileLimit ? PatternTooLarge : PatternUnreadable;
+  }
+  // Room for one byte more than the size: a file that fills it is larger
+  // than reported (or grew), and is refused, whatever size it claims.
+  text->assign(static_cast<size_t>(size) + 1, 0);
+  size_t length = 0;
+  bool ok = true;
+  while (length < text->size()) {
+    uint32_t got = 0;
+    if (!PlatformRead(file, text->data() + length, static_cast<uint32_t>(text->size() - length), &got)) ok = false;
+    if (!ok || got == 0) break;
+    length += got;
+  }
+  PlatformClose(file);
+  if (!ok) return PatternUnreadable;
+  if (length >= text->size()) return PatternTooLarge;
+  text->resize(length);
+  return PatternOk;
+}
+
 bool ReadPatternFile(const char* path, PatternCells* out, PatternRefusal* refusal) {
-  // Refused before anything is read: cleared as a reader clears it.
-  const auto refuse = [&](PatternError error) {
+  std::vector<char> text;
+  const PatternError error = ReadWholeFile(path, &text);
+  if (error != PatternOk) {
+    // Refused before anything is read: cleared as a reader clears it.
     *out = PatternCells{};
     if (refusal != nullptr) {
       *refusal = PatternRefusal{};
       refusal->error = error;
     }
     return false;
-  };
-  FileHandle file = PlatformOpenRead(path, nullptr, 0);
-  if (file == nullptr) return refuse(PatternUnreadable);
-  uint32_t size = 0;
-  if (!PlatformFileSize(file, &size) || size > PatternFileLimit) {
-    PlatformClose(file);
-    return refuse(size > PatternFileLimit ? PatternTooLarge : PatternUnreadable);
   }
-  // Room for one byte more than the size: a file that fills it is larger
-  // than reported (or grew), and is refused, whatever size it claims.
-  std::vector<char> text(static_cast<size_t>(size) + 1);
-  size_t length = 0;
-  bool ok = true;
-  while (length < text.size()) {
-    uint32_t got = 0;
-    if (!PlatformRead(file, text.data() + length, static_cast<uint32_t>(text.size() - length), &got)) ok = false;
-    if (!ok || got == 0) break;
-    length += got;
-  }
-  PlatformClose(file);
-  if (!ok) return refuse(PatternUnreadable);
-  if (length >= text.size()) return refuse(PatternTooLarge);
-  return ReadPattern(text.data(), length, out, refusal);
+  return ReadPattern(text.data(), text.size(), out, refusal);
 }
 
 bool EngineRunsPattern(const PatternCells& pattern, PatternRefusal* refusal) {
@@ -189,14 +198,70 @@ bool EngineRunsPattern(const PatternCells& pattern, PatternRefusal* refusal) {
   return false;
 }
 
+bool PlaneTakesRule(const CellRule& rule) { return rule.grid.topology == 0 && PlaneRunsRule(rule); }
+
+bool SetPlanePatternCells(const PatternCells& pattern, int32_t orientation) {
+  const CellRule rule = pattern.hasRule ? pattern.rule : CellRuleOf(ConwayRule);
+  if (!ClearPlane(rule)) return false;
+  const bool swap = (orientation & 4) != 0;
+  const int64_t across = swap ? pattern.height : pattern.width, down = swap ? pattern.width : pattern.height;
+  std::vector<PlaneCell> cells;
+  cells.reserve(pattern.cells.size());
+  for (const PatternCell& cell : pattern.cells) {
+    if (cell.state != 1) continue;  // two states on the plane: a dying cell is none
+    int64_t x = swap ? cell.y : cell.x;
+    int64_t y = swap ? cell.x : cell.y;
+    if (orientation & 1) x = across - 1 - x;
+    if (orientation & 2) y = down - 1 - y;
+    cells.push_back(PlaneCell{x - across / 2, y - down / 2});
+  }
+  if (SetPlaneCells(cells.data(), cells.size()) == PlaneDone) return true;
+  ClearPlane(rule);
+  return false;
+}
+
+// A macrocell file beyond what a list of cells holds, straight into the
+// plane; its name is then the file's.
+static bool LoadWholeMacrocell(const char* path, PatternCells* out) {
+  std::vector<char> text;
+  if (ReadWholeFile(path, &text) != PatternOk) return false;
+  if (text.size() >= 2 && static_cast<uint8_t>(text[0]) == 0x1F && static_cast<uint8_t>(text[1]) == 0x8B) {
+    std::vector<char> inflated;
+    if (!InflateGzip(text.data(), text.size(), &inflated)) return false;
+    text.swap(inflated);
+  }
+  if (LoadPlaneMacrocell(text.data(), text.size()) != PlaneDone) return false;
+  *out = PatternCells{};
+  out->hasRule = true;
+  out->rule = Plane.rule;
+  return true;
+}
+
+// The round's next pattern for a field of columns x rows, or for the plane
+// where `plane` lets it have one.
+static bool DrawFromRound(int32_t columns, int32_t rows, bool plane, PatternCells* out, PatternPlacement* placement,
+                          PatternPlace* place);
+
+bool DrawPatternOnPlane(int32_t columns, int32_t rows, PatternCells* out, PatternPlacement* placement,
+                        PatternPlace* place) {
+  return DrawFromRound(columns, rows, true, out, placement, place);
+}
+
 bool DrawPattern(int32_t columns, int32_t rows, PatternCells* out, PatternPlacement* placement) {
+  PatternPlace place;
+  return DrawFromRound(columns, rows, false, out, placement, &place);
+}
+
+static bool DrawFromRound(int32_t columns, int32_t rows, bool plane, PatternCells* out, PatternPlacement* placement,
+                          PatternPlace* place) {
   PatternCollectionState& c = PatternCollection;
   for (int round = 0; round < 2; ++round) {
     // Those of the round that may fit, as far as is known without reading.
     std::vector<uint32_t> candidates;
     for (uint32_t k : c.deck) {
       const PatternEntry& e = c.entries[k];
-      if (!e.unusable && !e.notRun && (e.width == 0 || PatternFits(e.width, e.height, columns, rows)))
+      if (!e.unusable && !e.notRun &&
+          (e.width == 0 || (plane && e.onPlane) || PatternFits(e.width, e.height, columns, rows)))
         candidates.push_back(k);
     }
     while (!candidates.empty()) {
@@ -205,14 +270,30 @@ bool DrawPattern(int32_t columns, int32_t rows, PatternCells* out, PatternPlacem
       candidates[pick] = candidates.back();
       candidates.pop_back();
       PatternEntry& e = c.entries[k];
-      if (!ReadPatternFile(PathOf(e), out)) {
-        e.unusable = true;
-        continue;
+      PatternRefusal refusal;
+      bool whole = false;  // a macrocell loaded into the plane as it is
+      if (!ReadPatternFile(PathOf(e), out, &refusal)) {
+        // Beyond a list of cells, a macrocell file may still go to the plane:
+        // kept for it, too large for any torus.
+        const bool planeOnly = refusal.error == PatternBeyondLimits && refusal.format != nullptr &&
+                               std::strcmp(refusal.format, "macrocell") == 0;
+        e.onPlane = planeOnly;
+        e.width = e.height = PatternSideLimit;
+        whole = planeOnly && plane && LoadWholeMacrocell(PathOf(e), out);
+        if (!whole) {
+          if (!planeOnly || plane) e.unusable = true;
+          continue;
+        }
+      } else {
+        e.width = out->width;
+        e.height = out->height;
+        e.notRun = !EngineRunsPattern(*out);
+        e.onPlane = !e.notRun && PlaneTakesRule(out->hasRule ? out->rule : CellRuleOf(ConwayRule));
       }
-      e.width = out->width;
-      e.height = out->height;
-      e.notRun = !EngineRunsPattern(*out);
-      if (e.notRun || !PatternFits(e.width, e.height, columns, rows)) continue;
+      const bool onPlane = plane && e.onPlane;
+      if (e.notRun || (!onPlane && !PatternFits(e.width, e.height, columns, rows))) continue;
+      const int32_t orientation = static_cast<int32_t>(DrawBelow(8));
+      if (onPlane && !whole && !SetPlanePatternCells(*out, orientation)) continue;  // no room: the next one
       for (size_t d = 0; d < c.deck.size(); ++d)
         if (c.deck[d] == k) {
           c.deck[d] = c.deck.back();
@@ -220,7 +301,8 @@ bool DrawPattern(int32_t columns, int32_t rows, PatternCells* out, PatternPlacem
           break;
         }
       if (out->name[0] == 0) NameFromPath(PathOf(e), out->name, sizeof out->name);
-      *placement = CentrePattern(e.width, e.height, static_cast<int32_t>(DrawBelow(8)), columns, rows);
+      *place = onPlane ? PlacePlane : PlaceTorus;
+      if (!onPlane) *placement = CentrePattern(e.width, e.height, orientation, columns, rows);
       return true;
     }
     // Every pattern left in the round is shown or cannot be: a new round.

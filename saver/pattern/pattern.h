@@ -137,6 +137,7 @@ struct PatternEntry {
   int32_t height;
   bool unusable;   // read once and refused: never drawn again
   bool notRun;     // read once: a rule the engine does not run, passed over like a pattern too large
+  bool onPlane;    // read once: the plane runs it, whatever its size
 };
 
 struct PatternCollectionState {
@@ -175,9 +176,28 @@ void SetPatternCells(const PatternCells& pattern, PatternPlacement placement, in
 // on false, *refusal (when not null) says why.
 bool ReadPatternFile(const char* path, PatternCells* out, PatternRefusal* refusal = nullptr);
 // True when the engine runs the pattern's rule (a pattern without one runs
-// under the rule of a new field); otherwise false with *refusal (when not
-// null) saying so.
+// Conway's Life); otherwise false with *refusal (when not null) saying so.
 bool EngineRunsPattern(const PatternCells& pattern, PatternRefusal* refusal = nullptr);
+// ---- Patterns on the plane ------------------------------------------------------
+// Where a pattern drawn for a new field is shown.
+enum PatternPlace { PlaceTorus, PlacePlane };
+// True when a pattern of this rule runs on the unbounded plane: two states,
+// a rule of the 3 x 3 block the plane runs, and no grid of its own.
+bool PlaneTakesRule(const CellRule& rule);
+// Clears the plane for the pattern's rule (Conway's for none) and sets its
+// cells, turned to the orientation (as PatternPlacement's) about their
+// middle, which lies at the plane's origin. False with the plane cleared
+// when it does not hold them (the memory limit).
+bool SetPlanePatternCells(const PatternCells& pattern, int32_t orientation);
+// As DrawPattern, where the plane may take the field: a pattern the plane
+// runs goes onto it whatever its size, in an orientation drawn for it (a
+// macrocell file too large for a list of cells is loaded as it is); any other
+// must fit the torus, and gets a placement there. *place says which; *out
+// holds the pattern's name and rule, and its cells but for a macrocell
+// loaded whole.
+bool DrawPatternOnPlane(int32_t columns, int32_t rows, PatternCells* out, PatternPlacement* placement,
+                        PatternPlace* place);
+
 // The next pattern of the round that fits a columns x rows field, read into
 // *out, with a placement in an orientation drawn for it; a round ends when
 // every pattern has shown and the next begins with all of them. The

@@ -383,6 +383,44 @@ void FinishClassicFrame(const ClassicFramePlan* plan) {
   RememberClassicPaint(plan->columns, plan->rows, plan->cellSize, plan->digital, plan->colours, plan->fieldChange);
 }
 
+int32_t DrawClassicWindow(int32_t columns, int32_t rows, int32_t cellSize, int32_t originX, int32_t originY) {
+  ClassicFramePlan plan;
+  ForgetSurfacePaint();  // the window moves over the cells it shows: nothing stays in place
+  if (!PlanClassicFrame(columns, rows, cellSize, &plan)) return 0;
+  if (plan.onePixel || (originX == 0 && originY == 0)) {
+    plan.compare = false;
+    const int32_t population = PaintClassicFrame(&plan);
+    FinishClassicFrame(&plan);
+    return population;
+  }
+  const int32_t s = cellSize;
+  const int32_t width = View.Surface->width, height = View.Surface->height;
+  int32_t population = 0;
+  for (int32_t y = 0; y < rows; ++y) {
+    const CellRow row = CellRowOf(plan, y);
+    const int32_t top = originY + y * s;
+    for (int32_t x = 0; x < columns; ++x) {
+      const uint8_t v = row.cells[x];
+      population += v & 1;
+      const int32_t side = plan.digital && Shown(v, plan.colours) ? s - 1 : s;
+      const int32_t left = originX + x * s;
+      const int32_t x0 = std::max(left, 0), y0 = std::max(top, 0);
+      // The digital effect's gap shows the dead colour: what lay there last
+      // frame was another cell's.
+      for (const int32_t part : {s, side}) {
+        const int32_t x1 = std::min(left + part, width), y1 = std::min(top + part, height);
+        if (x0 < x1 && y0 < y1)
+          FillBlock(SurfacePixel(View.Surface, x0, y0), View.Surface->stride, x1 - x0, y1 - y0,
+                    part == side ? CellColour(row, x, plan.colours) : plan.colours.dead);
+        if (side == s) break;
+      }
+    }
+  }
+  DamageSurface();
+  FinishClassicFrame(&plan);
+  return population;
+}
+
 int32_t DrawClassicFrame(int32_t columns, int32_t rows, int32_t cellSize) {
   ClassicFramePlan plan;
   if (!PlanClassicFrame(columns, rows, cellSize, &plan)) return 0;

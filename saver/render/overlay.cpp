@@ -70,11 +70,16 @@ void DrawOverlay() {
     DrawLine(tm, &y, Settings.inf, Settings.binf, text, length, &widest);
   }
   if (Settings.flags & FlagPrintGeneration) {
-    length = std::snprintf(text, sizeof text, "Generation: %d", static_cast<int>(Field.Generation));
+    length = std::snprintf(text, sizeof text, "Generation: %" PRId64, Field.Generation);
     DrawLine(tm, &y, Settings.gen, Settings.bgen, text, length, &widest);
+    // On the plane, how far a frame goes.
+    if (Field.OnPlane) {
+      length = std::snprintf(text, sizeof text, "Step: 2^%d", static_cast<int>(Field.StepLog));
+      DrawLine(tm, &y, Settings.gen, Settings.bgen, text, length, &widest);
+    }
   }
   if (Settings.flags & FlagPrintPopulation) {
-    length = std::snprintf(text, sizeof text, "Population: %d", static_cast<int>(Field.Population));
+    length = std::snprintf(text, sizeof text, "Population: %" PRId64, Field.Population);
     DrawLine(tm, &y, Settings.pop, Settings.bpop, text, length, &widest);
   }
   if (Settings.flags & FlagPrintFps) {

@@ -65,6 +65,10 @@ uint32_t ColourOffset();
 // Draws every cell (only those whose colour changed, where the surface shows
 // the last classic frame) and returns the population. The field stays as it is.
 int32_t DrawClassicFrame(int32_t columns, int32_t rows, int32_t cellSize);
+// The same for cells of a window that moves over a larger field (the plane):
+// the block of cell (x, y) has its corner at pixel (originX + x x cellSize,
+// originY + y x cellSize), origins at most 0, and every cell is painted.
+int32_t DrawClassicWindow(int32_t columns, int32_t rows, int32_t cellSize, int32_t originX, int32_t originY);
 
 // The colours of one frame: a live cell's by its count (bits 1..3 of its byte;
 // the count 8 wraps onto 0), a dead cell's, and both by the low four bits.

@@ -11,9 +11,16 @@ void FakeClockReset(uint32_t now) {
   FakeNow = now;
   FakeSleeps.clear();
   FakeIdleCut = 0;
+  FakeTickPerRead = 0;
 }
 
-uint32_t PlatformTickCount() { return FakeNow; }
+uint32_t FakeTickPerRead = 0;
+
+uint32_t PlatformTickCount() {
+  const uint32_t now = FakeNow;
+  FakeNow += FakeTickPerRead;
+  return now;
+}
 
 // Sleeping moves the fake time on, so paced loops make progress.
 void PlatformSleep(uint32_t milliseconds) {

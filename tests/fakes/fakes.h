@@ -13,6 +13,7 @@
 extern uint32_t FakeNow;
 extern std::vector<uint32_t> FakeSleeps;  // every sleep asked for
 extern uint32_t FakeIdleCut;  // nonzero: input ends an idle wait after this many ms
+extern uint32_t FakeTickPerRead;  // the clock moves on this many ms each time it is read (0: only when moved)
 void FakeClockReset(uint32_t now);
 
 // ---- store

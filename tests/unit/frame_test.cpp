@@ -297,7 +297,7 @@ TEST_F(FramePacing, CountersFollowEveryComputedFrameAndTheGenerationShown) {
   Settings.reset = 0;  // a settled field is replaced at once
   const uint32_t start = Counters.framesDrawn;
   uint32_t computed = 0;
-  int32_t highest = 0;
+  int64_t highest = 0;
   for (int tick = 0; tick < 4000 && Field.ResetCount < 4; ++tick) {
     computed += TickComputes();
     ASSERT_EQ(Counters.framesDrawn - start, computed) << tick;

@@ -475,7 +475,11 @@ TEST(FrontEndUsage, ANumberOptionTakesTheRangeOfItsRow) {
 TEST(PatternFolders, TheUsersAndTheInstalledFoldersThenGollys) {
   EXPECT_EQ(PatternFolders(nullptr, "/home/a", "/usr/share", "/usr/share/tumbra"),
             (std::vector<std::string>{"/home/a/.local/share/tumbra/patterns", "/usr/share/tumbra/patterns",
-                                      "/usr/share/golly/Patterns/Life", "/usr/share/golly/Patterns/Life-Like"}));
+                                      "/usr/share/golly/Patterns/Life", "/usr/share/golly/Patterns/Life-Like",
+                                      "/usr/share/golly/Patterns/Generations",
+                                      "/usr/share/golly/Patterns/Non-Totalistic",
+                                      "/usr/share/golly/Patterns/Larger-than-Life",
+                                      "/usr/share/golly/Patterns/HashLife"}));
 }
 
 TEST(CatalogueFolders, UserFolderThenSystemFoldersThenTheInstalledOne) {

@@ -7,6 +7,7 @@
 
 #include "engine/engine.h"
 #include "engine/kernels.h"
+#include "engine/plane.h"
 #include "loop/loop.h"
 #include "fakes/fakes.h"
 #include "lifeface/lifeface.h"
@@ -31,6 +32,8 @@ inline void ResetEngineState(size_t cells, int32_t surfaceWidth = 0, int32_t sur
   LifefaceSurface = nullptr;
   ClearCatalogue();
   ClearPatternCollection();
+  ReleasePlane();
+  ResetCamera();
   View.ClientWidth = surfaceWidth;
   View.ClientHeight = surfaceHeight;
 }

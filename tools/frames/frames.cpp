@@ -11,15 +11,18 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <cinttypes>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <iterator>
 #include <string>
 #include <vector>
 
 #include "engine/engine.h"
+#include "engine/plane.h"
 #include "loop/loop.h"
 #include "host/options.h"
 #include "lifeface/lifeface.h"
@@ -246,7 +249,24 @@ static bool Convert(const std::string& bmp, const std::string& out) {
 
 // The field as Golly would continue it: every cell of the torus in place,
 // the rule's canonical text and the torus of the field's size.
+// The plane's pattern as bgolly reads it, with its generation: macrocell for
+// a FILE ending in .mc, RLE with its place otherwise.
+const size_t PlaneDumpLimit = 256u << 20;
+
+static bool EndsWith(const std::string& text, const char* tail) {
+  const size_t n = std::strlen(tail);
+  return text.size() >= n && text.compare(text.size() - n, n, tail) == 0;
+}
+
 static void WriteDump(const std::string& path) {
+  if (Field.OnPlane) {
+    std::string text;
+    const bool written =
+        EndsWith(path, ".mc") ? WritePlaneMacrocell(&text, PlaneDumpLimit) : WritePlaneRle(&text, PlaneDumpLimit);
+    if (!written) Fail("the plane's pattern is too large to dump to " + path);
+    if (!WriteWholeFile(path, text.data(), text.size())) Fail("cannot write " + path);
+    return;
+  }
   const FrameLayout layout = CurrentLayout();
   const CellRule& rule = Field.Rule;
   const std::string text = FieldRle(Grid.LiveCells, layout.columns, layout.rows,
@@ -274,7 +294,8 @@ static void WriteFrame(const FramesOptions& options, const std::string& picture,
   if (options.pictures) WritePicture(options, picture);
   if (!dump.empty()) WriteDump(dump);
   const std::string& named = options.pictures ? picture : dump;
-  std::printf("%s: generation %d, population %d, resets %d%s%s\n", named.c_str(), Field.Generation, Field.Population,
+  std::printf("%s: generation %" PRId64 ", population %" PRId64 ", resets %d%s%s\n", named.c_str(), Field.Generation,
+              Field.Population,
               Field.ResetCount, Field.PatternName[0] != 0 ? ", pattern " : "", Field.PatternName);
 }
 

@@ -93,6 +93,7 @@ def bgolly(options, generations, source, out):
 def frames(program, path, prefix, plan, count, every):
     """Runs tumbra_frames on the pattern file; a problem, or None."""
     run = subprocess.run([program, "--mode", "classic", "--cscale", "0", "--size", f"{plan.width}x{plan.height}",
+                          "--no-plane",
                           "--pattern", path, "--seed", SEED, "--reset", "86400000", "--frames", str(count),
                           "--every", str(every), "--dump", prefix + ".rle", "--dump-only"],
                          capture_output=True, text=True)
