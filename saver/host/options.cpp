@@ -515,6 +515,8 @@ std::string PatternFileRefusal(const FrontEndOptions& options) {
     PatternCells pattern;
     PatternRefusal refusal;
     if (ReadPatternFile(file.c_str(), &pattern, &refusal) && EngineRunsPattern(pattern, &refusal)) continue;
+    // Too large for a torus, a pattern may still be one the plane takes.
+    if (refusal.error == PatternBeyondLimits && PlaneTakesWholeFile(file.c_str())) continue;
     char reason[512];
     FormatPatternRefusal(refusal, reason, sizeof reason);
     return "--pattern " + file + ": " + reason;

@@ -220,9 +220,11 @@ bool SetPlanePatternCells(const PatternCells& pattern, int32_t orientation) {
   return false;
 }
 
-// A macrocell file beyond what a list of cells holds, straight into the
-// plane; its name is then the file's.
-static bool LoadWholeMacrocell(const char* path, PatternCells* out) {
+// A file beyond what a list of cells holds, a macrocell or a two-state RLE
+// one, straight into the plane (the RLE one turned to the orientation and
+// centred); its name is then the file's, or the RLE header's.
+static bool LoadWholeIntoPlane(const char* path, const char* format, int32_t orientation, PatternCells* out) {
+  if (format == nullptr || (std::strcmp(format, "macrocell") != 0 && std::strcmp(format, "RLE") != 0)) return false;
   std::vector<char> text;
   if (ReadWholeFile(path, &text) != PatternOk) return false;
   if (text.size() >= 2 && static_cast<uint8_t>(text[0]) == 0x1F && static_cast<uint8_t>(text[1]) == 0x8B) {
@@ -230,11 +232,35 @@ static bool LoadWholeMacrocell(const char* path, PatternCells* out) {
     if (!InflateGzip(text.data(), text.size(), &inflated)) return false;
     text.swap(inflated);
   }
-  if (LoadPlaneMacrocell(text.data(), text.size()) != PlaneDone) return false;
-  *out = PatternCells{};
-  out->hasRule = true;
-  out->rule = Plane.rule;
-  return true;
+  if (std::strcmp(format, "macrocell") == 0) {
+    if (LoadPlaneMacrocell(text.data(), text.size()) != PlaneDone) return false;
+    *out = PatternCells{};
+    out->hasRule = true;
+    out->rule = Plane.rule;
+    return true;
+  }
+  std::vector<PlaneCell> cells;
+  if (!ReadWideRle(text.data(), text.size(), out, &cells)) return false;
+  const CellRule rule = out->hasRule ? out->rule : CellRuleOf(ConwayRule);
+  if (!PlaneTakesRule(rule) || !ClearPlane(rule)) return false;
+  const bool swap = (orientation & 4) != 0;
+  const int64_t across = swap ? out->height : out->width, down = swap ? out->width : out->height;
+  for (PlaneCell& cell : cells) {
+    int64_t x = swap ? cell.y : cell.x, y = swap ? cell.x : cell.y;
+    if (orientation & 1) x = across - 1 - x;
+    if (orientation & 2) y = down - 1 - y;
+    cell = PlaneCell{x - across / 2, y - down / 2};
+  }
+  if (SetPlaneCells(cells.data(), cells.size()) == PlaneDone) return true;
+  ClearPlane(rule);
+  return false;
+}
+
+bool PlaneTakesWholeFile(const char* path) {
+  PatternCells pattern;
+  PatternRefusal refusal;
+  if (ReadPatternFile(path, &pattern, &refusal) || refusal.error != PatternBeyondLimits) return false;
+  return LoadWholeIntoPlane(path, refusal.format, 0, &pattern);
 }
 
 // The round's next pattern for a field of columns x rows, or for the plane
@@ -270,16 +296,18 @@ static bool DrawFromRound(int32_t columns, int32_t rows, bool plane, PatternCell
       candidates[pick] = candidates.back();
       candidates.pop_back();
       PatternEntry& e = c.entries[k];
+      const int32_t orientation = static_cast<int32_t>(DrawBelow(8));
       PatternRefusal refusal;
       bool whole = false;  // a macrocell loaded into the plane as it is
       if (!ReadPatternFile(PathOf(e), out, &refusal)) {
         // Beyond a list of cells, a macrocell file may still go to the plane:
         // kept for it, too large for any torus.
-        const bool planeOnly = refusal.error == PatternBeyondLimits && refusal.format != nullptr &&
-                               std::strcmp(refusal.format, "macrocell") == 0;
+        const bool planeOnly =
+            refusal.error == PatternBeyondLimits && refusal.format != nullptr &&
+            (std::strcmp(refusal.format, "macrocell") == 0 || std::strcmp(refusal.format, "RLE") == 0);
         e.onPlane = planeOnly;
         e.width = e.height = PatternSideLimit;
-        whole = planeOnly && plane && LoadWholeMacrocell(PathOf(e), out);
+        whole = planeOnly && plane && LoadWholeIntoPlane(PathOf(e), refusal.format, orientation, out);
         if (!whole) {
           if (!planeOnly || plane) e.unusable = true;
           continue;
@@ -292,7 +320,6 @@ static bool DrawFromRound(int32_t columns, int32_t rows, bool plane, PatternCell
       }
       const bool onPlane = plane && e.onPlane;
       if (e.notRun || (!onPlane && !PatternFits(e.width, e.height, columns, rows))) continue;
-      const int32_t orientation = static_cast<int32_t>(DrawBelow(8));
       if (onPlane && !whole && !SetPlanePatternCells(*out, orientation)) continue;  // no room: the next one
       for (size_t d = 0; d < c.deck.size(); ++d)
         if (c.deck[d] == k) {

@@ -213,7 +213,7 @@ bool PlaceFreeCells(std::vector<FreeCell>* cells, PatternCells* out, PatternRefu
 
 // "x = W, y = H, rule = R": the rule, when there, runs to the end of the
 // line, since Golly's grid suffixes hold commas.
-bool ReadRleHeader(Line line, PatternCells* out, PatternRefusal* why) {
+bool ReadRleHeader(Line line, PatternCells* out, PatternRefusal* why, int64_t sideLimit = PatternSideLimit) {
   const char* p = line.begin;
   bool haveX = false, haveY = false;
   for (;;) {
@@ -232,7 +232,7 @@ bool ReadRleHeader(Line line, PatternCells* out, PatternRefusal* why) {
     int64_t value;
     if (keyLength != 1 || (*key != 'x' && *key != 'y')) return false;
     if (!ReadCount(&p, line.end, CoordinateLimit, &value) || value < 1) return false;
-    if (value > PatternSideLimit) return Refuse(why, PatternBeyondLimits);
+    if (value > sideLimit) return Refuse(why, PatternBeyondLimits);
     if (*key == 'x') {
       if (haveX) return false;
       haveX = true;
@@ -264,7 +264,11 @@ int32_t ReadRleState(const char** p, const char* end) {
   return -1;
 }
 
-bool ReadRleBody(const char* p, const char* end, PatternCells* out, PatternRefusal* why) {
+// The runs of an RLE body within a width x height box: add(x, y, run,
+// state) takes each run of cells that are not dead, and false from it
+// ends the reading (a limit) as does a broken body.
+template <class AddRun>
+bool ReadRleRuns(const char* p, const char* end, int64_t width, int64_t height, AddRun add) {
   int64_t x = 0, y = 0;
   for (;;) {
     while (p < end && (IsSpace(*p) || *p == '\n' || *p == '\r')) ++p;
@@ -278,25 +282,36 @@ bool ReadRleBody(const char* p, const char* end, PatternCells* out, PatternRefus
     if (*p == '!') return true;
     if (*p == '$') {
       ++p;
-      if (y + run > out->height) return false;
+      if (y + run > height) return false;
       y += run;
       x = 0;
       continue;
     }
     const int32_t state = ReadRleState(&p, end);
     if (state < 0) return false;  // not RLE at all
-    if (x + run > out->width) return false;
+    if (x + run > width) return false;
     if (state > 0) {
-      if (y >= out->height) return false;
-      if (out->cells.size() + static_cast<size_t>(run) > PatternCellLimit) return Refuse(why, PatternBeyondLimits);
-      const size_t first = out->cells.size();
-      out->cells.resize(first + static_cast<size_t>(run));
-      PatternCell* cell = out->cells.data() + first;
-      for (int64_t i = 0; i < run; ++i)
-        cell[i] = PatternCell{static_cast<uint16_t>(x + i), static_cast<uint16_t>(y), static_cast<uint8_t>(state)};
+      if (y >= height || !add(x, y, run, state)) return false;
     }
     x += run;
   }
+}
+
+bool ReadRleBody(const char* p, const char* end, PatternCells* out, PatternRefusal* why) {
+  bool beyond = false;
+  const bool read = ReadRleRuns(p, end, out->width, out->height, [&](int64_t x, int64_t y, int64_t run, int32_t state) {
+    if (out->cells.size() + static_cast<size_t>(run) > PatternCellLimit) {
+      beyond = true;
+      return false;
+    }
+    const size_t first = out->cells.size();
+    out->cells.resize(first + static_cast<size_t>(run));
+    PatternCell* cell = out->cells.data() + first;
+    for (int64_t i = 0; i < run; ++i)
+      cell[i] = PatternCell{static_cast<uint16_t>(x + i), static_cast<uint16_t>(y), static_cast<uint8_t>(state)};
+    return true;
+  });
+  return beyond ? Refuse(why, PatternBeyondLimits) : read;
 }
 
 // The RLE reader proper: '#' lines and blank ones before the header.
@@ -786,6 +801,33 @@ const unsigned char GzipMagic[2] = {0x1F, 0x8B};
 bool IsGzip(const char* data, size_t length) { return length >= 2 && std::memcmp(data, GzipMagic, 2) == 0; }
 
 }  // namespace
+
+bool ReadWideRle(const char* text, size_t length, PatternCells* out, std::vector<PlaneCell>* cells) {
+  *out = PatternCells{};
+  cells->clear();
+  Lines lines = {text, text + length};
+  Line line;
+  for (;;) {
+    if (!NextLine(&lines, &line)) return false;
+    if (IsBlank(line)) continue;
+    if (*line.begin != '#') break;
+    if (StartsWith(line, "#N")) SetName(out, line.begin + 2, line.end);
+  }
+  if (!ReadRleHeader(line, out, nullptr, WideRleSideLimit)) return false;
+  if (out->hasRule && out->rule.states > 2) return false;
+  const bool read = ReadRleRuns(lines.at, lines.end, out->width, out->height,
+                                [&](int64_t x, int64_t y, int64_t run, int32_t state) {
+                                  if (state != 1 || cells->size() + static_cast<size_t>(run) > PatternCellLimit)
+                                    return false;
+                                  for (int64_t i = 0; i < run; ++i) cells->push_back(PlaneCell{x + i, y});
+                                  return true;
+                                });
+  if (!read || cells->empty()) {
+    std::vector<PlaneCell>().swap(*cells);
+    return false;
+  }
+  return true;
+}
 
 bool ReadRle(const char* text, size_t length, PatternCells* out, PatternRefusal* refusal) {
   return Read(ReadRleInto, "RLE", text, length, out, refusal);

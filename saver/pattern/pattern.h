@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "engine/plane.h"
 #include "engine/rule.h"
 #include "platform/names.h"
 
@@ -85,6 +86,12 @@ size_t FormatPatternRefusal(const PatternRefusal& refusal, char* text, size_t si
 // it is ignored). A cell outside W x H is refused, not clipped. The size is
 // the header's.
 bool ReadRle(const char* text, size_t length, PatternCells* out, PatternRefusal* refusal = nullptr);
+// A two-state RLE file too wide or tall for a list of cells (sides up to
+// WideRleSideLimit; the same cell limit), for the plane: its name and rule
+// in *out, which gets no cells, and its live cells from the pattern's
+// top-left in *cells. False for anything else.
+const int64_t WideRleSideLimit = int64_t(1) << 30;
+bool ReadWideRle(const char* text, size_t length, PatternCells* out, std::vector<PlaneCell>* cells);
 // Plain text: '!' lines are comments ("!Name: name"), other lines rows of
 // '.' (dead) and 'O' or '*' (live). The size is the rows as drawn, blank
 // rows at the end left out.
@@ -189,9 +196,13 @@ bool PlaneTakesRule(const CellRule& rule);
 // middle, which lies at the plane's origin. False with the plane cleared
 // when it does not hold them (the memory limit).
 bool SetPlanePatternCells(const PatternCells& pattern, int32_t orientation);
+// True when the file is beyond a list of cells but the plane loads it as it
+// is (a large macrocell or two-state RLE file); the plane then holds it.
+bool PlaneTakesWholeFile(const char* path);
 // As DrawPattern, where the plane may take the field: a pattern the plane
 // runs goes onto it whatever its size, in an orientation drawn for it (a
-// macrocell file too large for a list of cells is loaded as it is); any other
+// file too large for a list of cells is loaded as it is, see
+// PlaneTakesWholeFile); any other
 // must fit the torus, and gets a placement there. *place says which; *out
 // holds the pattern's name and rule, and its cells but for a macrocell
 // loaded whole.
