@@ -74,6 +74,9 @@ void RandomFill(int32_t columns, int32_t rows);
 // field's cells and a border of one around them; the grid takes the inner
 // ones with their live neighbours counted.
 void SetGridFromWindow(const uint8_t* window, size_t stride, int32_t columns, int32_t rows);
+// Kills every cell within `edge` of the field's sides (a bounded plane's
+// outside, kept dead), keeping the counts of their neighbours.
+void ClearGridBorder(int32_t columns, int32_t rows, int32_t edge);
 // An empty field, for cells to be set on.
 void ClearField(int32_t columns, int32_t rows);
 void StepGeneration(int32_t columns, int32_t rows);
@@ -153,6 +156,12 @@ struct FieldState {
   uint32_t ShownUntil;                // pattern fields: replaced once this tick count has passed
   bool OnPlane;                       // the field is the plane's pattern, not the grid's
   int32_t StepLog;                    // on the plane: the step last taken, 2^StepLog generations
+  // A pattern whose rule names a grid of its own runs on it: a torus of
+  // GridColumns x GridRows, or a bounded plane of that less a border of
+  // GridEdge cells (the rule's reach) kept dead on each side. 0: the view's.
+  int32_t GridColumns;
+  int32_t GridRows;
+  int32_t GridEdge;
 };
 extern FieldState Field;
 // Generation 1, nothing counted, no history, Conway's rule: the next

@@ -1,5 +1,6 @@
 // The Life grid: its cell buffer, the engine's generator, the random fill and
 // the generation step, on the row kernels where they take the grid.
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -410,6 +411,21 @@ void SetGridFromWindow(const uint8_t* window, size_t stride, int32_t columns, in
     for (int32_t x = 0; x < columns; ++x) {
       const int n = up[x] + up[x + 1] + up[x + 2] + mid[x] + mid[x + 2] + down[x] + down[x + 1] + down[x + 2];
       out[x] = static_cast<uint8_t>(2 * n + mid[x + 1]);
+    }
+  }
+}
+
+void ClearGridBorder(int32_t columns, int32_t rows, int32_t edge) {
+  if (!GridFits(columns, rows) || edge <= 0) return;
+  for (int32_t y = 0; y < rows; ++y) {
+    const bool band = y < edge || y >= rows - edge;
+    for (int32_t x = 0; x < columns; ++x) {
+      if (!band && x == edge) x = std::max(x, columns - edge);  // the inside is the pattern's
+      if (x >= columns) break;
+      const size_t i = static_cast<size_t>(y) * columns + x;
+      if (Grid.LiveCells[i] & 1) ClearCell(x, y, columns, rows);
+      Grid.LiveCells[i] &= static_cast<uint8_t>(~CellDying);
+      Grid.decay[i] = 0;
     }
   }
 }

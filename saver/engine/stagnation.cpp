@@ -8,7 +8,7 @@
 
 static FieldState NewFieldState() {
   return FieldState{1, 0, 0, 0, 0, {0, 0, 0, 0}, {0, 0, 0, 0}, CellRuleOf(ConwayRule),
-                    KernelRuleOf(ConwayRule.birth, ConwayRule.survive), {}, {}, 0, false, 0};
+                    KernelRuleOf(ConwayRule.birth, ConwayRule.survive), {}, {}, 0, false, 0, 0, 0, 0};
 }
 
 FieldState Field = NewFieldState();
@@ -39,6 +39,7 @@ void AdvanceField(PopulationHistory* history, int32_t columns, int32_t rows, int
   history->p2 = history->p1;
   history->p1 = population;
   StepGeneration(columns, rows);
+  if (Field.GridEdge > 0) ClearGridBorder(columns, rows, Field.GridEdge);
   Field.Population = population;
   Field.Generation += 1;
   Counters.generation = static_cast<int32_t>(Field.Generation);

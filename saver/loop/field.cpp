@@ -64,10 +64,11 @@ static bool StartPatternField(int32_t columns, int32_t rows) {
   PatternCells pattern;
   PatternPlacement placement;
   PatternPlace place = PlaceTorus;
+  PatternGrid grid = {columns, rows, 0};
   if (Settings.plane != 0 && Camera.allowed) {
     SetPlaneMemoryLimit(static_cast<uint32_t>(std::max(Settings.memory, 0)));
-    if (!DrawPatternOnPlane(columns, rows, &pattern, &placement, &place)) return false;
-  } else if (!DrawPattern(columns, rows, &pattern, &placement)) {
+    if (!DrawPatternOnPlane(columns, rows, &pattern, &placement, &place, &grid)) return false;
+  } else if (!DrawPattern(columns, rows, &pattern, &placement, &grid)) {
     return false;
   }
   // A file without a rule is Conway's Life, as in every Life program.
@@ -75,8 +76,14 @@ static bool StartPatternField(int32_t columns, int32_t rows) {
   if (place == PlacePlane)
     StartPlaneField(rule);
   else {
+    // On a grid of its own, where the rule names one.
+    if (grid.columns != columns || grid.rows != rows || grid.edge != 0) {
+      Field.GridColumns = grid.columns;
+      Field.GridRows = grid.rows;
+      Field.GridEdge = grid.edge;
+    }
     UseRule(rule);
-    SetPatternCells(pattern, placement, columns, rows);
+    SetPatternCells(pattern, placement, grid.columns, grid.rows);
   }
   std::snprintf(Field.PatternName, sizeof Field.PatternName, "%s", pattern.name);
   return true;
@@ -85,6 +92,7 @@ static bool StartPatternField(int32_t columns, int32_t rows) {
 void ResetField(int32_t columns, int32_t rows) {
   Field.PatternName[0] = 0;
   Field.OnPlane = false;
+  Field.GridColumns = Field.GridRows = Field.GridEdge = 0;
   ForgetShapes(&Field.Shapes);
   if (!NewFieldIsPattern() || !StartPatternField(columns, rows)) {
     UseRule(RuleOfNewField());
@@ -99,7 +107,14 @@ void ResetField(int32_t columns, int32_t rows) {
 }
 
 // A stagnant field's end: a new one, counted, with its history forgotten.
+// A field on a grid of its own gives way to one of the view's.
 static void ReplaceField(PopulationHistory* history, int32_t columns, int32_t rows) {
+  if (Field.GridColumns > 0 && Camera.allowed) {
+    Field.GridColumns = Field.GridRows = Field.GridEdge = 0;
+    const FrameLayout layout = CurrentLayout();
+    columns = layout.columns;
+    rows = layout.rows;
+  }
   ResetField(columns, rows);
   Field.ResetCount += 1;
   ForgetHistory(history);

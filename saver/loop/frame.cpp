@@ -49,6 +49,24 @@ FrameLayout CurrentLayout() {
   }
   layout.columns = CellCount(View.ClientWidth, layout.cellSize);
   layout.rows = CellCount(View.ClientHeight, layout.cellSize);
+  if (Field.GridColumns > 0 && !Field.OnPlane) {
+    // A grid of the rule's own: the largest cells of at most the set size
+    // that show all of it (one pixel when none does), in the middle.
+    layout.columns = Field.GridColumns;
+    layout.rows = Field.GridRows;
+    while (layout.cellSize > 1 && (static_cast<int64_t>(layout.columns) * layout.cellSize > View.ClientWidth ||
+                                   static_cast<int64_t>(layout.rows) * layout.cellSize > View.ClientHeight)) {
+      if (layout.animated) {
+        layout.animated = false;  // tiles do not shrink: the cells turn classic
+        layout.scale = 1;
+        layout.cellSize = ClassicCellSize();
+        continue;
+      }
+      layout.cellSize /= 2;
+    }
+    layout.originX = std::max<int64_t>(0, (View.ClientWidth - static_cast<int64_t>(layout.columns) * layout.cellSize) / 2);
+    layout.originY = std::max<int64_t>(0, (View.ClientHeight - static_cast<int64_t>(layout.rows) * layout.cellSize) / 2);
+  }
   return layout;
 }
 
@@ -102,7 +120,7 @@ uint32_t FrameDueIn(uint32_t now) {
 
 static bool SameLayout(const FrameLayout& a, const FrameLayout& b) {
   return a.animated == b.animated && a.cellSize == b.cellSize && a.scale == b.scale && a.columns == b.columns &&
-         a.rows == b.rows;
+         a.rows == b.rows && a.originX == b.originX && a.originY == b.originY;
 }
 
 void DrawDueFrame(WindowHandle window, uint32_t now) {
@@ -124,6 +142,19 @@ void DrawDueFrame(WindowHandle window, uint32_t now) {
   // What lies under the last overlay outside the cells shows no cell: it
   // gets the clearing colour again before the overlay is drawn anew.
   ClearOutsideCells(layout, Painted.stale);
+  // A grid of the rule's own is painted into the part of the surface it
+  // covers, as if that were all of it, and shown whole.
+  FrameSurface* const whole = View.Surface;
+  FrameSurface part;
+  const bool centred = !Field.OnPlane && (layout.originX > 0 || layout.originY > 0) && whole != nullptr;
+  if (centred) {
+    part = *whole;
+    part.bits = whole->bits + static_cast<intptr_t>(layout.originY) * whole->stride + 4 * layout.originX;
+    part.width = whole->width - layout.originX;
+    part.height = whole->height - layout.originY;
+    View.Surface = &part;
+    ForgetSurfacePaint();
+  }
   if (Field.OnPlane) {
     PlaneTick(layout.columns, layout.rows);
   } else if (!layout.animated) {
@@ -132,6 +163,11 @@ void DrawDueFrame(WindowHandle window, uint32_t now) {
     UseTrails(0, false);  // lifeface tiles show no trails: their steps keep no planes
     if (AnimatedTick(layout.columns, layout.rows, layout.scale))
       AdvanceOrReset(window, layout.columns, layout.rows, Transition.NextPopulation);
+  }
+  if (centred) {
+    View.Surface = whole;
+    ForgetSurfacePaint();
+    DamageSurface();
   }
   DrawOverlay();
 }

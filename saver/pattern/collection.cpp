@@ -106,7 +106,7 @@ void AddPatternFile(const char* path) {
   if (c.entries.size() >= PatternIndexLimit || path == nullptr || path[0] == 0) return;
   const uint32_t at = static_cast<uint32_t>(c.paths.size());
   c.paths.insert(c.paths.end(), path, path + std::strlen(path) + 1);
-  c.entries.push_back(PatternEntry{at, 0, 0, false, false, false});
+  c.entries.push_back(PatternEntry{at, 0, 0, false, false, false, 0, 0});
   c.deck.push_back(static_cast<uint32_t>(c.entries.size() - 1));
 }
 
@@ -266,28 +266,44 @@ bool PlaneTakesWholeFile(const char* path) {
 // The round's next pattern for a field of columns x rows, or for the plane
 // where `plane` lets it have one.
 static bool DrawFromRound(int32_t columns, int32_t rows, bool plane, PatternCells* out, PatternPlacement* placement,
-                          PatternPlace* place);
+                          PatternPlace* place, PatternGrid* grid);
 
 bool DrawPatternOnPlane(int32_t columns, int32_t rows, PatternCells* out, PatternPlacement* placement,
-                        PatternPlace* place) {
-  return DrawFromRound(columns, rows, true, out, placement, place);
+                        PatternPlace* place, PatternGrid* grid) {
+  PatternGrid unused;
+  return DrawFromRound(columns, rows, true, out, placement, place, grid != nullptr ? grid : &unused);
 }
 
-bool DrawPattern(int32_t columns, int32_t rows, PatternCells* out, PatternPlacement* placement) {
+bool DrawPattern(int32_t columns, int32_t rows, PatternCells* out, PatternPlacement* placement, PatternGrid* grid) {
   PatternPlace place;
-  return DrawFromRound(columns, rows, false, out, placement, &place);
+  PatternGrid unused;
+  return DrawFromRound(columns, rows, false, out, placement, &place, grid != nullptr ? grid : &unused);
+}
+
+PatternGrid GridOfRule(const CellRule& rule, int32_t columns, int32_t rows) {
+  const RuleGrid& g = rule.grid;
+  if ((g.topology != 'T' && g.topology != 'P') || (g.width <= 0 && g.height <= 0))
+    return PatternGrid{columns, rows, 0};
+  const int32_t edge = g.topology == 'P' ? (rule.kind == RuleLarger ? rule.larger.range : 1) : 0;
+  const int64_t across = (g.width > 0 ? g.width : columns) + 2 * int64_t{edge};
+  const int64_t down = (g.height > 0 ? g.height : rows) + 2 * int64_t{edge};
+  // Past any buffer: no grid of the rule's is run (and no pattern fits it).
+  if (across > INT32_MAX / 2 || down > INT32_MAX / 2) return PatternGrid{0, 0, 0};
+  return PatternGrid{static_cast<int32_t>(across), static_cast<int32_t>(down), edge};
 }
 
 static bool DrawFromRound(int32_t columns, int32_t rows, bool plane, PatternCells* out, PatternPlacement* placement,
-                          PatternPlace* place) {
+                          PatternPlace* place, PatternGrid* grid) {
   PatternCollectionState& c = PatternCollection;
   for (int round = 0; round < 2; ++round) {
     // Those of the round that may fit, as far as is known without reading.
     std::vector<uint32_t> candidates;
     for (uint32_t k : c.deck) {
       const PatternEntry& e = c.entries[k];
+      const int32_t across = e.gridColumns > 0 ? e.gridColumns : columns;
+      const int32_t down = e.gridRows > 0 ? e.gridRows : rows;
       if (!e.unusable && !e.notRun &&
-          (e.width == 0 || (plane && e.onPlane) || PatternFits(e.width, e.height, columns, rows)))
+          (e.width == 0 || (plane && e.onPlane) || PatternFits(e.width, e.height, across, down)))
         candidates.push_back(k);
     }
     while (!candidates.empty()) {
@@ -319,7 +335,18 @@ static bool DrawFromRound(int32_t columns, int32_t rows, bool plane, PatternCell
         e.onPlane = !e.notRun && PlaneTakesRule(out->hasRule ? out->rule : CellRuleOf(ConwayRule));
       }
       const bool onPlane = plane && e.onPlane;
-      if (e.notRun || (!onPlane && !PatternFits(e.width, e.height, columns, rows))) continue;
+      // A grid of the rule's own, where it names one: the pattern must fit
+      // it, and it the cell buffer.
+      const PatternGrid field = onPlane || e.notRun
+                                    ? PatternGrid{columns, rows, 0}
+                                    : GridOfRule(out->hasRule ? out->rule : CellRuleOf(ConwayRule), columns, rows);
+      const bool ownGrid = field.columns != columns || field.rows != rows || field.edge != 0;
+      e.gridColumns = ownGrid ? field.columns : 0;
+      e.gridRows = ownGrid ? field.rows : 0;
+      if (!onPlane && (field.columns <= 0 || !GridFits(field.columns, field.rows))) e.notRun = true;
+      if (e.notRun || (!onPlane && !PatternFits(e.width, e.height, field.columns - 2 * field.edge,
+                                                field.rows - 2 * field.edge)))
+        continue;
       if (onPlane && !whole && !SetPlanePatternCells(*out, orientation)) continue;  // no room: the next one
       for (size_t d = 0; d < c.deck.size(); ++d)
         if (c.deck[d] == k) {
@@ -329,7 +356,8 @@ static bool DrawFromRound(int32_t columns, int32_t rows, bool plane, PatternCell
         }
       if (out->name[0] == 0) NameFromPath(PathOf(e), out->name, sizeof out->name);
       *place = onPlane ? PlacePlane : PlaceTorus;
-      if (!onPlane) *placement = CentrePattern(e.width, e.height, orientation, columns, rows);
+      *grid = field;
+      if (!onPlane) *placement = CentrePattern(e.width, e.height, orientation, field.columns, field.rows);
       return true;
     }
     // Every pattern left in the round is shown or cannot be: a new round.

@@ -145,6 +145,8 @@ struct PatternEntry {
   bool unusable;   // read once and refused: never drawn again
   bool notRun;     // read once: a rule the engine does not run, passed over like a pattern too large
   bool onPlane;    // read once: the plane runs it, whatever its size
+  int32_t gridColumns;  // read once: the grid its rule names (GridOfRule), 0 for the field's
+  int32_t gridRows;
 };
 
 struct PatternCollectionState {
@@ -185,6 +187,16 @@ bool ReadPatternFile(const char* path, PatternCells* out, PatternRefusal* refusa
 // True when the engine runs the pattern's rule (a pattern without one runs
 // Conway's Life); otherwise false with *refusal (when not null) saying so.
 bool EngineRunsPattern(const PatternCells& pattern, PatternRefusal* refusal = nullptr);
+// The grid a pattern runs on when its rule names one: a torus of that size,
+// or a bounded plane with a border of the rule's reach kept dead around it
+// (edge). A side of 0 is the field's. Otherwise the field's torus, edge 0.
+struct PatternGrid {
+  int32_t columns;
+  int32_t rows;
+  int32_t edge;
+};
+PatternGrid GridOfRule(const CellRule& rule, int32_t columns, int32_t rows);
+
 // ---- Patterns on the plane ------------------------------------------------------
 // Where a pattern drawn for a new field is shown.
 enum PatternPlace { PlaceTorus, PlacePlane };
@@ -207,7 +219,7 @@ bool PlaneTakesWholeFile(const char* path);
 // holds the pattern's name and rule, and its cells but for a macrocell
 // loaded whole.
 bool DrawPatternOnPlane(int32_t columns, int32_t rows, PatternCells* out, PatternPlacement* placement,
-                        PatternPlace* place);
+                        PatternPlace* place, PatternGrid* grid = nullptr);
 
 // The next pattern of the round that fits a columns x rows field, read into
 // *out, with a placement in an orientation drawn for it; a round ends when
@@ -215,4 +227,7 @@ bool DrawPatternOnPlane(int32_t columns, int32_t rows, PatternCells* out, Patter
 // engine's generator draws, so a seed gives the same fields. Files the
 // engine cannot run are passed over. False when no file of the collection
 // fits, can be read and run.
-bool DrawPattern(int32_t columns, int32_t rows, PatternCells* out, PatternPlacement* placement);
+// A pattern whose rule names a grid must fit that grid (and the grid the
+// cell buffer), and is placed on it; *grid, when not null, says which.
+bool DrawPattern(int32_t columns, int32_t rows, PatternCells* out, PatternPlacement* placement,
+                 PatternGrid* grid = nullptr);

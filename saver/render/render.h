@@ -25,6 +25,10 @@ struct FrameLayout {
   int32_t scale;     // animated: tile pixel scale
   int32_t columns;
   int32_t rows;
+  // Where the cells' corner lies: 0, 0 for the view's grid; a grid of a
+  // rule's own is centred.
+  int32_t originX;
+  int32_t originY;
 };
 
 // What the colours of a classic frame are made from: the live colours 0..7,

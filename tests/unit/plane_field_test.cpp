@@ -218,3 +218,40 @@ TEST_F(PlaneField, TheOverlayShowsTheStep) {
 }
 
 }  // namespace
+
+namespace {
+
+// A rule's own grid: a torus of its size, or a bounded plane kept dead past
+// its edge, centred in the view at the largest cells that show it whole.
+TEST_F(PlaneField, AGridOfTheRulesOwnIsRunAndShownWhole) {
+  Collect("ice.rle", "x = 3, y = 3, rule = B3/S23:T20,12\nbo$2bo$3o!\n");
+  ResetField(40, 30);
+  ASSERT_FALSE(Field.OnPlane);
+  EXPECT_EQ(Field.GridColumns, 20);
+  EXPECT_EQ(Field.GridRows, 12);
+  EXPECT_EQ(LiveCount(20, 12), 5);
+  // 320 x 240 pixels at the classic cell size (8): 160 x 96, in the middle.
+  const FrameLayout layout = CurrentLayout();
+  EXPECT_EQ(layout.columns, 20);
+  EXPECT_EQ(layout.cellSize, 8);
+  EXPECT_EQ(layout.originX, 80);
+  EXPECT_EQ(layout.originY, 72);
+  Frame();
+  EXPECT_EQ(PixelAt(0, 0), View.Palette[DeadColour]);
+  // The glider crosses the torus's edge and comes back: 20 x 12 is its world.
+  for (int k = 0; k < 4 * 20 * 3; ++k) Frame();
+  EXPECT_EQ(LiveCount(20, 12), 5);
+
+  // A bounded plane: the glider meets the edge and breaks up into a block.
+  Collect("edge.rle", "x = 3, y = 3, rule = B3/S23:P10,10\nbo$2bo$3o!\n");
+  ResetField(40, 30);
+  EXPECT_EQ(Field.GridEdge, 1);
+  EXPECT_EQ(Field.GridColumns, 12);
+  for (int k = 0; k < 80; ++k) Frame();
+  EXPECT_EQ(LiveCount(12, 12), 4);
+  for (int32_t i = 0; i < 12; ++i) {
+    EXPECT_EQ(CellState(i, 0, 12, 12) | CellState(0, i, 12, 12) | CellState(11, i, 12, 12) | CellState(i, 11, 12, 12), 0);
+  }
+}
+
+}  // namespace

@@ -64,7 +64,7 @@ std::string FieldRle(const uint8_t* cells, int32_t columns, int32_t rows, const 
   return out;
 }
 
-std::string FieldRleRule(const CellRule& rule, int32_t columns, int32_t rows) {
+std::string FieldRleRule(const CellRule& rule, int32_t columns, int32_t rows, char topology) {
   CellRule unbounded = rule;  // the torus of the field, not a grid of the rule's own
   unbounded.grid = RuleGrid{};
   char text[RuleTextSize];
@@ -74,5 +74,5 @@ std::string FieldRleRule(const CellRule& rule, int32_t columns, int32_t rows) {
   // bottom rows swapped; its Generations reads it as written, so a
   // two-state one goes there, as Generations of two states.
   if (rule.neighbours == NeighboursHexagonal && rule.states == 2 && out.compare(0, 3, "MAP") == 0) out += "/2";
-  return out + ":T" + std::to_string(columns) + "," + std::to_string(rows);
+  return out + ":" + topology + std::to_string(columns) + "," + std::to_string(rows);
 }

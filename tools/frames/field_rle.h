@@ -25,5 +25,6 @@ std::string FieldRle(const uint8_t* cells, int32_t columns, int32_t rows, const 
 // continues as it stands: the rule as bgolly reads it, on a torus of the
 // field's size ("B36/S23:T1024,768", "/2/3:T64,48"); a hexagonal MAP rule of
 // two states as Generations of two ("MAP...AA/2:T64,48"), for bgolly -a
-// Generations, which reads its table as tumbra runs it.
-std::string FieldRleRule(const CellRule& rule, int32_t columns, int32_t rows);
+// Generations, which reads its table as tumbra runs it. A bounded plane
+// (topology 'P') is written as such.
+std::string FieldRleRule(const CellRule& rule, int32_t columns, int32_t rows, char topology = 'T');

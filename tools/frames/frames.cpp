@@ -269,6 +269,20 @@ static void WriteDump(const std::string& path) {
   }
   const FrameLayout layout = CurrentLayout();
   const CellRule& rule = Field.Rule;
+  if (Field.GridEdge > 0) {
+    // A bounded plane: the cells within its border, as Golly keeps it.
+    const int32_t edge = Field.GridEdge, columns = layout.columns - 2 * edge, rows = layout.rows - 2 * edge;
+    std::vector<uint8_t> cells, decay;
+    for (int32_t y = 0; y < rows; ++y) {
+      const size_t from = static_cast<size_t>(y + edge) * layout.columns + edge;
+      cells.insert(cells.end(), Grid.LiveCells + from, Grid.LiveCells + from + columns);
+      decay.insert(decay.end(), Grid.decay + from, Grid.decay + from + columns);
+    }
+    const std::string text = FieldRle(cells.data(), columns, rows, FieldRleRule(rule, columns, rows, 'P').c_str(),
+                                      decay.data(), rule.states);
+    if (!WriteWholeFile(path, text.data(), text.size())) Fail("cannot write " + path);
+    return;
+  }
   const std::string text = FieldRle(Grid.LiveCells, layout.columns, layout.rows,
                                     FieldRleRule(rule, layout.columns, layout.rows).c_str(), Grid.decay, rule.states);
   if (!WriteWholeFile(path, text.data(), text.size())) Fail("cannot write " + path);

@@ -39,7 +39,9 @@ SIDE_LIMIT = 8192  # tumbra_frames' largest torus side
 
 # The generations compared, and the run that dumps them among those of every
 # EVERY-th frame.
-Plan = collections.namedtuple("Plan", "width height later every")
+# The field: width x height cells, a torus ('T') or a bounded plane ('P')
+# whose border of `edge` cells tumbra keeps dead around it.
+Plan = collections.namedtuple("Plan", "width height later every topology edge", defaults=("T", 0))
 SHIPPED_PLAN = Plan(1024, 768, [100, 300], 100)
 GOLLY_LATER, GOLLY_EVERY = [10, 50, 100], 10
 
@@ -92,7 +94,8 @@ def bgolly(options, generations, source, out):
 
 def frames(program, path, prefix, plan, count, every):
     """Runs tumbra_frames on the pattern file; a problem, or None."""
-    run = subprocess.run([program, "--mode", "classic", "--cscale", "0", "--size", f"{plan.width}x{plan.height}",
+    size = f"{plan.width + 2 * plan.edge}x{plan.height + 2 * plan.edge}"
+    run = subprocess.run([program, "--mode", "classic", "--cscale", "0", "--size", size,
                           "--no-plane",
                           "--pattern", path, "--seed", SEED, "--reset", "86400000", "--frames", str(count),
                           "--every", str(every), "--dump", prefix + ".rle", "--dump-only"],
@@ -143,9 +146,9 @@ def compare_run(program, path, prefix, pattern, plan):
         return problem
     first = prefix + "-first-000001.rle"
     _, _, rule, start = read_rle_states(first)
-    torus = f":T{plan.width},{plan.height}"
+    torus = f":{plan.topology}{plan.width},{plan.height}"
     if not rule.endswith(torus):
-        return f"the dump runs {rule}, not on the {plan.width} x {plan.height} torus"
+        return f"the dump runs {rule}, not on the {plan.width} x {plan.height} grid {torus}"
     if file_rule is not None and rule[:-len(torus)] != file_rule.split(":")[0]:
         return f"the dump runs {rule}, the file {file_rule}"
     if start not in list(orientations(states, width, height, plan.width, plan.height)):
@@ -256,12 +259,15 @@ def expect_refusal(program, path, prefix, names, why):
 def golly_torus(rule, width, height):
     """(columns, rows) of the torus a file of Golly's runs on, or why it is
     left out."""
-    grid = re.search(r":T(\d+),(\d+)$", rule)
-    if grid and int(grid.group(1)) > 0 and int(grid.group(2)) > 0:
-        columns, rows = int(grid.group(1)), int(grid.group(2))
-        if max(columns, rows) > SIDE_LIMIT:
-            return f"its torus, {columns} x {rows}, is larger than tumbra_frames' {SIDE_LIMIT}"
-        return columns, rows
+    grid = re.search(r":([TP])(\d+),(\d+)$", rule)
+    larger = re.match(r"R(\d+),", rule)
+    if grid and int(grid.group(2)) > 0 and int(grid.group(3)) > 0:
+        columns, rows = int(grid.group(2)), int(grid.group(3))
+        # A bounded plane runs within a dead border of the rule's reach.
+        edge = (int(larger.group(1)) if larger else 1) if grid.group(1) == "P" else 0
+        if max(columns, rows) + 2 * edge > SIDE_LIMIT:
+            return f"its grid, {columns} x {rows}, is larger than tumbra_frames' {SIDE_LIMIT}"
+        return columns, rows, grid.group(1), edge
     extent = max(width, height)
     if extent > SIDE_LIMIT:
         return f"{width} x {height} cells do not fit a torus of {SIDE_LIMIT} x {SIDE_LIMIT}"
@@ -269,7 +275,7 @@ def golly_torus(rule, width, height):
     reach = 2 * int(larger.group(1)) if larger else 2
     rows = extent + reach + max(64, extent // 4)
     # Wider than tall, so that axes mixed up anywhere show.
-    return min(SIDE_LIMIT, rows + rows // 8), min(SIDE_LIMIT, rows)
+    return min(SIDE_LIMIT, rows + rows // 8), min(SIDE_LIMIT, rows), "T", 0
 
 
 def check_golly(program, root, name, options, work):
@@ -290,11 +296,12 @@ def check_golly(program, root, name, options, work):
     torus = golly_torus(rule, width, height)
     if isinstance(torus, str):
         return "left out", torus
-    plan = Plan(torus[0], torus[1], GOLLY_LATER, GOLLY_EVERY)
+    plan = Plan(torus[0], torus[1], GOLLY_LATER, GOLLY_EVERY, torus[2], torus[3])
     outcome = compare_run(program, path, prefix, pattern, plan)
     if isinstance(outcome, str):
         return "FAIL", outcome
-    return "run", (f"{width} x {height} under {rule} on the {plan.width} x {plan.height} torus, {outcome} cells "
+    return "run", (f"{width} x {height} under {rule} on the {plan.width} x {plan.height} "
+                   f"{'torus' if plan.topology == 'T' else 'bounded plane'}, {outcome} cells "
                    f"at generation {plan.later[-1]}")
 
 
