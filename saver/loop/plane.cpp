@@ -9,6 +9,7 @@
 #include "engine/counters.h"
 #include "engine/engine.h"
 #include "engine/plane.h"
+#include "lifeface/lifeface.h"
 #include "loop/loop.h"
 #include "render/render.h"
 #include "settings/settings.h"
@@ -120,6 +121,39 @@ void PaintPlaneView() {
   DrawClassicWindow(columns, rows, s, originX, originY);
 }
 
+// In Animated Mode, one generation a frame, and while the pattern fits the
+// view at the lifeface's size, its cells are the lifeface's tiles, a
+// transition for each generation: the side of a tile, else 0.
+int32_t TileSide() {
+  const LifefaceRecord* face = CurrentLifeface();
+  if (Settings.mode != ModeAnimated || face == nullptr || LifefaceSurface == nullptr) return 0;
+  if (Camera.stepLog != 0 || WantedStepLog() != 0) return 0;
+  const int32_t side = face->pixels * AnimatedScale();
+  PlaneBox box;
+  if (side <= 0 || !PlaneBounds(&box)) return side;
+  const double width = static_cast<double>(box.right - box.left + 1) * side;
+  const double height = static_cast<double>(box.bottom - box.top + 1) * side;
+  return width <= OutFill * View.ClientWidth && height <= OutFill * View.ClientHeight ? side : 0;
+}
+
+// The cells under the view as the grid, for the lifeface's tiles: whole
+// cells, the camera's middle cell in the middle. The window moves only
+// between transitions.
+void TakeTileWindow(int32_t side, int32_t* columns, int32_t* rows) {
+  *columns = (View.ClientWidth + side - 1) / side;
+  *rows = (View.ClientHeight + side - 1) / side;
+  if (!GridFits(*columns, *rows)) {
+    *columns = *rows = 0;
+    return;
+  }
+  const int64_t column = static_cast<int64_t>(std::floor(Camera.centreX)) - *columns / 2;
+  const int64_t row = static_cast<int64_t>(std::floor(Camera.centreY)) - *rows / 2;
+  const size_t stride = static_cast<size_t>(*columns) + 2;
+  Scratch.window.resize(stride * (static_cast<size_t>(*rows) + 2));
+  ExtractPlaneBytes(column - 1, row - 1, *columns + 2, *rows + 2, Scratch.window.data(), stride);
+  SetGridFromWindow(Scratch.window.data(), stride, *columns, *rows);
+}
+
 // Settled, dead or shown long enough: time for another field.
 bool PlaneDeveloping() {
   if (static_cast<int32_t>(PlatformTickCount() - Field.ShownUntil) >= 0) return false;
@@ -213,7 +247,17 @@ void PlaneTick(int32_t columns, int32_t rows) {
     FitCamera();
     Camera.stepLog = WantedStepLog();
   }
-  PaintPlaneView();
+  const int32_t side = TileSide();
+  if (side > 0) {
+    // A transition of tiles; the generation moves on at its end.
+    int32_t tileColumns = 0, tileRows = 0;
+    if (Transition.TransitionFrame == 0) ForgetSurfacePaint();  // the window may have moved
+    TakeTileWindow(side, &tileColumns, &tileRows);
+    if (tileColumns == 0 || !AnimatedTick(tileColumns, tileRows, AnimatedScale())) return;
+  } else {
+    RestartTransition();
+    PaintPlaneView();
+  }
   const uint64_t population = PlanePopulation();
   if (!PlaneDeveloping()) {
     ReplacePlaneField(columns, rows);
