@@ -165,7 +165,7 @@ grep -q "killing pid" "$X11_OUT/xscreensaver.log" || fail "xscreensaver did not 
 # next activation, and the hack shows a pattern of the installed collection
 # and Golly's, centred on an empty field. The seed is fixed: a drawn pattern
 # as large as the screen would fill the corners a pattern field leaves empty.
-sed -i "s|^programs:.*|programs:\t$HACK --root --start patterns --seed 77 --mode classic --cscale 2 \\\\n|" "$HOME_DIR/.xscreensaver"
+sed -i "s|^programs:.*|programs:\t$HACK --root --start patterns --plane --step 2 --seed 77 --mode classic --cscale 2 \\\\n|" "$HOME_DIR/.xscreensaver"
 touch -d '+2 seconds' "$HOME_DIR/.xscreensaver"
 note "activating with --start patterns"
 as_user xscreensaver-command -activate >/dev/null || fail "xscreensaver-command -activate failed"
