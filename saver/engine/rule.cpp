@@ -1301,7 +1301,7 @@ const NamedRule NamedRules[] = {
     {"Living on the Edge", "B3/S345/C6", false},
     {"Belzhab", "B23/S23/C8", true},
     {"Bombers", "B24/S345/C25", true},
-    {"Faders", "B2/S2/C25", true},
+    {"Faders", "B2/S2/C25", false},  // dies out from a soup within some hundred generations
     {"Wanderers", "B34678/S345/C5", false},
     // Larger than Life, as Golly's help names them; its Gnarl is not the
     // Life-like one. None is lively: from a uniform soup they die out within
