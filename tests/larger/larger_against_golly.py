@@ -24,6 +24,9 @@ import shutil
 import subprocess
 import sys
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', '..', 'tools', 'lib'))
+from rle import read_rle_states  # noqa: E402
+
 GOLLY_PATTERNS = "/usr/share/golly/Patterns/Larger-than-Life"
 RULE = re.compile(r"R(\d+),C(\d+),M([01]),S(\d+)\.\.(\d+),B(\d+)\.\.(\d+),N([MNC])(?::T(\d+),(\d+))?$")
 
@@ -68,63 +71,6 @@ def state_token(state, states):
     if state <= 24:
         return chr(ord("A") + state - 1)
     return chr(ord("p") + (state - 25) // 24) + chr(ord("A") + (state - 25) % 24)
-
-
-def rle_cells(body, path):
-    """{(x, y): state} of an RLE body of two or more states, from its top-left."""
-    cells, x, y, run, prefix = {}, 0, 0, "", None
-    for ch in body:
-        if ch.isspace():
-            continue
-        if ch.isdigit() and prefix is None:
-            run += ch
-            continue
-        n = int(run) if run else 1
-        if prefix is not None:
-            if not "A" <= ch <= "X":
-                raise ValueError("%s: bad state %r%r" % (path, prefix, ch))
-            state = 24 * (ord(prefix) - ord("p") + 1) + ord(ch) - ord("A") + 1
-            prefix = None
-        elif "p" <= ch <= "y":
-            prefix = ch
-            continue
-        elif ch in "b.":
-            state = 0
-        elif ch == "o":
-            state = 1
-        elif "A" <= ch <= "X":
-            state = ord(ch) - ord("A") + 1
-        elif ch == "$":
-            x, y, run = 0, y + n, ""
-            continue
-        elif ch == "!":
-            break
-        else:
-            raise ValueError("%s: unexpected %r" % (path, ch))
-        run = ""
-        if state:
-            for i in range(n):
-                cells[(x + i, y)] = state
-        x += n
-    return cells
-
-
-def read_rle(path):
-    header, body = None, []
-    with open(path) as f:
-        for line in f:
-            if line.startswith("#"):
-                continue
-            if header is None:
-                found = re.match(r"\s*x\s*=\s*(\d+)\s*,\s*y\s*=\s*(\d+)\s*(?:,\s*rule\s*=\s*(\S+))?", line)
-                if not found:
-                    raise ValueError("%s: no header line" % path)
-                header = (int(found.group(1)), int(found.group(2)), found.group(3) or "")
-                continue
-            body.append(line)
-    if header is None:
-        raise ValueError("%s: no header line" % path)
-    return header + (rle_cells("".join(body), path),)
 
 
 def write_rle(path, cells, width, height, rule_text, states, pos):
@@ -208,7 +154,7 @@ def run_case(tool, sets, work, name, rule_text, start, generations, failures):
         if golly.returncode != 0 or not os.path.exists(out) or "error" in golly.stdout.lower():
             failures.append("%s: bgolly failed at generation %d: %s%s" % (name, g, golly.stdout, golly.stderr))
             return
-        gw, gh, golly_rule, golly_cells = read_rle(out)
+        gw, gh, golly_rule, golly_cells = read_rle_states(out)
         if golly_rule != rule_text:
             failures.append("%s: bgolly ran %s, not %s" % (name, golly_rule, rule_text))
             return
@@ -247,7 +193,7 @@ def soup(width, height, states, live, dying, seed):
 
 def pattern_case(path):
     """(rule with a torus, the pattern's cells placed on it, generations)."""
-    _, _, rule_text, cells = read_rle(path)
+    _, _, rule_text, cells = read_rle_states(path)
     base, _, grid = rule_text.partition(":")
     rule = parse_rule(base)
     box, (bw, bh) = boxed(cells)

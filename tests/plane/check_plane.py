@@ -24,6 +24,9 @@ import subprocess
 import sys
 import tempfile
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', '..', 'tools', 'lib'))
+from rle import read_rle_file  # noqa: E402
+
 GOLLY = "/usr/share/golly/Patterns"
 STEP_LOG = 8
 STEPS = 4
@@ -75,32 +78,7 @@ def populations(text):
 
 def rle_cells(path):
     """The live cells of an RLE file, from the top-left corner of their box."""
-    cells = set()
-    x = y = 0
-    body = False
-    count = ""
-    with open(path) as f:
-        for line in f:
-            if not body:
-                if line.startswith("x"):
-                    body = True
-                continue
-            for ch in line.strip():
-                if ch.isdigit():
-                    count += ch
-                    continue
-                n = int(count) if count else 1
-                count = ""
-                if ch in "bo":
-                    if ch == "o":
-                        cells.update((x + k, y) for k in range(n))
-                    x += n
-                elif ch == "$":
-                    y += n
-                    x = 0
-                elif ch == "!":
-                    return normalised(cells)
-    return normalised(cells)
+    return normalised(read_rle_file(path)[3])
 
 
 def normalised(cells):

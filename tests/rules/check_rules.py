@@ -24,6 +24,9 @@ import subprocess
 import sys
 import tempfile
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', '..', 'tools', 'lib'))
+from rle import rle_states  # noqa: E402
+
 QL, GEN, LTL = 'QuickLife', 'Generations', 'Larger than Life'
 CONWAY_MAP = 'ARYXfhZofugWaH7oaIDogBZofuhogOiAaIDogIAAgAAWaH7oaIDogGiA6ICAAIAAaIDogIAAgACAAIAAAAAAAA'
 BOSCO = 'R5,C0,M1,S34..58,B34..45,NM'
@@ -237,7 +240,7 @@ def write_rle(cells, width, height, rule, two_state):
 
 def read_rle(text):
     """(rule, {(x, y): state}) of bgolly's RLE output, from its bounding box's corner."""
-    rule, cells, x, y, run, prefix = None, {}, 0, 0, '', 0
+    rule, body = None, []
     for line in text.splitlines():
         if line.startswith('#'):
             continue
@@ -245,35 +248,11 @@ def read_rle(text):
             if 'rule = ' in line:
                 rule = line.split('rule = ', 1)[1].strip()
             continue
-        for ch in line.strip():
-            if ch.isdigit():
-                run += ch
-                continue
-            n = int(run) if run else 1
-            run = ''
-            if 'p' <= ch <= 'y':
-                prefix = ord(ch) - ord('p') + 1
-                run = str(n) if n != 1 else ''
-                continue
-            if ch in 'b.':
-                state = 0
-            elif ch == 'o':
-                state = 1
-            elif 'A' <= ch <= 'X':
-                state = prefix * 24 + ord(ch) - ord('A') + 1
-            elif ch == '$':
-                x, y = 0, y + n
-                continue
-            elif ch == '!':
-                return rule, cells
-            else:
-                raise ValueError('bgolly wrote %r' % ch)
-            prefix = 0
-            for i in range(n):
-                if state:
-                    cells[(x + i, y)] = state
-            x += n
-    return rule, cells
+        body.append(line.strip())
+    try:
+        return rule, rle_states(''.join(body))
+    except ValueError as error:
+        raise ValueError('bgolly wrote %s' % error)
 
 
 def bgolly(algorithm, rule, cells=None, width=3, height=3, generations=0, two_state=True):

@@ -23,26 +23,32 @@ std::vector<uint8_t> Cells(const std::vector<std::string>& rows) {
   return cells;
 }
 
-// A reader as Golly reads RLE, apart from the writer: the cells of the body,
-// row-major, in a columns x rows field.
-std::vector<uint8_t> ReadBody(const std::string& body, int32_t columns, int32_t rows) {
-  std::vector<uint8_t> cells(static_cast<size_t>(columns) * rows, 0);
+// A reader of RLE of many states as Golly reads it, apart from the writer:
+// the states of the body, row-major, in a columns x rows field.
+std::vector<int> ReadStates(const std::string& body, int32_t columns, int32_t rows) {
+  std::vector<int> states(static_cast<size_t>(columns) * rows, 0);
   int32_t x = 0, y = 0;
   int64_t count = 0;
+  int prefix = 0;
   for (char c : body) {
     if (c >= '0' && c <= '9') {
       count = count * 10 + (c - '0');
       continue;
     }
+    if (c >= 'p' && c <= 'y') {
+      prefix = 24 * (c - 'p' + 1);
+      continue;
+    }
     const int64_t n = count > 0 ? count : 1;
     count = 0;
-    if (c == 'b') {
+    if (c == '.' || c == 'b') {
       x += static_cast<int32_t>(n);
-    } else if (c == 'o') {
+    } else if ((c >= 'A' && c <= 'X') || c == 'o') {
+      const int state = c == 'o' ? 1 : prefix + c - 'A' + 1;
       for (int64_t k = 0; k < n; ++k, ++x) {
         EXPECT_LT(x, columns);
         EXPECT_LT(y, rows);
-        if (x < columns && y < rows) cells[static_cast<size_t>(y) * columns + x] = 1;
+        if (x < columns && y < rows) states[static_cast<size_t>(y) * columns + x] = state;
       }
     } else if (c == '$') {
       y += static_cast<int32_t>(n);
@@ -52,8 +58,16 @@ std::vector<uint8_t> ReadBody(const std::string& body, int32_t columns, int32_t 
     } else if (c != '\n') {
       ADD_FAILURE() << "unexpected '" << c << "'";
     }
+    prefix = 0;
   }
-  return cells;
+  return states;
+}
+
+// The same for a field of two states, whose body holds b and o alone.
+std::vector<uint8_t> ReadBody(const std::string& body, int32_t columns, int32_t rows) {
+  EXPECT_EQ(body.find_first_of(".ABCDEFGHIJKLMNOPQRSTUVWXpqrstuvwxy"), std::string::npos) << body;
+  const std::vector<int> states = ReadStates(body, columns, rows);
+  return std::vector<uint8_t>(states.begin(), states.end());
 }
 
 TEST(FieldRle, SmallFieldsWithEmptyRowsAndColumnsKeepTheirPlaces) {
@@ -123,46 +137,6 @@ StateField States(const std::vector<std::string>& rows) {
       f.decay.push_back(static_cast<uint8_t>(dying ? c - 'a' + 2 : 0));
     }
   return f;
-}
-
-// A reader of RLE of many states as Golly reads it, apart from the writer:
-// the states of the body, row-major, in a columns x rows field.
-std::vector<int> ReadStates(const std::string& body, int32_t columns, int32_t rows) {
-  std::vector<int> states(static_cast<size_t>(columns) * rows, 0);
-  int32_t x = 0, y = 0;
-  int64_t count = 0;
-  int prefix = 0;
-  for (char c : body) {
-    if (c >= '0' && c <= '9') {
-      count = count * 10 + (c - '0');
-      continue;
-    }
-    if (c >= 'p' && c <= 'y') {
-      prefix = 24 * (c - 'p' + 1);
-      continue;
-    }
-    const int64_t n = count > 0 ? count : 1;
-    count = 0;
-    if (c == '.' || c == 'b') {
-      x += static_cast<int32_t>(n);
-    } else if ((c >= 'A' && c <= 'X') || c == 'o') {
-      const int state = c == 'o' ? 1 : prefix + c - 'A' + 1;
-      for (int64_t k = 0; k < n; ++k, ++x) {
-        EXPECT_LT(x, columns);
-        EXPECT_LT(y, rows);
-        if (x < columns && y < rows) states[static_cast<size_t>(y) * columns + x] = state;
-      }
-    } else if (c == '$') {
-      y += static_cast<int32_t>(n);
-      x = 0;
-    } else if (c == '!') {
-      break;
-    } else if (c != '\n') {
-      ADD_FAILURE() << "unexpected '" << c << "'";
-    }
-    prefix = 0;
-  }
-  return states;
 }
 
 TEST(FieldRle, RulesOfMoreStatesWriteEachCellsState) {

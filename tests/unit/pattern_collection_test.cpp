@@ -10,10 +10,10 @@
 #include <string>
 #include <vector>
 
-#include <zlib.h>
 
 #include <cstring>
 
+#include "gzip_text.h"
 #include "host/options.h"
 #include "test_support.h"
 
@@ -211,20 +211,6 @@ TEST_F(PatternCollectionTest, NewFieldsFromTheCollection) {
   ResetField(2, 2);  // neither fits: a random field
   EXPECT_EQ(Field.PatternName[0], 0);
   EXPECT_TRUE(SameLifeRule(Field.Rule.counts, (LifeRule{0x108, 0xC})));
-}
-
-std::string Gzip(const std::string& text) {
-  z_stream z{};
-  EXPECT_EQ(deflateInit2(&z, 9, Z_DEFLATED, 16 + MAX_WBITS, 8, Z_DEFAULT_STRATEGY), Z_OK);
-  std::string out(deflateBound(&z, text.size()) + 64, '\0');
-  z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(text.data()));
-  z.avail_in = static_cast<uInt>(text.size());
-  z.next_out = reinterpret_cast<Bytef*>(&out[0]);
-  z.avail_out = static_cast<uInt>(out.size());
-  EXPECT_EQ(deflate(&z, Z_FINISH), Z_STREAM_END);
-  out.resize(z.total_out);
-  deflateEnd(&z);
-  return out;
 }
 
 // MCell and gzipped files are indexed and drawn like the rest, and a

@@ -3,7 +3,6 @@
 // and what they hold were checked with Golly's bgolly (-a Generations, -a
 // "Larger than Life"), which reads them the same.
 #include <gtest/gtest.h>
-#include <zlib.h>
 
 #include <cstring>
 #include <map>
@@ -12,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "gzip_text.h"
 #include "pattern/pattern.h"
 
 namespace {
@@ -85,20 +85,6 @@ CellRule RuleOf(const char* text) {
   CellRule rule{};
   EXPECT_EQ(ParseRule(text, std::strlen(text), &rule), RuleOk) << text;
   return rule;
-}
-
-std::string Gzip(const std::string& text, int level = 9) {
-  z_stream z{};
-  EXPECT_EQ(deflateInit2(&z, level, Z_DEFLATED, 16 + MAX_WBITS, 8, Z_DEFAULT_STRATEGY), Z_OK);
-  std::string out(deflateBound(&z, text.size()) + 64, '\0');
-  z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(text.data()));
-  z.avail_in = static_cast<uInt>(text.size());
-  z.next_out = reinterpret_cast<Bytef*>(&out[0]);
-  z.avail_out = static_cast<uInt>(out.size());
-  EXPECT_EQ(deflate(&z, Z_FINISH), Z_STREAM_END);
-  out.resize(z.total_out);
-  deflateEnd(&z);
-  return out;
 }
 
 // ---- RLE of many states ----
