@@ -264,6 +264,25 @@ int32_t ReadRleState(const char** p, const char* end) {
   return -1;
 }
 
+// A run's count, whose digits may go on after a line break, as some writers
+// break lines anywhere and Golly reads them so.
+bool ReadRunCount(const char** p, const char* end, int64_t* run) {
+  int64_t v = 0;
+  for (;;) {
+    while (*p < end && IsDigit(**p)) {
+      v = v * 10 + (**p - '0');
+      if (v > RunLimit) return false;
+      ++*p;
+    }
+    const char* next = *p;
+    while (next < end && (*next == '\n' || *next == '\r')) ++next;
+    if (next == *p || next >= end || !IsDigit(*next)) break;
+    *p = next;
+  }
+  *run = v;
+  return true;
+}
+
 // The runs of an RLE body within a width x height box: add(x, y, run,
 // state) takes each run of cells that are not dead, and false from it
 // ends the reading (a limit) as does a broken body.
@@ -275,7 +294,7 @@ bool ReadRleRuns(const char* p, const char* end, int64_t width, int64_t height, 
     if (p >= end) return false;  // cut short: no '!'
     int64_t run = 1;
     if (IsDigit(*p)) {
-      if (!ReadCount(&p, end, RunLimit, &run) || run < 1) return false;
+      if (!ReadRunCount(&p, end, &run) || run < 1) return false;
       while (p < end && (IsSpace(*p) || *p == '\n' || *p == '\r')) ++p;
       if (p >= end) return false;
     }

@@ -126,6 +126,10 @@ TEST(PatternFormats, KnownPatterns) {
   // Dead cells as dots, live as A, breaks inside the body, a margin the
   // header keeps, blank rows and text after the end.
   EXPECT_EQ(PictureOf("x = 4, y = 4\n.A\n2$A2.A\n!\nsome words"), ".O..\n....\nO..O\n....\n");
+  // A count broken by a line break goes on, as bgolly reads it; one broken
+  // by a space does not.
+  EXPECT_EQ(PictureOf("x = 15, y = 2\n1\n5o$1\r\n2\nbo!"), "OOOOOOOOOOOOOOO\n............O..\n");
+  EXPECT_EQ(PictureOf("x = 15, y = 1\n1 5o!"), "refused");
   // Life 1.05 blocks at either side of the origin, and rows before any block.
   EXPECT_EQ(PictureOf("#Life 1.05\n*\n#P 2 -1\n.*\n\n*\n"), "...O\nO...\n..O.\n");
   // A macrocell whose top node is far larger than its few cells.
