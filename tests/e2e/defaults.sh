@@ -10,6 +10,9 @@ default_count() { default_names | wc -l; }
 # key an older version wrote lacks them.
 ORIGINAL_VALUES=20
 
+# How the value named $1 is stored: dword, binary or string.
+default_type() { awk -v n="$1" '!/^#/ && $1 == n { print $2 }' "$DEFAULTS_FILE"; }
+
 # "REG_DWORD 0xbb8", "REG_BINARY 0100..." or "REG_SZ text" for the value
 # named $1.
 default_value() {

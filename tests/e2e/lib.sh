@@ -105,6 +105,7 @@ reg_value() {
 reg_key_exists() { "$WINE" reg query "$1" >/dev/null 2>&1; }
 
 reg_set_dword() { "$WINE" reg add "$SAVER_KEY" /v "$1" /t REG_DWORD /d "$2" /f >/dev/null 2>&1; }
+reg_set_text() { "$WINE" reg add "$SAVER_KEY" /v "$1" /t REG_SZ /d "$2" /f >/dev/null 2>&1; }
 
 # Forgets what a test may have left: settings and installed files.
 reset_saver_state() {

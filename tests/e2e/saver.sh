@@ -15,9 +15,13 @@ start_saver() {
 # input sent before may be lost.
 start_full_screen() {
   start_saver /s
-  wait_window "Screen Saver" 30 >/dev/null || fail "no saver window"
+  poll 30 saver_window_or_end || fail "no saver window"
+  [ ! -s "$WINE_STATUS" ] || fail "no saver window: the saver ended with exit code $(cat "$WINE_STATUS")"
   expect_screen 20 "$E2E_OUT/first-frames.png" not_black
 }
+
+# Check: the saver started last has its window, or has ended without one.
+saver_window_or_end() { first_window "Screen Saver" >/dev/null || [ -s "$WINE_STATUS" ]; }
 
 stop_saver() {
   xdotool key Escape
@@ -28,8 +32,17 @@ stop_saver() {
 store_settings() {
   start_full_screen
   stop_saver
+  set_settings "$@"
+}
+
+# Stores the given values (name value ...), each in its own type.
+set_settings() {
   while [ $# -gt 1 ]; do
-    reg_set_dword "$1" "$2"
+    if [ "$(default_type "$1")" = string ]; then
+      reg_set_text "$1" "$2" || fail "could not store $1"
+    else
+      reg_set_dword "$1" "$2" || fail "could not store $1"
+    fi
     shift 2
   done
 }
@@ -349,6 +362,175 @@ case_classic_trails() {
   start_full_screen
   poll_screenshot 15 "$E2E_OUT/trails-on.png" shows_trails 4 || fail "no trails on the screen: $POLL_OUTPUT"
   stop_saver
+}
+
+# ---- The saver against tumbra_frames: the native build's tumbra_frames
+# draws the frames of the same settings on a screen of the same size, and
+# each whole frame the saver shows must be one of them.
+FRAMES=${E2E_FRAMES:-}
+SCREEN_FRAMES="$E2E_SOURCE/tests/e2e/screen_frames.py"
+
+# The flag bits that tumbra_frames takes as options, each with --no- for off.
+FLAG_OPTIONS=("1 show-name" "2 show-population" "4 show-generation" "8 show-fps" "64 random-face" "128 digital"
+  "256 cycle-at-reset")
+
+# tumbra_frames' options, into FRAMES_ARGS, for the settings given as name
+# value pairs as the saver reads them from its key.
+frames_options() {
+  local entry words
+  FRAMES_ARGS=()
+  while [ $# -gt 1 ]; do
+    case $1 in
+      mode) words=(animated classic); FRAMES_ARGS+=(--mode "${words[$2]}") ;;
+      start) words=(soup patterns alternate); FRAMES_ARGS+=(--start "${words[$2]}") ;;
+      plane) if [ "$2" = 1 ]; then FRAMES_ARGS+=(--plane); else FRAMES_ARGS+=(--no-plane); fi ;;
+      hyper) if [ "$2" = 1 ]; then FRAMES_ARGS+=(--hyperspeed); else FRAMES_ARGS+=(--no-hyperspeed); fi ;;
+      flags)
+        for entry in "${FLAG_OPTIONS[@]}"; do
+          if (($2 & ${entry%% *})); then FRAMES_ARGS+=("--${entry#* }"); else FRAMES_ARGS+=("--no-${entry#* }"); fi
+        done ;;
+      *) FRAMES_ARGS+=("--$1" "$2") ;;
+    esac
+    shift 2
+  done
+}
+
+# frame_series NAME COUNT [SETTING VALUE ...]: tumbra_frames' first COUNT
+# frames for those settings, with the saver's (empty) catalogue and its
+# patterns folder, into the folder NAME: the pictures, the line on each
+# (lines) and their pixels' hashes (hashes).
+frame_series() {
+  local name=$1 count=$2 dir="$E2E_OUT/$1"
+  shift 2
+  [ -n "$FRAMES" ] && [ -x "$FRAMES" ] ||
+    fail "no native tumbra_frames at '$FRAMES': build the native preset first"
+  frames_options "$@"
+  rm -rf "$dir"
+  mkdir -p "$dir/catalogue"
+  : >"$dir/catalogue/tumbra.ini"
+  [ -d "$WINDIR/tumbra/patterns" ] && FRAMES_ARGS+=(--patterns "$WINDIR/tumbra/patterns")
+  "$FRAMES" --catalogue "$dir/catalogue" --size 1024x768 --frames "$count" --every 1 --out "$dir/f.bmp" \
+    "${FRAMES_ARGS[@]}" >"$dir/lines" 2>&1 || fail "tumbra_frames failed: $(tail -n 1 "$dir/lines")"
+  python3 "$SCREEN_FRAMES" hashes "$dir" >"$dir/hashes" || fail "no hashes of the frames of $name"
+}
+
+# The hash of frame $2 of the series $1.
+series_hash() { awk -v i="$2" '$1 == i { print $2 }' "$E2E_OUT/$1/hashes"; }
+
+# What tumbra_frames said of frame $2 of the series $1 ("generation 9, ...").
+series_line() { sed -n "$2s/^[^:]*: //p" "$E2E_OUT/$1/lines"; }
+
+# The number of pixels in which the screen (raw RGB, $1) differs from the
+# closest frame of the series $2, and that frame's number.
+closest_frame() {
+  convert -size 1024x768 -depth 8 "rgb:$1" "${1%.rgb}.png"
+  local picture best="" best_at="" different
+  for picture in "$E2E_OUT/$2"/f-*.bmp; do
+    different=$(compare -metric AE "${1%.rgb}.png" "$picture" null: 2>&1)
+    # compare writes large counts as 1.2e+06.
+    if [ -z "$best" ] || awk -v a="$different" -v b="$best" 'BEGIN { exit !(a + 0 < b + 0) }'; then
+      best=$different best_at=$picture
+    fi
+  done
+  best_at=${best_at##*/f-}
+  echo "$best pixels from frame $((10#${best_at%.bmp}))"
+}
+
+# catch_series_frames NAME SECONDS FIRST: takes screenshots for up to
+# SECONDS until the saver has shown, each whole (two screenshots alike), two
+# successive frames of the series NAME from frame FIRST on. Every whole
+# frame it shows meanwhile must be a frame of the series after the one
+# before. The frames it caught are in CAUGHT.
+catch_series_frames() {
+  local name=$1 seconds=$2 first=$3 dir="$E2E_OUT/$1"
+  local shot="$dir/screen.rgb" deadline hash last="" whole="" index previous=0
+  deadline=$(($(poll_clock) + seconds * 1000000))
+  CAUGHT=()
+  while [ "$(poll_clock)" -lt "$deadline" ]; do
+    if import -window root -depth 8 "rgb:$shot" 2>/dev/null; then
+      hash=$(md5sum <"$shot")
+      hash=${hash%% *}
+      if [ "$hash" = "$last" ] && [ "$hash" != "$whole" ]; then
+        whole=$hash
+        index=$(awk -v h="$hash" -v after="$previous" '$2 == h && $1 > after { print $1; exit }' "$dir/hashes")
+        if [ -z "$index" ]; then
+          cp "$shot" "$dir/unmatched.rgb"
+          fail "$name: after frame $previous the saver showed a frame that is none of tumbra_frames' next ones" \
+            "(${dir##*/}/unmatched.png: $(closest_frame "$dir/unmatched.rgb" "$name"))"
+        fi
+        CAUGHT+=("$index")
+        [ "$previous" -ge "$first" ] && [ "$index" = $((previous + 1)) ] && return 0
+        previous=$index
+      fi
+      last=$hash
+    fi
+    sleep 0.05
+  done
+  fail "$name: no two successive frames from frame $first on were caught in $seconds s (caught: ${CAUGHT[*]:-none})"
+}
+
+# saver_draws_series NAME FIRST: runs the saver with its stored settings
+# until it has shown two successive frames of tumbra_frames' series NAME
+# from frame FIRST on; notes what it showed.
+saver_draws_series() {
+  local name=$1 first=$2 started=$SECONDS
+  start_full_screen
+  catch_series_frames "$name" 15 "$first"
+  stop_saver
+  local last=${CAUGHT[${#CAUGHT[@]} - 1]}
+  note "$name: the saver showed tumbra_frames' frames ${CAUGHT[*]} (the last: $(series_line "$name" "$last")) in $((SECONDS - started)) s"
+  rm -f "$E2E_OUT/$name"/f-*.bmp
+}
+
+# Frames of a classic soup of seed 1234, 4-pixel cells without the digital
+# effect, colour cycling or the overlay, 0.8 s apart: time enough for two
+# screenshots of each. The first frame shows the empty start-up field, the
+# second the soup (the same under every rule): from the third the rule shows.
+SOUP_SETTINGS=(mode 1 seed 1234 cscale 2 flags $((0x10)) delay 800)
+SOUP_FRAMES=45  # the frames of the start, the wait for the first and 15 s
+
+# The rule text of any family reaches the engine: the saver draws the soup's
+# generations as tumbra_frames draws them under Generations, isotropic
+# non-totalistic and hexagonal rules, each unlike Conway's Life.
+case_rule_families() {
+  install_saver
+  store_settings "${SOUP_SETTINGS[@]}"
+  frame_series conway 3 "${SOUP_SETTINGS[@]}"
+  local rule name
+  for rule in /2/3 B37/S2-i34q B2/S34H; do
+    name=rule-$(tr -c 'A-Za-z0-9-\n' _ <<<"$rule")
+    frame_series "$name" $SOUP_FRAMES "${SOUP_SETTINGS[@]}" rule "$rule"
+    [ "$(series_hash "$name" 3)" != "$(series_hash conway 3)" ] || fail "$rule steps the soup as Conway's Life"
+    set_settings rule "$rule"
+    saver_draws_series "$name" 3
+  done
+}
+
+# A pattern field on the plane: a Gosper glider gun, 2^8 generations a frame,
+# is drawn as tumbra_frames draws it, zoomed out with its stream as the
+# camera follows it; with plane 0 it runs on the torus of the view, one
+# generation a frame, whatever the step.
+case_plane_field() {
+  install_saver
+  mkdir -p "$WINDIR/tumbra/patterns"
+  cp "$E2E_SOURCE/data/patterns/gosper-glider-gun.rle" "$WINDIR/tumbra/patterns/"
+  local settings=(mode 1 seed 1234 cscale 2 flags $((0x10)) delay 600 start 1 step 8)
+  store_settings "${settings[@]}"
+  frame_series plane 40 "${settings[@]}" plane 1
+  frame_series torus 40 "${settings[@]}" plane 0
+  [ "$(series_hash plane 5)" != "$(series_hash torus 5)" ] || fail "the plane's frames are the torus' ones"
+  # By frame 5 the stream has outgrown the closest view: it is zoomed out.
+  saver_draws_series plane 5
+  # The gun on the left, its stream running up to the right along all of
+  # the picture's width: on the plane nothing comes round to the gun's side.
+  local left right thirds
+  read -r left _ right _ thirds < <(python3 "$SCREEN_FRAMES" spread "$E2E_OUT/plane/screen.rgb" 1024 768)
+  [ "${left:-none}" != none ] || fail "the plane's last frame is black"
+  [ "$left" -ge 256 ] && [ "$right" -lt 1000 ] || fail "the plane's cells reach from x $left to $right"
+  [[ " $thirds " != *" 0 "* ]] || fail "gaps in the plane's picture: $thirds cells in its thirds"
+  set_settings plane 0
+  saver_draws_series torus 3
+  expect_defaults_but mode seed cscale flags delay start step plane
 }
 
 "case_$1"
