@@ -48,14 +48,22 @@ struct Ops {
   static V Xor(V a, V b) { return _mm256_xor_si256(a, b); }
   static V AndNot(V a, V b) { return _mm256_andnot_si256(a, b); }  // ~a & b
   static V Eq(V a, V b) { return _mm256_cmpeq_epi8(a, b); }
+  // a where the mask (bytes of 0 or 0xFF) is set, else b.
+  static V Select(V mask, V a, V b) { return _mm256_blendv_epi8(b, a, mask); }
   // The full colours of the shades' rows (and the dead colour after them) as
   // byte tables, one per byte of a pixel; the fade and the factor of its
-  // weights (see TrailWeight).
+  // weights (see TrailWeight). Fades of up to WeightTableFades generations
+  // take their weights from a table instead, by the fade to come: 0 whole
+  // (the cell shows its row), 1 .. cap by TrailWeight, and more as cap.
+  static const int32_t WeightTableFades = 31;
   struct ShadeRegs {
     __m256i blue, green, red, top;
     __m256i fade;
     __m256i factor;
-    bool noTop;  // every colour's top byte is 0: no need to blend them
+    __m256i weightsLow, weightsHigh;  // weights of fades 0..15 and 16..31
+    __m256i weightCap;
+    bool noTop;    // every colour's top byte is 0: no need to blend them
+    bool byTable;  // the weights by the table
   };
   // What the registers are loaded from, worked out once a pass in plain
   // memory: each byte plane of the rows' full colours and the dead one, and
@@ -66,26 +74,40 @@ struct Ops {
     int16_t fade;
     int16_t factor;
     bool noTop;
+    uint8_t weights[32];
+    uint8_t weightCap;
+    bool byTable;
   };
   static ShadeTable MakeShadeTable(const uint32_t* shades, int32_t fade) {
-    ShadeTable table = {shades, {}, static_cast<int16_t>(fade), static_cast<int16_t>(TrailWeightFactor(fade)), true};
+    ShadeTable table = {shades, {}, static_cast<int16_t>(fade), static_cast<int16_t>(TrailWeightFactor(fade)), true,
+                        {}, 0, false};
     if (shades == nullptr) return table;  // a pass that paints no shades
     for (int r = 0; r <= TrailRows; ++r)
       for (int b = 0; b < 4; ++b) table.planes[b][r] = static_cast<uint8_t>(shades[r * TrailSteps] >> (8 * b));
     for (int i = 0; i < 16; ++i) table.noTop = table.noTop && table.planes[3][i] == 0;
+    // A fade of 0 still tells a cell with a fade to come (weight 0) from one without.
+    const int32_t cap = std::max(fade, 1);
+    table.byTable = cap <= WeightTableFades;
+    table.weightCap = static_cast<uint8_t>(std::min(cap, WeightTableFades));
+    table.weights[0] = static_cast<uint8_t>(TrailWeightWhole);
+    for (int f = 1; f < 32; ++f) table.weights[f] = static_cast<uint8_t>(TrailWeight(std::min(f, cap), fade));
     return table;
   }
   static ShadeRegs LoadShades(const ShadeTable& table) {
-    const auto plane = [&](int b) {
-      return _mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(table.planes[b])));
+    const auto lane = [&](const uint8_t* bytes) {
+      return _mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes)));
     };
-    return ShadeRegs{plane(0),
-                     plane(1),
-                     plane(2),
-                     plane(3),
+    return ShadeRegs{lane(table.planes[0]),
+                     lane(table.planes[1]),
+                     lane(table.planes[2]),
+                     lane(table.planes[3]),
                      _mm256_set1_epi16(table.fade),
                      _mm256_set1_epi16(table.factor),
-                     table.noTop};
+                     lane(table.weights),
+                     lane(table.weights + 16),
+                     _mm256_set1_epi8(static_cast<char>(table.weightCap)),
+                     table.noTop,
+                     table.byTable};
   }
   static int MoveMask(V a) { return _mm256_movemask_epi8(a); }
   static V MinU(V a, V b) { return _mm256_min_epu8(a, b); }
@@ -284,20 +306,26 @@ void PaintMarkedSegments(const uint8_t* cells, uint32_t* pixels, int32_t count, 
 // blended with the dead colour's (the table's entry after the rows) by the
 // cell's weight, as ShadeBetween blends: whole for a live cell, and for a
 // dead one the weight does not matter, its row's colour being the dead one.
+// The rows are below 16, so they index the byte tables as they are. Every
+// register is blended: whether one holds a fading cell is as good as random
+// in a soup, and a branch on it costs more than the blend.
 inline void StoreShades(__m256i high, __m256i low, const Ops::ShadeRegs& regs, uint32_t* pixels) {
   const ColourPlanes planes = {regs.blue, regs.green, regs.red, regs.top};
-  if (Ops::AllZero(low)) {
-    PaintChunk<false>(planes, high, pixels);
-    return;
-  }
   const __m256i zero = _mm256_setzero_si256();
-  const auto weightOf = [&](__m256i fade) {
-    return _mm256_srli_epi16(_mm256_mullo_epi16(_mm256_min_epu16(fade, regs.fade), regs.factor), 8);
-  };
-  __m256i weight =
-      _mm256_packus_epi16(weightOf(_mm256_unpacklo_epi8(low, zero)), weightOf(_mm256_unpackhi_epi8(low, zero)));
-  weight = _mm256_or_si256(weight, _mm256_and_si256(_mm256_cmpeq_epi8(low, zero), _mm256_set1_epi8(TrailWeightWhole)));
-  const __m256i index = _mm256_and_si256(CellOrder(high), _mm256_set1_epi8(15));
+  __m256i weight;
+  if (regs.byTable) {
+    const __m256i f = _mm256_min_epu8(low, regs.weightCap);
+    weight = _mm256_blendv_epi8(_mm256_shuffle_epi8(regs.weightsLow, f), _mm256_shuffle_epi8(regs.weightsHigh, f),
+                                _mm256_cmpgt_epi8(f, _mm256_set1_epi8(15)));
+  } else {
+    const auto weightOf = [&](__m256i fade) {
+      return _mm256_srli_epi16(_mm256_mullo_epi16(_mm256_min_epu16(fade, regs.fade), regs.factor), 8);
+    };
+    weight = _mm256_packus_epi16(weightOf(_mm256_unpacklo_epi8(low, zero)), weightOf(_mm256_unpackhi_epi8(low, zero)));
+    weight =
+        _mm256_or_si256(weight, _mm256_and_si256(_mm256_cmpeq_epi8(low, zero), _mm256_set1_epi8(TrailWeightWhole)));
+  }
+  const __m256i index = CellOrder(high);
   const __m256i w = CellOrder(weight);
   const __m256i rest = _mm256_sub_epi8(_mm256_set1_epi8(TrailWeightWhole), w);
   const __m256i weightsLow = _mm256_unpacklo_epi8(w, rest), weightsHigh = _mm256_unpackhi_epi8(w, rest);
@@ -305,15 +333,26 @@ inline void StoreShades(__m256i high, __m256i low, const Ops::ShadeRegs& regs, u
   const __m256i deadRow = _mm256_set1_epi8(TrailRows);
   const __m256i pairsLow = _mm256_unpacklo_epi8(index, deadRow), pairsHigh = _mm256_unpackhi_epi8(index, deadRow);
   const __m256i round = _mm256_set1_epi16(1 << (15 - TrailWeightBits));
-  const auto blend = [&](__m256i plane) {
-    const __m256i l =
-        _mm256_mulhrs_epi16(_mm256_maddubs_epi16(_mm256_shuffle_epi8(plane, pairsLow), weightsLow), round);
-    const __m256i h =
-        _mm256_mulhrs_epi16(_mm256_maddubs_epi16(_mm256_shuffle_epi8(plane, pairsHigh), weightsHigh), round);
-    return _mm256_packus_epi16(l, h);
+  // A byte of the blended colours in 16-bit lanes (0..255), the cells of
+  // the low and the high interleave apart.
+  const auto blend = [&](__m256i plane, const __m256i& pairs, const __m256i& weights) {
+    return _mm256_mulhrs_epi16(_mm256_maddubs_epi16(_mm256_shuffle_epi8(plane, pairs), weights), round);
   };
-  StoreChannels<false>(blend(planes.blue), blend(planes.green), blend(planes.red),
-                       regs.noTop ? zero : blend(planes.top), pixels);
+  // Two bytes of each pixel side by side in 16-bit lanes, as the byte
+  // interleaves of StoreChannels put them.
+  const auto pair = [&](__m256i a, __m256i b) { return _mm256_or_si256(a, _mm256_slli_epi16(b, 8)); };
+  const __m256i low1 = pair(blend(planes.blue, pairsLow, weightsLow), blend(planes.green, pairsLow, weightsLow));
+  const __m256i low2 = pair(blend(planes.blue, pairsHigh, weightsHigh), blend(planes.green, pairsHigh, weightsHigh));
+  __m256i high1 = blend(planes.red, pairsLow, weightsLow), high2 = blend(planes.red, pairsHigh, weightsHigh);
+  if (!regs.noTop) {
+    high1 = pair(high1, blend(planes.top, pairsLow, weightsLow));
+    high2 = pair(high2, blend(planes.top, pairsHigh, weightsHigh));
+  }
+  __m256i* out = reinterpret_cast<__m256i*>(pixels);
+  StorePixels<false>(out, _mm256_unpacklo_epi16(low1, high1));
+  StorePixels<false>(out + 1, _mm256_unpackhi_epi16(low1, high1));
+  StorePixels<false>(out + 2, _mm256_unpacklo_epi16(low2, high2));
+  StorePixels<false>(out + 3, _mm256_unpackhi_epi16(low2, high2));
 }
 
 // A rule of few dying states paints them by byte shuffles too: each state's

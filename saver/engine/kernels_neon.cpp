@@ -27,6 +27,8 @@ struct Ops {
   static V Xor(V a, V b) { return veorq_u8(a, b); }
   static V AndNot(V a, V b) { return vbicq_u8(b, a); }  // ~a & b
   static V Eq(V a, V b) { return vceqq_u8(a, b); }
+  // a where the mask (bytes of 0 or 0xFF) is set, else b.
+  static V Select(V mask, V a, V b) { return vbslq_u8(mask, a, b); }
   struct ShadeRegs {
     const uint32_t* shades;
   };

@@ -26,6 +26,8 @@ struct Ops {
   static V Xor(V a, V b) { return _mm_xor_si128(a, b); }
   static V AndNot(V a, V b) { return _mm_andnot_si128(a, b); }  // ~a & b
   static V Eq(V a, V b) { return _mm_cmpeq_epi8(a, b); }
+  // a where the mask (bytes of 0 or 0xFF) is set, else b.
+  static V Select(V mask, V a, V b) { return _mm_or_si128(_mm_and_si128(mask, a), _mm_andnot_si128(mask, b)); }
   struct ShadeRegs {
     const uint32_t* shades;
   };
