@@ -365,6 +365,35 @@ const int32_t ShuffledDyingStates = 4;
 // register holds a dying cell is as good as random in a soup.
 const int32_t PairedDyingStates = 2;
 
+// Whole registers of cells x0..x1-1 of such a rule (with its decay plane,
+// or three states); returns their live cells.
+template <bool Decay>
+int32_t PaintPairedDying(const uint8_t* cells, const uint8_t* decay, uint32_t* pixels, int32_t x0, int32_t x1,
+                         const ColourPlanes& base, const ColourPlanes& dyingPlanes, int32_t dyingStates) {
+  const __m256i bit = _mm256_set1_epi8(static_cast<char>(CellDying)), one = _mm256_set1_epi8(1);
+  const __m256i last = _mm256_set1_epi8(static_cast<char>(dyingStates - 1));
+  __m256i total = _mm256_setzero_si256();
+  for (int32_t x = x0; x < x1; x += 32) {
+    const __m256i v = CellOrder(Ops::Load(cells + x));
+    total = _mm256_add_epi64(total, _mm256_sad_epu8(_mm256_and_si256(v, one), _mm256_setzero_si256()));
+    const __m256i index = _mm256_and_si256(v, _mm256_set1_epi8(15));
+    __m256i dying = _mm256_cmpeq_epi8(_mm256_and_si256(v, bit), bit);
+    __m256i row = _mm256_and_si256(v, _mm256_set1_epi8(14));
+    if (Decay) {
+      // A dying cell in a state past the rule's shows as dead, as the others paint it.
+      const __m256i s = _mm256_sub_epi8(CellOrder(Ops::Load(decay + x)), _mm256_set1_epi8(2));
+      dying = _mm256_and_si256(dying, _mm256_cmpeq_epi8(_mm256_min_epu8(s, last), s));
+      row = _mm256_or_si256(row, _mm256_and_si256(s, one));
+    }
+    const auto channel = [&](__m256i from, __m256i over) {
+      return _mm256_blendv_epi8(_mm256_shuffle_epi8(from, index), _mm256_shuffle_epi8(over, row), dying);
+    };
+    StoreChannels<false>(channel(base.blue, dyingPlanes.blue), channel(base.green, dyingPlanes.green),
+                         channel(base.red, dyingPlanes.red), channel(base.top, dyingPlanes.top), pixels + x);
+  }
+  return SumOfQuads(total);
+}
+
 int32_t PaintDyingCells(const uint8_t* cells, const uint8_t* decay, uint32_t* pixels, int32_t x0, int32_t x1,
                         const Ops::ShadeTable& table, int32_t states) {
   const uint32_t* shades = table.shades;
@@ -389,29 +418,18 @@ int32_t PaintDyingCells(const uint8_t* cells, const uint8_t* decay, uint32_t* pi
       for (int i = 0; i < dyingStates; ++i)
         for (int r = 0; r < 8; ++r)
           for (int b = 0; b < 4; ++b) paired[b][2 * r + i] = planes[1 + i][b][2 * r];
+      const ColourPlanes base = {plane(0, 0), plane(0, 1), plane(0, 2), plane(0, 3)};
       const auto lane = [&](const uint8_t* bytes) {
         return _mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes)));
       };
-      const __m256i base[4] = {plane(0, 0), plane(0, 1), plane(0, 2), plane(0, 3)};
-      const __m256i dyingPlanes[4] = {lane(paired[0]), lane(paired[1]), lane(paired[2]), lane(paired[3])};
-      const __m256i last = _mm256_set1_epi8(static_cast<char>(dyingStates - 1));
-      for (; x + 32 <= x1; x += 32) {
-        const __m256i v = CellOrder(Ops::Load(cells + x));
-        const __m256i index = _mm256_and_si256(v, _mm256_set1_epi8(15));
-        __m256i dying = _mm256_cmpeq_epi8(_mm256_and_si256(v, bit), bit);
-        __m256i row = _mm256_and_si256(v, _mm256_set1_epi8(14));
-        if (decay != nullptr) {
-          // A dying cell in a state past the rule's shows as dead, as the others paint it.
-          const __m256i s = _mm256_sub_epi8(CellOrder(Ops::Load(decay + x)), _mm256_set1_epi8(2));
-          dying = _mm256_and_si256(dying, _mm256_cmpeq_epi8(_mm256_min_epu8(s, last), s));
-          row = _mm256_or_si256(row, _mm256_and_si256(s, _mm256_set1_epi8(1)));
-        }
-        __m256i channel[4];
-        for (int b = 0; b < 4; ++b)
-          channel[b] = _mm256_blendv_epi8(_mm256_shuffle_epi8(base[b], index),
-                                          _mm256_shuffle_epi8(dyingPlanes[b], row), dying);
-        StoreChannels<false>(channel[0], channel[1], channel[2], channel[3], pixels + x);
-      }
+      const ColourPlanes dyingPlanes = {lane(paired[0]), lane(paired[1]), lane(paired[2]), lane(paired[3])};
+      const int32_t end = x0 + (x1 - x0) / 32 * 32;
+      const int32_t alive = decay != nullptr ? PaintPairedDying<true>(cells, decay, pixels, x0, end, base, dyingPlanes,
+                                                                      dyingStates)
+                                             : PaintPairedDying<false>(cells, decay, pixels, x0, end, base,
+                                                                       dyingPlanes, dyingStates);
+      PaintDyingRun(cells, decay, pixels, end, x1, table, states);
+      return alive + CountAliveRow(cells + end, x1 - end);
     }
     for (; x + 32 <= x1; x += 32) {
       const __m256i v = CellOrder(Ops::Load(cells + x));
