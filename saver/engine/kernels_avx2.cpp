@@ -89,7 +89,6 @@ struct Ops {
     const int32_t cap = std::max(fade, 1);
     table.byTable = cap <= WeightTableFades;
     table.weightCap = static_cast<uint8_t>(std::min(cap, WeightTableFades));
-    table.weights[0] = static_cast<uint8_t>(TrailWeightWhole);
     for (int f = 1; f < 32; ++f) table.weights[f] = static_cast<uint8_t>(TrailWeight(std::min(f, cap), fade));
     return table;
   }
@@ -301,30 +300,28 @@ void PaintMarkedSegments(const uint8_t* cells, uint32_t* pixels, int32_t count, 
     PaintSegmentsAvx2<false>(cells, pixels, count, live, dead, marks);
 }
 
-// 32 pixels. Each cell's row gives its full colour by the byte tables, as
-// PaintChunk paints; where any cell fades, each byte of the colours is then
-// blended with the dead colour's (the table's entry after the rows) by the
-// cell's weight, as ShadeBetween blends: whole for a live cell, and for a
-// dead one the weight does not matter, its row's colour being the dead one.
-// The rows are below 16, so they index the byte tables as they are. Every
-// register is blended: whether one holds a fading cell is as good as random
-// in a soup, and a branch on it costs more than the blend.
-inline void StoreShades(__m256i high, __m256i low, const Ops::ShadeRegs& regs, uint32_t* pixels) {
-  const ColourPlanes planes = {regs.blue, regs.green, regs.red, regs.top};
-  const __m256i zero = _mm256_setzero_si256();
-  __m256i weight;
+// The weights of 32 cells by their fades to come (0: none, weight 0).
+inline __m256i FadeWeights(__m256i low, const Ops::ShadeRegs& regs) {
   if (regs.byTable) {
     const __m256i f = _mm256_min_epu8(low, regs.weightCap);
-    weight = _mm256_blendv_epi8(_mm256_shuffle_epi8(regs.weightsLow, f), _mm256_shuffle_epi8(regs.weightsHigh, f),
-                                _mm256_cmpgt_epi8(f, _mm256_set1_epi8(15)));
-  } else {
-    const auto weightOf = [&](__m256i fade) {
-      return _mm256_srli_epi16(_mm256_mullo_epi16(_mm256_min_epu16(fade, regs.fade), regs.factor), 8);
-    };
-    weight = _mm256_packus_epi16(weightOf(_mm256_unpacklo_epi8(low, zero)), weightOf(_mm256_unpackhi_epi8(low, zero)));
-    weight =
-        _mm256_or_si256(weight, _mm256_and_si256(_mm256_cmpeq_epi8(low, zero), _mm256_set1_epi8(TrailWeightWhole)));
+    return _mm256_blendv_epi8(_mm256_shuffle_epi8(regs.weightsLow, f), _mm256_shuffle_epi8(regs.weightsHigh, f),
+                              _mm256_cmpgt_epi8(f, _mm256_set1_epi8(15)));
   }
+  const __m256i zero = _mm256_setzero_si256();
+  const auto weightOf = [&](__m256i fade) {
+    return _mm256_srli_epi16(_mm256_mullo_epi16(_mm256_min_epu16(fade, regs.fade), regs.factor), 8);
+  };
+  return _mm256_packus_epi16(weightOf(_mm256_unpacklo_epi8(low, zero)), weightOf(_mm256_unpackhi_epi8(low, zero)));
+}
+
+// 32 pixels, each its row's full colour (by the byte tables, as PaintChunk
+// paints) blended with the dead colour's (the table's entry after the rows)
+// by its weight, as ShadeBetween blends: weight 0 is the dead colour
+// whatever the row. The rows are below 16, so they index the byte tables as
+// they are. Every register is blended: whether one holds a fading cell is as
+// good as random in a soup, and a branch on it costs more than the blend.
+inline void BlendShades(__m256i high, __m256i weight, const Ops::ShadeRegs& regs, uint32_t* pixels) {
+  const ColourPlanes planes = {regs.blue, regs.green, regs.red, regs.top};
   const __m256i index = CellOrder(high);
   const __m256i w = CellOrder(weight);
   const __m256i rest = _mm256_sub_epi8(_mm256_set1_epi8(TrailWeightWhole), w);
@@ -353,6 +350,20 @@ inline void StoreShades(__m256i high, __m256i low, const Ops::ShadeRegs& regs, u
   StorePixels<false>(out + 1, _mm256_unpackhi_epi16(low1, high1));
   StorePixels<false>(out + 2, _mm256_unpacklo_epi16(low2, high2));
   StorePixels<false>(out + 3, _mm256_unpackhi_epi16(low2, high2));
+}
+
+// By shade numbers: a cell of fade 0 shows its row's full colour.
+inline void StoreShades(__m256i high, __m256i low, const Ops::ShadeRegs& regs, uint32_t* pixels) {
+  const __m256i whole = _mm256_cmpeq_epi8(low, _mm256_setzero_si256());
+  BlendShades(high, Ops::Select(whole, _mm256_set1_epi8(TrailWeightWhole), FadeWeights(low, regs)), regs, pixels);
+}
+
+// With trails: a live cell shows its row whole, a dead one its last row by
+// its fade to come, the dead colour without one.
+inline void StoreTrailShades(__m256i alive, __m256i liveRow, __m256i deadRow, __m256i fade, const Ops::ShadeRegs& regs,
+                             uint32_t* pixels) {
+  BlendShades(Ops::Select(alive, liveRow, deadRow),
+              Ops::Select(alive, _mm256_set1_epi8(TrailWeightWhole), FadeWeights(fade, regs)), regs, pixels);
 }
 
 // A rule of few dying states paints them by byte shuffles too: each state's

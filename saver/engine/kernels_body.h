@@ -37,6 +37,10 @@ int32_t CountAliveRow(const uint8_t* cells, int32_t count);
 // The pixels of W cells from their shade numbers, high byte (the row) and
 // low byte (the fade) apart.
 void StoreShades(Ops::V high, Ops::V low, const Ops::ShadeRegs& regs, uint32_t* pixels);
+// The same with trails, from the cells' life (a mask), the rows they show
+// alive and dead (see PaintTrailChunk) and their fades to come.
+void StoreTrailShades(Ops::V alive, Ops::V liveRow, Ops::V deadRow, Ops::V fade, const Ops::ShadeRegs& regs,
+                      uint32_t* pixels);
 // Paints only the segments of MarkSegment cells whose mark is nonzero.
 void PaintMarkedSegments(const uint8_t* cells, uint32_t* pixels, int32_t count, const uint32_t* live, uint32_t dead,
                          bool stream, const uint8_t* marks);
@@ -394,8 +398,7 @@ int32_t PaintStepTrailRow(const uint8_t* row, const uint8_t* actions, uint8_t* a
     const V a = Ops::Load(age + x), f = Ops::Load(fade + x);
     const V count = Ops::And(Ops::Half(old), seven);
     const V ageRow = Ops::MinU(a, oldest);
-    const V deadRow = Ops::Select(Ops::Eq(f, Ops::Zero()), Ops::Splat(TrailRows), ageRow);
-    StoreShades(Ops::Select(was, ByAge ? ageRow : count, deadRow), Ops::AndNot(was, f), regs, pixels + x);
+    StoreTrailShades(was, ByAge ? ageRow : count, ageRow, f, regs, pixels + x);
     alive += __builtin_popcount(Ops::MoveMask(was));
     // Born: age 0; lives on: one older; dies: its last row, and the whole
     // fade to come; stays dead: one generation less of it.
@@ -431,6 +434,15 @@ inline int32_t PaintTrailChunk(const uint8_t* cells, const uint8_t* age, const u
   const V deadRow = Ops::Or(Ops::And(faded, Ops::Splat(TrailRows)), Ops::AndNot(faded, row));
   StoreShades(Ops::Or(Ops::And(alive, liveRow), Ops::AndNot(alive, deadRow)), Ops::AndNot(alive, f), shades, pixels);
   return __builtin_popcount(Ops::MoveMask(alive));
+}
+
+// StoreTrailShades by shade numbers (see TrailPixel), for the sets that look
+// them up so: a live cell's row and fade 0, a fading one's row and fade, the
+// others the dead colour's row past the last and fade 0.
+inline void StoreTrailShadesByNumber(V alive, V liveRow, V deadRow, V fade, const Ops::ShadeRegs& regs,
+                                     uint32_t* pixels) {
+  const V shown = Ops::Select(Ops::Eq(fade, Ops::Zero()), Ops::Splat(TrailRows), deadRow);
+  StoreShades(Ops::Select(alive, liveRow, shown), Ops::AndNot(alive, fade), regs, pixels);
 }
 
 // Cells x0..x1-1 of a row by their planes: whole registers, then one by one.

@@ -168,6 +168,11 @@ inline void StoreShades(uint8x16_t high, uint8x16_t low, const Ops::ShadeRegs& r
   for (int i = 0; i < 16; ++i) pixels[i] = shades[rows[i] << 8 | fades[i]];
 }
 
+inline void StoreTrailShades(uint8x16_t alive, uint8x16_t liveRow, uint8x16_t deadRow, uint8x16_t fade, const Ops::ShadeRegs& regs,
+                             uint32_t* pixels) {
+  StoreTrailShadesByNumber(alive, liveRow, deadRow, fade, regs, pixels);
+}
+
 void CopyPixels(uint32_t* to, const uint32_t* from, int32_t count, bool) {
   std::memcpy(to, from, static_cast<size_t>(count) * sizeof *to);
 }

@@ -163,6 +163,11 @@ inline void StoreShades(__m128i high, __m128i low, const Ops::ShadeRegs& regs, u
   for (int i = 0; i < 16; ++i) pixels[i] = shades[index[i]];
 }
 
+inline void StoreTrailShades(__m128i alive, __m128i liveRow, __m128i deadRow, __m128i fade, const Ops::ShadeRegs& regs,
+                             uint32_t* pixels) {
+  StoreTrailShadesByNumber(alive, liveRow, deadRow, fade, regs, pixels);
+}
+
 // No byte shuffle in SSE2: a look-up per pixel.
 int32_t PaintDyingCells(const uint8_t* cells, const uint8_t* decay, uint32_t* pixels, int32_t x0, int32_t x1,
                         const Ops::ShadeTable& table, int32_t states) {
