@@ -53,17 +53,19 @@ struct Ops {
   // The full colours of the shades' rows (and the dead colour after them) as
   // byte tables, one per byte of a pixel; the fade and the factor of its
   // weights (see TrailWeight). Fades of up to WeightTableFades generations
-  // take their weights from a table instead, by the fade to come: 0 whole
-  // (the cell shows its row), 1 .. cap by TrailWeight, and more as cap.
-  static const int32_t WeightTableFades = 31;
+  // take their weights from a table instead: entry f - 1 the weight of f
+  // generations of fading to come (1 .. cap, more taken as cap), the
+  // shuffle's 0 that of none; one 16-entry table holds fades of up to 16.
+  static const int32_t WeightTableFades = 32;
   struct ShadeRegs {
     __m256i blue, green, red, top;
     __m256i fade;
     __m256i factor;
-    __m256i weightsLow, weightsHigh;  // weights of fades 0..15 and 16..31
+    __m256i weightsLow, weightsHigh;  // weights of fades 1..16 and 17..32
     __m256i weightCap;
     bool noTop;    // every colour's top byte is 0: no need to blend them
     bool byTable;  // the weights by the table
+    bool oneTable;  // by its first 16 entries
   };
   // What the registers are loaded from, worked out once a pass in plain
   // memory: each byte plane of the rows' full colours and the dead one, and
@@ -77,10 +79,11 @@ struct Ops {
     uint8_t weights[32];
     uint8_t weightCap;
     bool byTable;
+    bool oneTable;
   };
   static ShadeTable MakeShadeTable(const uint32_t* shades, int32_t fade) {
     ShadeTable table = {shades, {}, static_cast<int16_t>(fade), static_cast<int16_t>(TrailWeightFactor(fade)), true,
-                        {}, 0, false};
+                        {}, 0, false, false};
     if (shades == nullptr) return table;  // a pass that paints no shades
     for (int r = 0; r <= TrailRows; ++r)
       for (int b = 0; b < 4; ++b) table.planes[b][r] = static_cast<uint8_t>(shades[r * TrailSteps] >> (8 * b));
@@ -88,8 +91,9 @@ struct Ops {
     // A fade of 0 still tells a cell with a fade to come (weight 0) from one without.
     const int32_t cap = std::max(fade, 1);
     table.byTable = cap <= WeightTableFades;
+    table.oneTable = cap <= 16;
     table.weightCap = static_cast<uint8_t>(std::min(cap, WeightTableFades));
-    for (int f = 1; f < 32; ++f) table.weights[f] = static_cast<uint8_t>(TrailWeight(std::min(f, cap), fade));
+    for (int f = 1; f <= 32; ++f) table.weights[f - 1] = static_cast<uint8_t>(TrailWeight(std::min(f, cap), fade));
     return table;
   }
   static ShadeRegs LoadShades(const ShadeTable& table) {
@@ -106,7 +110,8 @@ struct Ops {
                      lane(table.weights + 16),
                      _mm256_set1_epi8(static_cast<char>(table.weightCap)),
                      table.noTop,
-                     table.byTable};
+                     table.byTable,
+                     table.oneTable};
   }
   static int MoveMask(V a) { return _mm256_movemask_epi8(a); }
   static V MinU(V a, V b) { return _mm256_min_epu8(a, b); }
@@ -303,7 +308,9 @@ void PaintMarkedSegments(const uint8_t* cells, uint32_t* pixels, int32_t count, 
 // The weights of 32 cells by their fades to come (0: none, weight 0).
 inline __m256i FadeWeights(__m256i low, const Ops::ShadeRegs& regs) {
   if (regs.byTable) {
-    const __m256i f = _mm256_min_epu8(low, regs.weightCap);
+    // Fade 0 comes to 0xFF, which the shuffles take as 0.
+    const __m256i f = _mm256_sub_epi8(_mm256_min_epu8(low, regs.weightCap), _mm256_set1_epi8(1));
+    if (regs.oneTable) return _mm256_shuffle_epi8(regs.weightsLow, f);
     return _mm256_blendv_epi8(_mm256_shuffle_epi8(regs.weightsLow, f), _mm256_shuffle_epi8(regs.weightsHigh, f),
                               _mm256_cmpgt_epi8(f, _mm256_set1_epi8(15)));
   }
