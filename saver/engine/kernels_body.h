@@ -244,18 +244,17 @@ struct RowJob {
 inline V DyingStep(V now, V action, const RowJob& job, V oldDecay, int32_t x, V* moved) {
   const V died = Ops::Eq(action, Ops::Splat(0xFF));
   const V bit = Ops::Splat(CellDying);
-  V dying = died;
   if (job.decay != nullptr) {
     const V one = Ops::Splat(1);
     const V next = Ops::Add(oldDecay, one);
     // Past the last state, and cells not dying (0), come to 0.
     const V over = Ops::Or(Ops::Eq(oldDecay, Ops::Zero()), Ops::Eq(next, Ops::Splat(job.lastState)));
-    const V state = Ops::Or(Ops::And(died, Ops::Splat(2)), Ops::AndNot(died, Ops::AndNot(over, next)));
+    const V state = Ops::Select(died, Ops::Splat(2), Ops::AndNot(over, next));
     Ops::Store(job.decay + x, state);
     *moved = Ops::Xor(state, oldDecay);
-    dying = Ops::Xor(Ops::Eq(state, Ops::Zero()), Ops::Splat(0xFF));
+    return Ops::Or(Ops::AndNot(bit, now), Ops::AndNot(Ops::Eq(state, Ops::Zero()), bit));
   }
-  return Ops::Or(Ops::AndNot(bit, now), Ops::And(dying, bit));
+  return Ops::Or(Ops::AndNot(bit, now), Ops::And(died, bit));
 }
 
 // One chunk of a new row: change = 2 x block - a; the step adds it to the
