@@ -56,7 +56,7 @@ struct Ops {
   // take their weights from a table instead: entry f - 1 the weight of f
   // generations of fading to come (1 .. cap, more taken as cap), the
   // shuffle's 0 that of none; one 16-entry table holds fades of up to 16.
-  static const int32_t WeightTableFades = 32;
+  static constexpr int32_t WeightTableFades = 32;
   struct ShadeRegs {
     __m256i blue, green, red, top;
     __m256i fade;
