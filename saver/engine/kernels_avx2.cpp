@@ -48,14 +48,24 @@ struct Ops {
   static V Xor(V a, V b) { return _mm256_xor_si256(a, b); }
   static V AndNot(V a, V b) { return _mm256_andnot_si256(a, b); }  // ~a & b
   static V Eq(V a, V b) { return _mm256_cmpeq_epi8(a, b); }
+  // a where the mask (bytes of 0 or 0xFF) is set, else b.
+  static V Select(V mask, V a, V b) { return _mm256_blendv_epi8(b, a, mask); }
   // The full colours of the shades' rows (and the dead colour after them) as
   // byte tables, one per byte of a pixel; the fade and the factor of its
-  // weights (see TrailWeight).
+  // weights (see TrailWeight). Fades of up to WeightTableFades generations
+  // take their weights from a table instead: entry f - 1 the weight of f
+  // generations of fading to come (1 .. cap, more taken as cap), the
+  // shuffle's 0 that of none; one 16-entry table holds fades of up to 16.
+  static constexpr int32_t WeightTableFades = 32;
   struct ShadeRegs {
     __m256i blue, green, red, top;
     __m256i fade;
     __m256i factor;
-    bool noTop;  // every colour's top byte is 0: no need to blend them
+    __m256i weightsLow, weightsHigh;  // weights of fades 1..16 and 17..32
+    __m256i weightCap;
+    bool noTop;    // every colour's top byte is 0: no need to blend them
+    bool byTable;  // the weights by the table
+    bool oneTable;  // by its first 16 entries
   };
   // What the registers are loaded from, worked out once a pass in plain
   // memory: each byte plane of the rows' full colours and the dead one, and
@@ -66,26 +76,42 @@ struct Ops {
     int16_t fade;
     int16_t factor;
     bool noTop;
+    uint8_t weights[32];
+    uint8_t weightCap;
+    bool byTable;
+    bool oneTable;
   };
   static ShadeTable MakeShadeTable(const uint32_t* shades, int32_t fade) {
-    ShadeTable table = {shades, {}, static_cast<int16_t>(fade), static_cast<int16_t>(TrailWeightFactor(fade)), true};
+    ShadeTable table = {shades, {}, static_cast<int16_t>(fade), static_cast<int16_t>(TrailWeightFactor(fade)), true,
+                        {}, 0, false, false};
     if (shades == nullptr) return table;  // a pass that paints no shades
     for (int r = 0; r <= TrailRows; ++r)
       for (int b = 0; b < 4; ++b) table.planes[b][r] = static_cast<uint8_t>(shades[r * TrailSteps] >> (8 * b));
     for (int i = 0; i < 16; ++i) table.noTop = table.noTop && table.planes[3][i] == 0;
+    // A fade of 0 still tells a cell with a fade to come (weight 0) from one without.
+    const int32_t cap = std::max(fade, 1);
+    table.byTable = cap <= WeightTableFades;
+    table.oneTable = cap <= 16;
+    table.weightCap = static_cast<uint8_t>(std::min(cap, WeightTableFades));
+    for (int f = 1; f <= 32; ++f) table.weights[f - 1] = static_cast<uint8_t>(TrailWeight(std::min(f, cap), fade));
     return table;
   }
   static ShadeRegs LoadShades(const ShadeTable& table) {
-    const auto plane = [&](int b) {
-      return _mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(table.planes[b])));
+    const auto lane = [&](const uint8_t* bytes) {
+      return _mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes)));
     };
-    return ShadeRegs{plane(0),
-                     plane(1),
-                     plane(2),
-                     plane(3),
+    return ShadeRegs{lane(table.planes[0]),
+                     lane(table.planes[1]),
+                     lane(table.planes[2]),
+                     lane(table.planes[3]),
                      _mm256_set1_epi16(table.fade),
                      _mm256_set1_epi16(table.factor),
-                     table.noTop};
+                     lane(table.weights),
+                     lane(table.weights + 16),
+                     _mm256_set1_epi8(static_cast<char>(table.weightCap)),
+                     table.noTop,
+                     table.byTable,
+                     table.oneTable};
   }
   static int MoveMask(V a) { return _mm256_movemask_epi8(a); }
   static V MinU(V a, V b) { return _mm256_min_epu8(a, b); }
@@ -279,25 +305,31 @@ void PaintMarkedSegments(const uint8_t* cells, uint32_t* pixels, int32_t count, 
     PaintSegmentsAvx2<false>(cells, pixels, count, live, dead, marks);
 }
 
-// 32 pixels. Each cell's row gives its full colour by the byte tables, as
-// PaintChunk paints; where any cell fades, each byte of the colours is then
-// blended with the dead colour's (the table's entry after the rows) by the
-// cell's weight, as ShadeBetween blends: whole for a live cell, and for a
-// dead one the weight does not matter, its row's colour being the dead one.
-inline void StoreShades(__m256i high, __m256i low, const Ops::ShadeRegs& regs, uint32_t* pixels) {
-  const ColourPlanes planes = {regs.blue, regs.green, regs.red, regs.top};
-  if (Ops::AllZero(low)) {
-    PaintChunk<false>(planes, high, pixels);
-    return;
+// The weights of 32 cells by their fades to come (0: none, weight 0).
+inline __m256i FadeWeights(__m256i low, const Ops::ShadeRegs& regs) {
+  if (regs.byTable) {
+    // Fade 0 comes to 0xFF, which the shuffles take as 0.
+    const __m256i f = _mm256_sub_epi8(_mm256_min_epu8(low, regs.weightCap), _mm256_set1_epi8(1));
+    if (regs.oneTable) return _mm256_shuffle_epi8(regs.weightsLow, f);
+    return _mm256_blendv_epi8(_mm256_shuffle_epi8(regs.weightsLow, f), _mm256_shuffle_epi8(regs.weightsHigh, f),
+                              _mm256_cmpgt_epi8(f, _mm256_set1_epi8(15)));
   }
   const __m256i zero = _mm256_setzero_si256();
   const auto weightOf = [&](__m256i fade) {
     return _mm256_srli_epi16(_mm256_mullo_epi16(_mm256_min_epu16(fade, regs.fade), regs.factor), 8);
   };
-  __m256i weight =
-      _mm256_packus_epi16(weightOf(_mm256_unpacklo_epi8(low, zero)), weightOf(_mm256_unpackhi_epi8(low, zero)));
-  weight = _mm256_or_si256(weight, _mm256_and_si256(_mm256_cmpeq_epi8(low, zero), _mm256_set1_epi8(TrailWeightWhole)));
-  const __m256i index = _mm256_and_si256(CellOrder(high), _mm256_set1_epi8(15));
+  return _mm256_packus_epi16(weightOf(_mm256_unpacklo_epi8(low, zero)), weightOf(_mm256_unpackhi_epi8(low, zero)));
+}
+
+// 32 pixels, each its row's full colour (by the byte tables, as PaintChunk
+// paints) blended with the dead colour's (the table's entry after the rows)
+// by its weight, as ShadeBetween blends: weight 0 is the dead colour
+// whatever the row. The rows are below 16, so they index the byte tables as
+// they are. Every register is blended: whether one holds a fading cell is as
+// good as random in a soup, and a branch on it costs more than the blend.
+inline void BlendShades(__m256i high, __m256i weight, const Ops::ShadeRegs& regs, uint32_t* pixels) {
+  const ColourPlanes planes = {regs.blue, regs.green, regs.red, regs.top};
+  const __m256i index = CellOrder(high);
   const __m256i w = CellOrder(weight);
   const __m256i rest = _mm256_sub_epi8(_mm256_set1_epi8(TrailWeightWhole), w);
   const __m256i weightsLow = _mm256_unpacklo_epi8(w, rest), weightsHigh = _mm256_unpackhi_epi8(w, rest);
@@ -305,15 +337,40 @@ inline void StoreShades(__m256i high, __m256i low, const Ops::ShadeRegs& regs, u
   const __m256i deadRow = _mm256_set1_epi8(TrailRows);
   const __m256i pairsLow = _mm256_unpacklo_epi8(index, deadRow), pairsHigh = _mm256_unpackhi_epi8(index, deadRow);
   const __m256i round = _mm256_set1_epi16(1 << (15 - TrailWeightBits));
-  const auto blend = [&](__m256i plane) {
-    const __m256i l =
-        _mm256_mulhrs_epi16(_mm256_maddubs_epi16(_mm256_shuffle_epi8(plane, pairsLow), weightsLow), round);
-    const __m256i h =
-        _mm256_mulhrs_epi16(_mm256_maddubs_epi16(_mm256_shuffle_epi8(plane, pairsHigh), weightsHigh), round);
-    return _mm256_packus_epi16(l, h);
+  // A byte of the blended colours in 16-bit lanes (0..255), the cells of
+  // the low and the high interleave apart.
+  const auto blend = [&](__m256i plane, const __m256i& pairs, const __m256i& weights) {
+    return _mm256_mulhrs_epi16(_mm256_maddubs_epi16(_mm256_shuffle_epi8(plane, pairs), weights), round);
   };
-  StoreChannels<false>(blend(planes.blue), blend(planes.green), blend(planes.red),
-                       regs.noTop ? zero : blend(planes.top), pixels);
+  // Two bytes of each pixel side by side in 16-bit lanes, as the byte
+  // interleaves of StoreChannels put them.
+  const auto pair = [&](__m256i a, __m256i b) { return _mm256_or_si256(a, _mm256_slli_epi16(b, 8)); };
+  const __m256i low1 = pair(blend(planes.blue, pairsLow, weightsLow), blend(planes.green, pairsLow, weightsLow));
+  const __m256i low2 = pair(blend(planes.blue, pairsHigh, weightsHigh), blend(planes.green, pairsHigh, weightsHigh));
+  __m256i high1 = blend(planes.red, pairsLow, weightsLow), high2 = blend(planes.red, pairsHigh, weightsHigh);
+  if (!regs.noTop) {
+    high1 = pair(high1, blend(planes.top, pairsLow, weightsLow));
+    high2 = pair(high2, blend(planes.top, pairsHigh, weightsHigh));
+  }
+  __m256i* out = reinterpret_cast<__m256i*>(pixels);
+  StorePixels<false>(out, _mm256_unpacklo_epi16(low1, high1));
+  StorePixels<false>(out + 1, _mm256_unpackhi_epi16(low1, high1));
+  StorePixels<false>(out + 2, _mm256_unpacklo_epi16(low2, high2));
+  StorePixels<false>(out + 3, _mm256_unpackhi_epi16(low2, high2));
+}
+
+// By shade numbers: a cell of fade 0 shows its row's full colour.
+inline void StoreShades(__m256i high, __m256i low, const Ops::ShadeRegs& regs, uint32_t* pixels) {
+  const __m256i whole = _mm256_cmpeq_epi8(low, _mm256_setzero_si256());
+  BlendShades(high, Ops::Select(whole, _mm256_set1_epi8(TrailWeightWhole), FadeWeights(low, regs)), regs, pixels);
+}
+
+// With trails: a live cell shows its row whole, a dead one its last row by
+// its fade to come, the dead colour without one.
+inline void StoreTrailShades(__m256i alive, __m256i liveRow, __m256i deadRow, __m256i fade, const Ops::ShadeRegs& regs,
+                             uint32_t* pixels) {
+  BlendShades(Ops::Select(alive, liveRow, deadRow),
+              Ops::Select(alive, _mm256_set1_epi8(TrailWeightWhole), FadeWeights(fade, regs)), regs, pixels);
 }
 
 // A rule of few dying states paints them by byte shuffles too: each state's
@@ -321,6 +378,39 @@ inline void StoreShades(__m256i high, __m256i low, const Ops::ShadeRegs& regs, u
 // the live and dead colours where a cell is in that state. More states are
 // blended as trails are.
 const int32_t ShuffledDyingStates = 4;
+// With one or two dying states, both share one table, a state's colours of
+// row r at 2 x r + (state - 2), laid over without a branch: whether a
+// register holds a dying cell is as good as random in a soup.
+const int32_t PairedDyingStates = 2;
+
+// Whole registers of cells x0..x1-1 of such a rule (with its decay plane,
+// or three states); returns their live cells.
+template <bool Decay>
+int32_t PaintPairedDying(const uint8_t* cells, const uint8_t* decay, uint32_t* pixels, int32_t x0, int32_t x1,
+                         const ColourPlanes& base, const ColourPlanes& dyingPlanes, int32_t dyingStates) {
+  const __m256i bit = _mm256_set1_epi8(static_cast<char>(CellDying)), one = _mm256_set1_epi8(1);
+  const __m256i last = _mm256_set1_epi8(static_cast<char>(dyingStates - 1));
+  __m256i total = _mm256_setzero_si256();
+  for (int32_t x = x0; x < x1; x += 32) {
+    const __m256i v = CellOrder(Ops::Load(cells + x));
+    total = _mm256_add_epi64(total, _mm256_sad_epu8(_mm256_and_si256(v, one), _mm256_setzero_si256()));
+    const __m256i index = _mm256_and_si256(v, _mm256_set1_epi8(15));
+    __m256i dying = _mm256_cmpeq_epi8(_mm256_and_si256(v, bit), bit);
+    __m256i row = _mm256_and_si256(v, _mm256_set1_epi8(14));
+    if (Decay) {
+      // A dying cell in a state past the rule's shows as dead, as the others paint it.
+      const __m256i s = _mm256_sub_epi8(CellOrder(Ops::Load(decay + x)), _mm256_set1_epi8(2));
+      dying = _mm256_and_si256(dying, _mm256_cmpeq_epi8(_mm256_min_epu8(s, last), s));
+      row = _mm256_or_si256(row, _mm256_and_si256(s, one));
+    }
+    const auto channel = [&](__m256i from, __m256i over) {
+      return _mm256_blendv_epi8(_mm256_shuffle_epi8(from, index), _mm256_shuffle_epi8(over, row), dying);
+    };
+    StoreChannels<false>(channel(base.blue, dyingPlanes.blue), channel(base.green, dyingPlanes.green),
+                         channel(base.red, dyingPlanes.red), channel(base.top, dyingPlanes.top), pixels + x);
+  }
+  return SumOfQuads(total);
+}
 
 int32_t PaintDyingCells(const uint8_t* cells, const uint8_t* decay, uint32_t* pixels, int32_t x0, int32_t x1,
                         const Ops::ShadeTable& table, int32_t states) {
@@ -341,6 +431,24 @@ int32_t PaintDyingCells(const uint8_t* cells, const uint8_t* decay, uint32_t* pi
       return _mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(planes[t][b])));
     };
     const __m256i bit = _mm256_set1_epi8(static_cast<char>(CellDying));
+    if (dyingStates <= PairedDyingStates) {
+      uint8_t paired[4][16] = {};
+      for (int i = 0; i < dyingStates; ++i)
+        for (int r = 0; r < 8; ++r)
+          for (int b = 0; b < 4; ++b) paired[b][2 * r + i] = planes[1 + i][b][2 * r];
+      const ColourPlanes base = {plane(0, 0), plane(0, 1), plane(0, 2), plane(0, 3)};
+      const auto lane = [&](const uint8_t* bytes) {
+        return _mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes)));
+      };
+      const ColourPlanes dyingPlanes = {lane(paired[0]), lane(paired[1]), lane(paired[2]), lane(paired[3])};
+      const int32_t end = x0 + (x1 - x0) / 32 * 32;
+      const int32_t alive = decay != nullptr ? PaintPairedDying<true>(cells, decay, pixels, x0, end, base, dyingPlanes,
+                                                                      dyingStates)
+                                             : PaintPairedDying<false>(cells, decay, pixels, x0, end, base,
+                                                                       dyingPlanes, dyingStates);
+      PaintDyingRun(cells, decay, pixels, end, x1, table, states);
+      return alive + CountAliveRow(cells + end, x1 - end);
+    }
     for (; x + 32 <= x1; x += 32) {
       const __m256i v = CellOrder(Ops::Load(cells + x));
       const __m256i index = _mm256_and_si256(v, _mm256_set1_epi8(15));

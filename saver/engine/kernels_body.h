@@ -37,6 +37,10 @@ int32_t CountAliveRow(const uint8_t* cells, int32_t count);
 // The pixels of W cells from their shade numbers, high byte (the row) and
 // low byte (the fade) apart.
 void StoreShades(Ops::V high, Ops::V low, const Ops::ShadeRegs& regs, uint32_t* pixels);
+// The same with trails, from the cells' life (a mask), the rows they show
+// alive and dead (see PaintTrailChunk) and their fades to come.
+void StoreTrailShades(Ops::V alive, Ops::V liveRow, Ops::V deadRow, Ops::V fade, const Ops::ShadeRegs& regs,
+                      uint32_t* pixels);
 // Paints only the segments of MarkSegment cells whose mark is nonzero.
 void PaintMarkedSegments(const uint8_t* cells, uint32_t* pixels, int32_t count, const uint32_t* live, uint32_t dead,
                          bool stream, const uint8_t* marks);
@@ -240,18 +244,17 @@ struct RowJob {
 inline V DyingStep(V now, V action, const RowJob& job, V oldDecay, int32_t x, V* moved) {
   const V died = Ops::Eq(action, Ops::Splat(0xFF));
   const V bit = Ops::Splat(CellDying);
-  V dying = died;
   if (job.decay != nullptr) {
     const V one = Ops::Splat(1);
     const V next = Ops::Add(oldDecay, one);
     // Past the last state, and cells not dying (0), come to 0.
     const V over = Ops::Or(Ops::Eq(oldDecay, Ops::Zero()), Ops::Eq(next, Ops::Splat(job.lastState)));
-    const V state = Ops::Or(Ops::And(died, Ops::Splat(2)), Ops::AndNot(died, Ops::AndNot(over, next)));
+    const V state = Ops::Select(died, Ops::Splat(2), Ops::AndNot(over, next));
     Ops::Store(job.decay + x, state);
     *moved = Ops::Xor(state, oldDecay);
-    dying = Ops::Xor(Ops::Eq(state, Ops::Zero()), Ops::Splat(0xFF));
+    return Ops::Or(Ops::AndNot(bit, now), Ops::AndNot(Ops::Eq(state, Ops::Zero()), bit));
   }
-  return Ops::Or(Ops::AndNot(bit, now), Ops::And(dying, bit));
+  return Ops::Or(Ops::AndNot(bit, now), Ops::And(died, bit));
 }
 
 // One chunk of a new row: change = 2 x block - a; the step adds it to the
@@ -342,15 +345,15 @@ void NewRow(const Source& source, const RowJob& job, bool sumBelow, int32_t colu
   }
 }
 
-// The planes of one row through its step, as TrailStep has it: whole
-// registers of cells, then the rest one by one. The segments whose shades
-// move are added to the marks.
-void StepTrailRow(const uint8_t* row, const uint8_t* actions, uint8_t* age, uint8_t* fade, int32_t columns,
+// The planes of cells x0.. of a row through its step, as TrailStep has it:
+// whole registers of cells, then the rest one by one. The segments whose
+// shades move are added to the marks.
+void StepTrailRow(const uint8_t* row, const uint8_t* actions, uint8_t* age, uint8_t* fade, int32_t x0, int32_t columns,
                   const TrailPlanes& trails, uint8_t* marks) {
   const V one = Ops::Splat(1), oldest = Ops::Splat(TrailOldest), seven = Ops::Splat(7);
   const V steps = Ops::Splat(static_cast<uint8_t>(trails.fadeSteps));
   const V byAge = trails.byAge ? Ops::Splat(0xFF) : Ops::Zero();
-  int32_t x = 0;
+  int32_t x = x0;
   for (; x + W <= columns; x += W) {
     const V old = Ops::Load(row + x);
     const V wasBit = Ops::And(old, one);
@@ -374,6 +377,47 @@ void StepTrailRow(const uint8_t* row, const uint8_t* actions, uint8_t* age, uint
       marks[x / MarkSegment] = 1;
 }
 
+// A whole frame's row with trails in one loop: each register of cells is
+// painted from its bytes and planes (as PaintTrailChunk paints) and its
+// planes are stepped (as StepTrailRow steps them) while they are at hand, so
+// each plane is read and written once. Cells 0..visible-1 are painted, all
+// stepped; returns the live cells painted.
+template <bool ByAge>
+int32_t PaintStepTrailRow(const uint8_t* row, const uint8_t* actions, uint8_t* age, uint8_t* fade, uint32_t* pixels,
+                          int32_t visible, int32_t columns, const Ops::ShadeTable& table, const TrailPlanes& trails,
+                          uint8_t* marks) {
+  const Ops::ShadeRegs regs = Ops::LoadShades(table);
+  const V one = Ops::Splat(1), oldest = Ops::Splat(TrailOldest), seven = Ops::Splat(7);
+  const V steps = Ops::Splat(static_cast<uint8_t>(trails.fadeSteps));
+  int32_t x = 0, alive = 0;
+  for (; x + W <= visible; x += W) {
+    const V old = Ops::Load(row + x);
+    const V wasBit = Ops::And(old, one);
+    const V was = Ops::Eq(wasBit, one);
+    const V a = Ops::Load(age + x), f = Ops::Load(fade + x);
+    const V count = Ops::And(Ops::Half(old), seven);
+    const V ageRow = Ops::MinU(a, oldest);
+    StoreTrailShades(was, ByAge ? ageRow : count, ageRow, f, regs, pixels + x);
+    alive += __builtin_popcount(Ops::MoveMask(was));
+    // Born: age 0; lives on: one older; dies: its last row, and the whole
+    // fade to come; stays dead: one generation less of it.
+    const V now = Ops::Eq(Ops::Add(wasBit, Ops::Load(actions + x)), one);
+    const V liveAge = Ops::And(was, Ops::MinU(Ops::Add(a, one), oldest));
+    const V a2 = Ops::Select(now, liveAge, Ops::Select(was, ByAge ? a : count, a));
+    const V f2 = Ops::AndNot(now, Ops::Select(was, steps, Ops::SubSat(Ops::MinU(f, steps), one)));
+    Ops::Store(age + x, a2);
+    Ops::Store(fade + x, f2);
+    if (marks != nullptr) {
+      const V moved = ByAge ? Ops::Or(Ops::Xor(f2, f), Ops::Xor(a2, a)) : Ops::Xor(f2, f);
+      marks[x / MarkSegment] |= static_cast<uint8_t>(!Ops::AllZero(moved));
+    }
+  }
+  PaintTrailPixels(row, age, fade, pixels, x, visible, table.shades, ByAge);
+  for (int32_t i = x; i < visible; ++i) alive += row[i] & 1;
+  StepTrailRow(row, actions, age, fade, x, columns, trails, marks);
+  return alive;
+}
+
 // The shades of W cells (see TrailPixel) as row x TrailSteps + fade: a live
 // cell's row and fade 0, a fading one's row and fade, the others the dead
 // colour's row past the last and fade 0.
@@ -389,6 +433,15 @@ inline int32_t PaintTrailChunk(const uint8_t* cells, const uint8_t* age, const u
   const V deadRow = Ops::Or(Ops::And(faded, Ops::Splat(TrailRows)), Ops::AndNot(faded, row));
   StoreShades(Ops::Or(Ops::And(alive, liveRow), Ops::AndNot(alive, deadRow)), Ops::AndNot(alive, f), shades, pixels);
   return __builtin_popcount(Ops::MoveMask(alive));
+}
+
+// StoreTrailShades by shade numbers (see TrailPixel), for the sets that look
+// them up so: a live cell's row and fade 0, a fading one's row and fade, the
+// others the dead colour's row past the last and fade 0.
+inline void StoreTrailShadesByNumber(V alive, V liveRow, V deadRow, V fade, const Ops::ShadeRegs& regs,
+                                     uint32_t* pixels) {
+  const V shown = Ops::Select(Ops::Eq(fade, Ops::Zero()), Ops::Splat(TrailRows), deadRow);
+  StoreShades(Ops::Select(alive, liveRow, shown), Ops::AndNot(alive, fade), regs, pixels);
 }
 
 // Cells x0..x1-1 of a row by their planes: whole registers, then one by one.
@@ -482,6 +535,24 @@ int32_t PaintCellRow(const uint8_t* row, int32_t y, int32_t columns, const Frame
   return alive;
 }
 
+// Row y of a one-pixel frame with trails, painted whole from the row and its
+// planes as they are before the step, the planes then stepped (see
+// PaintStepTrailRow). Returns the row's live cells.
+int32_t PaintStepTrailCells(const uint8_t* row, const uint8_t* actions, int32_t y, int32_t columns,
+                            const FramePaint& paint, const TrailPlanes& trails, const Ops::ShadeTable& table,
+                            size_t offset, uint8_t* marks) {
+  uint32_t* pixels = reinterpret_cast<uint32_t*>(paint.top + static_cast<intptr_t>(y) * paint.stride);
+  const int32_t visible = paint.visibleColumns;
+  uint8_t* age = trails.age + offset;
+  uint8_t* fade = trails.fade + offset;
+  int32_t alive =
+      trails.byAge
+          ? PaintStepTrailRow<true>(row, actions, age, fade, pixels, visible, columns, table, trails, marks)
+          : PaintStepTrailRow<false>(row, actions, age, fade, pixels, visible, columns, table, trails, marks);
+  if (visible < columns) alive += CountAliveRow(row + visible, columns - visible);
+  return alive;
+}
+
 // The first and the last row keep slots of their own (row 0 is needed again
 // at the end, the last row at the start); the rows between share four.
 inline RowSlot* SlotOf(int32_t k, int32_t rows, RowSlot* slots) {
@@ -547,13 +618,17 @@ int32_t PassRows(const Source& source, uint8_t* cells, uint8_t* scratch, int32_t
     // The row's marks say what the last step changed: read them for the
     // paint before this step replaces them.
     const size_t offset = y * stride;
-    if (paint != nullptr)
+    // A row painted whole with trails steps its planes in the painting loop.
+    const bool trailRow = shaded && trails != nullptr && !paint->marked && y < paint->visibleRows;
+    if (paint != nullptr && !trailRow)
       population +=
           PaintCellRow(job.row, y, columns, *paint, paint->marked ? job.marks : nullptr, trails, table, offset);
     if (job.marks != nullptr) std::memset(job.marks, 0, static_cast<size_t>(MarkSegments(columns)));
     // The planes step from the row's bytes and actions before the bytes move on.
-    if (trails != nullptr)
-      StepTrailRow(job.row, mid->actions, trails->age + offset, trails->fade + offset, columns, *trails, job.marks);
+    if (trailRow)
+      population += PaintStepTrailCells(job.row, mid->actions, y, columns, *paint, *trails, table, offset, job.marks);
+    else if (trails != nullptr)
+      StepTrailRow(job.row, mid->actions, trails->age + offset, trails->fade + offset, 0, columns, *trails, job.marks);
     // Dying cells move on without any action near them.
     if (up->active || mid->active || down->active || Source::Dies) {
       NewRow<Source, true>(source, job, sumBelow, columns);

@@ -27,6 +27,8 @@ struct Ops {
   static V Xor(V a, V b) { return veorq_u8(a, b); }
   static V AndNot(V a, V b) { return vbicq_u8(b, a); }  // ~a & b
   static V Eq(V a, V b) { return vceqq_u8(a, b); }
+  // a where the mask (bytes of 0 or 0xFF) is set, else b.
+  static V Select(V mask, V a, V b) { return vbslq_u8(mask, a, b); }
   struct ShadeRegs {
     const uint32_t* shades;
   };
@@ -164,6 +166,11 @@ inline void StoreShades(uint8x16_t high, uint8x16_t low, const Ops::ShadeRegs& r
   vst1q_u8(rows, high);
   vst1q_u8(fades, low);
   for (int i = 0; i < 16; ++i) pixels[i] = shades[rows[i] << 8 | fades[i]];
+}
+
+inline void StoreTrailShades(uint8x16_t alive, uint8x16_t liveRow, uint8x16_t deadRow, uint8x16_t fade, const Ops::ShadeRegs& regs,
+                             uint32_t* pixels) {
+  StoreTrailShadesByNumber(alive, liveRow, deadRow, fade, regs, pixels);
 }
 
 void CopyPixels(uint32_t* to, const uint32_t* from, int32_t count, bool) {

@@ -26,6 +26,8 @@ struct Ops {
   static V Xor(V a, V b) { return _mm_xor_si128(a, b); }
   static V AndNot(V a, V b) { return _mm_andnot_si128(a, b); }  // ~a & b
   static V Eq(V a, V b) { return _mm_cmpeq_epi8(a, b); }
+  // a where the mask (bytes of 0 or 0xFF) is set, else b.
+  static V Select(V mask, V a, V b) { return _mm_or_si128(_mm_and_si128(mask, a), _mm_andnot_si128(mask, b)); }
   struct ShadeRegs {
     const uint32_t* shades;
   };
@@ -159,6 +161,11 @@ inline void StoreShades(__m128i high, __m128i low, const Ops::ShadeRegs& regs, u
   _mm_storeu_si128(reinterpret_cast<__m128i*>(index), _mm_unpacklo_epi8(low, high));
   _mm_storeu_si128(reinterpret_cast<__m128i*>(index + 8), _mm_unpackhi_epi8(low, high));
   for (int i = 0; i < 16; ++i) pixels[i] = shades[index[i]];
+}
+
+inline void StoreTrailShades(__m128i alive, __m128i liveRow, __m128i deadRow, __m128i fade, const Ops::ShadeRegs& regs,
+                             uint32_t* pixels) {
+  StoreTrailShadesByNumber(alive, liveRow, deadRow, fade, regs, pixels);
 }
 
 // No byte shuffle in SSE2: a look-up per pixel.

@@ -167,6 +167,21 @@ TEST_F(Trails, EveryPainterAndStepTellsTheSameStory) {
   }
 }
 
+// One-pixel frames painted in the step's pass take a fade's weights by table
+// up to some length and work them out beyond it: fades on both sides of
+// that, on rows of several registers and a rest.
+TEST_F(Trails, LongAndShortFadesPaintTheSameStoryInTheStepsPass) {
+  for (const GridKernels* kernels : EveryKernelSetAndPlain()) {
+    for (auto [fade, byAge] : {std::pair{1, true}, {16, true}, {20, false}, {31, true}, {32, false}, {45, true},
+                               {255, false}}) {
+      SCOPED_TRACE(std::string(kernels->name) + " fade " + std::to_string(fade) + (byAge ? " by age" : ""));
+      UseKernels(kernels);
+      ExpectStoryPictures(64, 20, 1, fade, byAge);
+      ExpectStoryPictures(57, 9, 1, fade, byAge);
+    }
+  }
+}
+
 // The planes step alike on every kernel set and the plain path, for rows of
 // any width, and the marks name every segment whose shade moved.
 TEST_F(Trails, KernelPlanesMatchThePlainStepAndMarkEveryShadeThatMoves) {
