@@ -89,11 +89,11 @@ struct Ops {
       for (int b = 0; b < 4; ++b) table.planes[b][r] = static_cast<uint8_t>(shades[r * TrailSteps] >> (8 * b));
     for (int i = 0; i < 16; ++i) table.noTop = table.noTop && table.planes[3][i] == 0;
     // A fade of 0 still tells a cell with a fade to come (weight 0) from one without.
-    const int32_t cap = std::max(fade, 1);
+    const int32_t cap = fade > 1 ? fade : 1;  // no std::max: an out-of-line copy of it would be AVX2 code
     table.byTable = cap <= WeightTableFades;
     table.oneTable = cap <= 16;
-    table.weightCap = static_cast<uint8_t>(std::min(cap, WeightTableFades));
-    for (int f = 1; f <= 32; ++f) table.weights[f - 1] = static_cast<uint8_t>(TrailWeight(std::min(f, cap), fade));
+    table.weightCap = static_cast<uint8_t>(cap < WeightTableFades ? cap : WeightTableFades);
+    for (int f = 1; f <= 32; ++f) table.weights[f - 1] = static_cast<uint8_t>(TrailWeight(f < cap ? f : cap, fade));
     return table;
   }
   static ShadeRegs LoadShades(const ShadeTable& table) {
