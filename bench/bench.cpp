@@ -198,7 +198,7 @@ struct BenchFamily {
 };
 const BenchFamily FamilyRules[] = {
     {"brians-brain", "B2/S/C3"},        // Generations, three states: no decay plane
-    {"star-wars", "B2/S345/C4"},        // four states: a decay plane
+    {"star-wars", "B2/S345/C4"},        // four states, kept in the bytes too
     {"hexagonal", "B2/S34H"},           // HexLife
     {"vonneumann", "B13/S012V"},
     {"non-totalistic", "B37/S2-i34q"},  // the pond puffer's rule

@@ -140,16 +140,20 @@ void PlainStepStates(uint8_t* states, uint8_t* scratch, int32_t columns, int32_t
     }
 }
 
-void PlainEncodeStates(const uint8_t* states, uint8_t* cells, uint8_t* decay, int32_t columns, int32_t rows) {
+void PlainEncodeStates(const uint8_t* states, uint8_t* cells, uint8_t* decay, int32_t columns, int32_t rows,
+                       int32_t ruleStates) {
+  const bool inBytes = ruleStates <= 4;
   std::memset(cells, 0, static_cast<size_t>(columns) * rows);
   for (int32_t y = 0; y < rows; ++y)
     for (int32_t x = 0; x < columns; ++x) {
       const size_t i = static_cast<size_t>(y) * columns + x;
       if (states[i] == 1) PlainSetCell(cells, x, y, columns, rows);
-      decay[i] = states[i] >= 2 ? states[i] : 0;
+      decay[i] = states[i] >= 2 && !inBytes ? states[i] : 0;
     }
-  for (size_t i = 0; i < static_cast<size_t>(columns) * rows; ++i)
+  for (size_t i = 0; i < static_cast<size_t>(columns) * rows; ++i) {
     if (states[i] >= 2) cells[i] |= 0x20;
+    if (states[i] == 3 && inBytes) cells[i] |= 0x40;
+  }
 }
 
 int32_t PlainPaintStates(const uint8_t* states, int32_t ruleStates, int32_t columns, int32_t rows, int32_t s,

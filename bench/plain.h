@@ -52,9 +52,12 @@ PlainBlockRule PlainCountsRule(uint16_t birth, uint16_t survive, int32_t states)
 // starts dying (or is dead with two states); a dying cell moves on a state,
 // from the last to dead; a dead cell may be born; a dying one never is.
 void PlainStepStates(uint8_t* states, uint8_t* scratch, int32_t columns, int32_t rows, const PlainBlockRule& rule);
-// The engine's bytes of a field of states: 2 x live neighbours + alive, 0x20
-// while dying, and the dying states in decay (0 for every other cell).
-void PlainEncodeStates(const uint8_t* states, uint8_t* cells, uint8_t* decay, int32_t columns, int32_t rows);
+// The engine's bytes of a field of states under a rule of the 3 x 3 block of
+// ruleStates states: 2 x live neighbours + alive, 0x20 while dying, and the
+// dying states in decay (0 for every other cell); with three or four states
+// decay is all 0 and a dying cell's byte has 0x40 in state 3.
+void PlainEncodeStates(const uint8_t* states, uint8_t* cells, uint8_t* decay, int32_t columns, int32_t rows,
+                       int32_t ruleStates);
 // Paints a field of states as PlainPaintClassic paints cells, a dying cell
 // in its live count's colour faded toward the dead one: with f = states -
 // state generations of it left, f x (64 x 256 / (states - 1)) / 256 parts of

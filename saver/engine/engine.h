@@ -17,7 +17,9 @@
 //
 // Rules with dying states (Generations, Larger than Life with C > 2) add to
 // that: bit 5 (CellDying) of a cell is set while it is dying, and the decay
-// plane holds its state (2 .. states - 1). Only live cells (bit 0, state 1)
+// plane holds its state (2 .. states - 1), or, for three states and for four
+// under a rule of the 3 x 3 block, the byte itself (see StatesInPlane in
+// engine/kernels.h: bit 6 set in state 3; every decay byte is then 0). Only live cells (bit 0, state 1)
 // count as neighbours, so bits 1..4 stay the count of the live cells among
 // the Moore eight whatever the rule, and a dying cell's byte is
 // CellDying + 2 x count. Every other cell's decay byte is 0.
@@ -65,6 +67,8 @@ void SetCell(int32_t x, int32_t y, int32_t columns, int32_t rows);
 void ClearCell(int32_t x, int32_t y, int32_t columns, int32_t rows);
 // A cell's state: 0 dead, 1 alive, 2 .. dying (see above).
 int32_t CellState(int32_t x, int32_t y, int32_t columns, int32_t rows);
+// Whether the field's rule keeps its dying states in the decay plane.
+bool DecayPlaneInUse();
 // Gives a cell a state (0..255; a dying state of a rule of fewer states is
 // the caller's to avoid), keeping the counts of its neighbours.
 void SetCellState(int32_t x, int32_t y, int32_t state, int32_t columns, int32_t rows);

@@ -244,9 +244,10 @@ int32_t CellState(int32_t x, int32_t y, int32_t columns, int32_t rows) {
   const uint8_t v = Grid.LiveCells[i];
   if (v & 1) return 1;
   if ((v & CellDying) == 0) return 0;
-  // Three states keep no decay plane: a dying cell is in state 2.
-  return Field.RuleActions.states == 3 ? 2 : Grid.decay[i];
+  return DecayPlaneInUse() ? Grid.decay[i] : ByteState(v);
 }
+
+bool DecayPlaneInUse() { return StatesInPlane(Field.Rule.states, Field.Rule.kind == RuleLarger); }
 
 void SetCellState(int32_t x, int32_t y, int32_t state, int32_t columns, int32_t rows) {
   if (!GridFits(columns, rows) || x < 0 || y < 0 || x >= columns || y >= rows) return;
@@ -257,8 +258,10 @@ void SetCellState(int32_t x, int32_t y, int32_t state, int32_t columns, int32_t 
   DropStepAhead();
   FieldChanged();
   const bool dying = state >= 2;
-  v = static_cast<uint8_t>(dying ? (v | CellDying) : (v & ~CellDying));
-  Grid.decay[i] = static_cast<uint8_t>(dying ? state : 0);
+  const bool inPlane = DecayPlaneInUse();
+  v = static_cast<uint8_t>(v & ~(CellDying | CellLater));
+  if (dying) v = static_cast<uint8_t>(v | CellDying | (!inPlane && state == 3 ? CellLater : 0));
+  Grid.decay[i] = static_cast<uint8_t>(dying && inPlane ? state : 0);
 }
 
 // A field is a torus (the view's, or the rule's own) or the plane: grids
@@ -346,16 +349,19 @@ static void StepDecay(size_t i, uint8_t old, int8_t action, int32_t states) {
   if (states <= 2) return;
   uint8_t& v = Grid.LiveCells[i];
   uint8_t& d = Grid.decay[i];
+  const bool inPlane = StatesInPlane(states, false);
   if (action < 0) {
     v |= CellDying;
-    d = 2;
+    if (inPlane) d = 2;
   } else if (old & CellDying) {
-    const int32_t next = (states == 3 ? 2 : d) + 1;
+    const int32_t next = (inPlane ? d : ByteState(old)) + 1;
     if (next >= states) {
-      v &= static_cast<uint8_t>(~CellDying);
+      v &= static_cast<uint8_t>(~(CellDying | CellLater));
       d = 0;
-    } else {
+    } else if (inPlane) {
       d = static_cast<uint8_t>(next);
+    } else {
+      v |= CellLater;  // state 3 of four
     }
   }
 }
@@ -424,7 +430,7 @@ void ClearGridBorder(int32_t columns, int32_t rows, int32_t edge) {
       if (x >= columns) break;
       const size_t i = static_cast<size_t>(y) * columns + x;
       if (Grid.LiveCells[i] & 1) ClearCell(x, y, columns, rows);
-      Grid.LiveCells[i] &= static_cast<uint8_t>(~CellDying);
+      Grid.LiveCells[i] &= static_cast<uint8_t>(~(CellDying | CellLater));
       Grid.decay[i] = 0;
     }
   }

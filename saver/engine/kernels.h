@@ -21,8 +21,18 @@
 const int32_t MarkSegment = 32;
 
 // A cell's byte: bit 0 alive, bits 1..4 its live Moore neighbours, and bit 5
-// set while it is dying (rules with dying states; see engine.h).
+// set while it is dying (rules with dying states; see engine.h). A rule of
+// the 3 x 3 block with four states keeps a dying cell's state in the byte
+// as well, bit 6 (CellLater) set in state 3: the step and the painters then
+// read and write no decay plane.
 const uint8_t CellDying = 0x20;
+const uint8_t CellLater = 0x40;
+// Whether a rule keeps its dying states in the decay plane: more than four
+// states, or Larger than Life's more than two (its step keeps them there).
+static inline bool StatesInPlane(int32_t states, bool larger) { return states > 4 || (larger && states > 2); }
+// A dying cell's state where the rule keeps no decay plane: 2, or 3 in a
+// four-state rule of the 3 x 3 block.
+static inline uint8_t ByteState(uint8_t v) { return static_cast<uint8_t>(2 + ((v & CellLater) >> 6)); }
 // Static, so that the AVX2 kernels' object shares no symbol with the others
 // (see kernels_avx2.cpp).
 static inline int32_t MarkSegments(int32_t columns) { return (columns + MarkSegment - 1) / MarkSegment; }
@@ -119,7 +129,8 @@ struct FramePaint {
   // (see TrailPixel); null: by the bytes alone, live and dead.
   const uint32_t* shades = nullptr;
   // Without trails, a rule with dying states paints them from the shades
-  // too (see DyingPixel): its state count (2: none) and its decay plane.
+  // too (see DyingPixel): its state count (2: none) and its decay plane
+  // (null where the bytes hold the states, see StatesInPlane).
   int32_t states = 2;
   const uint8_t* decay = nullptr;
 };

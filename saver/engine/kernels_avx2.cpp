@@ -397,6 +397,8 @@ int32_t PaintPairedDying(const uint8_t* cells, const uint8_t* decay, uint32_t* p
     const __m256i index = _mm256_and_si256(v, _mm256_set1_epi8(15));
     __m256i dying = _mm256_cmpeq_epi8(_mm256_and_si256(v, bit), bit);
     __m256i row = _mm256_and_si256(v, _mm256_set1_epi8(14));
+    // Without the plane a cell's state is in its byte (CellLater: state 3).
+    if (!Decay) row = _mm256_or_si256(row, _mm256_and_si256(_mm256_srli_epi16(v, 6), one));
     if (Decay) {
       // A dying cell in a state past the rule's shows as dead, as the others paint it.
       const __m256i s = _mm256_sub_epi8(CellOrder(Ops::Load(decay + x)), _mm256_set1_epi8(2));

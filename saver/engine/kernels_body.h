@@ -71,7 +71,7 @@ inline V ColourChange(V old, V now) {
 inline V DyingColourChange(V old, V now) {
   const V shown = Ops::Splat(1 | CellDying);
   const V lived = Ops::Xor(Ops::Eq(Ops::And(Ops::Or(old, now), shown), Ops::Zero()), Ops::Splat(0xFF));
-  return Ops::And(Ops::And(Ops::Xor(old, now), Ops::Splat(0x0F | CellDying)), lived);
+  return Ops::And(Ops::And(Ops::Xor(old, now), Ops::Splat(0x0F | CellDying | CellLater)), lived);
 }
 
 // Where a pass takes the actions of a row from: the step from the row's
@@ -231,16 +231,17 @@ struct RowJob {
   const uint8_t* aheadFrom;  // the bytes (or bits) of the row two below
   RowSlot* ahead;
   uint8_t* marks;  // the row's change marks, one per MarkSegment cells; null: none kept
-  // Dying states: the row's decay bytes (null with three states, where a
-  // cell is dying for one generation only), and the state after the last.
+  // Dying states: the row's decay bytes (null where the bytes hold the
+  // states: three or four, see StatesInPlane), and the state after the last.
   uint8_t* decay;
   uint8_t lastState;  // states, mod 256
 };
 
 // A chunk's dying states through its step: a cell that dies starts dying
 // (state 2), a dying one moves on and is dead after the last state; the
-// cell's CellDying bit follows. Returns now with that bit set; *moved is
-// nonzero where a state moved.
+// cell's CellDying bit follows, and without a decay plane its CellLater bit
+// holds state 3 of four. Returns now with those bits set; *moved is nonzero
+// where a state in the plane moved (the bytes show their own).
 inline V DyingStep(V now, V action, const RowJob& job, V oldDecay, int32_t x, V* moved) {
   const V died = Ops::Eq(action, Ops::Splat(0xFF));
   const V bit = Ops::Splat(CellDying);
@@ -254,7 +255,13 @@ inline V DyingStep(V now, V action, const RowJob& job, V oldDecay, int32_t x, V*
     *moved = Ops::Xor(state, oldDecay);
     return Ops::Or(Ops::AndNot(bit, now), Ops::AndNot(Ops::Eq(state, Ops::Zero()), bit));
   }
-  return Ops::Or(Ops::AndNot(bit, now), Ops::And(died, bit));
+  // now keeps the old byte's bits 5 and 6: a dying cell in state 2 of four
+  // goes on to state 3, every other dying one to dead.
+  const V later = Ops::Splat(CellLater);
+  const V first = Ops::AndNot(Ops::Eq(Ops::And(now, later), later), Ops::Eq(Ops::And(now, bit), bit));
+  const V second = job.lastState == 4 ? first : Ops::Zero();
+  const V bits = Ops::Or(Ops::And(died, bit), Ops::And(second, Ops::Splat(CellDying | CellLater)));
+  return Ops::Or(Ops::AndNot(Ops::Splat(CellDying | CellLater), now), bits);
 }
 
 // One chunk of a new row: change = 2 x block - a; the step adds it to the
@@ -461,7 +468,7 @@ int32_t PaintTrailCells(const uint8_t* cells, const uint8_t* age, const uint8_t*
 // The same for a rule with dying states, without trails: the shades of W
 // cells as row x TrailSteps + f, a live or dying cell's row its count's, a
 // dying one's f its states to go (DyingPixel), the rest the dead colour.
-// With three states there is no decay plane: a dying cell has one to go.
+// Without a decay plane the byte holds the state (see ByteState).
 inline void PaintDyingChunk(const uint8_t* cells, const uint8_t* decay, uint32_t* pixels, const Ops::ShadeRegs& shades,
                             uint8_t lastState) {
   const V one = Ops::Splat(1), bit = Ops::Splat(CellDying);
@@ -470,7 +477,9 @@ inline void PaintDyingChunk(const uint8_t* cells, const uint8_t* decay, uint32_t
   const V shown = Ops::Or(Ops::Eq(Ops::And(v, one), one), dying);
   const V row = Ops::And(Ops::Half(v), Ops::Splat(7));
   const V high = Ops::Or(Ops::And(shown, row), Ops::AndNot(shown, Ops::Splat(TrailRows)));
-  const V left = decay == nullptr ? one : Ops::Sub(Ops::Splat(lastState), Ops::Load(decay));
+  const V later = Ops::And(Ops::Eq(Ops::And(v, Ops::Splat(CellLater)), Ops::Splat(CellLater)), one);
+  const V left = decay == nullptr ? Ops::Sub(Ops::Splat(static_cast<uint8_t>(lastState - 2)), later)
+                                  : Ops::Sub(Ops::Splat(lastState), Ops::Load(decay));
   StoreShades(high, Ops::And(dying, left), shades, pixels);
 }
 
@@ -481,7 +490,8 @@ inline void PaintDyingChunk(const uint8_t* cells, const uint8_t* decay, uint32_t
   int32_t x = x0;
   for (; x + W <= x1; x += W)
     PaintDyingChunk(cells + x, decay != nullptr ? decay + x : nullptr, pixels + x, regs, static_cast<uint8_t>(states));
-  for (; x < x1; ++x) pixels[x] = DyingPixel(cells[x], decay != nullptr ? decay[x] : 2, table.shades, states);
+  for (; x < x1; ++x)
+    pixels[x] = DyingPixel(cells[x], decay != nullptr ? decay[x] : ByteState(cells[x]), table.shades, states);
 }
 
 // Paints row y of a one-pixel frame from the row as it is before the step.
@@ -586,8 +596,8 @@ int32_t PassRows(const Source& source, uint8_t* cells, uint8_t* scratch, int32_t
   const bool shaded = paint != nullptr && paint->shades != nullptr && (trails != nullptr || paint->states > 2);
   const int32_t fade = !shaded ? 0 : trails != nullptr ? trails->fadeSteps : paint->states - 2;
   const Ops::ShadeTable table = Ops::MakeShadeTable(shaded ? paint->shades : nullptr, fade);
-  // Only rules of more than three states keep states in the decay plane.
-  uint8_t* const decayPlane = Source::Dies && states > 3 ? decay : nullptr;
+  // Only rules of more than four states keep states in the decay plane.
+  uint8_t* const decayPlane = Source::Dies && StatesInPlane(states, false) ? decay : nullptr;
   for (int32_t y = 0; y < rows; ++y) {
     const RowSlot* up = SlotOf(y == 0 ? rows - 1 : y - 1, rows, slots);
     const RowSlot* mid = SlotOf(y, rows, slots);

@@ -100,7 +100,7 @@ void PlanOnePixelPaint(ClassicFramePlan* plan, bool marked, bool markStep) {
   paint.markStep = markStep;
   paint.shades = plan->colours.shades;
   paint.states = plan->trails == nullptr ? plan->colours.states : 2;
-  paint.decay = plan->trails == nullptr && plan->colours.states > 3 ? Grid.decay : nullptr;
+  paint.decay = plan->trails == nullptr && plan->colours.states > 2 && DecayPlaneInUse() ? Grid.decay : nullptr;
   if (!paint.marked) DamageSurface();
 }
 
@@ -126,10 +126,11 @@ int32_t PaintOnePixelCells(const ClassicFramePlan& plan) {
                        plan.colours.shades, plan.colours.byAge);
       population += kernels->countAlive(cells, visibleColumns);
     } else if (plan.colours.states > 2) {
-      const uint8_t* decay = Grid.decay + offset;
+      const uint8_t* decay = DecayPlaneInUse() ? Grid.decay + offset : nullptr;
       uint32_t* pixels = PixelRow(y);
       for (int32_t x = 0; x < visibleColumns; ++x)
-        pixels[x] = DyingPixel(cells[x], decay[x], plan.colours.shades, plan.colours.states);
+        pixels[x] = DyingPixel(cells[x], decay != nullptr ? decay[x] : ByteState(cells[x]), plan.colours.shades,
+                               plan.colours.states);
       population += kernels->countAlive(cells, visibleColumns);
     } else {
       population += kernels->paintRow(cells, PixelRow(y), visibleColumns, plan.colours.live, plan.colours.dead,
@@ -142,24 +143,31 @@ int32_t PaintOnePixelCells(const ClassicFramePlan& plan) {
 }
 
 // A row of cells with what colours them: its planes with trails (else
-// null), or its decay plane for a rule with dying states (else null).
+// null), or for a rule with dying states (dying) its decay plane where the
+// rule keeps one (else null: the bytes hold the states).
 struct CellRow {
   const uint8_t* cells;
   const uint8_t* age;
   const uint8_t* fade;
   const uint8_t* decay;
+  bool dying;
 };
+
+inline uint8_t StateOf(const CellRow& row, int32_t x) {
+  return row.decay != nullptr ? row.decay[x] : ByteState(row.cells[x]);
+}
 
 CellRow CellRowOf(const ClassicFramePlan& plan, int32_t y) {
   const size_t offset = static_cast<size_t>(y) * plan.columns;
   if (plan.trails != nullptr)
-    return CellRow{Grid.LiveCells + offset, plan.trails->age + offset, plan.trails->fade + offset, nullptr};
-  if (plan.colours.states > 2) return CellRow{Grid.LiveCells + offset, nullptr, nullptr, Grid.decay + offset};
-  return CellRow{Grid.LiveCells + offset, nullptr, nullptr, nullptr};
+    return CellRow{Grid.LiveCells + offset, plan.trails->age + offset, plan.trails->fade + offset, nullptr, false};
+  if (plan.colours.states > 2)
+    return CellRow{Grid.LiveCells + offset, nullptr, nullptr, DecayPlaneInUse() ? Grid.decay + offset : nullptr, true};
+  return CellRow{Grid.LiveCells + offset, nullptr, nullptr, nullptr, false};
 }
 
 inline uint32_t CellColour(const CellRow& row, int32_t x, const FrameColours& colours) {
-  if (row.decay != nullptr) return DyingPixel(row.cells[x], row.decay[x], colours.shades, colours.states);
+  if (row.dying) return DyingPixel(row.cells[x], StateOf(row, x), colours.shades, colours.states);
   if (row.age == nullptr) return colours.byLowBits[row.cells[x] & 15];
   return TrailPixel(row.cells[x], row.age[x], row.fade[x], colours.shades, colours.byAge);
 }
@@ -207,8 +215,7 @@ inline uint16_t CellKey(const CellRow& row, int32_t x, const FrameColours& colou
   const bool byAge = colours.byAge;
   const uint8_t v = row.cells[x];
   // A dying cell: its count's row and its state (three states keep none).
-  if (row.decay != nullptr && (v & CellDying) != 0)
-    return static_cast<uint16_t>(0x4000 | ((v >> 1) & 7) << 8 | (colours.states == 3 ? 2 : row.decay[x]));
+  if (row.dying && (v & CellDying) != 0) return static_cast<uint16_t>(0x4000 | ((v >> 1) & 7) << 8 | StateOf(row, x));
   if (row.age == nullptr) return (v & 1) ? static_cast<uint16_t>(v & 15) : 0;
   const uint16_t age = std::min<uint16_t>(row.age[x], TrailOldest);
   if (v & 1) return static_cast<uint16_t>(0x8000 | (byAge ? age : (v >> 1) & 7));

@@ -71,6 +71,12 @@ int main(int argc, char** argv) {
   std::fclose(in);
 
   AllocateCellGrid(cells);
+  // The field's rule says where the grid keeps the dying states.
+  CellRule fieldRule = CellRuleOf(ConwayRule);
+  fieldRule.kind = RuleLarger;
+  fieldRule.states = states;
+  fieldRule.larger = rule;
+  UseRule(fieldRule);
   ClearField(columns, rows);
   for (int32_t y = 0; y < rows; ++y)
     for (int32_t x = 0; x < columns; ++x) SetCellState(x, y, field[static_cast<size_t>(y) * columns + x], columns, rows);

@@ -103,20 +103,20 @@ std::vector<uint8_t> RandomStates(int32_t columns, int32_t rows, int32_t states,
 }
 
 // Puts a field of states into the engine's grid.
-void PlaceStates(const std::vector<uint8_t>& states, int32_t columns, int32_t rows) {
+void PlaceStates(const std::vector<uint8_t>& states, int32_t columns, int32_t rows, int32_t ruleStates) {
   std::vector<uint8_t> decay(states.size());
-  PlainEncodeStates(states.data(), Grid.LiveCells, decay.data(), columns, rows);
+  PlainEncodeStates(states.data(), Grid.LiveCells, decay.data(), columns, rows, ruleStates);
   std::memcpy(Grid.decay, decay.data(), decay.size());
 }
 
 // The grid's bytes equal the plain field's, and its decay plane where the
-// rule keeps one (more than three states).
+// rule keeps one (more than four states).
 void ExpectGridHolds(const std::vector<uint8_t>& states, int32_t columns, int32_t rows, int32_t ruleStates,
                      const std::string& where) {
   std::vector<uint8_t> cells(states.size()), decay(states.size());
-  PlainEncodeStates(states.data(), cells.data(), decay.data(), columns, rows);
+  PlainEncodeStates(states.data(), cells.data(), decay.data(), columns, rows, ruleStates);
   ASSERT_EQ(0, std::memcmp(cells.data(), Grid.LiveCells, cells.size())) << where;
-  if (ruleStates > 3) {
+  if (ruleStates > 4) {
     ASSERT_EQ(0, std::memcmp(decay.data(), Grid.decay, decay.size())) << where << " decay";
   }
   for (int32_t y = 0; y < rows; ++y)
@@ -135,7 +135,7 @@ void ExpectSameStates(const FamilyCase& c, int32_t columns, int32_t rows, int ge
     UseRule(c.rule);
     std::vector<uint8_t> states = RandomStates(columns, rows, c.plain.states, seed);
     std::vector<uint8_t> scratch(states.size());
-    PlaceStates(states, columns, rows);
+    PlaceStates(states, columns, rows, c.plain.states);
     for (int g = 1; g <= generations; ++g) {
       PlainStepStates(states.data(), scratch.data(), columns, rows, c.plain);
       StepGeneration(columns, rows);
@@ -197,6 +197,41 @@ TEST_F(Families, BrainsBrainsDyingCellsStayOneGenerationAndAreNeverBorn) {
   EXPECT_EQ(CellState(5, 6, 16, 16), 2);
 }
 
+// Four states of the 3 x 3 block keep a dying cell's state in its byte, on
+// every set; five keep it in the decay plane.
+TEST_F(Families, FourStatesLiveInTheBytesAndMoreInTheDecayPlane) {
+  for (const GridKernels* set : EveryKernelSetAndPlain()) {
+    for (int32_t states : {4, 5}) {
+      SCOPED_TRACE(std::string(set->name) + " states " + std::to_string(states));
+      ResetEngineState(64 * 8);
+      UseKernels(set);
+      // B/S: every live cell starts dying, none is born.
+      UseRule(EngineRule(PlainCountsRule(0x0, 0x0, states), true, LifeRule{0x0, 0x0}));
+      std::memset(Grid.decay, 0, 64 * 8);
+      SetCellState(3, 3, 1, 64, 8);
+      SetCellState(40, 5, 3, 64, 8);
+      EXPECT_EQ(CellState(40, 5, 64, 8), 3);
+      EXPECT_EQ((CellAt(40, 5, 64) & CellLater) != 0, states == 4);
+      // The live cell's states and the dying one's, a generation at a time.
+      const std::vector<std::pair<int32_t, int32_t>> expected =
+          states == 4 ? std::vector<std::pair<int32_t, int32_t>>{{2, 0}, {3, 0}, {0, 0}}
+                      : std::vector<std::pair<int32_t, int32_t>>{{2, 4}, {3, 0}, {4, 0}, {0, 0}};
+      for (size_t g = 0; g < expected.size(); ++g) {
+        StepGeneration(64, 8);
+        EXPECT_EQ(CellState(3, 3, 64, 8), expected[g].first) << "generation " << g;
+        EXPECT_EQ(CellState(40, 5, 64, 8), expected[g].second) << "generation " << g;
+        if (g == 1) {
+          EXPECT_EQ((CellAt(3, 3, 64) & CellLater) != 0, states == 4);
+        }
+      }
+      if (states == 4) {
+        for (int32_t i = 0; i < 64 * 8; ++i) ASSERT_EQ(Grid.decay[i], 0) << "cell " << i;
+      }
+      ASSERT_EQ(CellAt(3, 3, 64) & (CellDying | CellLater), 0);
+    }
+  }
+}
+
 // ---- Frames ------------------------------------------------------------------
 
 struct StateFrame {
@@ -230,7 +265,7 @@ void ExpectSameStateFrames(const GridKernels* set, const StateFrame& f, const Fa
     std::memcpy(SurfacePixel(plainSurface, 0, y), SurfacePixel(View.Surface, 0, y), f.surfaceWidth * 4u);
   std::vector<uint8_t> states = RandomStates(f.columns, f.rows, c.plain.states, 99);
   std::vector<uint8_t> scratch(states.size());
-  PlaceStates(states, f.columns, f.rows);
+  PlaceStates(states, f.columns, f.rows, c.plain.states);
   for (int frame = 0; frame < 4 && !testing::Test::HasFailure(); ++frame) {
     const PlainClassicLook look = {View.Palette, ColourOffset(), (Settings.flags & FlagDigitalEffect) != 0};
     const int32_t population =

@@ -256,6 +256,9 @@ TEST_F(PatternCollectionTest, MCellGzippedAndUnrunFiles) {
 // live ones are counted as neighbours.
 TEST(PatternPlacement, StatesArePlaced) {
   ResetEngineState(6 * 5);
+  CellRule rule;
+  ASSERT_EQ(ParseRule("/2/256", 6, &rule), RuleOk);
+  UseRule(rule);
   PatternCells p{};
   p.width = 3;
   p.height = 2;

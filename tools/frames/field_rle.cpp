@@ -4,12 +4,12 @@
 
 namespace {
 
-// The cell's state from the grid's bytes; with three states the grid keeps
-// no decay plane, a dying cell being in state 2.
+// The cell's state from the grid's bytes, and from its decay plane where
+// the rule keeps one (else null: see StatesInPlane).
 int32_t StateAt(const uint8_t* cells, const uint8_t* decay, int32_t states, size_t i) {
   if ((cells[i] & 1) != 0) return 1;
-  if (decay == nullptr || (cells[i] & CellDying) == 0) return 0;
-  return states == 3 ? 2 : decay[i];
+  if (states <= 2 || (cells[i] & CellDying) == 0) return 0;
+  return decay != nullptr ? decay[i] : ByteState(cells[i]);
 }
 
 // The tag of a state: b and o for two states, else . and A..X, with a

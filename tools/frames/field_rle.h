@@ -15,7 +15,7 @@ const size_t RleLineLimit = 70;
 // cells: rows x columns bytes, row-major, the grid's bytes: a cell alive
 // where bit 0 is set, dying where CellDying is, in the state its byte of
 // decay holds (rows x columns bytes too; only read for rules of more than two
-// states, and may be null for others). The header is "x = columns,
+// states), or with decay null the state its byte holds (see StatesInPlane). The header is "x = columns,
 // y = rows, rule = rule". Every row is placed from the top-left corner, so
 // positions are absolute: leading empty rows and columns are written,
 // trailing ones are implied. With states of 2 the body is of b and o.

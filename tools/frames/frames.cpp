@@ -279,12 +279,13 @@ static void WriteDump(const std::string& path) {
       decay.insert(decay.end(), Grid.decay + from, Grid.decay + from + columns);
     }
     const std::string text = FieldRle(cells.data(), columns, rows, FieldRleRule(rule, columns, rows, 'P').c_str(),
-                                      decay.data(), rule.states);
+                                      DecayPlaneInUse() ? decay.data() : nullptr, rule.states);
     if (!WriteWholeFile(path, text.data(), text.size())) Fail("cannot write " + path);
     return;
   }
   const std::string text = FieldRle(Grid.LiveCells, layout.columns, layout.rows,
-                                    FieldRleRule(rule, layout.columns, layout.rows).c_str(), Grid.decay, rule.states);
+                                    FieldRleRule(rule, layout.columns, layout.rows).c_str(),
+                                    DecayPlaneInUse() ? Grid.decay : nullptr, rule.states);
   if (!WriteWholeFile(path, text.data(), text.size())) Fail("cannot write " + path);
 }
 
