@@ -52,7 +52,7 @@ case_shared_frames_only() {
 start_full_screen() {
   xdotool mousemove 512 384
   start_tumbra --fullscreen --catalogue "$CATALOGUE" --mode classic "$@"
-  wait_window tumbra 30 >/dev/null || fail "no full-screen window"
+  wait_window tumbra 30 >/dev/null || fail "no full-screen window on $DISPLAY (tumbra: $(wait_exit 0))"
   expect_screen 10 "$X11_OUT/fullscreen-start.png" not_black
 }
 

@@ -124,8 +124,23 @@ display_start() {
 # Starts the X server $2 (Xvfb, or Xephyr nested in $DISPLAY) with the
 # arguments after it, recorded in the folder $1 like display_start. The
 # server chooses a free display number itself, so two callers never get the
-# same one. Exports DISPLAY.
+# same one. A server that says its number but takes no client (one closing
+# on the same number as it started can take its socket with it) is stopped
+# and another started. Exports DISPLAY.
 display_server_start() {
+  local dir=$1 try
+  shift
+  for try in 1 2 3; do
+    display_server_try "$dir" "$@" || return 1
+    DISPLAY=":$(cat "$dir/display")" xdotool getdisplaygeometry >/dev/null 2>&1 && break
+    echo "display :$(cat "$dir/display") takes no client; starting another" >&2
+    display_stop "$dir"
+    [ $try = 3 ] && return 1
+  done
+  export DISPLAY=":$(cat "$dir/display")"
+}
+
+display_server_try() {
   local dir=$1 pid number _
   shift
   mkdir -p "$dir"
@@ -147,7 +162,6 @@ display_server_start() {
   fi
   echo "$pid" >"$dir/server.pid"
   echo "$number" >"$dir/display"
-  export DISPLAY=":$number"
 }
 
 # Stops the X server that display_start recorded in the folder $1.
