@@ -62,9 +62,10 @@ wine_start() {
   E2E_STARTED+=("$status")
 }
 
-# Ends the program started last (and whatever it started) by its process.
+# Ends the program started last (and whatever it started) by its process,
+# while it runs: once it has ended its process id may be another's.
 stop_started() {
-  pkill -P "$WINE_PID" 2>/dev/null || true
+  [ -s "$WINE_STATUS" ] || pkill -P "$WINE_PID" 2>/dev/null || true
   wait_exit 5 >/dev/null
 }
 

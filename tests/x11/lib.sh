@@ -13,12 +13,29 @@ fail() {
 }
 note() { echo "-- $*"; }
 
-# Everything a test starts is ended by its own process id when it ends.
+# Everything a test starts is ended by its own process id when it ends,
+# while it is still a process of this test: process ids come round again
+# within a long run of tests, and one that ended long ago may by now be
+# another test's display.
 STARTED_PIDS=()
+is_ours() {
+  local pid=$1 parent
+  while [ "$pid" -gt 1 ]; do
+    [ "$pid" = $$ ] && return 0
+    # The parent's id follows the state, after the name in parentheses.
+    parent=$(sed 's/.*) [^ ]* \([0-9]*\).*/\1/' "/proc/$pid/stat" 2>/dev/null) || return 1
+    [ -n "$parent" ] || return 1
+    pid=$parent
+  done
+  return 1
+}
 stop_started_programs() {
-  local pid
-  for pid in "${STARTED_PIDS[@]}"; do kill "$pid" 2>/dev/null || true; done
-  for pid in "${STARTED_PIDS[@]}"; do wait "$pid" 2>/dev/null || true; done
+  local pid ours=()
+  for pid in "${STARTED_PIDS[@]}"; do
+    if [ "$pid" != $$ ] && is_ours "$pid"; then ours+=("$pid"); fi
+  done
+  for pid in "${ours[@]}"; do kill "$pid" 2>/dev/null || true; done
+  for pid in "${ours[@]}"; do wait "$pid" 2>/dev/null || true; done
 }
 trap stop_started_programs EXIT
 

@@ -114,7 +114,7 @@ wine_prefix_stop() { wineserver -k >/dev/null 2>&1 || true; }
 # runs is used again. Exports DISPLAY.
 display_start() {
   local dir=$1 screen=${2:-1024x768x24}
-  if [ -s "$dir/display" ] && [ -f "$dir/server.pid" ] && kill -0 "$(cat "$dir/server.pid")" 2>/dev/null; then
+  if [ -s "$dir/display" ] && [ -f "$dir/server.pid" ] && recorded_server_runs "$dir"; then
     export DISPLAY=":$(cat "$dir/display")"
     return 0
   fi
@@ -164,10 +164,21 @@ display_server_try() {
   echo "$number" >"$dir/display"
 }
 
+# Whether the X server recorded in the folder $1 still runs: its process id
+# is still an X server's (ids come round again within a long run of tests).
+recorded_server_runs() {
+  local pid
+  pid=$(cat "$1/server.pid" 2>/dev/null) || return 1
+  case "$(cat "/proc/$pid/comm" 2>/dev/null)" in
+    Xvfb | Xephyr) return 0 ;;
+  esac
+  return 1
+}
+
 # Stops the X server that display_start recorded in the folder $1.
 display_stop() {
   local dir=$1
-  if [ -f "$dir/server.pid" ]; then
+  if [ -f "$dir/server.pid" ] && recorded_server_runs "$dir"; then
     kill "$(cat "$dir/server.pid")" 2>/dev/null || true
   fi
   rm -f "$dir/server.pid" "$dir/display"
