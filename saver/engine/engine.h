@@ -19,10 +19,11 @@
 // that: bit 5 (CellDying) of a cell is set while it is dying, and the decay
 // plane holds its state (2 .. states - 1), or, for three states and for four
 // under a rule of the 3 x 3 block, the byte itself (see StatesInPlane in
-// engine/kernels.h: bit 6 set in state 3; every decay byte is then 0). Only live cells (bit 0, state 1)
-// count as neighbours, so bits 1..4 stay the count of the live cells among
-// the Moore eight whatever the rule, and a dying cell's byte is
-// CellDying + 2 x count. Every other cell's decay byte is 0.
+// engine/kernels.h: bit 6 set in state 3; every decay byte is then 0). Only
+// live cells (bit 0, state 1) count as neighbours, so bits 1..4 stay the
+// count of the live cells among the Moore eight whatever the rule, and a
+// dying cell's byte is CellDying + 2 x count. Every other cell's decay byte
+// is 0.
 struct CellGrid {
   uint8_t* LiveCells;
   uint8_t* SnapshotCells;

@@ -244,7 +244,7 @@ int32_t CellState(int32_t x, int32_t y, int32_t columns, int32_t rows) {
   const uint8_t v = Grid.LiveCells[i];
   if (v & 1) return 1;
   if ((v & CellDying) == 0) return 0;
-  return DecayPlaneInUse() ? Grid.decay[i] : ByteState(v);
+  return DyingState(Grid.LiveCells, DecayPlaneInUse() ? Grid.decay : nullptr, i);
 }
 
 bool DecayPlaneInUse() { return StatesInPlane(Field.Rule.states, Field.Rule.kind == RuleLarger); }

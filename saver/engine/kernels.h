@@ -33,6 +33,10 @@ static inline bool StatesInPlane(int32_t states, bool larger) { return states > 
 // A dying cell's state where the rule keeps no decay plane: 2, or 3 in a
 // four-state rule of the 3 x 3 block.
 static inline uint8_t ByteState(uint8_t v) { return static_cast<uint8_t>(2 + ((v & CellLater) >> 6)); }
+// Cell i's dying state: from the decay plane, or null where its byte holds it.
+static inline uint8_t DyingState(const uint8_t* cells, const uint8_t* decay, size_t i) {
+  return decay != nullptr ? decay[i] : ByteState(cells[i]);
+}
 // Static, so that the AVX2 kernels' object shares no symbol with the others
 // (see kernels_avx2.cpp).
 static inline int32_t MarkSegments(int32_t columns) { return (columns + MarkSegment - 1) / MarkSegment; }
@@ -188,8 +192,7 @@ static inline uint32_t ColumnCode(uint8_t up, uint8_t row, uint8_t down) {
 static inline uint32_t DyingPixel(uint8_t v, uint8_t state, const uint32_t* shades, int32_t states) {
   if (v & 1) return shades[((v >> 1) & 7) * TrailSteps];
   if ((v & CellDying) == 0) return shades[TrailRows * TrailSteps];
-  const int32_t s = states == 3 ? 2 : state;
-  return shades[((v >> 1) & 7) * TrailSteps + (states - s)];
+  return shades[((v >> 1) & 7) * TrailSteps + (states - state)];
 }
 
 struct GridKernels {

@@ -491,7 +491,7 @@ inline void PaintDyingChunk(const uint8_t* cells, const uint8_t* decay, uint32_t
   for (; x + W <= x1; x += W)
     PaintDyingChunk(cells + x, decay != nullptr ? decay + x : nullptr, pixels + x, regs, static_cast<uint8_t>(states));
   for (; x < x1; ++x)
-    pixels[x] = DyingPixel(cells[x], decay != nullptr ? decay[x] : ByteState(cells[x]), table.shades, states);
+    pixels[x] = DyingPixel(cells[x], DyingState(cells, decay, x), table.shades, states);
 }
 
 // Paints row y of a one-pixel frame from the row as it is before the step.

@@ -100,7 +100,7 @@ void PlanOnePixelPaint(ClassicFramePlan* plan, bool marked, bool markStep) {
   paint.markStep = markStep;
   paint.shades = plan->colours.shades;
   paint.states = plan->trails == nullptr ? plan->colours.states : 2;
-  paint.decay = plan->trails == nullptr && plan->colours.states > 2 && DecayPlaneInUse() ? Grid.decay : nullptr;
+  paint.decay = plan->trails == nullptr && DecayPlaneInUse() ? Grid.decay : nullptr;
   if (!paint.marked) DamageSurface();
 }
 
@@ -129,8 +129,7 @@ int32_t PaintOnePixelCells(const ClassicFramePlan& plan) {
       const uint8_t* decay = DecayPlaneInUse() ? Grid.decay + offset : nullptr;
       uint32_t* pixels = PixelRow(y);
       for (int32_t x = 0; x < visibleColumns; ++x)
-        pixels[x] = DyingPixel(cells[x], decay != nullptr ? decay[x] : ByteState(cells[x]), plan.colours.shades,
-                               plan.colours.states);
+        pixels[x] = DyingPixel(cells[x], DyingState(cells, decay, x), plan.colours.shades, plan.colours.states);
       population += kernels->countAlive(cells, visibleColumns);
     } else {
       population += kernels->paintRow(cells, PixelRow(y), visibleColumns, plan.colours.live, plan.colours.dead,
@@ -153,10 +152,6 @@ struct CellRow {
   bool dying;
 };
 
-inline uint8_t StateOf(const CellRow& row, int32_t x) {
-  return row.decay != nullptr ? row.decay[x] : ByteState(row.cells[x]);
-}
-
 CellRow CellRowOf(const ClassicFramePlan& plan, int32_t y) {
   const size_t offset = static_cast<size_t>(y) * plan.columns;
   if (plan.trails != nullptr)
@@ -167,7 +162,7 @@ CellRow CellRowOf(const ClassicFramePlan& plan, int32_t y) {
 }
 
 inline uint32_t CellColour(const CellRow& row, int32_t x, const FrameColours& colours) {
-  if (row.dying) return DyingPixel(row.cells[x], StateOf(row, x), colours.shades, colours.states);
+  if (row.dying) return DyingPixel(row.cells[x], DyingState(row.cells, row.decay, x), colours.shades, colours.states);
   if (row.age == nullptr) return colours.byLowBits[row.cells[x] & 15];
   return TrailPixel(row.cells[x], row.age[x], row.fade[x], colours.shades, colours.byAge);
 }
@@ -214,8 +209,8 @@ void PaintBlockSpan(const CellRow& row, int32_t y, int32_t x0, int32_t x1, int32
 inline uint16_t CellKey(const CellRow& row, int32_t x, const FrameColours& colours) {
   const bool byAge = colours.byAge;
   const uint8_t v = row.cells[x];
-  // A dying cell: its count's row and its state (three states keep none).
-  if (row.dying && (v & CellDying) != 0) return static_cast<uint16_t>(0x4000 | ((v >> 1) & 7) << 8 | StateOf(row, x));
+  // A dying cell: its count's row and its state.
+  if (row.dying && (v & CellDying) != 0) return static_cast<uint16_t>(0x4000 | ((v >> 1) & 7) << 8 | DyingState(row.cells, row.decay, x));
   if (row.age == nullptr) return (v & 1) ? static_cast<uint16_t>(v & 15) : 0;
   const uint16_t age = std::min<uint16_t>(row.age[x], TrailOldest);
   if (v & 1) return static_cast<uint16_t>(0x8000 | (byAge ? age : (v >> 1) & 7));

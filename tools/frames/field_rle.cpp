@@ -9,7 +9,7 @@ namespace {
 int32_t StateAt(const uint8_t* cells, const uint8_t* decay, int32_t states, size_t i) {
   if ((cells[i] & 1) != 0) return 1;
   if (states <= 2 || (cells[i] & CellDying) == 0) return 0;
-  return decay != nullptr ? decay[i] : ByteState(cells[i]);
+  return DyingState(cells, decay, i);
 }
 
 // The tag of a state: b and o for two states, else . and A..X, with a
