@@ -214,7 +214,7 @@ case_unreadable_lifeface() {
   start_display 640x480
   private_settings unreadable_lifeface
   local catalogue broken
-  catalogue=$(mktemp -d "$X11_OUT/unreadable.XXXXXX")  # its own: the log is every test's
+  catalogue=$(mktemp -d "$X11_OUT/unreadable.XXXXXX")
   cp -r "$CATALOGUE/tumbra.ini" "$CATALOGUE/tumbra" "$catalogue/"
   broken=$(awk -F'"' '/^bmp/ { if (++n == 2) { gsub(/\\/, "/", $2); print $2 } }' "$catalogue/tumbra.ini")
   [ -f "$catalogue/$broken" ] || fail "no second lifeface picture $broken"
@@ -225,7 +225,7 @@ case_unreadable_lifeface() {
   # As long as before (the catalogue's size check passes), but no bitmap.
   head -c "$(stat -c %s "$catalogue/$broken")" /dev/zero | tr '\0' Z >"$catalogue/$broken.new"
   mv "$catalogue/$broken.new" "$catalogue/$broken"
-  poll 20 grep -qF "cannot read the lifeface picture $catalogue/$broken" "$X11_OUT/tumbra.log" ||
+  poll 20 grep -qF "cannot read the lifeface picture $catalogue/$broken" "$TUMBRA_LOG" ||
     fail "no message naming $broken: $(wait_exit 0)"
   [ "$(wait_exit 2)" = running ] || fail "the program ended after the unreadable lifeface"
   expect_screen 10 "$X11_OUT/unreadable-after.png" not_black

@@ -7,8 +7,14 @@ set -u
 source "$(dirname "${BASH_SOURCE[0]}")/../../tools/lib/display.sh"
 mkdir -p "$X11_OUT"
 
+# A failure shows what the last tumbra said: under the sanitizers its exit
+# code alone does not tell a report from a lost display.
 fail() {
   echo "FAIL: $*" >&2
+  if [ -s "${TUMBRA_LOG:-}" ]; then
+    echo "-- the last lines tumbra wrote ($TUMBRA_LOG):" >&2
+    tail -n 40 "$TUMBRA_LOG" >&2
+  fi
   exit 1
 }
 note() { echo "-- $*"; }
@@ -59,13 +65,15 @@ private_settings() {
 
 # Starts tumbra in the background with the given arguments. Its own process
 # id is in TUMBRA_PID; a watching shell writes its exit code to a file, so
-# it can be read from any subshell.
+# it can be read from any subshell. What it writes goes to a log of this run
+# alone, TUMBRA_LOG.
 start_tumbra() {
   TUMBRA_STATUS=$(mktemp "$X11_OUT/status.XXXXXX")
   rm -f "$TUMBRA_STATUS"
+  TUMBRA_LOG=$TUMBRA_STATUS.log
   local pidfile="$TUMBRA_STATUS.pid"
   (
-    "$TUMBRA" "$@" >>"$X11_OUT/tumbra.log" 2>&1 </dev/null &
+    "$TUMBRA" "$@" >"$TUMBRA_LOG" 2>&1 </dev/null &
     echo $! >"$pidfile"
     wait $!
     echo $? >"$TUMBRA_STATUS"

@@ -126,7 +126,9 @@ display_start() {
 # server chooses a free display number itself, so two callers never get the
 # same one. A server that says its number but takes no client (one closing
 # on the same number as it started can take its socket with it) is stopped
-# and another started. Exports DISPLAY.
+# and another started. It never resets: a server resets whenever its last
+# client leaves, and a client that connects meanwhile (a test's next
+# xdotool, the program under test) is turned away. Exports DISPLAY.
 display_server_start() {
   local dir=$1 try
   shift
@@ -146,7 +148,7 @@ display_server_try() {
   mkdir -p "$dir"
   rm -f "$dir/display" "$dir/server.pid" "$dir/displayfd"
   # The server writes the number to the file once it takes connections.
-  "$@" -displayfd 3 3>"$dir/displayfd" >"$dir/server.log" 2>&1 &
+  "$@" -noreset -displayfd 3 3>"$dir/displayfd" >"$dir/server.log" 2>&1 &
   pid=$!
   for _ in $(seq 100); do
     [ -s "$dir/displayfd" ] && break
