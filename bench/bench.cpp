@@ -283,6 +283,8 @@ int main(int argc, char** argv) {
       rule = argv[i] + 7;
     else if (std::strncmp(argv[i], "--populations=", 14) == 0)
       populations = argv[i] + 14;
+    else if (std::strcmp(argv[i], "--no-permutes") == 0)
+      UseDyingPermutes(false);  // dying states painted as a CPU without AVX-512 VBMI paints them
     else
       rest.push_back(argv[i]);
   }

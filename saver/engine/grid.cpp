@@ -159,17 +159,40 @@ static void PlainCopyPixels(uint32_t* to, const uint32_t* from, int32_t count, b
 const GridKernels PlainKernels = {"plain", INT32_MAX, nullptr,       nullptr,        nullptr,
                                   nullptr, PlainPaintRow, PlainCountAlive, PlainCopyPixels};
 
-static const GridKernels* ChosenKernels = nullptr;
+// The set in use (null: not chosen yet) and whether its dying states may
+// be painted by permutes, once the CPU has been asked (-1: not yet).
+static struct {
+  const GridKernels* chosen;
+  bool permutesWanted;
+  int8_t cpuPermutes;
+} KernelChoice = {nullptr, true, -1};
 
 const GridKernels* ActiveKernels() {
-  if (ChosenKernels == nullptr) {
+  if (KernelChoice.chosen == nullptr) {
     const WideKernelSets wide = KernelSetsTheCpuRuns();
-    ChosenKernels = wide.count > 0 ? wide.sets[wide.count - 1] : &PlainKernels;
+    KernelChoice.chosen = wide.count > 0 ? wide.sets[wide.count - 1] : &PlainKernels;
   }
-  return ChosenKernels;
+  return KernelChoice.chosen;
 }
 
-void UseKernels(const GridKernels* kernels) { ChosenKernels = kernels; }
+void UseKernels(const GridKernels* kernels) { KernelChoice.chosen = kernels; }
+
+bool CpuRunsAvx512Vbmi() {
+#if defined(TUMBRA_X86_KERNELS) && defined(__GNUC__)
+  __builtin_cpu_init();
+  return __builtin_cpu_supports("avx512vbmi") && __builtin_cpu_supports("avx512vl") &&
+         __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx2");
+#else
+  return false;
+#endif
+}
+
+bool DyingPermutesInUse() {
+  if (KernelChoice.cpuPermutes < 0) KernelChoice.cpuPermutes = CpuRunsAvx512Vbmi() ? 1 : 0;
+  return KernelChoice.permutesWanted && KernelChoice.cpuPermutes == 1;
+}
+
+void UseDyingPermutes(bool wanted) { KernelChoice.permutesWanted = wanted; }
 
 const GridKernels* KernelsForColumns(int32_t columns) {
   const GridKernels* kernels = ActiveKernels();

@@ -267,6 +267,13 @@ const GridKernels* ActiveKernels();
 const GridKernels* KernelsForColumns(int32_t columns);
 // Replaces the chosen set (tests compare every set the CPU runs).
 void UseKernels(const GridKernels* kernels);
+// AVX-512 VBMI's byte permutes, on 32-byte registers: where the CPU runs
+// them, the AVX2 set paints the dying states of three and four-state rules
+// of the 3 x 3 block with one look-up a colour byte. Tests turn them off
+// (false) to check the shuffles that paint them elsewhere.
+bool CpuRunsAvx512Vbmi();
+bool DyingPermutesInUse();
+void UseDyingPermutes(bool wanted);
 
 // A one-pixel classic frame reads every cell, and the step that follows it
 // reads them all again. When the kernels take the grid, both are done in one

@@ -67,9 +67,22 @@ struct Ops {
     bool byTable;  // the weights by the table
     bool oneTable;  // by its first 16 entries
   };
+  // A rule of few dying states paints them by byte shuffles too: each
+  // state's colours by the cell's row (at 2 x row, the byte's own bits
+  // 1..3), laid over the live and dead colours where a cell is in that
+  // state. More states are blended as trails are.
+  static const int32_t ShuffledDyingStates = 4;
+  // With one or two dying states, both share one table, a state's colours
+  // of row r at 2 x r + (state - 2), laid over without a branch: whether a
+  // register holds a dying cell is as good as random in a soup.
+  static const int32_t PairedDyingStates = 2;
   // What the registers are loaded from, worked out once a pass in plain
   // memory: each byte plane of the rows' full colours and the dead one, and
-  // the fade's numbers.
+  // the fade's numbers. For a rule of few dying states, the planes of the
+  // shuffles that paint them: dying[0] the live and dead colours by the
+  // byte's low four bits, dying[1 + i] state 2 + i's; for one or two, the
+  // states paired, and the 64-entry tables of the permutes (see
+  // PaintPermutedDying).
   struct ShadeTable {
     const uint32_t* shades;
     uint8_t planes[4][16];
@@ -80,11 +93,32 @@ struct Ops {
     uint8_t weightCap;
     bool byTable;
     bool oneTable;
+    uint8_t dying[1 + ShuffledDyingStates][4][16];
+    uint8_t paired[4][16];
+    uint8_t permuted[4][64];
   };
-  static ShadeTable MakeShadeTable(const uint32_t* shades, int32_t fade) {
+  static void MakeDyingPlanes(ShadeTable* table, const uint32_t* shades, int32_t dyingStates) {
+    for (int v = 0; v < 16; ++v) {
+      const uint32_t colour = (v & 1) ? shades[((v >> 1) & 7) * TrailSteps] : shades[TrailRows * TrailSteps];
+      for (int b = 0; b < 4; ++b) table->dying[0][b][v] = static_cast<uint8_t>(colour >> (8 * b));
+    }
+    for (int i = 0; i < dyingStates; ++i)
+      for (int r = 0; r < 8; ++r)
+        for (int b = 0; b < 4; ++b) {
+          const uint8_t byte = static_cast<uint8_t>(shades[r * TrailSteps + (dyingStates - i)] >> (8 * b));
+          table->dying[1 + i][b][2 * r] = byte;
+          if (dyingStates <= PairedDyingStates) table->paired[b][2 * r + i] = byte;
+        }
+    if (dyingStates > PairedDyingStates) return;
+    for (int i = 0; i < 64; ++i)
+      for (int b = 0; b < 4; ++b)
+        table->permuted[b][i] = (i & CellDying) ? table->paired[b][i & 15] : table->dying[0][b][i & 15];
+  }
+  static ShadeTable MakeShadeTable(const uint32_t* shades, int32_t fade, int32_t dyingStates) {
     ShadeTable table = {shades, {}, static_cast<int16_t>(fade), static_cast<int16_t>(TrailWeightFactor(fade)), true,
-                        {}, 0, false, false};
+                        {}, 0, false, false, {}, {}, {}};
     if (shades == nullptr) return table;  // a pass that paints no shades
+    if (dyingStates > 0 && dyingStates <= ShuffledDyingStates) MakeDyingPlanes(&table, shades, dyingStates);
     for (int r = 0; r <= TrailRows; ++r)
       for (int b = 0; b < 4; ++b) table.planes[b][r] = static_cast<uint8_t>(shades[r * TrailSteps] >> (8 * b));
     for (int i = 0; i < 16; ++i) table.noTop = table.noTop && table.planes[3][i] == 0;
@@ -373,15 +407,8 @@ inline void StoreTrailShades(__m256i alive, __m256i liveRow, __m256i deadRow, __
               Ops::Select(alive, _mm256_set1_epi8(TrailWeightWhole), FadeWeights(fade, regs)), regs, pixels);
 }
 
-// A rule of few dying states paints them by byte shuffles too: each state's
-// colours by the cell's row (at 2 x row, the byte's own bits 1..3), laid over
-// the live and dead colours where a cell is in that state. More states are
-// blended as trails are.
-const int32_t ShuffledDyingStates = 4;
-// With one or two dying states, both share one table, a state's colours of
-// row r at 2 x r + (state - 2), laid over without a branch: whether a
-// register holds a dying cell is as good as random in a soup.
-const int32_t PairedDyingStates = 2;
+const int32_t ShuffledDyingStates = Ops::ShuffledDyingStates;
+const int32_t PairedDyingStates = Ops::PairedDyingStates;
 
 // Whole registers of cells x0..x1-1 of such a rule (with its decay plane,
 // or three states); returns their live cells.
@@ -414,40 +441,57 @@ int32_t PaintPairedDying(const uint8_t* cells, const uint8_t* decay, uint32_t* p
   return SumOfQuads(total);
 }
 
+// With AVX-512 VBMI, the cells of such a rule without a decay plane by one
+// permute of a 64-byte table a colour byte: a byte's low six bits index it,
+// the live and dead colours below CellDying by the low four, the dying ones
+// above it at 2 x row + (state - 2), the state's bit (CellLater) moved into
+// bit 0, which a dying cell has clear. Out of line (the CPU may not run it),
+// so it takes its tables from memory.
+#define TUMBRA_PERMUTES __attribute__((target("avx2,avx512f,avx512bw,avx512vl,avx512vbmi")))
+TUMBRA_PERMUTES int32_t PaintPermutedDying(const uint8_t* cells, uint32_t* pixels, int32_t x0, int32_t x1,
+                                           const uint8_t (*tables)[64]) {
+  const __m256i* t = reinterpret_cast<const __m256i*>(tables);
+  const __m256i blue0 = _mm256_loadu_si256(t), blue1 = _mm256_loadu_si256(t + 1);
+  const __m256i green0 = _mm256_loadu_si256(t + 2), green1 = _mm256_loadu_si256(t + 3);
+  const __m256i red0 = _mm256_loadu_si256(t + 4), red1 = _mm256_loadu_si256(t + 5);
+  const __m256i top0 = _mm256_loadu_si256(t + 6), top1 = _mm256_loadu_si256(t + 7);
+  const __m256i one = _mm256_set1_epi8(1);
+  __m256i total = _mm256_setzero_si256();
+  for (int32_t x = x0; x < x1; x += 32) {
+    const __m256i v = CellOrder(Ops::Load(cells + x));
+    total = _mm256_add_epi64(total, _mm256_sad_epu8(_mm256_and_si256(v, one), _mm256_setzero_si256()));
+    const __m256i index = _mm256_or_si256(v, _mm256_and_si256(_mm256_srli_epi16(v, 6), one));
+    StoreChannels<false>(_mm256_permutex2var_epi8(blue0, index, blue1), _mm256_permutex2var_epi8(green0, index, green1),
+                         _mm256_permutex2var_epi8(red0, index, red1), _mm256_permutex2var_epi8(top0, index, top1),
+                         pixels + x);
+  }
+  return SumOfQuads(total);
+}
+#undef TUMBRA_PERMUTES
+
 int32_t PaintDyingCells(const uint8_t* cells, const uint8_t* decay, uint32_t* pixels, int32_t x0, int32_t x1,
                         const Ops::ShadeTable& table, int32_t states) {
-  const uint32_t* shades = table.shades;
   const int32_t dyingStates = states - 2;
   int32_t x = x0;
   if (dyingStates <= ShuffledDyingStates) {
-    uint8_t planes[1 + ShuffledDyingStates][4][16] = {};
-    for (int v = 0; v < 16; ++v) {
-      const uint32_t colour = (v & 1) ? shades[((v >> 1) & 7) * TrailSteps] : shades[TrailRows * TrailSteps];
-      for (int b = 0; b < 4; ++b) planes[0][b][v] = static_cast<uint8_t>(colour >> (8 * b));
-    }
-    for (int i = 0; i < dyingStates; ++i)
-      for (int r = 0; r < 8; ++r)
-        for (int b = 0; b < 4; ++b)
-          planes[1 + i][b][2 * r] = static_cast<uint8_t>(shades[r * TrailSteps + (dyingStates - i)] >> (8 * b));
-    const auto plane = [&](int t, int b) {
-      return _mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(planes[t][b])));
+    const auto lane = [&](const uint8_t* bytes) {
+      return _mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes)));
     };
+    const auto plane = [&](int t, int b) { return lane(table.dying[t][b]); };
     const __m256i bit = _mm256_set1_epi8(static_cast<char>(CellDying));
     if (dyingStates <= PairedDyingStates) {
-      uint8_t paired[4][16] = {};
-      for (int i = 0; i < dyingStates; ++i)
-        for (int r = 0; r < 8; ++r)
-          for (int b = 0; b < 4; ++b) paired[b][2 * r + i] = planes[1 + i][b][2 * r];
-      const ColourPlanes base = {plane(0, 0), plane(0, 1), plane(0, 2), plane(0, 3)};
-      const auto lane = [&](const uint8_t* bytes) {
-        return _mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes)));
-      };
-      const ColourPlanes dyingPlanes = {lane(paired[0]), lane(paired[1]), lane(paired[2]), lane(paired[3])};
       const int32_t end = x0 + (x1 - x0) / 32 * 32;
-      const int32_t alive = decay != nullptr ? PaintPairedDying<true>(cells, decay, pixels, x0, end, base, dyingPlanes,
-                                                                      dyingStates)
-                                             : PaintPairedDying<false>(cells, decay, pixels, x0, end, base,
-                                                                       dyingPlanes, dyingStates);
+      int32_t alive;
+      if (decay == nullptr && DyingPermutesInUse()) {
+        alive = PaintPermutedDying(cells, pixels, x0, end, table.permuted);
+      } else {
+        const ColourPlanes base = {plane(0, 0), plane(0, 1), plane(0, 2), plane(0, 3)};
+        const ColourPlanes dyingPlanes = {lane(table.paired[0]), lane(table.paired[1]), lane(table.paired[2]),
+                                          lane(table.paired[3])};
+        alive = decay != nullptr
+                    ? PaintPairedDying<true>(cells, decay, pixels, x0, end, base, dyingPlanes, dyingStates)
+                    : PaintPairedDying<false>(cells, decay, pixels, x0, end, base, dyingPlanes, dyingStates);
+      }
       PaintDyingRun(cells, decay, pixels, end, x1, table, states);
       return alive + CountAliveRow(cells + end, x1 - end);
     }

@@ -595,7 +595,8 @@ int32_t PassRows(const Source& source, uint8_t* cells, uint8_t* scratch, int32_t
   // The shades' planes and numbers once a pass, not once a row or segment.
   const bool shaded = paint != nullptr && paint->shades != nullptr && (trails != nullptr || paint->states > 2);
   const int32_t fade = !shaded ? 0 : trails != nullptr ? trails->fadeSteps : paint->states - 2;
-  const Ops::ShadeTable table = Ops::MakeShadeTable(shaded ? paint->shades : nullptr, fade);
+  const Ops::ShadeTable table =
+      Ops::MakeShadeTable(shaded ? paint->shades : nullptr, fade, shaded && trails == nullptr ? paint->states - 2 : 0);
   // Only rules of more than four states keep states in the decay plane.
   uint8_t* const decayPlane = Source::Dies && StatesInPlane(states, false) ? decay : nullptr;
   for (int32_t y = 0; y < rows; ++y) {

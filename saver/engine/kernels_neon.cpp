@@ -36,7 +36,7 @@ struct Ops {
   struct ShadeTable {
     const uint32_t* shades;
   };
-  static ShadeTable MakeShadeTable(const uint32_t* shades, int32_t) { return ShadeTable{shades}; }
+  static ShadeTable MakeShadeTable(const uint32_t* shades, int32_t, int32_t) { return ShadeTable{shades}; }
   static ShadeRegs LoadShades(const ShadeTable& table) { return ShadeRegs{table.shades}; }
   // Bit i of the result: the top bit of byte i.
   static int MoveMask(V a) {

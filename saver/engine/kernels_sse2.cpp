@@ -35,7 +35,7 @@ struct Ops {
   struct ShadeTable {
     const uint32_t* shades;
   };
-  static ShadeTable MakeShadeTable(const uint32_t* shades, int32_t) { return ShadeTable{shades}; }
+  static ShadeTable MakeShadeTable(const uint32_t* shades, int32_t, int32_t) { return ShadeTable{shades}; }
   static ShadeRegs LoadShades(const ShadeTable& table) { return ShadeRegs{table.shades}; }
   static int MoveMask(V a) { return _mm_movemask_epi8(a); }
   static V MinU(V a, V b) { return _mm_min_epu8(a, b); }
