@@ -411,9 +411,10 @@ const int32_t ShuffledDyingStates = Ops::ShuffledDyingStates;
 const int32_t PairedDyingStates = Ops::PairedDyingStates;
 
 // Whole registers of cells x0..x1-1 of such a rule (with its decay plane,
-// or three states); returns their live cells.
-template <bool Decay>
-int32_t PaintPairedDying(const uint8_t* cells, const uint8_t* decay, uint32_t* pixels, int32_t x0, int32_t x1,
+// or the states in the bytes); returns their live cells. Inline: it takes
+// the planes from the caller's registers.
+template <bool Decay, bool Stream>
+__attribute__((always_inline)) inline int32_t PaintPairedDying(const uint8_t* cells, const uint8_t* decay, uint32_t* pixels, int32_t x0, int32_t x1,
                          const ColourPlanes& base, const ColourPlanes& dyingPlanes, int32_t dyingStates) {
   const __m256i bit = _mm256_set1_epi8(static_cast<char>(CellDying)), one = _mm256_set1_epi8(1);
   const __m256i last = _mm256_set1_epi8(static_cast<char>(dyingStates - 1));
@@ -435,8 +436,8 @@ int32_t PaintPairedDying(const uint8_t* cells, const uint8_t* decay, uint32_t* p
     const auto channel = [&](__m256i from, __m256i over) {
       return _mm256_blendv_epi8(_mm256_shuffle_epi8(from, index), _mm256_shuffle_epi8(over, row), dying);
     };
-    StoreChannels<false>(channel(base.blue, dyingPlanes.blue), channel(base.green, dyingPlanes.green),
-                         channel(base.red, dyingPlanes.red), channel(base.top, dyingPlanes.top), pixels + x);
+    StoreChannels<Stream>(channel(base.blue, dyingPlanes.blue), channel(base.green, dyingPlanes.green),
+                          channel(base.red, dyingPlanes.red), channel(base.top, dyingPlanes.top), pixels + x);
   }
   return SumOfQuads(total);
 }
@@ -448,6 +449,7 @@ int32_t PaintPairedDying(const uint8_t* cells, const uint8_t* decay, uint32_t* p
 // bit 0, which a dying cell has clear. Out of line (the CPU may not run it),
 // so it takes its tables from memory.
 #define TUMBRA_PERMUTES __attribute__((target("avx2,avx512f,avx512bw,avx512vl,avx512vbmi")))
+template <bool Stream>
 TUMBRA_PERMUTES int32_t PaintPermutedDying(const uint8_t* cells, uint32_t* pixels, int32_t x0, int32_t x1,
                                            const uint8_t (*tables)[64]) {
   const __m256i* t = reinterpret_cast<const __m256i*>(tables);
@@ -461,16 +463,16 @@ TUMBRA_PERMUTES int32_t PaintPermutedDying(const uint8_t* cells, uint32_t* pixel
     const __m256i v = CellOrder(Ops::Load(cells + x));
     total = _mm256_add_epi64(total, _mm256_sad_epu8(_mm256_and_si256(v, one), _mm256_setzero_si256()));
     const __m256i index = _mm256_or_si256(v, _mm256_and_si256(_mm256_srli_epi16(v, 6), one));
-    StoreChannels<false>(_mm256_permutex2var_epi8(blue0, index, blue1), _mm256_permutex2var_epi8(green0, index, green1),
-                         _mm256_permutex2var_epi8(red0, index, red1), _mm256_permutex2var_epi8(top0, index, top1),
-                         pixels + x);
+    StoreChannels<Stream>(_mm256_permutex2var_epi8(blue0, index, blue1),
+                          _mm256_permutex2var_epi8(green0, index, green1), _mm256_permutex2var_epi8(red0, index, red1),
+                          _mm256_permutex2var_epi8(top0, index, top1), pixels + x);
   }
   return SumOfQuads(total);
 }
 #undef TUMBRA_PERMUTES
 
 int32_t PaintDyingCells(const uint8_t* cells, const uint8_t* decay, uint32_t* pixels, int32_t x0, int32_t x1,
-                        const Ops::ShadeTable& table, int32_t states) {
+                        const Ops::ShadeTable& table, int32_t states, bool stream) {
   const int32_t dyingStates = states - 2;
   int32_t x = x0;
   if (dyingStates <= ShuffledDyingStates) {
@@ -480,18 +482,31 @@ int32_t PaintDyingCells(const uint8_t* cells, const uint8_t* decay, uint32_t* pi
     const auto plane = [&](int t, int b) { return lane(table.dying[t][b]); };
     const __m256i bit = _mm256_set1_epi8(static_cast<char>(CellDying));
     if (dyingStates <= PairedDyingStates) {
-      const int32_t end = x0 + (x1 - x0) / 32 * 32;
-      int32_t alive;
+      // Streaming stores take whole aligned registers: the cells before
+      // the first go one at a time.
+      int32_t start = x0;
+      while (stream && start < x1 && (reinterpret_cast<uintptr_t>(pixels + start) & 31) != 0) ++start;
+      PaintDyingRun(cells, decay, pixels, x0, start, table, states);
+      const int32_t end = start + (x1 - start) / 32 * 32;
+      int32_t alive = CountAliveRow(cells + x0, start - x0);
       if (decay == nullptr && DyingPermutesInUse()) {
-        alive = PaintPermutedDying(cells, pixels, x0, end, table.permuted);
+        alive += stream ? PaintPermutedDying<true>(cells, pixels, start, end, table.permuted)
+                        : PaintPermutedDying<false>(cells, pixels, start, end, table.permuted);
       } else {
         const ColourPlanes base = {plane(0, 0), plane(0, 1), plane(0, 2), plane(0, 3)};
         const ColourPlanes dyingPlanes = {lane(table.paired[0]), lane(table.paired[1]), lane(table.paired[2]),
                                           lane(table.paired[3])};
-        alive = decay != nullptr
-                    ? PaintPairedDying<true>(cells, decay, pixels, x0, end, base, dyingPlanes, dyingStates)
-                    : PaintPairedDying<false>(cells, decay, pixels, x0, end, base, dyingPlanes, dyingStates);
+        // Called directly, so that they take the planes inline.
+        if (decay != nullptr && stream)
+          alive += PaintPairedDying<true, true>(cells, decay, pixels, start, end, base, dyingPlanes, dyingStates);
+        else if (decay != nullptr)
+          alive += PaintPairedDying<true, false>(cells, decay, pixels, start, end, base, dyingPlanes, dyingStates);
+        else if (stream)
+          alive += PaintPairedDying<false, true>(cells, decay, pixels, start, end, base, dyingPlanes, dyingStates);
+        else
+          alive += PaintPairedDying<false, false>(cells, decay, pixels, start, end, base, dyingPlanes, dyingStates);
       }
+      if (stream) _mm_sfence();
       PaintDyingRun(cells, decay, pixels, end, x1, table, states);
       return alive + CountAliveRow(cells + end, x1 - end);
     }

@@ -49,9 +49,10 @@ void PaintMarkedSegments(const uint8_t* cells, uint32_t* pixels, int32_t count, 
 // Returns nonzero when any action is.
 bool BlockActions(const uint8_t* codes, uint8_t* actions, int32_t columns, const KernelRule& rule);
 // Cells x0..x1-1 of a row of a rule with dying states, without trails (see
-// DyingPixel; decay is null with three states). Returns the live cells.
+// DyingPixel; decay is null when the bytes hold the states). `stream` as for
+// paintRow. Returns the live cells.
 int32_t PaintDyingCells(const uint8_t* cells, const uint8_t* decay, uint32_t* pixels, int32_t x0, int32_t x1,
-                        const Ops::ShadeTable& table, int32_t states);
+                        const Ops::ShadeTable& table, int32_t states, bool stream);
 
 typedef Ops::V V;
 const int W = Ops::Width;
@@ -515,12 +516,12 @@ int32_t PaintCellRow(const uint8_t* row, int32_t y, int32_t columns, const Frame
   if (trails == nullptr && paint.shades != nullptr && paint.states > 2) {
     const uint8_t* decay = paint.decay != nullptr ? paint.decay + offset : nullptr;
     if (marks == nullptr) {
-      alive = PaintDyingCells(row, decay, pixels, 0, visible, table, paint.states);
+      alive = PaintDyingCells(row, decay, pixels, 0, visible, table, paint.states, paint.stream);
     } else {
       for (int32_t x0 = 0, k = 0; x0 < visible; x0 += MarkSegment, ++k)
         if (marks[k] != 0)
           PaintDyingCells(row, decay, pixels, x0, x0 + MarkSegment < visible ? x0 + MarkSegment : visible, table,
-                          paint.states);
+                          paint.states, false);
       alive = CountAliveRow(row, visible);
     }
   } else if (trails != nullptr && paint.shades != nullptr) {

@@ -170,7 +170,7 @@ inline void StoreTrailShades(__m128i alive, __m128i liveRow, __m128i deadRow, __
 
 // No byte shuffle in SSE2: a look-up per pixel.
 int32_t PaintDyingCells(const uint8_t* cells, const uint8_t* decay, uint32_t* pixels, int32_t x0, int32_t x1,
-                        const Ops::ShadeTable& table, int32_t states) {
+                        const Ops::ShadeTable& table, int32_t states, bool) {
   for (int32_t x = x0; x < x1; ++x) pixels[x] = DyingPixel(cells[x], DyingState(cells, decay, x), table.shades, states);
   return CountAliveRow(cells + x0, x1 - x0);
 }
