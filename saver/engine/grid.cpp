@@ -179,9 +179,9 @@ void UseKernels(const GridKernels* kernels) { KernelChoice.chosen = kernels; }
 
 bool CpuRunsAvx512Vbmi() {
 #if defined(TUMBRA_X86_KERNELS) && defined(__GNUC__)
-  __builtin_cpu_init();
-  return __builtin_cpu_supports("avx512vbmi") && __builtin_cpu_supports("avx512vl") &&
-         __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx2");
+  // The permutes run inside the AVX2 set.
+  return CpuRunsAvx2() && __builtin_cpu_supports("avx512vbmi") && __builtin_cpu_supports("avx512vl") &&
+         __builtin_cpu_supports("avx512bw");
 #else
   return false;
 #endif

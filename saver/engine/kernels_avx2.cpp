@@ -414,8 +414,10 @@ const int32_t PairedDyingStates = Ops::PairedDyingStates;
 // or the states in the bytes); returns their live cells. Inline: it takes
 // the planes from the caller's registers.
 template <bool Decay, bool Stream>
-__attribute__((always_inline)) inline int32_t PaintPairedDying(const uint8_t* cells, const uint8_t* decay, uint32_t* pixels, int32_t x0, int32_t x1,
-                         const ColourPlanes& base, const ColourPlanes& dyingPlanes, int32_t dyingStates) {
+__attribute__((always_inline)) inline int32_t PaintPairedDying(const uint8_t* cells, const uint8_t* decay,
+                                                               uint32_t* pixels, int32_t x0, int32_t x1,
+                                                               const ColourPlanes& base,
+                                                               const ColourPlanes& dyingPlanes, int32_t dyingStates) {
   const __m256i bit = _mm256_set1_epi8(static_cast<char>(CellDying)), one = _mm256_set1_epi8(1);
   const __m256i last = _mm256_set1_epi8(static_cast<char>(dyingStates - 1));
   __m256i total = _mm256_setzero_si256();

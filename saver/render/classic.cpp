@@ -210,7 +210,8 @@ inline uint16_t CellKey(const CellRow& row, int32_t x, const FrameColours& colou
   const bool byAge = colours.byAge;
   const uint8_t v = row.cells[x];
   // A dying cell: its count's row and its state.
-  if (row.dying && (v & CellDying) != 0) return static_cast<uint16_t>(0x4000 | ((v >> 1) & 7) << 8 | DyingState(row.cells, row.decay, x));
+  if (row.dying && (v & CellDying) != 0)
+    return static_cast<uint16_t>(0x4000 | ((v >> 1) & 7) << 8 | DyingState(row.cells, row.decay, x));
   if (row.age == nullptr) return (v & 1) ? static_cast<uint16_t>(v & 15) : 0;
   const uint16_t age = std::min<uint16_t>(row.age[x], TrailOldest);
   if (v & 1) return static_cast<uint16_t>(0x8000 | (byAge ? age : (v >> 1) & 7));
